@@ -1,0 +1,64 @@
+#include <algorithm>
+#include <iostream>
+
+#include "cli/command.h"
+
+namespace bracken::cli {
+
+std::vector<Command>& Commands() {
+  static std::vector<Command> commands;
+  return commands;
+}
+
+CommandRegistration::CommandRegistration(Command command) {
+  Commands().push_back(std::move(command));
+}
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+  out << "Usage: bracken-cli COMMAND [OPTIONS]\n\n"
+         "Converts Microsoft Access databases (.mdb) into MySQL or MariaDB.\n\n"
+         "Commands:\n";
+  auto commands = Commands();
+  std::sort(commands.begin(), commands.end(),
+            [](const Command& a, const Command& b) { return a.name < b.name; });
+  for (const auto& command : commands) {
+    out << "  " << command.name << std::string(12 - std::min<size_t>(command.name.size(), 11), ' ')
+        << command.summary << "\n";
+  }
+  out << "\nRun 'bracken-cli COMMAND --help' for a command's options.\n";
+}
+
+}  // namespace
+}  // namespace bracken::cli
+
+int main(int argc, char** argv) {
+  using namespace bracken::cli;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    PrintUsage(std::cerr);
+    return 2;
+  }
+  const std::string& name = args.front();
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintUsage(std::cout);
+    return 0;
+  }
+  if (name == "--version") {
+    std::cout << "bracken-cli " << BRACKEN_VERSION << "\n";
+    return 0;
+  }
+  for (const auto& command : Commands()) {
+    if (command.name != name) continue;
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+      std::cout << command.help;
+      return 0;
+    }
+    return command.run(rest);
+  }
+  std::cerr << "bracken-cli: unknown command '" << name << "'\n";
+  PrintUsage(std::cerr);
+  return 2;
+}

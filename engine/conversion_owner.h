@@ -1,0 +1,47 @@
+#pragma once
+
+// What the conversion needs from the window that shows it. The dialog
+// implements it by carrying out each request on the interface thread while
+// the worker waits; tests implement it with a recorder and bracken-cli with a
+// console. Controls are addressed by their dialog ids (see engine/control_ids.h).
+
+#include <string>
+#include <vector>
+
+namespace bracken::engine {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Information, Question };
+enum class MessageAnswer { Ok, Yes, No };
+
+class ConversionOwner {
+ public:
+  virtual ~ConversionOwner() = default;
+
+  // A modal message box; returns the button the user chose.
+  virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                    MessageButtons buttons, MessageIcon icon) = 0;
+
+  virtual void SetControlVisible(int id, bool visible) = 0;
+  virtual void SetControlEnabled(int id, bool enabled) = 0;
+  virtual void SetControlText(int id, const std::string& text) = 0;
+  virtual std::string ControlText(int id) = 0;
+  // Check boxes (Select All) and the rows of the table list.
+  virtual void SetChecked(int id, bool checked) = 0;
+  virtual int ListItemCount(int listId) = 0;
+  virtual bool ListItemChecked(int listId, int row) = 0;
+  virtual void SetListItemChecked(int listId, int row, bool checked) = 0;
+  // Entry i = the table name of row i when its mark was on at the last update.
+  virtual std::vector<std::string> SelectedTableNames() = 0;
+
+  virtual void SetProgressRange(int id, int low, int high) = 0;
+  virtual void SetProgressStep(int id, int step) = 0;
+  virtual void SetProgressPosition(int id, int position) = 0;
+  virtual void StepProgress(int id) = 0;
+
+  virtual void SetCaption(const std::string& caption) = 0;
+  virtual void StartTimer(int id, int periodMs) = 0;
+  virtual void StopTimer(int id) = 0;
+};
+
+}  // namespace bracken::engine
