@@ -1,9 +1,10 @@
 #pragma once
 
 // What the conversion needs from the window that shows it. The dialog
-// implements it by carrying out each request on the interface thread while
-// the worker waits; tests implement it with a recorder and bracken-cli with a
-// console. Controls are addressed by their dialog ids (see engine/control_ids.h).
+// implements it by carrying out each request on the interface thread, in the
+// order given, while the worker waits for it; tests implement it with a
+// recorder and bracken-cli with a console. Controls are addressed by their
+// dialog ids (see engine/control_ids.h). Every call comes from the worker.
 
 #include <string>
 #include <vector>
@@ -18,28 +19,36 @@ class ConversionOwner {
  public:
   virtual ~ConversionOwner() = default;
 
-  // A modal message box; returns the button the user chose.
+  // A modal message box over the window; returns the button the user chose.
+  // The conversion's messages carry no icon.
   virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     MessageButtons buttons, MessageIcon icon) = 0;
 
   virtual void SetControlVisible(int id, bool visible) = 0;
   virtual void SetControlEnabled(int id, bool enabled) = 0;
+  // Labels and edits (the status label 1041; the destination name edit 1019).
   virtual void SetControlText(int id, const std::string& text) = 0;
   virtual std::string ControlText(int id) = 0;
-  // Check boxes (Select All) and the rows of the table list.
+  // Check boxes (Select All).
   virtual void SetChecked(int id, bool checked) = 0;
+  // Rows of the check-list (the table list 1003).
   virtual int ListItemCount(int listId) = 0;
   virtual bool ListItemChecked(int listId, int row) = 0;
   virtual void SetListItemChecked(int listId, int row, bool checked) = 0;
-  // Entry i = the table name of row i when its mark was on at the last update.
+  // Entry i = the table name of row i when its mark was on at the last update
+  // (an empty text for rows never marked). Read once per run.
   virtual std::vector<std::string> SelectedTableNames() = 0;
 
+  // Progress bars (the activity bar 1030 and the table bar 1031).
   virtual void SetProgressRange(int id, int low, int high) = 0;
   virtual void SetProgressStep(int id, int step) = 0;
   virtual void SetProgressPosition(int id, int position) = 0;
   virtual void StepProgress(int id) = 0;
 
+  // The window's title; the row copy writes its progress here after each row.
   virtual void SetCaption(const std::string& caption) = 0;
+  // Timer 1 drives the activity bar; each tick steps bar 1030 (the window's
+  // own tick handler does that, not the run).
   virtual void StartTimer(int id, int periodMs) = 0;
   virtual void StopTimer(int id) = 0;
 };
