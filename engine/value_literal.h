@@ -9,6 +9,11 @@ namespace bracken::engine {
 // followed by its separating ",". Binary values arrive as "0x" + hex digits.
 std::string MakeValueLiteral(const std::string& valueText, const std::string& typeName);
 
+// The full date-and-time literal the row copy puts in place of the "'',"
+// that MakeValueLiteral gives a 12-hour text in a DATETIME column:
+// "'2008-03-15 14:30:00',", or "'Invalid DateTime'," when the text is no date.
+std::string MakeDateTimeLiteral(const std::string& valueText);
+
 // Escapes a text for a single-quoted MySQL string literal.
 std::string EscapeText(std::string_view text);
 

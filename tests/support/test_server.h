@@ -24,7 +24,7 @@ inline constexpr const char* kNoServerMessage =
 }  // namespace bracken::testing
 
 // Skips the current test when no server is named; otherwise declares `server`.
-#define BRACKEN_REQUIRE_TEST_SERVER(server)                             \
-  auto server##_optional = ::bracken::testing::TestServerFromEnvironment(); \
+#define BRACKEN_REQUIRE_TEST_SERVER(server)                                     \
+  auto server##_optional = ::bracken::testing::TestServerFromEnvironment();     \
   if (!server##_optional) GTEST_SKIP() << ::bracken::testing::kNoServerMessage; \
   const ::bracken::testing::TestServer& server = *server##_optional
