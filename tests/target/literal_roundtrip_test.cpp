@@ -71,16 +71,19 @@ class LiteralRoundTrip : public ::testing::Test {
     server_ = *found;
     ASSERT_EQ(connection_.Connect(server_.host, server_.user, server_.password),
               MySqlConnection::ConnectResult::Connected);
-    Run("DROP DATABASE IF EXISTS `literal_roundtrip`");
-    Run("CREATE DATABASE `literal_roundtrip`");
-    Run("USE `literal_roundtrip`");
+    // ctest runs the cases side by side: each has its own database.
+    database_ =
+        std::string("literal_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    Run("DROP DATABASE IF EXISTS `" + database_ + "`");
+    Run("CREATE DATABASE `" + database_ + "`");
+    Run("USE `" + database_ + "`");
     std::string create = "CREATE TABLE `values`(";
     for (const auto& c : kColumns) create += "`" + c.name + "` " + c.type + " NULL, ";
     create.resize(create.size() - 2);
     Run(create + ")ENGINE=myisam DEFAULT CHARSET=utf8;");
   }
   void TearDown() override {
-    if (connection_.IsOpen()) connection_.Execute("DROP DATABASE IF EXISTS `literal_roundtrip`");
+    if (connection_.IsOpen()) connection_.Execute("DROP DATABASE IF EXISTS `" + database_ + "`");
   }
   void Run(const std::string& statement) {
     ASSERT_TRUE(connection_.Execute(statement)) << connection_.ErrorText() << "\n" << statement;
@@ -90,13 +93,14 @@ class LiteralRoundTrip : public ::testing::Test {
     std::string select = "SELECT ";
     for (const auto& c : kColumns) select += c.readBack + ",";
     select.pop_back();
-    testing::ServerQuery query(server_, "literal_roundtrip");
+    testing::ServerQuery query(server_, database_);
     auto rows = query.Rows(select + " FROM `values`");
     EXPECT_EQ(rows.size(), 1u);
     return rows.empty() ? std::vector<testing::Cell>{} : rows[0];
   }
 
   testing::TestServer server_;
+  std::string database_;
   MySqlConnection connection_;
 };
 
