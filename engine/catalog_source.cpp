@@ -1,0 +1,71 @@
+#include "engine/catalog_source.h"
+
+namespace bracken::engine {
+
+namespace {
+
+ColumnDescription Describe(const source::Column& column) {
+  return {column.Name(), column.Type(), column.DefinedSize(), column.NumericScale(),
+          column.Precision()};
+}
+
+class RecordsetRows : public RowSource {
+ public:
+  explicit RecordsetRows(source::Recordset recordset) : recordset_(std::move(recordset)) {}
+
+  long FieldCount() override { return recordset_.Fields().Count(); }
+  ColumnDescription Field(long index) override {
+    source::Field field = recordset_.Fields().Item(index);
+    return {field.Name(), field.Type(), field.DefinedSize(), field.NumericScale(),
+            field.Precision()};
+  }
+  bool Eof() override { return recordset_.Eof(); }
+  void MoveNext() override { recordset_.MoveNext(); }
+  long ActualSize(long index) override { return recordset_.Fields().Item(index).ActualSize(); }
+  source::Variant Value(long index) override { return recordset_.Fields().Item(index).Value(); }
+
+ private:
+  source::Recordset recordset_;
+};
+
+}  // namespace
+
+std::vector<ColumnDescription> CatalogSource::Columns(const std::string& table) {
+  source::Columns columns = catalog_.Tables().Item(table).Columns();
+  std::vector<ColumnDescription> result;
+  for (long j = 0; j < columns.Count(); ++j) result.push_back(Describe(columns.Item(j)));
+  return result;
+}
+
+long CatalogSource::IndexCount(const std::string& table) {
+  return catalog_.Tables().Item(table).Indexes().Count();
+}
+
+IndexDescription CatalogSource::Index(const std::string& table, long index) {
+  source::Index item = catalog_.Tables().Item(table).Indexes().Item(index);
+  IndexDescription result{item.Name(), item.PrimaryKey(), item.Unique(), {}};
+  source::Columns columns = item.Columns();
+  for (long k = 0; k < columns.Count(); ++k) result.columns.push_back(columns.Item(k).Name());
+  return result;
+}
+
+ColumnFlags CatalogSource::Flags(const std::string& table, const std::string& column) {
+  const source::Properties& properties =
+      catalog_.Tables().Item(table).Columns().Item(column).Properties();
+  return {properties.Item("Nullable").Value().ToBool(),
+          properties.Item("Autoincrement").Value().ToBool()};
+}
+
+std::unique_ptr<RowSource> CatalogSource::OpenRows(const std::string& table) {
+  catalog_.Tables().Item(table);  // an unknown table fails here, as a lookup
+  source::Recordset recordset;
+  const std::string query = "SELECT * FROM [" + table + "]";
+  if (connectionText_.empty()) {
+    recordset.Open(query, catalog_);
+  } else {
+    recordset.Open(query, connectionText_);
+  }
+  return std::make_unique<RecordsetRows>(std::move(recordset));
+}
+
+}  // namespace bracken::engine

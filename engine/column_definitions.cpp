@@ -1,0 +1,67 @@
+#include "engine/column_definitions.h"
+
+#include <algorithm>
+
+#include "engine/control_ids.h"
+#include "engine/identifier.h"
+#include "engine/source_connection.h"
+#include "engine/type_mapping.h"
+
+namespace bracken::engine {
+
+namespace {
+
+bool InPrimaryKey(const KeyState& state, const std::string& name) {
+  return std::find(state.primaryKeyColumns.begin(), state.primaryKeyColumns.end(), name) !=
+         state.primaryKeyColumns.end();
+}
+
+// AUTO_INCREMENT only for the first column of a PRIMARY KEY clause that
+// stands first among the keys: the server wants that column to lead a key.
+bool TakesAutoIncrement(const KeyState& state, const std::string& name, bool autoIncrement) {
+  return autoIncrement && state.primaryKeyEmitted && state.leadingPrimaryKeyColumn &&
+         *state.leadingPrimaryKeyColumn == name;
+}
+
+std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
+                       const KeyState& state) {
+  std::string text = QuoteIdentifier(field.name);
+  text += ' ';
+  text += MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
+  bool nullable = flags.nullable && !InPrimaryKey(state, field.name);
+  text += nullable ? " NULL" : " NOT NULL";
+  if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
+  return text;
+}
+
+}  // namespace
+
+std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& context,
+                                   const std::string& tableName) {
+  std::string text;
+  try {
+    context.recordset.reset();
+    context.recordset = context.source.OpenRows(tableName);
+    RowSource& rows = *context.recordset;
+    long count = rows.FieldCount();
+    for (long i = 0; i < count; ++i) {
+      ColumnDescription field = rows.Field(i);
+      ColumnFlags flags = context.source.Flags(tableName, field.name);
+      // A column is written only once all of it has been read.
+      text += Definition(field, flags, context.keyState);
+      text += ", ";
+    }
+  } catch (const source::SourceError& error) {
+    std::string message = SourceErrorMessage(error);
+    if (message.find("is already opened exclusively by another user") != std::string::npos) {
+      owner.StopTimer(control::kActivityTimer);
+      owner.ShowMessage(kTableLockedMessage, "Message", MessageButtons::Ok, MessageIcon::None);
+      return "";
+    }
+    owner.ShowMessage(message, "Message", MessageButtons::Ok, MessageIcon::None);
+  }
+  if (!text.empty()) text.resize(text.size() - 2);
+  return text;
+}
+
+}  // namespace bracken::engine

@@ -1,0 +1,28 @@
+#pragma once
+
+// One conversion, from the press of Convert to the completion message: the
+// checks, the destination database, then per checked table its CREATE TABLE
+// and rows, while the run drives the progress area of its owner.
+
+#include <string>
+
+#include "engine/conversion_context.h"
+#include "engine/conversion_owner.h"
+
+namespace bracken::engine {
+
+inline constexpr const char* kProductTitle = "Quillon Database Converter - Bracken";
+inline constexpr std::size_t kMaxDatabaseNameCharacters = 64;
+
+// Runs on the conversion worker; every message and control change goes
+// through the owner. Returns how the run ended, for callers without a window.
+ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context);
+
+// "k of N Table(s) are converted."
+std::string StatusText(int converted, int checked);
+
+// "CREATE TABLE `T`(" + definitions + keys + ")ENGINE=myisam DEFAULT CHARSET=utf8;"
+std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
+                                 const std::string& keys);
+
+}  // namespace bracken::engine

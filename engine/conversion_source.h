@@ -1,0 +1,67 @@
+#pragma once
+
+// What the conversion reads from the Access file, in the shape it needs:
+// a table's catalogue columns and indexes, the flags of a column, and the
+// rows of a table. Every operation may raise source::SourceError; callers
+// catch it where the conversion decides what a failure means. The program
+// reads through CatalogSource (engine/catalog_source.h); tests use fakes.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "source/source_access.h"
+
+namespace bracken::engine {
+
+// A column's name and type description, as the catalogue or a recordset
+// field reports it.
+struct ColumnDescription {
+  std::string name;
+  int32_t type = 0;
+  int32_t definedSize = 0;
+  uint8_t numericScale = 0;
+  uint8_t precision = 0;
+};
+
+struct IndexDescription {
+  std::string name;
+  bool primaryKey = false;
+  bool unique = false;
+  std::vector<std::string> columns;  // in key order
+};
+
+struct ColumnFlags {
+  bool nullable = true;
+  bool autoIncrement = false;
+};
+
+// The open rows of one table, read forward only.
+class RowSource {
+ public:
+  virtual ~RowSource() = default;
+  virtual long FieldCount() = 0;
+  // Fields in the table's own column order.
+  virtual ColumnDescription Field(long index) = 0;
+  virtual bool Eof() = 0;
+  virtual void MoveNext() = 0;
+  // This row's value length; 0 for a null or empty value.
+  virtual long ActualSize(long index) = 0;
+  virtual source::Variant Value(long index) = 0;
+};
+
+class ConversionSource {
+ public:
+  virtual ~ConversionSource() = default;
+  // The table's catalogue columns, in the table's column order.
+  virtual std::vector<ColumnDescription> Columns(const std::string& table) = 0;
+  virtual long IndexCount(const std::string& table) = 0;
+  virtual IndexDescription Index(const std::string& table, long index) = 0;
+  // "Nullable" and "Autoincrement" of the catalogue column named like a field.
+  virtual ColumnFlags Flags(const std::string& table, const std::string& column) = 0;
+  // Opens "SELECT * FROM [table]", positioned on its first row.
+  virtual std::unique_ptr<RowSource> OpenRows(const std::string& table) = 0;
+};
+
+}  // namespace bracken::engine

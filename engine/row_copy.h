@@ -1,0 +1,36 @@
+#pragma once
+
+// Copies the rows of one table, one INSERT per row, from the rows that
+// BuildColumnDefinitions opened into the table the run has just created.
+
+#include <string>
+
+#include "engine/conversion_context.h"
+#include "engine/conversion_owner.h"
+
+namespace bracken::engine {
+
+enum class CopyResult {
+  Finished,        // every row read and sent (refused rows were shown)
+  SourceFailed,    // reading broke off; the error was shown
+  ConnectionLost,  // the server went away; nothing was shown yet
+};
+
+struct CopyOutcome {
+  CopyResult result = CopyResult::Finished;
+  std::string errorText;  // the server's text when the connection was lost
+};
+
+CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
+                          const std::string& tableName);
+
+// The value text of one field: empty for a null or empty value, "0x" and two
+// lowercase hex digits per byte for binary types, else the value's text; then
+// cleaned of hyperlink and rich-text markup. Appended to `out`.
+void AppendValueText(std::string& out, RowSource& rows, long field, bool binary);
+
+// "Converting Table: [T] n rows converted..." with every backtick of the
+// quoted name removed.
+std::string ProgressCaption(const std::string& tableName, long rows);
+
+}  // namespace bracken::engine
