@@ -277,7 +277,7 @@ def logo(w, h, look="normal", on_light=False):
     parts.append(cylinder(13, 40, 26, 12, "url(#drum)", "#7FB0EC", "#17457F", 1.2))
     parts.append('<path d="M13 45.5A13 4.7 0 0 0 39 45.5" fill="none" stroke="#BFD7F5" '
                  'stroke-width="1.1"/>')
-    parts.append(frond((39, 56), (41, 30), (53, 12), 6, 16, 3.9, 2.6, "#2B8540", "url(#leaf)"))
+    parts.append(frond((39, 57), (40, 30), (54, 11), 7, 17, 4.4, 2.6, "#2B8540", "url(#leaf)"))
     parts.append('</g>')
     return svg(w, h, "\n".join(parts), "Bracken logo")
 
