@@ -289,7 +289,6 @@ def banner():
         '<linearGradient id="sky" x1="0" y1="0" x2="1" y2="0">'
         '<stop offset="0" stop-color="#0F3569"/><stop offset="0.55" stop-color="#1D4F94"/>'
         '<stop offset="1" stop-color="#2D6BBE"/></linearGradient>'
-        f'{vgrad("sheen", "#FFFFFF", "#FFFFFF")}'
         '</defs>',
         f'<rect width="{w}" height="{h}" fill="url(#sky)"/>',
         # soft arcs for depth
