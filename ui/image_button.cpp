@@ -1,0 +1,59 @@
+#include "ui/image_button.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace bracken::ui {
+
+namespace {
+// A missing picture falls back to the normal one.
+QSvgRenderer* LoadPicture(const QString& path, QSvgRenderer* fallback, QObject* parent) {
+  if (path.isEmpty()) return fallback;
+  auto* renderer = new QSvgRenderer(path, parent);
+  return renderer->isValid() ? renderer : fallback;
+}
+}  // namespace
+
+ImageButton::ImageButton(const ButtonImages& images, QSize fallbackSize, QWidget* parent)
+    : QAbstractButton(parent), size_(fallbackSize) {
+  normal_ = new QSvgRenderer(images.normal, this);
+  pressed_ = LoadPicture(images.pressed, normal_, this);
+  disabled_ = LoadPicture(images.disabled, normal_, this);
+  if (normal_->isValid()) size_ = normal_->defaultSize();
+  setFocusPolicy(Qt::StrongFocus);
+  resize(size_);
+}
+
+void ImageButton::SetFixedImageSize(QSize size) {
+  size_ = size;
+  resize(size_);
+}
+
+QSize ImageButton::sizeHint() const { return size_; }
+
+QString ImageButton::CurrentLook() const {
+  if (!isEnabled()) return QStringLiteral("disabled");
+  if (isDown()) return QStringLiteral("pressed");
+  return QStringLiteral("normal");
+}
+
+void ImageButton::paintEvent(QPaintEvent*) {
+  QSvgRenderer* renderer = normal_;
+  if (!isEnabled()) {
+    renderer = disabled_;
+  } else if (isDown()) {
+    renderer = pressed_;
+  }
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  if (renderer->isValid()) {
+    renderer->render(&painter, QRectF(rect()));
+    return;
+  }
+  // Without its picture the button still shows where it is and what it does.
+  painter.setPen(palette().color(QPalette::ButtonText));
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  painter.drawText(rect(), Qt::AlignCenter, accessibleName());
+}
+
+}  // namespace bracken::ui

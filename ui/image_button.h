@@ -1,0 +1,44 @@
+#pragma once
+
+// A push button drawn entirely from pictures: one for the normal look (also
+// used when it has the focus), one while pressed and one while disabled.
+// It has no caption and takes the size of its normal picture.
+
+#include <QAbstractButton>
+#include <QSize>
+#include <QString>
+
+class QSvgRenderer;
+
+namespace bracken::ui {
+
+struct ButtonImages {
+  QString normal;
+  QString pressed;
+  QString disabled;  // empty: the normal picture
+};
+
+class ImageButton : public QAbstractButton {
+  Q_OBJECT
+
+ public:
+  // fallbackSize is used when the normal picture cannot be read.
+  ImageButton(const ButtonImages& images, QSize fallbackSize, QWidget* parent);
+  // Keeps the given size and scales the pictures into it.
+  void SetFixedImageSize(QSize size);
+
+  QSize sizeHint() const override;
+  // The picture currently drawn: "normal", "pressed" or "disabled".
+  QString CurrentLook() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QSvgRenderer* normal_;
+  QSvgRenderer* pressed_;
+  QSvgRenderer* disabled_;
+  QSize size_;
+};
+
+}  // namespace bracken::ui

@@ -1,0 +1,283 @@
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ui/check_list_box.h"
+#include "ui/dialog_units.h"
+#include "ui/image_button.h"
+#include "ui/palette.h"
+#include "ui/picture.h"
+#include "ui/stepped_progress_bar.h"
+
+namespace bracken::ui {
+
+namespace {
+
+constexpr const char* kCaption = "Quillon Database Converter - Bracken";
+constexpr QSize kButtonSize(70, 61);
+constexpr QSize kLogoSize(73, 66);
+
+QLineEdit* MakeEdit(QWidget* parent, bool password) {
+  auto* edit = new QLineEdit(parent);
+  if (password) edit->setEchoMode(QLineEdit::Password);
+  return edit;
+}
+
+QLabel* MakeLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setTextFormat(Qt::PlainText);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
+
+QGroupBox* MakePanel(const QString& title, QWidget* parent) {
+  auto* panel = new QGroupBox(title, parent);
+  // Panels are frames drawn behind the controls they surround.
+  panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+  panel->setFocusPolicy(Qt::NoFocus);
+  return panel;
+}
+
+ButtonImages Images(const char* name, bool withDisabled = true) {
+  const QString base = QStringLiteral(":/images/%1").arg(QLatin1String(name));
+  return {base + ".svg", base + "_pressed.svg", withDisabled ? base + "_disabled.svg" : QString()};
+}
+
+QIcon WindowIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 256}) {
+    icon.addFile(QStringLiteral(":/icons/bracken-%1.png").arg(size), QSize(size, size));
+  }
+  return icon;
+}
+
+// The default end of the process while a conversion still runs: no waiting
+// for the worker and no destructors that could touch its connection.
+void EndProcessNow() {
+  std::fflush(nullptr);
+  std::_Exit(0);
+}
+
+}  // namespace
+
+CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProcessNow) {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowTitle(QString::fromUtf8(kCaption));
+  setWindowIcon(WindowIcon());
+  setFixedSize(ToPixels(418, 324));
+  setFont(DialogFont());
+
+  CreateTemplateControls();
+  CreateImageButtons();
+  ApplyFontsAndColours();
+  SetTabOrder();
+  InstallKeyFilter();
+  hostEdit_->setText(QStringLiteral("localhost"));
+  ShowFirstPageOnly();
+  loginEdit_->setFocus(Qt::OtherFocusReason);
+}
+
+CBrackenDlg::~CBrackenDlg() {
+  // A run still going holds on to this window; it is asked to stop after
+  // its current table, and its requests are served until it has returned.
+  if (run_) run_->stopRequested = true;
+  while (conversionWorker.IsRunning()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+}
+
+template <typename Widget>
+Widget* CBrackenDlg::Add(int id, Widget* widget) {
+  widget->setObjectName(QString::number(id));
+  controls_.insert(id, widget);
+  return widget;
+}
+
+QWidget* CBrackenDlg::Control(int id) const { return controls_.value(id, nullptr); }
+
+void CBrackenDlg::CreateTemplateControls() {
+  auto place = [](QWidget* widget, DialogUnitRect r) { widget->setGeometry(ToPixels(r)); };
+
+  loginEdit_ = Add(1011, MakeEdit(this, false));
+  place(loginEdit_, {77, 135, 89, 14});
+  passwordEdit_ = Add(1012, MakeEdit(this, true));
+  place(passwordEdit_, {77, 165, 89, 14});
+  browse_ = Add(1000, new QPushButton(QStringLiteral("Browse"), this));
+  place(browse_, {343, 125, 58, 17});
+  passwordProtected_ = Add(1022, new QCheckBox(QStringLiteral("If Password Protected:"), this));
+  place(passwordProtected_, {241, 163, 83, 10});
+  databasePasswordEdit_ = Add(1008, MakeEdit(this, true));
+  place(databasePasswordEdit_, {330, 160, 71, 14});
+  databasePasswordEdit_->setEnabled(false);
+  hostEdit_ = Add(1010, MakeEdit(this, false));
+  place(hostEdit_, {77, 105, 89, 14});
+  pathEdit_ = Add(1018, MakeEdit(this, false));
+  place(pathEdit_, {253, 106, 148, 14});
+  pathEdit_->setReadOnly(true);
+  place(Add(1013, MakeLabel(QStringLiteral("MySQL Server\t:"), this)), {19, 108, 54, 8});
+  place(Add(1014, MakeLabel(QStringLiteral("Login Name"), this)), {19, 138, 38, 8});
+  place(Add(1015, MakeLabel(QStringLiteral("Password"), this)), {19, 168, 32, 8});
+  place(Add(1021, MakePanel(QStringLiteral("MS Access"), this)), {238, 76, 171, 119});
+  place(Add(1017, MakeLabel(QStringLiteral("Select MS Access Database:"), this)),
+        {253, 96, 143, 8});
+  place(Add(1016, MakePanel(QStringLiteral("MySQL"), this)), {10, 76, 171, 119});
+
+  destinationEdit_ = Add(1019, MakeEdit(this, false));
+  place(destinationEdit_, {15, 111, 156, 14});
+  place(Add(1020, MakeLabel(QStringLiteral("Enter MySQL Destination Database Name:"), this)),
+        {15, 98, 136, 8});
+  auto* instruction = Add(
+      1035, MakeLabel(QStringLiteral("Select MS Access Table(s) from right panel listbox to "
+                                     "convert into MySQL database. You can select one or more "
+                                     "than one or All tables."),
+                      this));
+  instruction->setWordWrap(true);
+  place(instruction, {13, 151, 156, 26});
+  place(Add(1036, MakePanel(QStringLiteral("Enter Database Name"), this)), {9, 77, 172, 118});
+  place(Add(1023, MakePanel(QStringLiteral("Select MS Access Table(s)"), this)),
+        {237, 76, 172, 118});
+  tableList_ = Add(1003, new CheckListBox(this));
+  place(tableList_, {243, 89, 159, 88});
+  selectAll_ = Add(1024, new QCheckBox(QStringLiteral("Select All"), this));
+  place(selectAll_, {243, 181, 69, 10});
+  tableCount_ = Add(1037, MakeLabel(QString(), this));
+  place(tableCount_, {330, 207, 24, 8});
+  place(Add(1039, MakeLabel(QStringLiteral("Total number of Table(s) :"), this)),
+        {244, 207, 84, 8});
+
+  activityBar_ = Add(1030, new SteppedProgressBar(SteppedProgressBar::Look::Smooth, this));
+  place(activityBar_, {10, 237, 198, 11});
+  tableBar_ = Add(1031, new SteppedProgressBar(SteppedProgressBar::Look::Segmented, this));
+  place(tableBar_, {10, 261, 197, 11});
+  stop_ = Add(1032, new ImageButton(Images("stop", false), kButtonSize, this));
+  stop_->setText(QStringLiteral("STOP"));
+  stop_->setAccessibleName(QStringLiteral("STOP"));
+  place(stop_, {217, 235, 46, 37});
+  stop_->SetFixedImageSize(stop_->size());
+  place(Add(1040, MakeLabel(QStringLiteral("Please wait.. Database conversion is in progress."),
+                            this)),
+        {10, 224, 158, 8});
+  place(Add(1041, MakeLabel(QString(), this)), {10, 250, 194, 8});
+
+  const QRect arrow = ToPixels(DialogUnitRect{186, 88, 47, 95});
+  pictures_ << MakePicture(QStringLiteral(":/images/arrow.svg"), arrow.topLeft(), QSize(70, 155),
+                           this);
+  pictures_ << MakePicture(QStringLiteral(":/images/banner.svg"), QPoint(0, 0), QSize(627, 89),
+                           this);
+  pictures_[0]->setObjectName(QStringLiteral("arrow"));
+  pictures_[1]->setObjectName(QStringLiteral("banner"));
+
+  for (int id : {1021, 1016, 1036, 1023}) panels_ << static_cast<QGroupBox*>(Control(id));
+  for (QGroupBox* panel : panels_) panel->lower();
+  for (QWidget* picture : pictures_) picture->lower();
+
+  connect(browse_, &QPushButton::clicked, this, &CBrackenDlg::OnBrowse);
+  connect(passwordProtected_, &QCheckBox::clicked, this, &CBrackenDlg::OnPasswordProtectedClicked);
+  connect(selectAll_, &QCheckBox::clicked, this, &CBrackenDlg::OnSelectAllClicked);
+  connect(tableList_, &CheckListBox::MarkChangedByUser, this, &CBrackenDlg::RefreshSelection);
+  connect(tableList_, &CheckListBox::SelectionChangedByUser, this,
+          &CBrackenDlg::RefreshSelection);
+  connect(stop_, &QAbstractButton::clicked, this, &CBrackenDlg::OnStop);
+}
+
+void CBrackenDlg::CreateImageButtons() {
+  auto make = [this](int id, const ButtonImages& images, QSize size, QPoint at,
+                     const char* name) {
+    auto* button = Add(id, new ImageButton(images, size, this));
+    button->setAccessibleName(QString::fromUtf8(name));
+    button->setToolTip(QString::fromUtf8(name));
+    button->move(at);
+    return button;
+  };
+  logo_ = make(1025, Images("logo", false), kLogoSize, {20, 7}, "About");
+  convert_ = make(1004, Images("convert"), kButtonSize, {535, 455}, "Convert");
+  help_ = make(1005, Images("help"), kButtonSize, {395, 455}, "Help");
+  exit_ = make(1006, Images("exit"), kButtonSize, {465, 455}, "Exit");
+  next_ = make(1001, Images("next"), kButtonSize, {535, 455}, "Next");
+  const QString greyed = QStringLiteral(":/images/convert_greyed.svg");
+  converting_ = make(1007, {greyed, greyed, greyed}, kButtonSize, {535, 455}, "Converting");
+  back_ = make(1009, Images("back"), kButtonSize, {326, 455}, "Back");
+
+  connect(logo_, &QAbstractButton::clicked, this, &CBrackenDlg::OpenAbout);
+  connect(convert_, &QAbstractButton::clicked, this, &CBrackenDlg::OnConvert);
+  connect(help_, &QAbstractButton::clicked, this, &CBrackenDlg::OpenHelp);
+  connect(exit_, &QAbstractButton::clicked, this, &CBrackenDlg::OnExit);
+  connect(next_, &QAbstractButton::clicked, this, &CBrackenDlg::OnNext);
+  connect(back_, &QAbstractButton::clicked, this, &CBrackenDlg::OnBack);
+}
+
+void CBrackenDlg::ApplyFontsAndColours() {
+  PaintPanelBackground(this);
+  const QFont title = PanelTitleFont();
+  for (QGroupBox* panel : panels_) panel->setFont(title);
+  for (int id : {1013, 1014, 1015, 1017, 1022, 1016, 1021, 1020, 1035, 1036, 1024, 1023, 1040,
+                 1039, 1037, 1041}) {
+    ColourAsPanelText(Control(id));
+  }
+  ColourAsPathEdit(pathEdit_);
+}
+
+void CBrackenDlg::SetTabOrder() {
+  const int order[] = {1011, 1012, 1000, 1022, 1008, 1010, 1018, 1019, 1003, 1024, 1032,
+                       1025, 1004, 1005, 1006, 1001, 1007, 1009};
+  for (size_t i = 1; i < std::size(order); ++i) {
+    setTabOrder(Control(order[i - 1]), Control(order[i]));
+  }
+  // Labels, panels, bars and the greyed picture never take the focus.
+  converting_->setFocusPolicy(Qt::NoFocus);
+}
+
+void CBrackenDlg::InstallKeyFilter() {
+  installEventFilter(this);
+  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+void CBrackenDlg::ShowFirstPageOnly() {
+  for (int id : {1020, 1019, 1035, 1036, 1023, 1024, 1003, 1004, 1007, 1009, 1039, 1037, 1030,
+                 1031, 1040, 1041, 1032}) {
+    Control(id)->setVisible(false);
+  }
+}
+
+bool CBrackenDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+    // Enter presses Browse when Browse has the focus and does nothing
+    // anywhere else: it never closes the window or presses an image button.
+    return watched != browse_;
+  }
+  if (key == Qt::Key_Escape) {
+    OnExit();
+    return true;
+  }
+  if (key == Qt::Key_F1) {
+    OpenHelp();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void CBrackenDlg::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == activityTimer_.timerId()) {
+    activityBar_->StepIt();
+    return;
+  }
+  QDialog::timerEvent(event);
+}
+
+void CBrackenDlg::reject() { OnExit(); }
+
+}  // namespace bracken::ui

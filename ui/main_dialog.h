@@ -1,0 +1,175 @@
+#pragma once
+
+// The program's one window: a banner, two panels whose contents change
+// between the two pages of the wizard, the image buttons along the bottom
+// and the progress area that shows while a conversion runs. Every control
+// carries its dialog id as its object name ("1010", "1003", ...).
+
+#include <QBasicTimer>
+#include <QDialog>
+#include <QHash>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/catalog_source.h"
+#include "engine/conversion_context.h"
+#include "engine/conversion_owner.h"
+#include "engine/statement_executor.h"
+#include "source/source_access.h"
+#include "target/mysql_connection.h"
+#include "ui/conversion_worker.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace bracken::ui {
+
+class CheckListBox;
+class ImageButton;
+class SteppedProgressBar;
+
+class CBrackenDlg : public QDialog, public engine::ConversionOwner {
+  Q_OBJECT
+
+ public:
+  explicit CBrackenDlg(QWidget* parent = nullptr);
+  ~CBrackenDlg() override;
+
+  // The control with the given dialog id, or nullptr.
+  QWidget* Control(int id) const;
+
+  // The names listed by the last forward action, row by row.
+  const std::vector<std::string>& TableNames() const { return tableNames; }
+  bool ConversionRunning() const { return conversionWorker.IsRunning(); }
+  bool ActivityTimerRunning() const { return activityTimer_.isActive(); }
+
+  // What ends the process when the user leaves during a run; the program
+  // ends at once, tests record the request instead.
+  void SetProcessEnder(std::function<void()> ender) { endProcess_ = std::move(ender); }
+
+  // ConversionOwner: each request runs on the interface thread.
+  engine::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
+                                    engine::MessageButtons buttons,
+                                    engine::MessageIcon icon) override;
+  void SetControlVisible(int id, bool visible) override;
+  void SetControlEnabled(int id, bool enabled) override;
+  void SetControlText(int id, const std::string& text) override;
+  std::string ControlText(int id) override;
+  void SetChecked(int id, bool checked) override;
+  int ListItemCount(int listId) override;
+  bool ListItemChecked(int listId, int row) override;
+  void SetListItemChecked(int listId, int row, bool checked) override;
+  std::vector<std::string> SelectedTableNames() override;
+  void SetProgressRange(int id, int low, int high) override;
+  void SetProgressStep(int id, int step) override;
+  void SetProgressPosition(int id, int position) override;
+  void StepProgress(int id) override;
+  void SetCaption(const std::string& caption) override;
+  void StartTimer(int id, int periodMs) override;
+  void StopTimer(int id) override;
+
+ public slots:
+  // Closing the window and Esc lead to the exit question.
+  void reject() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  // Building the window.
+  void CreateTemplateControls();
+  void CreateImageButtons();
+  void ApplyFontsAndColours();
+  void SetTabOrder();
+  void InstallKeyFilter();
+  void ShowFirstPageOnly();
+  template <typename Widget>
+  Widget* Add(int id, Widget* widget);
+
+  // Pages and navigation.
+  void OnNext();
+  void OnBack();
+  void OnConvert();
+  void ShowSecondPage();
+  void SetFirstPageVisible(bool visible);
+  void SetSecondPageVisible(bool visible);
+
+  // The forward action of the first page.
+  bool RunForwardAction();
+  bool OpenSourceDatabase();
+  bool ListTables();
+  void Inform(const QString& text, engine::MessageIcon icon);
+
+  // First page helpers.
+  void OnBrowse();
+  void OnPasswordProtectedClicked();
+
+  // Table selection.
+  void OnSelectAllClicked();
+  void RefreshSelection();
+  void ResizeSelection(int rows);
+
+  // Progress, exit, help.
+  void OnStop();
+  void OnExit();
+  bool AskToExit();
+  void LeaveProgram();
+  void OpenHelp();
+  void OpenAbout();
+
+  QHash<int, QWidget*> controls_;
+  ImageButton* next_ = nullptr;
+  ImageButton* logo_ = nullptr;
+  ImageButton* help_ = nullptr;
+  ImageButton* exit_ = nullptr;
+  ImageButton* convert_ = nullptr;
+  ImageButton* converting_ = nullptr;
+  ImageButton* back_ = nullptr;
+  ImageButton* stop_ = nullptr;
+  QLineEdit* loginEdit_ = nullptr;
+  QLineEdit* passwordEdit_ = nullptr;
+  QLineEdit* hostEdit_ = nullptr;
+  QLineEdit* pathEdit_ = nullptr;
+  QLineEdit* databasePasswordEdit_ = nullptr;
+  QLineEdit* destinationEdit_ = nullptr;
+  QPushButton* browse_ = nullptr;
+  QCheckBox* passwordProtected_ = nullptr;
+  QCheckBox* selectAll_ = nullptr;
+  CheckListBox* tableList_ = nullptr;
+  QLabel* tableCount_ = nullptr;
+  SteppedProgressBar* activityBar_ = nullptr;
+  SteppedProgressBar* tableBar_ = nullptr;
+  QList<QWidget*> pictures_;
+  QList<QGroupBox*> panels_;
+
+  // The inputs of the first page, taken when the forward action runs.
+  std::string accessPath_;
+  std::string databasePassword_;
+  std::string serverHost_;
+  std::string loginName_;
+  std::string password_;
+
+  // The open server and source file, replaced by each forward action.
+  target::MySqlConnection connection_;
+  engine::MySqlStatementExecutor executor_{connection_};
+  std::string connectionText_;
+  std::unique_ptr<engine::CatalogSource> source_;
+  // What the current or last run shares with the window (its stop flag).
+  std::shared_ptr<engine::ConversionContext> run_;
+
+  std::vector<std::string> tableNames;
+  std::vector<std::string> selectedTableNames;
+  ConversionWorker conversionWorker;
+
+  QBasicTimer activityTimer_;
+  std::function<void()> endProcess_;
+};
+
+}  // namespace bracken::ui
