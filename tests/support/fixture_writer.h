@@ -1,0 +1,102 @@
+#pragma once
+
+// A writer of small and large Jet 4 (.mdb) files for tests and benchmarks.
+// It is not part of the product: it writes what the tests describe, with the
+// structures both the project's reader and independent readers expect:
+// the obfuscated header page with the database password, the MSysObjects
+// catalogue with each table's properties (Required, DefaultValue,
+// Description), table definitions spread over as many pages as they need,
+// usage maps in both forms, data pages, long values kept in the row, on one
+// other page or chained over several, and the definitions of every index.
+// Index pages are written empty: the files carry each index's name, flags and
+// key columns, but no keys.
+//
+// Rows may be given as values or produced by a generator, so that a table of
+// millions of rows streams to a file without being held in memory.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace bracken::testing {
+
+enum class ColumnKind {
+  Boolean,
+  Byte,
+  Integer,   // 16-bit
+  Long,      // 32-bit; with autoNumber a counter
+  Currency,  // value: int64_t count of ten-thousandths
+  Single,    // value: double, stored as float
+  Double,
+  DateTime,   // value: double, days since 1899-12-30
+  Binary,     // value: std::string of bytes; fixedSize for the fixed form
+  Text,       // value: UTF-8 std::string of at most `size` characters
+  Ole,        // value: std::string of bytes, any length
+  Memo,       // value: UTF-8 std::string, any length
+  Hyperlink,  // a memo flagged as hyperlink
+  Guid,       // value: std::string of the 16 bytes as stored
+  Decimal,    // value: std::string such as "-123.4500", at most `scale` decimals
+};
+
+// Null, Boolean, integers (and Currency), floating point (and DateTime), text
+// and bytes. Which alternative a column takes follows from its kind.
+using FixtureValue = std::variant<std::monostate, bool, int64_t, double, std::string>;
+
+struct FixtureColumn {
+  std::string name;
+  ColumnKind kind = ColumnKind::Long;
+  int size = 0;            // Text: characters (default 50); Binary: bytes (default 50)
+  bool fixedSize = false;  // Binary only
+  uint8_t precision = 18;  // Decimal
+  uint8_t scale = 0;       // Decimal
+  bool required = false;
+  bool autoNumber = false;     // Long: counter; Guid: generated identifier
+  bool compressedText = true;  // Text, Memo, Hyperlink: Unicode compression
+  std::string defaultValue;    // property "DefaultValue" when not empty
+  std::string description;     // property "Description" when not empty
+};
+
+struct FixtureIndex {
+  std::string name;
+  std::vector<std::string> columns;  // key order, all ascending
+  bool primary = false;
+  bool unique = false;
+  bool ignoreNulls = false;
+};
+
+struct FixtureTable {
+  std::string name;
+  std::vector<FixtureColumn> columns;
+  std::vector<FixtureIndex> indexes;
+  std::vector<std::vector<FixtureValue>> rows;
+  // After `rows`, `generatedRows` more rows are asked of the generator, which
+  // fills `row` (already sized to the column count) for row number `index`.
+  int64_t generatedRows = 0;
+  std::function<void(int64_t index, std::vector<FixtureValue>& row)> generator;
+  // Long values (Memo, Hyperlink, Ole) of at most this many stored bytes stay
+  // in the row; longer ones go to long-value pages: one page when they fit on
+  // it, a chain of pages otherwise.
+  size_t inlineLongValueLimit = 64;
+  std::string description;  // table property "Description" when not empty
+};
+
+struct FixtureDatabase {
+  std::vector<FixtureTable> tables;
+  std::string password;           // at most 20 characters; empty for none
+  double creationDate = 45000.5;  // days since 1899-12-30
+};
+
+// The file's bytes.
+std::string WriteJet4(const FixtureDatabase& database);
+// Writes the file page by page, so that a large table never sits in memory.
+void WriteJet4File(const FixtureDatabase& database, const std::filesystem::path& path);
+
+// Booleans are never null in Jet: a null Boolean is written as false.
+inline bool IsNull(const FixtureValue& value) {
+  return std::holds_alternative<std::monostate>(value);
+}
+
+}  // namespace bracken::testing

@@ -1,0 +1,184 @@
+#include "tests/support/jet_writer_catalogue.h"
+
+#include <algorithm>
+
+#include "tests/support/jet_writer_bytes.h"
+
+namespace bracken::testing::jet {
+namespace {
+
+constexpr int64_t kRootId = 0x0f000000;
+constexpr int64_t kTablesId = 0x0f000001;
+constexpr int64_t kDatabasesId = 0x0f000002;
+constexpr int64_t kRelationshipsId = 0x0f000003;
+constexpr int64_t kDatabaseObjectId = 0x10000000;
+constexpr int64_t kSystemFlag = static_cast<int32_t>(0x80000000u);
+constexpr int64_t kTableType = 1;
+constexpr int64_t kDatabaseType = 2;
+constexpr int64_t kContainerType = 3;
+
+constexpr uint8_t kBooleanProperty = 0x01;
+constexpr uint8_t kMemoProperty = 0x0c;
+
+FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
+  FixtureColumn c;
+  c.name = std::move(name);
+  c.kind = kind;
+  c.size = size;
+  return c;
+}
+
+FixtureTable ObjectsTable() {
+  FixtureTable t;
+  t.name = "MSysObjects";
+  t.columns = {Col("Id", ColumnKind::Long),
+               Col("ParentId", ColumnKind::Long),
+               Col("Name", ColumnKind::Text, 255),
+               Col("Type", ColumnKind::Integer),
+               Col("DateCreate", ColumnKind::DateTime),
+               Col("DateUpdate", ColumnKind::DateTime),
+               Col("Owner", ColumnKind::Binary, 255),
+               Col("Flags", ColumnKind::Long),
+               Col("Database", ColumnKind::Memo),
+               Col("Connect", ColumnKind::Memo),
+               Col("ForeignName", ColumnKind::Text, 255),
+               Col("RmtInfoShort", ColumnKind::Binary, 255),
+               Col("RmtInfoLong", ColumnKind::Ole),
+               Col("Lv", ColumnKind::Ole),
+               Col("LvProp", ColumnKind::Ole),
+               Col("LvModule", ColumnKind::Ole),
+               Col("LvExtra", ColumnKind::Ole)};
+  t.indexes = {{"Id", {"Id"}, true, true, false},
+               {"ParentIdName", {"ParentId", "Name"}, false, true, false}};
+  return t;
+}
+
+FixtureTable Named(std::string name, std::vector<FixtureColumn> columns) {
+  FixtureTable t;
+  t.name = std::move(name);
+  t.columns = std::move(columns);
+  return t;
+}
+
+std::vector<FixtureValue> ObjectRow(int64_t id, int64_t parent, const std::string& name,
+                                    int64_t type, int64_t flags, double date,
+                                    const std::string& properties) {
+  std::vector<FixtureValue> row(17);
+  row[0] = id;
+  row[1] = parent;
+  row[2] = name;
+  row[3] = type;
+  row[4] = date;
+  row[5] = date;
+  row[7] = flags;
+  if (!properties.empty()) row[14] = properties;
+  return row;
+}
+
+// The property names, in order of first use.
+struct NameTable {
+  std::vector<std::string> names;
+  uint16_t Index(const std::string& name) {
+    auto it = std::find(names.begin(), names.end(), name);
+    if (it != names.end()) return static_cast<uint16_t>(it - names.begin());
+    names.push_back(name);
+    return static_cast<uint16_t>(names.size() - 1);
+  }
+};
+
+void AppendProperty(std::string& out, NameTable& names, const std::string& name, uint8_t type,
+                    const std::string& value) {
+  Append<uint16_t>(out, static_cast<uint16_t>(8 + value.size()));
+  Append<uint8_t>(out, 0x01);  // defined through the design interface
+  Append<uint8_t>(out, type);
+  Append<uint16_t>(out, names.Index(name));
+  Append<uint16_t>(out, static_cast<uint16_t>(value.size()));
+  out += value;
+}
+
+// A block of one object's properties: type 0 for the table, 1 for a column.
+std::string ObjectBlock(uint16_t type, const std::string& objectName, const std::string& entries) {
+  std::string name = Ucs2Bytes(objectName);
+  std::string block;
+  Append<uint32_t>(block, static_cast<uint32_t>(12 + name.size() + entries.size()));
+  Append<uint16_t>(block, type);
+  Append<uint32_t>(block, static_cast<uint32_t>(6 + name.size()));
+  Append<uint16_t>(block, static_cast<uint16_t>(name.size()));
+  return block + name + entries;
+}
+
+std::string ColumnEntries(const FixtureColumn& c, NameTable& names) {
+  std::string entries;
+  AppendProperty(entries, names, "Required", kBooleanProperty,
+                 std::string(1, c.required ? '\x01' : '\x00'));
+  if (!c.defaultValue.empty()) {
+    AppendProperty(entries, names, "DefaultValue", kMemoProperty, Ucs2Bytes(c.defaultValue));
+  }
+  if (!c.description.empty()) {
+    AppendProperty(entries, names, "Description", kMemoProperty, Ucs2Bytes(c.description));
+  }
+  return entries;
+}
+
+std::string NamesBlock(const NameTable& names) {
+  std::string body;
+  for (const std::string& name : names.names) {
+    std::string bytes = Ucs2Bytes(name);
+    Append<uint16_t>(body, static_cast<uint16_t>(bytes.size()));
+    body += bytes;
+  }
+  std::string block;
+  Append<uint32_t>(block, static_cast<uint32_t>(6 + body.size()));
+  Append<uint16_t>(block, 0x80);
+  return block + body;
+}
+
+}  // namespace
+
+std::vector<FixtureTable> SystemTables() {
+  return {
+      ObjectsTable(),
+      Named("MSysACEs", {Col("ACM", ColumnKind::Long), Col("FInheritable", ColumnKind::Boolean),
+                         Col("ObjectId", ColumnKind::Long), Col("SID", ColumnKind::Binary, 255)}),
+      Named("MSysQueries",
+            {Col("Attribute", ColumnKind::Byte), Col("Expression", ColumnKind::Memo),
+             Col("Flag", ColumnKind::Integer), Col("LvExtra", ColumnKind::Ole),
+             Col("Name1", ColumnKind::Memo), Col("Name2", ColumnKind::Memo),
+             Col("ObjectId", ColumnKind::Long), Col("Order", ColumnKind::Binary, 255)}),
+      Named("MSysRelationships",
+            {Col("ccolumn", ColumnKind::Long), Col("grbit", ColumnKind::Long),
+             Col("icolumn", ColumnKind::Long), Col("szColumn", ColumnKind::Text, 64),
+             Col("szObject", ColumnKind::Text, 64), Col("szReferencedColumn", ColumnKind::Text, 64),
+             Col("szReferencedObject", ColumnKind::Text, 64),
+             Col("szRelationship", ColumnKind::Text, 64)})};
+}
+
+std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,
+                                                     double date) {
+  std::vector<std::vector<FixtureValue>> rows = {
+      ObjectRow(kTablesId, kRootId, "Tables", kContainerType, kSystemFlag, date, {}),
+      ObjectRow(kDatabasesId, kRootId, "Databases", kContainerType, kSystemFlag, date, {}),
+      ObjectRow(kRelationshipsId, kRootId, "Relationships", kContainerType, kSystemFlag, date, {}),
+      ObjectRow(kDatabaseObjectId, kDatabasesId, "MSysDb", kDatabaseType, kSystemFlag, date, {}),
+  };
+  for (const CatalogueEntry& t : tables) {
+    rows.push_back(ObjectRow(t.definitionPage, kTablesId, t.name, kTableType,
+                             t.system ? kSystemFlag : 0, date, t.properties));
+  }
+  return rows;
+}
+
+std::string TableProperties(const FixtureTable& table) {
+  NameTable names;
+  std::string tableEntries;
+  if (!table.description.empty()) {
+    AppendProperty(tableEntries, names, "Description", kMemoProperty, Ucs2Bytes(table.description));
+  }
+  std::string blocks = ObjectBlock(0, "", tableEntries);
+  for (const FixtureColumn& c : table.columns) {
+    blocks += ObjectBlock(1, c.name, ColumnEntries(c, names));
+  }
+  return "MR2" + std::string(1, '\0') + NamesBlock(names) + blocks;
+}
+
+}  // namespace bracken::testing::jet

@@ -1,0 +1,34 @@
+#pragma once
+
+// The system catalogue: the definitions of MSysObjects and the other system
+// tables Access always has, the catalogue's rows (containers, system tables,
+// user tables) and each user table's property blob.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/support/fixture_writer.h"
+
+namespace bracken::testing::jet {
+
+// MSysObjects first (its definition is always on page 2), then the others;
+// all without rows.
+std::vector<FixtureTable> SystemTables();
+
+struct CatalogueEntry {
+  std::string name;
+  uint32_t definitionPage = 0;
+  bool system = false;
+  std::string properties;  // the LvProp blob; empty for none
+};
+
+// The rows of MSysObjects for these tables.
+std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,
+                                                     double creationDate);
+
+// The property blob of a table: Required for every column, DefaultValue and
+// Description where given.
+std::string TableProperties(const FixtureTable& table);
+
+}  // namespace bracken::testing::jet
