@@ -90,8 +90,8 @@ enum class TableStep { Converted, Skipped, Failed };
 
 // One checked table: its keys, columns, CREATE TABLE and rows. On Failed,
 // `failure` holds the server's text.
-TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context,
-                       const std::string& table, std::string& failure) {
+TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                       std::string& failure) {
   StatementExecutor& server = context.executor;
   server.Execute("DROP TABLE IF EXISTS " + QuoteIdentifier(table));
   std::string keys = BuildKeyClauses(owner, context, table);
@@ -117,8 +117,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context,
 }  // namespace
 
 std::string StatusText(int converted, int checked) {
-  return std::to_string(converted) + " of " + std::to_string(checked) +
-         " Table(s) are converted.";
+  return std::to_string(converted) + " of " + std::to_string(checked) + " Table(s) are converted.";
 }
 
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,

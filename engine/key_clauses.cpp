@@ -21,7 +21,9 @@ bool EndsWith(const std::string& text, const std::string& suffix) {
          text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool IsLongType(const std::string& type) { return EndsWith(type, "TEXT") || EndsWith(type, "BLOB"); }
+bool IsLongType(const std::string& type) {
+  return EndsWith(type, "TEXT") || EndsWith(type, "BLOB");
+}
 
 // Characters of a CHAR(n) or VARCHAR(n) type; 0 for any other.
 int DeclaredChars(const std::string& type) {
@@ -70,8 +72,8 @@ IndexVerdict CheckColumns(const std::vector<ColumnDescription>& tableColumns,
 KeyClause MakeClause(const std::vector<ColumnDescription>& tableColumns,
                      const IndexDescription& index) {
   KeyClause clause;
-  clause.kind = index.primaryKey ? KeyKind::PrimaryKey
-                                 : (index.unique ? KeyKind::Unique : KeyKind::Index);
+  clause.kind =
+      index.primaryKey ? KeyKind::PrimaryKey : (index.unique ? KeyKind::Unique : KeyKind::Index);
   for (const std::string& name : index.columns) {
     KeyPart part{name, "", 0};
     for (const ColumnDescription& column : tableColumns) {
@@ -103,7 +105,8 @@ std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts) {
   }
   auto total = [&] {
     int bytes = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) bytes += KeyPartBytes(parts[i].typeText, prefix[i]);
+    for (std::size_t i = 0; i < parts.size(); ++i)
+      bytes += KeyPartBytes(parts[i].typeText, prefix[i]);
     return bytes;
   };
   while (total() > kMaxKeyBytes) {

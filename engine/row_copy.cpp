@@ -16,8 +16,7 @@ namespace bracken::engine {
 namespace {
 
 bool IsBinaryCode(int32_t type) {
-  return type == source::adBinary || type == source::adVarBinary ||
-         type == source::adLongVarBinary;
+  return type == source::adBinary || type == source::adVarBinary || type == source::adLongVarBinary;
 }
 
 void AppendHex(std::string& out, const std::string& bytes) {

@@ -25,8 +25,7 @@ class StatementExecutor {
 // The executor over the program's one MySQL connection, which must outlive it.
 class MySqlStatementExecutor : public StatementExecutor {
  public:
-  explicit MySqlStatementExecutor(target::MySqlConnection& connection)
-      : connection_(connection) {}
+  explicit MySqlStatementExecutor(target::MySqlConnection& connection) : connection_(connection) {}
   bool Execute(const std::string& statement) override;
   std::string ErrorText() const override;
   bool LastErrorWasConnectionLost() const override;

@@ -1,0 +1,288 @@
+#include "engine/conversion_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "engine/column_definitions.h"
+#include "tests/support/fake_source.h"
+#include "tests/support/recording_owner.h"
+#include "tests/support/recording_target.h"
+
+namespace bracken::engine {
+namespace {
+
+using source::Variant;
+using testing::FakeTable;
+using testing::Key;
+using testing::LongColumn;
+using testing::TextColumn;
+
+const char* kCompleted = "Message: Bracken database conversion completed successfully.";
+
+FakeTable Orders() {
+  FakeTable table;
+  table.columns = {LongColumn("OrderID", true, false), TextColumn("Customer")};
+  table.indexes = {Key("PrimaryKey", {"OrderID"}, true, true)};
+  table.rows = {{Variant::Long(1), Variant::Text("O'Neil")}, {Variant::Long(2), Variant()}};
+  return table;
+}
+
+FakeTable OneRow(int value) {
+  FakeTable table;
+  table.columns = {LongColumn("N")};
+  table.rows = {{Variant::Long(value)}};
+  return table;
+}
+
+class ConversionRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source_.tables["Orders"] = Orders();
+    source_.tables["A"] = OneRow(1);
+    source_.tables["B"] = OneRow(2);
+    source_.tables["C"] = OneRow(3);
+    owner_.SetDestinationName("shop");
+  }
+  ConversionSummary Run(std::vector<std::string> names, std::vector<bool> checked = {}) {
+    if (checked.empty()) checked.assign(names.size(), true);
+    owner_.SetTables(names, checked);
+    return RunConversion(owner_, context_);
+  }
+  bool Logged(const std::string& line) const {
+    return std::find(owner_.log.begin(), owner_.log.end(), line) != owner_.log.end();
+  }
+  // The controls of an idle second page after the run (untouched controls
+  // keep their idle state: shown and enabled, the progress area hidden).
+  void ExpectIdlePage() const {
+    auto shown = [&](int id, bool idle) {
+      auto found = owner_.visible.find(id);
+      return found == owner_.visible.end() ? idle : found->second;
+    };
+    auto enabled = [&](int id) {
+      auto found = owner_.enabled.find(id);
+      return found == owner_.enabled.end() || found->second;
+    };
+    EXPECT_TRUE(shown(1004, true));
+    EXPECT_TRUE(shown(1009, true));
+    EXPECT_FALSE(shown(1007, false));
+    for (int id : {1003, 1024, 1019}) EXPECT_TRUE(enabled(id)) << id;
+    for (int id : {1032, 1030, 1031, 1040, 1041}) EXPECT_FALSE(shown(id, false)) << id;
+    EXPECT_FALSE(owner_.timerRunning);
+  }
+  testing::FakeSource source_;
+  testing::RecordingTarget target_;
+  testing::RecordingOwner owner_;
+  ConversionContext context_{target_, source_};
+};
+
+TEST_F(ConversionRunTest, OrdersFromStartToCompletion) {
+  ConversionSummary summary = Run({"Orders"});
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  EXPECT_EQ(
+      target_.statements,
+      (std::vector<std::string>{
+          "USE `shop`", "DROP DATABASE IF EXISTS `shop`", "CREATE DATABASE `shop`", "USE `shop`",
+          "DROP TABLE IF EXISTS `Orders`",
+          "CREATE TABLE `Orders`(`OrderID` INT NOT NULL AUTO_INCREMENT, `Customer` "
+          "VARCHAR(50) NULL,  PRIMARY KEY(`OrderID`))ENGINE=myisam DEFAULT CHARSET=utf8;",
+          "INSERT INTO `Orders` VALUES(1,'O\\'Neil');", "INSERT INTO `Orders` VALUES(2,'');"}));
+  EXPECT_EQ(owner_.log, (std::vector<std::string>{
+                            "range 1031 0 1",
+                            "step 1031 1",
+                            "text 1041 0 of 1 Table(s) are converted.",
+                            "disable 1003",
+                            "disable 1024",
+                            "disable 1019",
+                            "hide 1004",
+                            "hide 1009",
+                            "show 1007",
+                            "show 1032",
+                            "position 1030 0",
+                            "position 1031 0",
+                            "show 1030",
+                            "show 1031",
+                            "show 1040",
+                            "show 1041",
+                            "timer on 1 10",
+                            "caption Converting Table: [Orders] 1 rows converted...",
+                            "caption Converting Table: [Orders] 2 rows converted...",
+                            "text 1041 1 of 1 Table(s) are converted.",
+                            "stepit 1031",
+                            "position 1030 100",
+                            "timer off 1",
+                            "item 0 off",
+                            "caption Quillon Database Converter - Bracken",
+                            "check 1024 off",
+                            "enable 1003",
+                            "enable 1024",
+                            "enable 1019",
+                            "hide 1007",
+                            "show 1004",
+                            "show 1009",
+                            "hide 1032",
+                            "hide 1030",
+                            "hide 1031",
+                            "hide 1040",
+                            "hide 1041",
+                            "message Message: Bracken database conversion completed successfully.",
+                            "check 1024 off",
+                            "enable 1003",
+                            "enable 1024",
+                            "enable 1019",
+                            "hide 1007",
+                            "show 1004",
+                            "show 1009",
+                            "hide 1032",
+                            "hide 1030",
+                            "hide 1031",
+                            "hide 1040",
+                            "hide 1041"}));
+}
+
+TEST_F(ConversionRunTest, ChecksEndTheRunBeforeAnythingIsSent) {
+  owner_.SetDestinationName("");
+  EXPECT_EQ(Run({"A", "B"}, {false, false}).ending, RunEnding::NoTableChecked);
+  EXPECT_EQ(owner_.messages.back(),
+            "Message: Please select at least one table to continue the conversion.");
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::NameEmpty);
+  EXPECT_EQ(owner_.messages.back(), "Message: Please enter MySQL destination database name.");
+  EXPECT_TRUE(target_.statements.empty());
+  ExpectIdlePage();
+}
+
+TEST_F(ConversionRunTest, TheNameLimitCountsCharactersNotBytes) {
+  std::string name64(62, 'a');
+  name64 += "\xc3\xa9\xc3\xa9";  // 64 characters, 66 bytes
+  owner_.SetDestinationName(name64);
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
+  std::string name65(65, 'n');
+  owner_.SetDestinationName(name65);
+  owner_.log.clear();
+  target_.statements.clear();
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::NameTooLong);
+  EXPECT_EQ(owner_.messages.back(), "Message: MySQL Destination Database Name [" + name65 +
+                                        "] is too long.Maximum length is 64.");
+  EXPECT_TRUE(target_.statements.empty());
+  // No control is changed beyond the table bar and the hidden status label.
+  EXPECT_FALSE(Logged("disable 1003"));
+  EXPECT_FALSE(Logged("enable 1003"));
+}
+
+TEST_F(ConversionRunTest, AnExistingDatabaseIsReplacedOnlyOnYes) {
+  target_.databases.insert("`shop`");
+  owner_.answers = {MessageAnswer::No};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::OverwriteDeclined);
+  EXPECT_EQ(target_.statements, std::vector<std::string>{"USE `shop`"});
+  EXPECT_EQ(owner_.messages.back(), "Message: Are you sure you want to overwrite?");
+  ExpectIdlePage();
+  owner_.answers = {MessageAnswer::Yes};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
+  EXPECT_EQ(target_.statements[2], "DROP DATABASE IF EXISTS `shop`");
+  // A second run into the same name asks again.
+  owner_.messages.clear();
+  Run({"A"});
+  EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
+}
+
+TEST_F(ConversionRunTest, ARefusedCreateDatabaseEndsTheRunWithTheServersText) {
+  owner_.SetDestinationName("a`b");
+  target_.Refuse("CREATE DATABASE", "Access denied for user");
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::DatabaseRefused);
+  EXPECT_EQ(target_.statements,
+            (std::vector<std::string>{"USE `a``b`", "DROP DATABASE IF EXISTS `a``b`",
+                                      "CREATE DATABASE `a``b`"}));
+  EXPECT_EQ(owner_.messages, std::vector<std::string>{"Bracken: Access denied for user"});
+  ExpectIdlePage();
+}
+
+TEST_F(ConversionRunTest, ARefusedCreateTableKeepsEarlierTablesAndTheCheckMarks) {
+  target_.Refuse("CREATE TABLE `B`", "Incorrect column specifier");
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::TableFailed);
+  EXPECT_EQ(summary.tablesConverted, 1);
+  EXPECT_EQ(owner_.messages, std::vector<std::string>{"Message: Incorrect column specifier"});
+  EXPECT_EQ(owner_.texts[1041], "1 of 3 Table(s) are converted.");
+  EXPECT_EQ(owner_.caption, kProductTitle);
+  EXPECT_EQ(owner_.listChecked, (std::vector<bool>{true, true, true}));
+  EXPECT_FALSE(
+      std::any_of(target_.statements.begin(), target_.statements.end(),
+                  [](const std::string& s) { return s.find("`C`") != std::string::npos; }));
+  ExpectIdlePage();
+}
+
+TEST_F(ConversionRunTest, LockedTablesAreSkippedWhereverTheyStand) {
+  for (int locked = 0; locked < 3; ++locked) {
+    SetUp();
+    std::string name = std::string(1, static_cast<char>('A' + locked));
+    source_.tables[name].openFailure = testing::kLockedDescription;
+    owner_.messages.clear();
+    target_.statements.clear();
+    target_.databases.clear();
+    ConversionSummary summary = Run({"A", "B", "C"});
+    // Every position ends like any other run, the last one too.
+    EXPECT_EQ(summary.ending, RunEnding::Completed) << name;
+    EXPECT_EQ(summary.tablesConverted, 2) << name;
+    EXPECT_EQ(summary.tablesSkipped, 1) << name;
+    EXPECT_EQ(owner_.messages, (std::vector<std::string>{
+                                   "Message: " + std::string(kTableLockedMessage), kCompleted}))
+        << name;
+    EXPECT_EQ(owner_.texts[1041], "2 of 3 Table(s) are converted.") << name;
+    EXPECT_EQ(owner_.caption, kProductTitle) << name;
+    EXPECT_EQ(owner_.listChecked, (std::vector<bool>{false, false, false})) << name;
+    EXPECT_EQ(std::count_if(target_.statements.begin(), target_.statements.end(),
+                            [](const std::string& s) { return s.rfind("CREATE TABLE", 0) == 0; }),
+              2)
+        << name;
+    ExpectIdlePage();
+  }
+}
+
+TEST_F(ConversionRunTest, StopDuringRowsEndsAfterThatTableUncounted) {
+  owner_.onCaption = [&](const std::string& caption) {
+    if (caption.find("[B]") != std::string::npos) context_.stopRequested = true;
+  };
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::Stopped);
+  EXPECT_EQ(summary.tablesConverted, 1);
+  EXPECT_EQ(owner_.texts[1041], "1 of 3 Table(s) are converted.");
+  EXPECT_EQ(owner_.position[1031], 1);
+  EXPECT_TRUE(owner_.messages.empty());
+  EXPECT_EQ(owner_.listChecked, (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(target_.statements.back(), "INSERT INTO `B` VALUES(2);");
+  ExpectIdlePage();
+}
+
+TEST_F(ConversionRunTest, AStopRequestBeforeATablesRowsIsCleared) {
+  context_.stopRequested = true;  // pressed before any rows were copied
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  EXPECT_EQ(summary.tablesConverted, 3);
+  EXPECT_EQ(owner_.messages, std::vector<std::string>{kCompleted});
+}
+
+TEST_F(ConversionRunTest, ALostConnectionIsShownOnceAndEndsTheRun) {
+  for (int i = 0; i < 1000; ++i) source_.tables["B"].rows.push_back({Variant::Long(i)});
+  target_.LoseConnectionAt("INSERT INTO `B`", 5);
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::TableFailed);
+  EXPECT_EQ(summary.tablesConverted, 1);
+  EXPECT_EQ(owner_.messages,
+            std::vector<std::string>{"Message: Lost connection to server during query"});
+  EXPECT_EQ(owner_.caption, kProductTitle);
+  EXPECT_EQ(owner_.listChecked, (std::vector<bool>{true, true, true}));
+  ExpectIdlePage();
+}
+
+TEST_F(ConversionRunTest, UncheckedRowsAreNotConverted) {
+  ConversionSummary summary = Run({"A", "B", "C"}, {false, true, false});
+  EXPECT_EQ(summary.tablesConverted, 1);
+  EXPECT_EQ(owner_.texts[1041], "1 of 1 Table(s) are converted.");
+  EXPECT_TRUE(Logged("range 1031 0 1"));
+  EXPECT_EQ(std::count_if(target_.statements.begin(), target_.statements.end(),
+                          [](const std::string& s) { return s.rfind("DROP TABLE", 0) == 0; }),
+            1);
+}
+
+}  // namespace
+}  // namespace bracken::engine
