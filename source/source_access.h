@@ -239,6 +239,8 @@ class Catalog {
   void OpenBuffer(std::string bytes, const std::string& password = {});
   source::Tables Tables() const;
   std::shared_ptr<DatabaseData> Database() const { return database_; }
+  // True for an Access 97 (Jet 3) file, false for Jet 4.
+  bool IsJet3() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;

@@ -1,0 +1,328 @@
+// bracken-cli inspect: what the reader sees in an Access file, as a readable
+// summary or as one JSON object with every user table, its columns, indexes
+// and rows.
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <string>
+
+#include "cli/command.h"
+#include "source/date_serial.h"
+#include "source/source_access.h"
+
+namespace bracken::cli {
+
+namespace {
+
+using source::Variant;
+
+constexpr char kHelp[] =
+    "Usage: bracken-cli inspect FILE [--mdb-password P] [--json] [--rows N]\n\n"
+    "Shows the user tables of an Access file with their row counts, columns and\n"
+    "indexes. --json prints one JSON object with every table's columns, indexes\n"
+    "and rows; --rows N limits the rows shown per table (a summary shows none\n"
+    "unless asked).\n";
+
+struct Options {
+  std::string file;
+  std::string password;
+  bool json = false;
+  std::optional<long> rows;
+};
+
+std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
+  Options options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--mdb-password" && i + 1 < args.size()) {
+      options.password = args[++i];
+    } else if (arg == "--rows" && i + 1 < args.size()) {
+      long n = 0;
+      const std::string& text = args[++i];
+      auto result = std::from_chars(text.data(), text.data() + text.size(), n);
+      if (result.ec != std::errc() || result.ptr != text.data() + text.size() || n < 0) {
+        return std::nullopt;
+      }
+      options.rows = n;
+    } else if (options.file.empty() && (arg.empty() || arg[0] != '-')) {
+      options.file = arg;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (options.file.empty()) return std::nullopt;
+  return options;
+}
+
+void AppendJsonString(std::string_view text, std::string& out) {
+  out.push_back('"');
+  for (unsigned char c : text) {
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+  }
+  out.push_back('"');
+}
+
+void AppendHex(const std::string& bytes, std::string& out) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (unsigned char b : bytes) {
+    out.push_back(kHex[b >> 4]);
+    out.push_back(kHex[b & 15]);
+  }
+}
+
+void AppendJsonDate(double serial, std::string& out) {
+  source::DateParts parts;
+  if (!source::SplitDateSerial(serial, parts)) {
+    out += "null";
+    return;
+  }
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "\"%04d-%02d-%02d %02d:%02d:%02d\"", parts.year,
+                parts.month, parts.day, static_cast<int>(parts.secondOfDay / 3600),
+                static_cast<int>(parts.secondOfDay / 60 % 60),
+                static_cast<int>(parts.secondOfDay % 60));
+  out += buffer;
+}
+
+void AppendJsonValue(const Variant& value, std::string& out) {
+  switch (value.kind()) {
+    case Variant::Kind::Null: out += "null"; return;
+    case Variant::Kind::Boolean: out += value.ToBool() ? "true" : "false"; return;
+    case Variant::Kind::Single:
+    case Variant::Kind::Double:
+      if (!std::isfinite(value.ToDouble())) {
+        AppendJsonString(value.ToText(), out);
+      } else {
+        value.AppendText(out);
+      }
+      return;
+    case Variant::Kind::Byte:
+    case Variant::Kind::Integer:
+    case Variant::Kind::Long: value.AppendText(out); return;
+    case Variant::Kind::Date: AppendJsonDate(value.ToDouble(), out); return;
+    case Variant::Kind::Binary:
+      out.push_back('"');
+      AppendHex(value.Bytes(), out);
+      out.push_back('"');
+      return;
+    default: AppendJsonString(value.ToText(), out); return;
+  }
+}
+
+bool PropertyFlag(const source::Column& column, const char* name) {
+  return column.Properties().Item(name).Value().ToBool();
+}
+
+void AppendJsonColumns(const source::Table& table, const source::Fields& fields,
+                       std::string& out) {
+  out += "\"columns\":[";
+  for (long i = 0; i < fields.Count(); ++i) {
+    source::Field field = fields.Item(i);
+    source::Column column = table.Columns().Item(field.Name());
+    if (i > 0) out.push_back(',');
+    out += "{\"name\":";
+    AppendJsonString(field.Name(), out);
+    out += ",\"type\":" + std::to_string(field.Type());
+    out += ",\"definedSize\":" + std::to_string(field.DefinedSize());
+    if (field.Type() == source::adNumeric) {
+      out += ",\"precision\":" + std::to_string(field.Precision());
+      out += ",\"scale\":" + std::to_string(field.NumericScale());
+    }
+    out += std::string(",\"nullable\":") + (PropertyFlag(column, "Nullable") ? "true" : "false");
+    out += std::string(",\"autoincrement\":") +
+           (PropertyFlag(column, "Autoincrement") ? "true" : "false");
+    out.push_back('}');
+  }
+  out.push_back(']');
+}
+
+void AppendJsonIndexes(const source::Table& table, std::string& out) {
+  out += "\"indexes\":[";
+  source::Indexes indexes = table.Indexes();
+  for (long i = 0; i < indexes.Count(); ++i) {
+    source::Index index = indexes.Item(i);
+    if (i > 0) out.push_back(',');
+    out += "{\"name\":";
+    AppendJsonString(index.Name(), out);
+    out += std::string(",\"primaryKey\":") + (index.PrimaryKey() ? "true" : "false");
+    out += std::string(",\"unique\":") + (index.Unique() ? "true" : "false");
+    out += ",\"columns\":[";
+    source::Columns columns = index.Columns();
+    for (long c = 0; c < columns.Count(); ++c) {
+      if (c > 0) out.push_back(',');
+      AppendJsonString(columns.Item(c).Name(), out);
+    }
+    out += "]}";
+  }
+  out.push_back(']');
+}
+
+// Rows go straight to standard output as they are read.
+void WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std::string& out) {
+  out += "\"rows\":[";
+  source::Fields fields = recordset.Fields();
+  long count = 0;
+  for (; !recordset.Eof() && (!limit || count < *limit); recordset.MoveNext(), ++count) {
+    if (count > 0) out.push_back(',');
+    out.push_back('[');
+    for (long i = 0; i < fields.Count(); ++i) {
+      if (i > 0) out.push_back(',');
+      AppendJsonValue(fields.Item(i).Value(), out);
+    }
+    out.push_back(']');
+    if (out.size() > (1 << 16)) {
+      std::cout << out;
+      out.clear();
+    }
+  }
+  out.push_back(']');
+}
+
+void WriteJson(const source::Catalog& catalog, const Options& options) {
+  auto database = catalog.Database();
+  std::string out = "{\"format\":\"";
+  out += catalog.IsJet3() ? "Jet3" : "Jet4";
+  out += "\",\"tables\":[";
+  source::Tables tables = catalog.Tables();
+  bool first = true;
+  for (long t = 0; t < tables.Count(); ++t) {
+    source::Table table = tables.Item(t);
+    if (table.Type() != "TABLE") continue;
+    source::Recordset recordset;
+    recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
+    if (!first) out.push_back(',');
+    first = false;
+    out += "{\"name\":";
+    AppendJsonString(table.Name(), out);
+    out.push_back(',');
+    AppendJsonColumns(table, recordset.Fields(), out);
+    out.push_back(',');
+    AppendJsonIndexes(table, out);
+    out.push_back(',');
+    WriteJsonRows(recordset, options.rows, out);
+    out.push_back('}');
+  }
+  out += "]}\n";
+  std::cout << out;
+}
+
+void WriteSummaryRows(source::Recordset& recordset, long limit) {
+  source::Fields fields = recordset.Fields();
+  for (long n = 0; n < limit && !recordset.Eof(); ++n, recordset.MoveNext()) {
+    std::string line = "    row " + std::to_string(n + 1) + ":";
+    for (long i = 0; i < fields.Count(); ++i) {
+      source::Field field = fields.Item(i);
+      line += (i == 0 ? " " : " | ");
+      Variant value = field.Value();
+      if (value.IsNull()) {
+        line += "NULL";
+      } else if (value.kind() == Variant::Kind::Binary) {
+        line += "0x";
+        AppendHex(value.Bytes(), line);
+      } else {
+        value.AppendText(line);
+      }
+    }
+    std::cout << line << "\n";
+  }
+}
+
+void WriteSummaryTable(const source::Catalog& catalog, const source::Table& table,
+                       const Options& options) {
+  source::Recordset counter;
+  counter.Open("SELECT * FROM [" + table.Name() + "]", catalog);
+  long rows = 0;
+  for (; !counter.Eof(); counter.MoveNext()) ++rows;
+  std::cout << "Table " << table.Name() << " (" << rows << " rows)\n  Columns:\n";
+  source::Recordset recordset;
+  recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
+  source::Fields fields = recordset.Fields();
+  for (long i = 0; i < fields.Count(); ++i) {
+    source::Field field = fields.Item(i);
+    source::Column column = table.Columns().Item(field.Name());
+    std::cout << "    " << field.Name() << "  type " << field.Type() << "  size "
+              << field.DefinedSize();
+    if (field.Type() == source::adNumeric) {
+      std::cout << "  precision " << int{field.Precision()} << "  scale "
+                << int{field.NumericScale()};
+    }
+    std::cout << (PropertyFlag(column, "Nullable") ? "  nullable" : "  not null")
+              << (PropertyFlag(column, "Autoincrement") ? "  auto-increment" : "") << "\n";
+  }
+  source::Indexes indexes = table.Indexes();
+  std::cout << "  Indexes:" << (indexes.Count() == 0 ? " none" : "") << "\n";
+  for (long i = 0; i < indexes.Count(); ++i) {
+    source::Index index = indexes.Item(i);
+    std::cout << "    " << index.Name() << (index.PrimaryKey() ? "  primary key" : "")
+              << (index.Unique() ? "  unique" : "") << "  (";
+    source::Columns columns = index.Columns();
+    for (long c = 0; c < columns.Count(); ++c) {
+      std::cout << (c > 0 ? ", " : "") << columns.Item(c).Name();
+    }
+    std::cout << ")\n";
+  }
+  if (options.rows && *options.rows > 0) {
+    std::cout << "  Rows:\n";
+    WriteSummaryRows(recordset, *options.rows);
+  }
+}
+
+void WriteSummary(const source::Catalog& catalog, const Options& options) {
+  std::cout << "File " << options.file << " (" << (catalog.IsJet3() ? "Jet 3" : "Jet 4")
+            << ")\n";
+  source::Tables tables = catalog.Tables();
+  for (long t = 0; t < tables.Count(); ++t) {
+    source::Table table = tables.Item(t);
+    if (table.Type() == "TABLE") WriteSummaryTable(catalog, table, options);
+  }
+}
+
+int RunInspect(const std::vector<std::string>& args) {
+  std::optional<Options> options = ParseOptions(args);
+  if (!options) {
+    std::cerr << kHelp;
+    return 2;
+  }
+  try {
+    source::Catalog catalog;
+    catalog.SetActiveConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + options->file +
+                                ";Jet OLEDB:Database Password=" + options->password);
+    if (options->json) {
+      WriteJson(catalog, *options);
+    } else {
+      WriteSummary(catalog, *options);
+    }
+    std::cout.flush();
+    return 0;
+  } catch (const source::SourceError& error) {
+    std::cout.flush();
+    std::cerr << "bracken-cli inspect: " << error.Description() << "\n";
+    return 1;
+  }
+}
+
+const CommandRegistration kInspect(Command{
+    "inspect", "Show the tables, columns, indexes and rows of an Access file", kHelp, RunInspect});
+
+}  // namespace
+
+}  // namespace bracken::cli

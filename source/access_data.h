@@ -1,0 +1,60 @@
+#pragma once
+
+// What the access objects share underneath their handles: the opened
+// database and, per table, its columns, indexes and definition.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "source/jet/database.h"
+#include "source/jet/table_definition.h"
+#include "source/source_access.h"
+
+namespace bracken::source {
+
+struct ColumnData {
+  std::string name;
+  int32_t type = adEmpty;
+  int32_t definedSize = 0;
+  uint8_t precision = 0;
+  uint8_t scale = 0;
+  source::Properties properties;
+  size_t position = 0;  // index into the table definition's columns
+};
+
+struct IndexData {
+  std::string name;
+  bool primaryKey = false;
+  bool unique = false;
+  std::vector<Column> columns;
+};
+
+struct TableData {
+  std::string name;
+  std::string type;
+  std::shared_ptr<const jet::TableDefinition> definition;  // null for queries and links
+  std::vector<Column> columnsByName;
+  std::vector<std::shared_ptr<const ColumnData>> columnsInOrder;
+  std::vector<Index> indexes;
+};
+
+struct DatabaseData {
+  std::shared_ptr<jet::Database> database;
+  std::vector<std::shared_ptr<const TableData>> tableData;  // in catalogue order
+  std::vector<Table> tables;                                // the same, as handles
+};
+
+// Opens the database the connection text names and reads its catalogue.
+std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText);
+std::shared_ptr<DatabaseData> OpenDatabaseBuffer(std::string bytes, const std::string& password);
+
+// Case-insensitive comparison of names, as the provider orders them.
+bool NameLess(std::string_view a, std::string_view b);
+bool NameEqual(std::string_view a, std::string_view b);
+
+// The error for a collection item that does not exist.
+[[noreturn]] void ThrowItemNotFound();
+
+}  // namespace bracken::source

@@ -1,0 +1,18 @@
+#pragma once
+
+// The source connection text: "Provider=...;Data Source=PATH;Jet OLEDB:
+// Database Password=PASSWORD". The path runs to the next ";"; everything
+// after the password key is the password, ";" included.
+
+#include <string>
+
+namespace bracken::source {
+
+struct ConnectionSettings {
+  std::string dataSource;
+  std::string password;
+};
+
+ConnectionSettings ParseConnectionText(const std::string& text);
+
+}  // namespace bracken::source

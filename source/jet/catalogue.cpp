@@ -1,0 +1,82 @@
+#include "source/jet/catalogue.h"
+
+#include "source/jet/row_layout.h"
+#include "source/jet/row_scanner.h"
+#include "source/jet/table_definition.h"
+#include "source/jet/value_decoding.h"
+
+namespace bracken::source::jet {
+
+namespace {
+
+constexpr size_t kMaxObjects = 1'000'000;
+
+int FindColumn(const TableDefinition& table, std::string_view name) {
+  for (size_t i = 0; i < table.columns.size(); ++i) {
+    if (table.columns[i].name == name) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+struct CatalogueColumns {
+  int id, parentId, name, kind, flags, properties;
+};
+
+CatalogueColumns LocateColumns(const TableDefinition& table) {
+  CatalogueColumns c{FindColumn(table, "Id"),    FindColumn(table, "ParentId"),
+                     FindColumn(table, "Name"),  FindColumn(table, "Type"),
+                     FindColumn(table, "Flags"), FindColumn(table, "LvProp")};
+  if (c.id < 0 || c.name < 0 || c.kind < 0 || c.flags < 0) {
+    ThrowDamaged("the system catalogue lacks its columns");
+  }
+  return c;
+}
+
+Variant ReadField(const TableDefinition& table, int column, Bytes row,
+                  const std::vector<FieldSlice>& slices, const ValueContext& context) {
+  if (column < 0 || !slices[column].present) return Variant();
+  const FieldSlice& slice = slices[column];
+  return DecodeValue(table.columns[column], row.Sub(slice.offset, slice.length), context);
+}
+
+int64_t IntegerOf(const Variant& value) {
+  switch (value.kind()) {
+    case Variant::Kind::Byte:
+    case Variant::Kind::Integer:
+    case Variant::Kind::Long: return value.ToInt64();
+    case Variant::Kind::Null: return 0;
+    default: ThrowDamaged("a catalogue column has an unexpected type");
+  }
+}
+
+}  // namespace
+
+std::vector<CatalogueObject> ReadCatalogue(std::shared_ptr<const PageFile> file,
+                                           const Format& format, uint16_t codePage) {
+  auto table = ReadTableDefinition(*file, format, codePage, kCataloguePage);
+  CatalogueColumns columns = LocateColumns(*table);
+  ValueContext context{file.get(), format, codePage};
+  RowScanner scanner(file, format, table);
+  RowLayout layout;
+  std::vector<FieldSlice> slices;
+  std::vector<CatalogueObject> objects;
+  while (scanner.Next()) {
+    if (objects.size() >= kMaxObjects) ThrowDamaged("the catalogue holds too many objects");
+    Bytes row = scanner.Row();
+    layout.Parse(row, *table, format, slices);
+    CatalogueObject object;
+    object.id = static_cast<int32_t>(IntegerOf(ReadField(*table, columns.id, row, slices, context)));
+    object.parentId =
+        static_cast<int32_t>(IntegerOf(ReadField(*table, columns.parentId, row, slices, context)));
+    object.name = ReadField(*table, columns.name, row, slices, context).Bytes();
+    object.kind =
+        static_cast<int16_t>(IntegerOf(ReadField(*table, columns.kind, row, slices, context)));
+    object.flags = static_cast<uint32_t>(
+        IntegerOf(ReadField(*table, columns.flags, row, slices, context)));
+    object.properties = ReadField(*table, columns.properties, row, slices, context).Bytes();
+    objects.push_back(std::move(object));
+  }
+  return objects;
+}
+
+}  // namespace bracken::source::jet

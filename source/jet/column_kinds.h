@@ -1,0 +1,41 @@
+#pragma once
+
+// The column types Jet stores in a table definition, and what each one means
+// for the reader: its storage size and the type code the provider reports.
+
+#include <cstdint>
+
+namespace bracken::source::jet {
+
+enum class ColumnKind : uint8_t {
+  Boolean = 0x01,
+  Byte = 0x02,
+  Integer = 0x03,
+  Long = 0x04,
+  Currency = 0x05,
+  Single = 0x06,
+  Double = 0x07,
+  DateTime = 0x08,
+  Binary = 0x09,
+  Text = 0x0A,
+  Ole = 0x0B,
+  Memo = 0x0C,
+  Guid = 0x0F,
+  Decimal = 0x10,
+};
+
+// Column flags in the table definition.
+inline constexpr uint8_t kColumnFixedLength = 0x01;
+inline constexpr uint8_t kColumnAutoLong = 0x04;
+inline constexpr uint8_t kColumnAutoGuid = 0x40;
+inline constexpr uint8_t kColumnHyperlink = 0x80;
+
+bool IsKnownKind(uint8_t code);
+// Memo and OLE values live in long-value storage.
+bool IsLongValue(ColumnKind kind);
+// The type code reported for a column: Binary is 128 when fixed length.
+int32_t AdoTypeCode(ColumnKind kind, bool fixedLength);
+// Bytes a fixed-size kind takes in a row (0 for text, binary, memo and OLE).
+uint32_t FixedSize(ColumnKind kind);
+
+}  // namespace bracken::source::jet

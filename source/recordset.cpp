@@ -1,0 +1,179 @@
+// The row side of the access objects: a recordset streams one table's rows
+// and its fields decode the current row's values on demand.
+
+#include <optional>
+
+#include "source/access_data.h"
+#include "source/connection_text.h"
+#include "source/jet/long_value.h"
+#include "source/jet/row_layout.h"
+#include "source/jet/row_scanner.h"
+#include "source/jet/text_decoding.h"
+#include "source/jet/value_decoding.h"
+#include "source/source_error.h"
+
+namespace bracken::source {
+
+class RecordsetCursor {
+ public:
+  RecordsetCursor(std::shared_ptr<DatabaseData> database, std::shared_ptr<const TableData> table)
+      : database_(std::move(database)),
+        table_(std::move(table)),
+        format_(database_->database->header.format),
+        scanner_(database_->database->file, format_, table_->definition),
+        context_{database_->database->file.get(), format_, database_->database->header.codePage} {
+    longValues_.resize(table_->columnsInOrder.size());
+    MoveNext();
+  }
+
+  long Count() const { return static_cast<long>(table_->columnsInOrder.size()); }
+  bool Eof() const { return eof_; }
+
+  const ColumnData& Meta(long index) const {
+    if (index < 0 || index >= Count()) ThrowItemNotFound();
+    return *table_->columnsInOrder[static_cast<size_t>(index)];
+  }
+
+  long FindIndex(std::string_view name) const {
+    for (long i = 0; i < Count(); ++i) {
+      if (NameEqual(Meta(i).name, name)) return i;
+    }
+    ThrowItemNotFound();
+  }
+
+  void MoveNext() {
+    if (eof_ && started_) {
+      ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
+    }
+    started_ = true;
+    for (auto& value : longValues_) value.reset();
+    eof_ = !scanner_.Next();
+    if (!eof_) layout_.Parse(scanner_.Row(), *table_->definition, format_, slices_);
+  }
+
+  Variant Value(long index) const {
+    const jet::ColumnDefinition& column = Column(index);
+    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
+    if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
+    if (!slice.present) return Variant();
+    if (!jet::IsLongValue(column.kind)) return jet::DecodeValue(column, Stored(index), context_);
+    return LongValue(index);
+  }
+
+  long ActualSize(long index) const {
+    const jet::ColumnDefinition& column = Column(index);
+    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
+    if (column.kind == jet::ColumnKind::Boolean) return 2;
+    if (!slice.present) return 0;
+    switch (column.kind) {
+      case jet::ColumnKind::Text:
+        return static_cast<long>(
+            2 * jet::Utf16Length(jet::DecodeText(Stored(index), format_.jet3, context_.codePage)));
+      case jet::ColumnKind::Memo: return static_cast<long>(2 * jet::Utf16Length(LongValue(index).Bytes()));
+      case jet::ColumnKind::Ole: return static_cast<long>(LongValue(index).Bytes().size());
+      default: return static_cast<long>(slice.length);
+    }
+  }
+
+ private:
+  const jet::ColumnDefinition& Column(long index) const {
+    if (eof_) ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
+    return table_->definition->columns[Meta(index).position];
+  }
+
+  jet::Bytes Stored(long index) const {
+    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
+    return scanner_.Row().Sub(slice.offset, slice.length);
+  }
+
+  // Memo and OLE values are read once per row, when first asked for.
+  const Variant& LongValue(long index) const {
+    auto& cached = longValues_[static_cast<size_t>(index)];
+    if (!cached) cached = jet::DecodeValue(Column(index), Stored(index), context_);
+    return *cached;
+  }
+
+  std::shared_ptr<DatabaseData> database_;
+  std::shared_ptr<const TableData> table_;
+  jet::Format format_;
+  jet::RowScanner scanner_;
+  jet::RowLayout layout_;
+  std::vector<jet::FieldSlice> slices_;
+  jet::ValueContext context_;
+  bool eof_ = true;
+  bool started_ = false;
+  mutable std::vector<std::optional<Variant>> longValues_;
+};
+
+namespace {
+
+const RecordsetCursor& Open(const RecordsetCursor* cursor) {
+  if (cursor == nullptr) {
+    ThrowSourceError("Operation is not allowed when the object is closed.");
+  }
+  return *cursor;
+}
+
+// The table name of "SELECT * FROM [name]": what stands between the first
+// "[" and the last "]".
+std::string TableNameOf(const std::string& sourceText) {
+  size_t open = sourceText.find('[');
+  size_t close = sourceText.rfind(']');
+  if (open == std::string::npos || close == std::string::npos || close <= open) {
+    ThrowSourceError("Syntax error in FROM clause.");
+  }
+  return sourceText.substr(open + 1, close - open - 1);
+}
+
+std::unique_ptr<RecordsetCursor> OpenCursor(const std::string& sourceText,
+                                            std::shared_ptr<DatabaseData> database) {
+  if (!database) ThrowSourceError("Operation is not allowed when the object is closed.");
+  std::string name = TableNameOf(sourceText);
+  for (const auto& table : database->tableData) {
+    if (!NameEqual(table->name, name)) continue;
+    if (!table->definition) {
+      ThrowSourceError("The table '" + name + "' is a query or a linked table, which this "
+                       "reader cannot open.");
+    }
+    return std::make_unique<RecordsetCursor>(std::move(database), table);
+  }
+  ThrowSourceError("The Microsoft Jet database engine cannot find the input table or query '" +
+                   name + "'.  Make sure it exists and that its name is spelled correctly.");
+}
+
+}  // namespace
+
+const std::string& Field::Name() const { return Open(cursor_).Meta(index_).name; }
+int32_t Field::Type() const { return Open(cursor_).Meta(index_).type; }
+int32_t Field::DefinedSize() const { return Open(cursor_).Meta(index_).definedSize; }
+uint8_t Field::NumericScale() const { return Open(cursor_).Meta(index_).scale; }
+uint8_t Field::Precision() const { return Open(cursor_).Meta(index_).precision; }
+long Field::ActualSize() const { return Open(cursor_).ActualSize(index_); }
+Variant Field::Value() const { return Open(cursor_).Value(index_); }
+
+long Fields::Count() const { return cursor_ == nullptr ? 0 : cursor_->Count(); }
+Field Fields::Item(std::string_view name) const {
+  return Field(cursor_, Open(cursor_).FindIndex(name));
+}
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+void Recordset::Open(const std::string& sourceText, const std::string& connectionText) {
+  cursor_ = OpenCursor(sourceText, OpenDatabaseData(connectionText));
+}
+
+void Recordset::Open(const std::string& sourceText, const Catalog& catalog) {
+  cursor_ = OpenCursor(sourceText, catalog.Database());
+}
+
+source::Fields Recordset::Fields() const { return source::Fields(cursor_.get()); }
+bool Recordset::Eof() const { return cursor_ == nullptr || cursor_->Eof(); }
+void Recordset::MoveNext() {
+  if (cursor_ == nullptr) ThrowSourceError("Operation is not allowed when the object is closed.");
+  cursor_->MoveNext();
+}
+
+}  // namespace bracken::source

@@ -1,0 +1,90 @@
+// The catalogue side of the access objects: properties, columns, indexes,
+// tables and the catalogue itself.
+
+#include "source/source_access.h"
+
+#include "source/access_data.h"
+
+namespace bracken::source {
+
+namespace {
+
+template <typename T>
+const T& At(const std::vector<T>& items, long index) {
+  if (index < 0 || static_cast<size_t>(index) >= items.size()) ThrowItemNotFound();
+  return items[static_cast<size_t>(index)];
+}
+
+template <typename T>
+const T& Named(const std::vector<T>& items, std::string_view name) {
+  for (const auto& item : items) {
+    if (NameEqual(item.Name(), name)) return item;
+  }
+  ThrowItemNotFound();
+}
+
+}  // namespace
+
+Property::Property(std::string name, Variant value)
+    : name_(std::move(name)), value_(std::move(value)) {}
+
+Properties::Properties(std::vector<Property> items) : items_(std::move(items)) {}
+long Properties::Count() const { return static_cast<long>(items_.size()); }
+const Property& Properties::Item(long index) const { return At(items_, index); }
+const Property& Properties::Item(std::string_view name) const { return Named(items_, name); }
+
+Column::Column(std::shared_ptr<const ColumnData> data) : data_(std::move(data)) {}
+const std::string& Column::Name() const { return data_->name; }
+int32_t Column::Type() const { return data_->type; }
+int32_t Column::DefinedSize() const { return data_->definedSize; }
+uint8_t Column::NumericScale() const { return data_->scale; }
+uint8_t Column::Precision() const { return data_->precision; }
+const source::Properties& Column::Properties() const { return data_->properties; }
+
+Columns::Columns(std::vector<Column> items) : items_(std::move(items)) {}
+long Columns::Count() const { return static_cast<long>(items_.size()); }
+Column Columns::Item(long index) const { return At(items_, index); }
+Column Columns::Item(std::string_view name) const { return Named(items_, name); }
+
+Index::Index(std::shared_ptr<const IndexData> data) : data_(std::move(data)) {}
+const std::string& Index::Name() const { return data_->name; }
+bool Index::PrimaryKey() const { return data_->primaryKey; }
+bool Index::Unique() const { return data_->unique; }
+source::Columns Index::Columns() const { return source::Columns(data_->columns); }
+
+Indexes::Indexes(std::vector<Index> items) : items_(std::move(items)) {}
+long Indexes::Count() const { return static_cast<long>(items_.size()); }
+Index Indexes::Item(long index) const { return At(items_, index); }
+
+Table::Table(std::shared_ptr<const TableData> data) : data_(std::move(data)) {}
+const std::string& Table::Name() const { return data_->name; }
+const std::string& Table::Type() const { return data_->type; }
+source::Columns Table::Columns() const { return source::Columns(data_->columnsByName); }
+source::Indexes Table::Indexes() const { return source::Indexes(data_->indexes); }
+
+Tables::Tables(std::vector<Table> items) : items_(std::move(items)) {}
+long Tables::Count() const { return static_cast<long>(items_.size()); }
+Table Tables::Item(long index) const { return At(items_, index); }
+Table Tables::Item(std::string_view name) const { return Named(items_, name); }
+
+Catalog::Catalog() = default;
+
+void Catalog::SetActiveConnection(const std::string& connectionText) {
+  auto database = OpenDatabaseData(connectionText);
+  tables_ = source::Tables(database->tables);
+  database_ = std::move(database);
+}
+
+void Catalog::OpenBuffer(std::string bytes, const std::string& password) {
+  auto database = OpenDatabaseBuffer(std::move(bytes), password);
+  tables_ = source::Tables(database->tables);
+  database_ = std::move(database);
+}
+
+source::Tables Catalog::Tables() const { return tables_; }
+
+bool Catalog::IsJet3() const {
+  return database_ != nullptr && database_->database->header.format.jet3;
+}
+
+}  // namespace bracken::source

@@ -1,0 +1,21 @@
+#pragma once
+
+// Raising source errors: the engine's own wording for damaged files and the
+// provider's wording for the failures that callers classify.
+
+#include <string>
+
+#include "source/source_access.h"
+
+namespace bracken::source {
+
+// The numeric code and source name every error of this reader carries.
+inline constexpr long kErrorCode = -2147467259;  // 0x80004005, the provider's generic failure
+inline constexpr const char* kErrorSource = "Microsoft JET Database Engine";
+
+// A damaged or unreadable file: "The database file is damaged: WHAT".
+[[noreturn]] void ThrowDamaged(const std::string& what);
+// Any other failure, with the description as given.
+[[noreturn]] void ThrowSourceError(const std::string& description);
+
+}  // namespace bracken::source

@@ -1,0 +1,262 @@
+#include <charconv>
+#include <cmath>
+
+#include "source/date_serial.h"
+#include "source/source_access.h"
+#include "source/source_error.h"
+
+namespace bracken::source {
+
+namespace {
+
+void AppendUnsigned(uint64_t value, std::string& out) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendSigned(int64_t value, std::string& out) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendTwoDigits(int value, std::string& out) {
+  out.push_back(static_cast<char>('0' + value / 10));
+  out.push_back(static_cast<char>('0' + value % 10));
+}
+
+// A magnitude with the given number of decimals, without trailing zeros.
+void AppendScaled(bool negative, unsigned __int128 magnitude, int scale, std::string& out) {
+  char digits[48];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
+    magnitude /= 10;
+  } while (magnitude != 0);
+  while (count <= scale) digits[count++] = '0';
+  int firstKept = 0;  // drop trailing zeros of the fraction
+  while (firstKept < scale && digits[firstKept] == '0') ++firstKept;
+  bool zero = count == scale + 1 && digits[scale] == '0' && firstKept == scale;
+  if (negative && !zero) out.push_back('-');
+  for (int i = count - 1; i >= scale; --i) out.push_back(digits[i]);
+  if (firstKept < scale) {
+    out.push_back('.');
+    for (int i = scale - 1; i >= firstKept; --i) out.push_back(digits[i]);
+  }
+}
+
+void AppendTime(int64_t seconds, std::string& out) {
+  int hour = static_cast<int>(seconds / 3600);
+  AppendUnsigned(hour % 12 == 0 ? 12 : hour % 12, out);
+  out.push_back(':');
+  AppendTwoDigits(static_cast<int>(seconds / 60 % 60), out);
+  out.push_back(':');
+  AppendTwoDigits(static_cast<int>(seconds % 60), out);
+  out.append(hour < 12 ? " AM" : " PM");
+}
+
+// "M/D/YYYY h:mm:ss AM": the date alone at midnight, the time alone on day 0.
+void AppendDate(double serial, std::string& out) {
+  DateParts parts;
+  if (!SplitDateSerial(serial, parts)) {
+    ThrowSourceError("A date value is out of the range Access supports.");
+  }
+  if (parts.dayNumber == 0) {
+    AppendTime(parts.secondOfDay, out);
+    return;
+  }
+  AppendUnsigned(parts.month, out);
+  out.push_back('/');
+  AppendUnsigned(parts.day, out);
+  out.push_back('/');
+  AppendUnsigned(parts.year, out);
+  if (parts.secondOfDay != 0) {
+    out.push_back(' ');
+    AppendTime(parts.secondOfDay, out);
+  }
+}
+
+template <typename T>
+void AppendShortest(T value, std::string& out) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+}
+
+void AppendGuid(const std::string& bytes, std::string& out) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  // The first three groups are little-endian numbers, the rest plain bytes.
+  static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  out.push_back('{');
+  for (int i = 0; i < 16; ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
+    uint8_t b = i < static_cast<int>(bytes.size()) ? static_cast<uint8_t>(bytes[kOrder[i]]) : 0;
+    out.push_back(kHex[b >> 4]);
+    out.push_back(kHex[b & 15]);
+  }
+  out.push_back('}');
+}
+
+[[noreturn]] void ThrowTypeMismatch() { ThrowSourceError("Type mismatch."); }
+
+}  // namespace
+
+}  // namespace bracken::source
+
+namespace bracken::source {
+
+Variant Variant::Boolean(bool value) {
+  Variant v;
+  v.kind_ = Kind::Boolean;
+  v.integer_ = value ? -1 : 0;
+  return v;
+}
+
+Variant Variant::Byte(uint8_t value) {
+  Variant v;
+  v.kind_ = Kind::Byte;
+  v.integer_ = value;
+  return v;
+}
+
+Variant Variant::Integer(int16_t value) {
+  Variant v;
+  v.kind_ = Kind::Integer;
+  v.integer_ = value;
+  return v;
+}
+
+Variant Variant::Long(int32_t value) {
+  Variant v;
+  v.kind_ = Kind::Long;
+  v.integer_ = value;
+  return v;
+}
+
+Variant Variant::Currency(int64_t tenThousandths) {
+  Variant v;
+  v.kind_ = Kind::Currency;
+  v.integer_ = tenThousandths;
+  return v;
+}
+
+Variant Variant::Single(float value) {
+  Variant v;
+  v.kind_ = Kind::Single;
+  v.real_ = value;
+  return v;
+}
+
+Variant Variant::Double(double value) {
+  Variant v;
+  v.kind_ = Kind::Double;
+  v.real_ = value;
+  return v;
+}
+
+Variant Variant::Date(double serial) {
+  Variant v;
+  v.kind_ = Kind::Date;
+  v.real_ = serial;
+  return v;
+}
+
+Variant Variant::Text(std::string utf8) {
+  Variant v;
+  v.kind_ = Kind::Text;
+  v.bytes_ = std::move(utf8);
+  return v;
+}
+
+Variant Variant::Binary(std::string bytes) {
+  Variant v;
+  v.kind_ = Kind::Binary;
+  v.bytes_ = std::move(bytes);
+  return v;
+}
+
+Variant Variant::Guid(std::string sixteenBytes) {
+  Variant v;
+  v.kind_ = Kind::Guid;
+  v.bytes_ = std::move(sixteenBytes);
+  return v;
+}
+
+Variant Variant::Decimal(bool negative, uint8_t scale, uint32_t hi, uint64_t lo) {
+  Variant v;
+  v.kind_ = Kind::Decimal;
+  v.negative_ = negative;
+  v.scale_ = scale;
+  v.hi_ = hi;
+  v.integer_ = static_cast<int64_t>(lo);
+  return v;
+}
+
+std::string Variant::ToText() const {
+  std::string out;
+  AppendText(out);
+  return out;
+}
+
+void Variant::AppendText(std::string& out) const {
+  switch (kind_) {
+    case Kind::Null: return;
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long: AppendSigned(integer_, out); return;
+    case Kind::Currency: {
+      bool negative = integer_ < 0;
+      uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(integer_) : integer_;
+      AppendScaled(negative, magnitude, 4, out);
+      return;
+    }
+    case Kind::Single: AppendShortest(static_cast<float>(real_), out); return;
+    case Kind::Double: AppendShortest(real_, out); return;
+    case Kind::Date: AppendDate(real_, out); return;
+    case Kind::Text:
+    case Kind::Binary: out.append(bytes_); return;
+    case Kind::Guid: AppendGuid(bytes_, out); return;
+    case Kind::Decimal: {
+      unsigned __int128 magnitude =
+          (static_cast<unsigned __int128>(hi_) << 64) | static_cast<uint64_t>(integer_);
+      AppendScaled(negative_, magnitude, scale_, out);
+      return;
+    }
+  }
+}
+
+bool Variant::ToBool() const { return ToDouble() != 0; }
+
+int64_t Variant::ToInt64() const {
+  switch (kind_) {
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long: return integer_;
+    default: ThrowTypeMismatch();
+  }
+}
+
+double Variant::ToDouble() const {
+  switch (kind_) {
+    case Kind::Boolean:
+    case Kind::Byte:
+    case Kind::Integer:
+    case Kind::Long: return static_cast<double>(integer_);
+    case Kind::Currency: return static_cast<double>(integer_) / 10000.0;
+    case Kind::Single:
+    case Kind::Double:
+    case Kind::Date: return real_;
+    case Kind::Decimal: {
+      double magnitude = static_cast<double>(hi_) * 18446744073709551616.0 +
+                         static_cast<double>(static_cast<uint64_t>(integer_));
+      magnitude /= std::pow(10.0, scale_);
+      return negative_ ? -magnitude : magnitude;
+    }
+    default: ThrowTypeMismatch();
+  }
+}
+
+}  // namespace bracken::source
