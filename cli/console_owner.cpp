@@ -1,0 +1,100 @@
+#include "cli/console_owner.h"
+
+#include <iostream>
+
+#include "engine/control_ids.h"
+#include "engine/conversion_run.h"
+
+namespace bracken::cli {
+
+namespace {
+
+// Source error messages carry Windows line ends.
+std::string ConsoleText(std::string text) {
+  std::string out;
+  for (char c : text) {
+    if (c != '\r') out += c;
+  }
+  while (!out.empty() && out.front() == '\n') out.erase(out.begin());
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
+ConsoleOwner::ConsoleOwner(std::vector<std::string> tables, std::vector<bool> checked,
+                           std::string databaseName, OverwriteAnswer overwrite, std::ostream& out,
+                           bool showProgress, bool canAsk)
+    : tables_(std::move(tables)),
+      checked_(std::move(checked)),
+      databaseName_(std::move(databaseName)),
+      overwrite_(overwrite),
+      out_(out),
+      showProgress_(showProgress),
+      canAsk_(canAsk) {}
+
+engine::MessageAnswer ConsoleOwner::ShowMessage(const std::string& text, const std::string& caption,
+                                                engine::MessageButtons buttons,
+                                                engine::MessageIcon) {
+  ClearProgressLine();
+  out_ << caption << ": " << ConsoleText(text);
+  if (buttons == engine::MessageButtons::Ok) {
+    out_ << "\n" << std::flush;
+    return engine::MessageAnswer::Ok;
+  }
+  if (overwrite_ != OverwriteAnswer::Ask || !canAsk_) {
+    bool yes = overwrite_ == OverwriteAnswer::Yes;
+    out_ << (yes ? " yes (--yes)\n" : (canAsk_ ? " no (--no)\n" : " no (use --yes to allow)\n"));
+    return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;
+  }
+  out_ << " [y/N] " << std::flush;
+  std::string line;
+  std::getline(std::cin, line);
+  bool yes = line == "y" || line == "Y" || line == "yes" || line == "Yes";
+  return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;
+}
+
+void ConsoleOwner::SetControlText(int id, const std::string& text) {
+  if (id == engine::control::kStatusLabel) status_ = text;
+}
+
+std::string ConsoleOwner::ControlText(int id) {
+  return id == engine::control::kDestinationName ? databaseName_ : "";
+}
+
+bool ConsoleOwner::ListItemChecked(int, int row) {
+  return checked_.at(static_cast<std::size_t>(row));
+}
+
+void ConsoleOwner::SetListItemChecked(int, int row, bool checked) {
+  checked_.at(static_cast<std::size_t>(row)) = checked;
+}
+
+std::vector<std::string> ConsoleOwner::SelectedTableNames() {
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < tables_.size(); ++i) names.push_back(checked_[i] ? tables_[i] : "");
+  return names;
+}
+
+// The caption carries the table and its row count; a terminal sees it at
+// most ten times a second, with the tables done so far.
+void ConsoleOwner::SetCaption(const std::string& caption) {
+  if (!showProgress_) return;
+  if (caption == engine::kProductTitle) {
+    ClearProgressLine();
+    return;
+  }
+  auto now = std::chrono::steady_clock::now();
+  if (progressLineShown_ && now - lastProgress_ < std::chrono::milliseconds(100)) return;
+  lastProgress_ = now;
+  out_ << "\r\033[K" << caption << "  (" << status_ << ")" << std::flush;
+  progressLineShown_ = true;
+}
+
+void ConsoleOwner::ClearProgressLine() {
+  if (!progressLineShown_) return;
+  out_ << "\r\033[K" << std::flush;
+  progressLineShown_ = false;
+}
+
+}  // namespace bracken::cli
