@@ -9,7 +9,6 @@ namespace {
 constexpr uint8_t kFixedFlag = 0x01;
 constexpr uint8_t kNullableFlag = 0x02;
 constexpr uint8_t kAutoLongFlag = 0x04;
-constexpr uint8_t kUpdatableFlag = 0x10;
 constexpr uint8_t kAutoGuidFlag = 0x40;
 constexpr uint8_t kHyperlinkFlag = 0x80;
 constexpr uint8_t kCompressedUnicodeFlag = 0x01;
@@ -85,7 +84,7 @@ ColumnLayout LayOutColumn(const FixtureColumn& c, uint16_t number) {
   out.longValue =
       c.kind == ColumnKind::Ole || c.kind == ColumnKind::Memo || c.kind == ColumnKind::Hyperlink;
   out.length = DefinedLength(c, info.fixedSize);
-  out.flags = kUpdatableFlag | (out.fixed ? kFixedFlag : 0) | (c.required ? 0 : kNullableFlag);
+  out.flags = (out.fixed ? kFixedFlag : 0) | (c.required ? 0 : kNullableFlag);
   if (c.autoNumber && c.kind == ColumnKind::Long) out.flags |= kAutoLongFlag;
   if (c.autoNumber && c.kind == ColumnKind::Guid) out.flags |= kAutoGuidFlag;
   if (c.kind == ColumnKind::Hyperlink) out.flags |= kHyperlinkFlag;
@@ -119,7 +118,7 @@ TableLayout LayOutTable(const FixtureTable& table) {
     if (column.fixed) {
       column.fixedOffset = out.fixedSize;
       out.fixedSize += Info(c).fixedSize;
-    } else if (c.kind != ColumnKind::Boolean) {
+    } else {
       column.varIndex = out.varCount++;
     }
     if (column.longValue) out.longColumns.push_back(static_cast<int>(out.columns.size()));
