@@ -92,8 +92,11 @@ std::vector<jet::PropertyBlock> StoredProperties(const CatalogueObject& object,
 
 std::vector<Index> BuildIndexes(const jet::TableDefinition& definition,
                                 const std::vector<std::shared_ptr<const ColumnData>>& columns) {
+  std::vector<jet::LogicalIndex> logicalIndexes = definition.logicalIndexes;
+  std::stable_sort(logicalIndexes.begin(), logicalIndexes.end(),
+                   [](const auto& a, const auto& b) { return a.number < b.number; });
   std::vector<Index> indexes;
-  for (const auto& logical : definition.logicalIndexes) {
+  for (const auto& logical : logicalIndexes) {
     if (logical.realIndex >= definition.realIndexes.size()) {
       ThrowDamaged("a logical index names a real index that does not exist");
     }

@@ -41,7 +41,7 @@ struct Format {
   // Real (physical) index entries.
   size_t realIndexEntrySize = 52;
   size_t realIndexColumns = 4;
-  size_t realIndexFlags = 42;
+  size_t realIndexFlags = 46;
 
   // Logical index entries.
   size_t logicalIndexEntrySize = 28;
