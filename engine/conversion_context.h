@@ -25,6 +25,10 @@ struct KeyState {
   // Columns of the table's primary key, written NOT NULL whatever the file
   // says (Access never stores a null there, and MySQL refuses the key).
   std::vector<std::string> primaryKeyColumns;
+  // Columns of UNIQUE keys. Access lets such a key hold many nulls; a null
+  // text there is sent as NULL, not as '', or the rows after the first would
+  // be refused as duplicates.
+  std::vector<std::string> uniqueKeyColumns;
 
   void Clear() { *this = KeyState{}; }
 };

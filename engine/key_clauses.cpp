@@ -165,8 +165,10 @@ void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state) {
     const KeyClause& clause = clauses[c];
     std::vector<int> prefix(clause.parts.size(), 0);
     bool whole = clause.kind != KeyKind::Index && NeedsWholeValueHash(clause.parts);
-    if (clause.kind == KeyKind::PrimaryKey) {
-      for (const KeyPart& part : clause.parts) state.primaryKeyColumns.push_back(part.name);
+    auto& named =
+        clause.kind == KeyKind::PrimaryKey ? state.primaryKeyColumns : state.uniqueKeyColumns;
+    if (clause.kind != KeyKind::Index) {
+      for (const KeyPart& part : clause.parts) named.push_back(part.name);
     }
     if (clause.kind == KeyKind::PrimaryKey && !whole) {
       text += " PRIMARY KEY(";

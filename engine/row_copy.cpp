@@ -45,9 +45,19 @@ struct FieldPlan {
   std::string typeName;
   bool binary = false;
   bool dateTime = false;
+  bool nullStaysNull = false;  // a text column of a UNIQUE key
 };
 
-std::vector<FieldPlan> PlanFields(RowSource& rows, long count) {
+bool IsTextType(const std::string& type) {
+  return type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 || type == "TEXT" ||
+         type == "LONGTEXT";
+}
+
+bool Names(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::vector<FieldPlan> PlanFields(RowSource& rows, long count, const KeyState& keys) {
   std::vector<FieldPlan> plan(static_cast<std::size_t>(count));
   for (long i = 0; i < count; ++i) {
     ColumnDescription field = rows.Field(i);
@@ -55,6 +65,7 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, long count) {
     p.typeName = MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
     p.binary = IsBinaryCode(field.type);
     p.dateTime = p.typeName == "DATETIME" || p.typeName == "TIMESTAMP";
+    p.nullStaysNull = IsTextType(p.typeName) && Names(keys.uniqueKeyColumns, field.name);
   }
   return plan;
 }
@@ -93,13 +104,17 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   try {
     RowSource& rows = *context.recordset;
     const long fieldCount = rows.FieldCount();
-    const std::vector<FieldPlan> plan = PlanFields(rows, fieldCount);
+    const std::vector<FieldPlan> plan = PlanFields(rows, fieldCount, context.keyState);
     while (!rows.Eof()) {
       statement.assign(statementStart);
       for (long i = 0; i < fieldCount; ++i) {
         const FieldPlan& field = plan[static_cast<std::size_t>(i)];
         valueText.clear();
         AppendValueText(valueText, rows, i, field.binary);
+        if (field.nullStaysNull && valueText.empty() && rows.Value(i).IsNull()) {
+          statement += "NULL,";
+          continue;
+        }
         std::string literal = MakeValueLiteral(valueText, field.typeName);
         if (field.dateTime && literal == "'',") literal = DateTimeLiteral(valueText);
         statement += literal;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/column_definitions.h"
+#include "engine/key_clauses.h"
 #include "engine/value_cleanup.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
@@ -21,6 +22,8 @@ class RowCopyTest : public ::testing::Test {
  protected:
   CopyOutcome Copy(FakeTable table, const std::string& name = "T") {
     source_.tables[name] = std::move(table);
+    context_.keyState.Clear();
+    BuildKeyClauses(owner_, context_, name);
     BuildColumnDefinitions(owner_, context_, name);
     return CopyTableRows(owner_, context_, name);
   }
@@ -150,6 +153,21 @@ TEST_F(RowCopyTest, HyperlinkAndRichTextCleanUpAppliesToEveryTextColumn) {
     expected.push_back(std::string("INSERT INTO `T` VALUES('") + value + "');");
   }
   EXPECT_EQ(target_.statements, expected);
+}
+
+TEST_F(RowCopyTest, NullTextsOfAUniqueKeyStayNullSoEveryRowIsKept) {
+  FakeTable table;
+  table.columns = {TextColumn("Code"), TextColumn("Other")};
+  table.indexes = {testing::Key("Code", {"Code"}, false, true)};
+  table.rows = {{Variant::Text("a"), Variant()},
+                {Variant(), Variant()},
+                {Variant(), Variant()},
+                {Variant::Text(""), Variant::Text("")}};
+  Copy(table);
+  EXPECT_EQ(target_.statements,
+            (std::vector<std::string>{
+                "INSERT INTO `T` VALUES('a','');", "INSERT INTO `T` VALUES(NULL,'');",
+                "INSERT INTO `T` VALUES(NULL,'');", "INSERT INTO `T` VALUES('','');"}));
 }
 
 TEST(ValueCleanupTest, CleanUpsRunInTheirOwnOrder) {

@@ -1,0 +1,28 @@
+#include "tests/engine/server_conversion.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/conversion_run.h"
+#include "engine/statement_executor.h"
+#include "target/mysql_connection.h"
+#include "tests/support/recording_owner.h"
+
+namespace bracken::engine {
+
+ServerConversion ConvertAll(const testing::TestServer& server, ConversionSource& source,
+                            const std::vector<std::string>& tables, const std::string& database) {
+  target::MySqlConnection connection;
+  EXPECT_EQ(connection.Connect(server.host, server.user, server.password),
+            target::MySqlConnection::ConnectResult::Connected);
+  MySqlStatementExecutor executor(connection);
+  ConversionContext context(executor, source);
+  testing::RecordingOwner owner;
+  owner.SetTables(tables, std::vector<bool>(tables.size(), true));
+  owner.SetDestinationName(database);
+  ServerConversion result;
+  result.summary = RunConversion(owner, context);
+  result.messages = owner.messages;
+  return result;
+}
+
+}  // namespace bracken::engine
