@@ -1,0 +1,265 @@
+// Files that cannot be opened and files that are damaged: the three failures
+// the connection step classifies, truncated files, a flipped byte in each
+// structure and page chains that loop. Every one must end in a SourceError,
+// never in a crash, a hang or another exception.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "source/jet/catalogue.h"
+#include "source/jet/header.h"
+#include "source/jet/page_file.h"
+#include "source/jet/table_definition.h"
+#include "source/jet/usage_map.h"
+#include "source/source_access.h"
+#include "tests/support/fixture_writer.h"
+
+namespace bracken::source {
+namespace {
+
+using testing::ColumnKind;
+using testing::FixtureColumn;
+using testing::FixtureDatabase;
+using testing::FixtureTable;
+
+constexpr uint32_t kPage = 4096;
+
+FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
+  FixtureColumn column;
+  column.name = std::move(name);
+  column.kind = kind;
+  column.size = size;
+  return column;
+}
+
+std::string Connection(const std::string& path, const std::string& password = {}) {
+  return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
+         ";Jet OLEDB:Database Password=" + password;
+}
+
+std::string OpenError(const std::string& path) {
+  try {
+    Catalog catalog;
+    catalog.SetActiveConnection(Connection(path));
+  } catch (const SourceError& error) {
+    return error.Description();
+  }
+  return "(opened)";
+}
+
+std::filesystem::path WriteTemp(const std::string& name, const std::string& bytes) {
+  auto path = std::filesystem::temp_directory_path() / ("bracken_source_" + name);
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+// A table with short rows, a memo kept in the row, one on another page and
+// one chained over several pages.
+std::string SampleFile() {
+  FixtureTable table;
+  table.name = "T";
+  FixtureColumn id = Col("Id", ColumnKind::Long);
+  id.autoNumber = true;
+  table.columns = {id, Col("Name", ColumnKind::Text, 40), Col("Note", ColumnKind::Memo)};
+  for (int i = 0; i < 40; ++i) {
+    table.rows.push_back({int64_t{i}, "row " + std::to_string(i), std::string("short")});
+  }
+  table.rows.push_back({int64_t{40}, std::string("page"), std::string(3000, 'p')});
+  table.rows.push_back({int64_t{41}, std::string("chain"), std::string(20000, 'c')});
+  testing::FixtureIndex primaryKey;
+  primaryKey.name = "PrimaryKey";
+  primaryKey.columns = {"Id"};
+  primaryKey.primary = primaryKey.unique = true;
+  table.indexes = {primaryKey};
+  FixtureDatabase database;
+  database.tables = {table};
+  return testing::WriteJet4(database);
+}
+
+// Opens the file and reads every value of every table; returns the error
+// text, or "" when everything was read.
+std::string ReadEverything(const std::string& bytes) {
+  try {
+    Catalog catalog;
+    catalog.OpenBuffer(bytes);
+    Tables tables = catalog.Tables();
+    for (long t = 0; t < tables.Count(); ++t) {
+      if (tables.Item(t).Type() != "TABLE") continue;
+      tables.Item(t).Indexes();
+      Recordset recordset;
+      recordset.Open("SELECT * FROM [" + tables.Item(t).Name() + "]", catalog);
+      for (; !recordset.Eof(); recordset.MoveNext()) {
+        Fields fields = recordset.Fields();
+        for (long i = 0; i < fields.Count(); ++i) {
+          fields.Item(i).ActualSize();
+          fields.Item(i).Value().ToText();
+        }
+      }
+    }
+  } catch (const SourceError& error) {
+    EXPECT_FALSE(error.Description().empty());
+    return error.Description();
+  }
+  return "";
+}
+
+struct Layout {
+  uint32_t definitionPage = 0;
+  uint32_t firstDataPage = 0;
+};
+
+Layout FindLayout(const std::string& bytes) {
+  auto file = jet::PageFile::FromBuffer(bytes, "sample");
+  jet::Header header = jet::ReadHeader(*file);
+  Layout layout;
+  for (const auto& object : jet::ReadCatalogue(file, header.format, header.codePage)) {
+    if (object.name == "T") layout.definitionPage = object.DefinitionPage();
+  }
+  auto definition =
+      jet::ReadTableDefinition(*file, header.format, header.codePage, layout.definitionPage);
+  layout.firstDataPage = jet::ReadUsageMap(*file, header.format, definition->usageMap).at(0);
+  return layout;
+}
+
+void Put16(std::string& bytes, size_t at, uint16_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+void Put32(std::string& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+TEST(OpenFailures, MissingFileNamesThePath) {
+  std::string path = "/nonexistent/bracken/none.mdb";
+  EXPECT_EQ(OpenError(path), "Could not find file '" + path + "'.");
+  EXPECT_NE(OpenError("").find("Could not find file"), std::string::npos);
+}
+
+TEST(OpenFailures, NonJetFilesAreAnUnrecognizedFormat) {
+  std::string jet4 = SampleFile();
+  std::string accdb = jet4;
+  accdb[0x14] = 2;  // the version byte of an Access 2007 file
+  std::string ace = jet4;
+  ace.replace(4, 15, "Standard ACE DB");
+  for (const auto& [name, bytes] : {std::pair<std::string, std::string>{"text.mdb", "hello\n"},
+                                    {"empty.mdb", ""},
+                                    {"accdb.accdb", accdb},
+                                    {"ace.accdb", ace},
+                                    {"short.mdb", jet4.substr(0, 100)}}) {
+    auto path = WriteTemp(name, bytes);
+    EXPECT_EQ(OpenError(path.string()), "Unrecognized database format '" + path.string() + "'.")
+        << name;
+    std::filesystem::remove(path);
+  }
+}
+
+TEST(OpenFailures, WrongPasswordIsNotValid) {
+  FixtureDatabase database;
+  database.password = "se;cret";
+  FixtureTable table;
+  table.name = "T";
+  table.columns = {Col("A", ColumnKind::Long)};
+  database.tables = {table};
+  auto path = WriteTemp("password.mdb", testing::WriteJet4(database));
+  Catalog catalog;
+  try {
+    catalog.SetActiveConnection(Connection(path.string(), "se"));
+    ADD_FAILURE() << "opened with a wrong password";
+  } catch (const SourceError& error) {
+    EXPECT_EQ(error.Description(), "Not a valid password.");
+    EXPECT_NE(error.Code(), 0);
+    EXPECT_FALSE(error.Source().empty());
+  }
+  EXPECT_NO_THROW(catalog.SetActiveConnection(Connection(path.string(), "se;cret")));
+  std::filesystem::remove(path);
+}
+
+TEST(DamagedFiles, TheUndamagedSampleReadsCompletely) {
+  EXPECT_EQ(ReadEverything(SampleFile()), "");
+}
+
+TEST(DamagedFiles, TruncatedFilesRaiseSourceErrors) {
+  std::string bytes = SampleFile();
+  for (size_t size = 0; size < bytes.size(); size += kPage) {
+    EXPECT_NE(ReadEverything(bytes.substr(0, size)), "") << "truncated to " << size;
+  }
+  EXPECT_NE(ReadEverything(bytes.substr(0, bytes.size() - 1)), "");
+}
+
+TEST(DamagedFiles, AFlippedByteInEachStructureIsReported) {
+  const std::string bytes = SampleFile();
+  Layout layout = FindLayout(bytes);
+  auto flipped = [&](size_t at, uint8_t mask = 0xFF) {
+    std::string copy = bytes;
+    copy[at] = static_cast<char>(copy[at] ^ mask);
+    return ReadEverything(copy);
+  };
+  EXPECT_NE(flipped(5).find("Unrecognized database format"), std::string::npos);  // header
+  EXPECT_NE(flipped(2 * kPage), "");                                            // catalogue
+  EXPECT_NE(flipped(size_t{layout.definitionPage} * kPage), "");               // definition
+  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage), "");                // data page
+  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage + 13, 0xF0), "");     // row count
+}
+
+TEST(DamagedFiles, ImplausibleCountsAndOffsetsAreReported) {
+  const std::string bytes = SampleFile();
+  Layout layout = FindLayout(bytes);
+  size_t definition = size_t{layout.definitionPage} * kPage;
+  size_t data = size_t{layout.firstDataPage} * kPage;
+  std::string copy = bytes;
+  Put16(copy, definition + 45, 0xFFFF);  // column count
+  EXPECT_NE(ReadEverything(copy), "");
+  copy = bytes;
+  Put32(copy, definition + 51, 0x7FFFFFFF);  // real index count
+  EXPECT_NE(ReadEverything(copy), "");
+  copy = bytes;
+  Put16(copy, data + 14, 0x1FFF);  // first row starts past the page
+  EXPECT_NE(ReadEverything(copy), "");
+  copy = bytes;
+  Put32(copy, definition + 55, 0xFFFFFF00);  // usage map on a page beyond the file
+  EXPECT_NE(ReadEverything(copy), "");
+}
+
+TEST(DamagedFiles, PageChainsThatLoopAreDetected) {
+  const std::string bytes = SampleFile();
+  Layout layout = FindLayout(bytes);
+  std::string copy = bytes;
+  Put32(copy, size_t{layout.definitionPage} * kPage + 4, layout.definitionPage);
+  EXPECT_NE(ReadEverything(copy).find("loop"), std::string::npos);
+
+  // Point each long-value row's next pointer back at itself: the chained
+  // memo must then report a loop; the other rows read as damaged data at worst.
+  bool loopSeen = false;
+  for (uint32_t page = 1; page < bytes.size() / kPage; ++page) {
+    size_t base = size_t{page} * kPage;
+    if (bytes[base] != 1 || bytes.compare(base + 4, 4, "LVAL") != 0) continue;
+    uint16_t rows = static_cast<uint8_t>(bytes[base + 12]) | (static_cast<uint8_t>(bytes[base + 13]) << 8);
+    for (uint16_t row = 0; row < rows; ++row) {
+      uint16_t start = (static_cast<uint8_t>(bytes[base + 14 + 2 * row]) |
+                        (static_cast<uint8_t>(bytes[base + 15 + 2 * row]) << 8)) & 0x1FFF;
+      std::string looped = bytes;
+      Put32(looped, base + start, (page << 8) | row);
+      std::string error = ReadEverything(looped);
+      loopSeen = loopSeen || error.find("loop") != std::string::npos;
+    }
+  }
+  EXPECT_TRUE(loopSeen);
+}
+
+TEST(DamagedFiles, EveryFlippedByteEndsInASourceErrorOrAValue) {
+  const std::string bytes = SampleFile();
+  int errors = 0;
+  for (size_t at = 0; at < bytes.size(); at += 61) {
+    std::string copy = bytes;
+    copy[at] = static_cast<char>(copy[at] ^ 0x5A);
+    if (!ReadEverything(copy).empty()) ++errors;
+  }
+  EXPECT_GT(errors, 0);
+}
+
+}  // namespace
+}  // namespace bracken::source
