@@ -1,0 +1,124 @@
+// bracken-cli inspect run as a user runs it: the JSON dump of a written file,
+// the readable summary, the row limit and the failures on standard error.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "tests/support/fixture_writer.h"
+
+namespace bracken::testing {
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string output;
+};
+
+CliRun RunCli(const std::string& arguments) {
+  std::string command = std::string(BRACKEN_BINARY_DIR) + "/cli/bracken-cli " + arguments +
+                        " 2>&1";
+  CliRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer;
+  size_t got;
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), got);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
+  FixtureColumn column;
+  column.name = std::move(name);
+  column.kind = kind;
+  column.size = size;
+  return column;
+}
+
+class InspectCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FixtureTable table;
+    table.name = "People";
+    FixtureColumn id = Col("Id", ColumnKind::Long);
+    id.autoNumber = true;
+    FixtureColumn name = Col("Name", ColumnKind::Text, 30);
+    name.required = true;
+    table.columns = {id, name, Col("Born", ColumnKind::DateTime), Col("Paid", ColumnKind::Currency),
+                     Col("Photo", ColumnKind::Ole), Col("Ok", ColumnKind::Boolean)};
+    table.rows = {{int64_t{1}, std::string("Ann \"A\""), 39522.5, int64_t{127500},
+                   std::string("\x0a\xff", 2), true},
+                  {int64_t{2}, std::string("Bob"), std::monostate{}, std::monostate{},
+                   std::monostate{}, false}};
+    FixtureIndex primaryKey;
+    primaryKey.name = "PrimaryKey";
+    primaryKey.columns = {"Id"};
+    primaryKey.primary = primaryKey.unique = true;
+    table.indexes = {primaryKey};
+    FixtureDatabase database;
+    database.password = "pw;1";
+    database.tables = {table};
+    path_ = std::filesystem::temp_directory_path() / "bracken_inspect_test.mdb";
+    WriteJet4File(database, path_);
+  }
+  void TearDown() override { std::filesystem::remove(path_); }
+
+  std::filesystem::path path_;
+};
+
+TEST_F(InspectCommand, JsonHoldsColumnsIndexesAndRows) {
+  CliRun run = RunCli("inspect --json --mdb-password 'pw;1' " + path_.string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("{\"format\":\"Jet4\",\"tables\":[{\"name\":\"People\""),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("{\"name\":\"Id\",\"type\":3,\"definedSize\":4,\"nullable\":false,"
+                            "\"autoincrement\":true}"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("{\"name\":\"Name\",\"type\":202,\"definedSize\":30,"
+                            "\"nullable\":false,\"autoincrement\":false}"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("\"indexes\":[{\"name\":\"PrimaryKey\",\"primaryKey\":true,"
+                            "\"unique\":true,\"columns\":[\"Id\"]}]"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("[1,\"Ann \\\"A\\\"\",\"2008-03-15 12:00:00\",\"12.75\",\"0aff\",true]"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("[2,\"Bob\",null,null,null,false]"), std::string::npos);
+}
+
+TEST_F(InspectCommand, SummaryAndRowLimit) {
+  CliRun run = RunCli("inspect --rows 1 --mdb-password 'pw;1' " + path_.string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Table People (2 rows)"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("Id  type 3  size 4  not null  auto-increment"), std::string::npos);
+  EXPECT_NE(run.output.find("PrimaryKey  primary key  unique  (Id)"), std::string::npos);
+  EXPECT_NE(run.output.find("row 1: 1 | Ann \"A\" | 3/15/2008 12:00:00 PM | 12.75 | 0x0aff | -1"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("row 2:"), std::string::npos);
+
+  run = RunCli("inspect --json --rows 0 --mdb-password 'pw;1' " + path_.string());
+  EXPECT_NE(run.output.find("\"rows\":[]"), std::string::npos);
+}
+
+TEST_F(InspectCommand, FailuresGoToStandardErrorWithNonZeroExit) {
+  CliRun run = RunCli("inspect --json " + path_.string());
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.output.find("Not a valid password."), std::string::npos) << run.output;
+  run = RunCli("inspect /nonexistent/x.mdb");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.output.find("Could not find file '/nonexistent/x.mdb'."), std::string::npos);
+  run = RunCli("inspect");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.output.find("Usage: bracken-cli inspect"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bracken::testing
