@@ -4,7 +4,11 @@
 // maps. These tests need nothing outside the checkout.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -397,6 +401,24 @@ TEST(FixtureRoundTrip, LongDefinitionsAndLargeTablesReadCompletely) {
     ASSERT_EQ(fields.Item(2).Value().IsNull(), count % 3 == 0);
   }
   EXPECT_EQ(count, 60000);
+}
+
+TEST(FixtureRoundTrip, FileOutputMatchesMemoryOutput) {
+  FixtureDatabase database;
+  database.tables = {EveryKindTable()};
+  database.tables[0].generatedRows = 2000;
+  database.tables[0].generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[13] = std::string(static_cast<size_t>(i % 3000), 'n');
+  };
+  database.password = "file";
+  std::filesystem::path path = std::filesystem::temp_directory_path() /
+                               ("bracken-fixture-" + std::to_string(getpid()) + ".mdb");
+  WriteJet4File(database, path);
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream written;
+  written << in.rdbuf();
+  std::filesystem::remove(path);
+  EXPECT_TRUE(written.str() == WriteJet4(database));
 }
 
 }  // namespace
