@@ -89,9 +89,11 @@ void AppendValueText(std::string& out, RowSource& rows, long field, bool binary)
 }
 
 std::string ProgressCaption(const std::string& tableName, long rows) {
-  std::string name = tableName;
-  name.erase(std::remove(name.begin(), name.end(), '`'), name.end());
-  return "Converting Table: [" + name + "] " + std::to_string(rows) + " rows converted...";
+  std::string caption = "Converting Table: [";
+  for (char c : tableName) {
+    if (c != '`') caption += c;
+  }
+  return caption.append("] ").append(std::to_string(rows)).append(" rows converted...");
 }
 
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
