@@ -8,6 +8,7 @@
 #include "ui/palette.h"
 #include "ui/picture.h"
 #include "ui/product_links.h"
+#include "ui/resources.h"
 #include "ui/shell_service.h"
 
 namespace bracken::ui {
@@ -48,6 +49,7 @@ LinkLabel* Link(int id, const QString& text, DialogUnitRect at, const QUrl& targ
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+  RegisterResources();
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowTitle(QStringLiteral("Quillon Database Converter - Bracken"));
@@ -72,8 +74,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   Link(1041, mail, {115, 45, 92, 8}, QUrl(QStringLiteral("mailto:") + mail), this);
   Link(1042, QString::fromUtf8(links::kProductPageText), {93, 56, 101, 8},
        QUrl(QString::fromUtf8(links::kProductPage)), this);
-  Link(1033, QString::fromUtf8(links::kDownloadPageText), {93, 65, 120, 8},
-       QUrl(QString::fromUtf8(links::kDownloadPage)), this);
+  Link(1033, QString::fromUtf8(links::kSupportPageText), {93, 65, 120, 8},
+       QUrl(QString::fromUtf8(links::kSupportPage)), this);
   ok->setFocus(Qt::OtherFocusReason);
 }
 

@@ -17,6 +17,7 @@
 #include "ui/image_button.h"
 #include "ui/palette.h"
 #include "ui/picture.h"
+#include "ui/resources.h"
 #include "ui/stepped_progress_bar.h"
 
 namespace bracken::ui {
@@ -71,6 +72,7 @@ void EndProcessNow() {
 }  // namespace
 
 CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProcessNow) {
+  RegisterResources();
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);

@@ -6,10 +6,10 @@
 
 namespace bracken::ui::links {
 
-inline constexpr const char* kProductPage = "https://quillon.example/bracken";
-inline constexpr const char* kProductPageText = "quillon.example/bracken";
-inline constexpr const char* kDownloadPage = "https://quillon.example/bracken/download";
-inline constexpr const char* kDownloadPageText = "quillon.example/bracken/download";
-inline constexpr const char* kSupportMail = "bracken@quillon.example";
+inline constexpr const char* kProductPage = "https://bracken.quillon.dev/";
+inline constexpr const char* kProductPageText = "bracken.quillon.dev";
+inline constexpr const char* kSupportPage = "https://bracken.quillon.dev/support";
+inline constexpr const char* kSupportPageText = "bracken.quillon.dev/support";
+inline constexpr const char* kSupportMail = "support@quillon.dev";
 
 }  // namespace bracken::ui::links

@@ -1,0 +1,234 @@
+// Whole conversions driven through the window against the test server:
+// completion, the overwrite question, STOP, and leaving during a run.
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+
+#include "tests/support/server_query.h"
+#include "tests/ui/dialog_harness.h"
+#include "ui/stepped_progress_bar.h"
+
+namespace bracken::testing {
+namespace {
+
+const QString kTitle = "Quillon Database Converter - Bracken";
+const QString kCompleted = "Bracken database conversion completed successfully.";
+
+class Conversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto found = TestServerFromEnvironment();
+    if (!found) GTEST_SKIP() << kNoServerMessage;
+    server = *found;
+    query = std::make_unique<ServerQuery>(server);
+  }
+
+  void TearDown() override {
+    for (const std::string& name : databases_) {
+      query->Execute("DROP DATABASE IF EXISTS `" + name + "`");
+    }
+  }
+
+  // A database name of this test, dropped before and after it.
+  std::string Database(const std::string& suffix) {
+    const std::string name = DatabaseName(suffix);
+    query->Execute("DROP DATABASE IF EXISTS `" + name + "`");
+    databases_.push_back(name);
+    return name;
+  }
+
+  bool Open(DialogUnderTest& ui, const FixtureDatabase& file, const std::string& destination) {
+    const auto path = folder.Path("source.mdb");
+    WriteJet4File(file, path);
+    ui.FillFirstPage(server, path, answerer);
+    const bool opened = ui.Next();
+    ui.SetText(1019, QString::fromStdString(destination));
+    return opened;
+  }
+
+  static bool Finished(DialogUnderTest& ui) {
+    return WaitUntil([&] { return !ui.dialog->ConversionRunning(); }, 120000);
+  }
+
+  long Count(const std::string& database, const std::string& table) {
+    Cell value = query->Value("SELECT COUNT(*) FROM `" + database + "`.`" + table + "`");
+    return value ? std::stol(*value) : -1;
+  }
+
+  QStringList Tables(const std::string& database) {
+    QStringList names;
+    for (const Row& row : query->Rows("SHOW TABLES FROM `" + database + "`")) {
+      names << QString::fromStdString(row[0].value_or(""));
+    }
+    names.sort();
+    return names;
+  }
+
+  static void ExpectIdleSecondPage(DialogUnderTest& ui) {
+    for (int id : {1004, 1009, 1003, 1024, 1019}) {
+      EXPECT_TRUE(ui.Visible(id) && ui.Widget(id)->isEnabled()) << id;
+    }
+    for (int id : {1007, 1032, 1030, 1031, 1040, 1041}) EXPECT_FALSE(ui.Visible(id)) << id;
+    EXPECT_FALSE(ui.dialog->ActivityTimerRunning());
+  }
+
+  TestServer server;
+  std::unique_ptr<ServerQuery> query;
+  ScratchFolder folder;
+  ModalAnswerer answerer;
+
+ private:
+  std::vector<std::string> databases_;
+};
+
+TEST_F(Conversion, MarkedTablesAreConvertedAndThePageComesBackIdle) {
+  const std::string database = Database("whole_run");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, SmallShop(), database));
+  ui.ClickMark(0);
+  ui.ClickMark(2);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+
+  EXPECT_EQ(answerer.Texts(), QStringList{kCompleted});
+  EXPECT_EQ(answerer.seen.at(0).caption, "Message");
+  EXPECT_EQ(Tables(database), (QStringList{"Customers", "Products"}));
+  EXPECT_EQ(Count(database, "Customers"), 3);
+  EXPECT_EQ(Count(database, "Products"), 2);
+  Cell name = query->Value("SELECT Name FROM `" + database + "`.`Customers` WHERE CustomerID = 1");
+  EXPECT_EQ(name.value_or(""), "Anna Müller");
+
+  ExpectIdleSecondPage(ui);
+  EXPECT_FALSE(ui.Find<QCheckBox>(1024)->isChecked());
+  EXPECT_EQ(ui.Marks(), std::vector<bool>(3, false));
+  EXPECT_EQ(ui.dialog->windowTitle(), kTitle);
+  EXPECT_EQ(ui.Text(1041), "2 of 2 Table(s) are converted.");
+  EXPECT_EQ(ui.Find<ui::SteppedProgressBar>(1031)->value(), 2);
+}
+
+TEST_F(Conversion, AnExistingDatabaseIsOverwrittenOnlyAfterYes) {
+  const std::string database = Database("overwrite");
+  query->Execute("CREATE DATABASE `" + database + "`");
+  query->Execute("CREATE TABLE `" + database + "`.`Keep` (id INT)");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, SmallShop(), database));
+
+  // Without a mark the run refuses before it asks anything.
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts(),
+            QStringList{"Please select at least one table to continue the conversion."});
+  ExpectIdleSecondPage(ui);
+
+  answerer.seen.clear();
+  ui.Click(1024);
+  answerer.AnswerNo();
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts(), QStringList{"Are you sure you want to overwrite?"});
+  EXPECT_EQ(answerer.seen.at(0).buttons, "Yes/No");
+  EXPECT_EQ(answerer.seen.at(0).icon, "none");
+  EXPECT_EQ(Tables(database), QStringList{"Keep"});
+  ExpectIdleSecondPage(ui);
+  EXPECT_EQ(ui.Marks(), std::vector<bool>(3, true));
+  EXPECT_TRUE(ui.Find<QCheckBox>(1024)->isChecked());
+
+  answerer.seen.clear();
+  answerer.AnswerYes();
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts(), (QStringList{"Are you sure you want to overwrite?", kCompleted}));
+  EXPECT_EQ(Tables(database), (QStringList{"Customers", "Orders", "Products"}));
+  EXPECT_EQ(Count(database, "Orders"), 4);
+}
+
+// Enough rows that STOP surely lands while they are being copied.
+constexpr int64_t kBigRows = 15000;
+
+FixtureDatabase BigThenSmall(int64_t rows) {
+  FixtureDatabase file;
+  file.tables.push_back(GeneratedTable("Big", rows));
+  file.tables.push_back(GeneratedTable("Small", 3));
+  return file;
+}
+
+TEST_F(Conversion, StopEndsTheRunAfterTheTableBeingCopied) {
+  const std::string database = Database("stop");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, BigThenSmall(kBigRows), database));
+  ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(WaitUntil([&] { return ui.dialog->windowTitle() != kTitle; }));
+
+  // While the run goes on, the greyed Convert stands in Convert's place and
+  // does nothing; Back and the inputs are out of reach.
+  EXPECT_TRUE(ui.Visible(1007));
+  EXPECT_FALSE(ui.Visible(1004));
+  EXPECT_FALSE(ui.Visible(1009));
+  EXPECT_FALSE(ui.Widget(1003)->isEnabled());
+  EXPECT_FALSE(ui.Widget(1019)->isEnabled());
+  EXPECT_TRUE(ui.Visible(1032) && ui.Visible(1030) && ui.Visible(1040));
+  EXPECT_TRUE(ui.dialog->ActivityTimerRunning());
+  ui.Click(1007);
+
+  ui.Click(1032);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_TRUE(answerer.seen.empty()) << answerer.Texts().join(" | ").toStdString();
+  EXPECT_EQ(Tables(database), QStringList{"Big"});
+  EXPECT_EQ(Count(database, "Big"), kBigRows);
+  ExpectIdleSecondPage(ui);
+  EXPECT_FALSE(ui.Find<QCheckBox>(1024)->isChecked());
+  EXPECT_EQ(ui.Marks(), std::vector<bool>(2, false));
+  EXPECT_EQ(ui.Text(1041), "0 of 2 Table(s) are converted.");
+  EXPECT_EQ(ui.dialog->windowTitle(), kTitle);
+}
+
+TEST_F(Conversion, LeavingDuringARunAsksAndYesEndsWithoutClosingTheConnectionUnderIt) {
+  const std::string database = Database("leave");
+  RecordingShell shell;
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, BigThenSmall(3000), database));
+  ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(WaitUntil([&] { return ui.dialog->windowTitle() != kTitle; }));
+
+  // No: the run goes on and the activity bar keeps moving.
+  const QString before = ui.dialog->windowTitle();
+  answerer.AnswerNo();
+  ui.Click(1006);
+  EXPECT_TRUE(ui.dialog->isVisible());
+  EXPECT_TRUE(ui.dialog->ActivityTimerRunning());
+  EXPECT_TRUE(WaitUntil([&] { return ui.dialog->windowTitle() != before; }));
+  EXPECT_TRUE(shell.opened.empty());
+
+  // The About box opens during the run, and the run goes on meanwhile.
+  QString seenDuringAbout;
+  answerer.WhileShown([&](const SeenBox& box) {
+    if (box.buttons == "about") {
+      const QString at = ui.dialog->windowTitle();
+      WaitUntil([&] { return ui.dialog->windowTitle() != at; }, 5000);
+      seenDuringAbout = ui.dialog->windowTitle();
+    }
+  });
+  ui.Click(1025);
+  answerer.WhileShown(nullptr);
+  EXPECT_FALSE(seenDuringAbout.isEmpty());
+
+  // Yes: the web page opens and the process is ended at once. Here the
+  // ending is only recorded, so the run can show that its connection was
+  // left open under it: it finishes both tables.
+  answerer.AnswerYes();
+  ui.Click(1006);
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], QUrl("https://bracken.quillon.dev/"));
+  EXPECT_EQ(ui.processEnds, 1);
+  EXPECT_FALSE(ui.dialog->isVisible());
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(Count(database, "Big"), 3000);
+  EXPECT_EQ(Count(database, "Small"), 3);
+  EXPECT_TRUE(answerer.Texts().contains(kCompleted)) << answerer.Texts().join(" | ").toStdString();
+}
+
+}  // namespace
+}  // namespace bracken::testing

@@ -1,0 +1,268 @@
+#include "tests/ui/dialog_harness.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <random>
+
+#include "ui/about_dialog.h"
+#include "ui/check_list_box.h"
+
+namespace bracken::testing {
+
+namespace {
+
+QString IconName(QMessageBox::Icon icon) {
+  switch (icon) {
+    case QMessageBox::NoIcon:
+      return "none";
+    case QMessageBox::Information:
+      return "information";
+    case QMessageBox::Question:
+      return "question";
+    default:
+      return "other";
+  }
+}
+
+}  // namespace
+
+ModalAnswerer::ModalAnswerer() : timer_(new QTimer) {
+  QObject::connect(timer_, &QTimer::timeout, [this] { Poll(); });
+  timer_->start(15);
+}
+
+ModalAnswerer::~ModalAnswerer() { delete timer_; }
+
+QStringList ModalAnswerer::Texts() const {
+  QStringList texts;
+  for (const SeenBox& box : seen) texts << box.text;
+  return texts;
+}
+
+void ModalAnswerer::Poll() {
+  static bool answering = false;
+  QWidget* modal = QApplication::activeModalWidget();
+  if (answering || modal == nullptr || !modal->isVisible()) return;
+  answering = true;
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+    const bool question = box->button(QMessageBox::Yes) != nullptr;
+    SeenBox record{box->windowTitle(), box->text(), IconName(box->icon()),
+                   question ? "Yes/No" : "OK", {}};
+    seen.push_back(record);
+    if (whileShown_) whileShown_(record);
+    bool yes = false;
+    if (question && !answers_.empty()) {
+      yes = answers_.front();
+      answers_.pop_front();
+    }
+    QAbstractButton* button =
+        question ? box->button(yes ? QMessageBox::Yes : QMessageBox::No)
+                 : box->button(QMessageBox::Ok);
+    if (button != nullptr) button->click();
+  } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+    ++fileDialogs;
+    const QString path = files_.empty() ? QString() : files_.front();
+    if (!files_.empty()) files_.pop_front();
+
+    if (path.isEmpty()) {
+      chooser->reject();
+    } else {
+      // As a user would: go to the folder and type the name, which may be
+      // the name of a file that does not exist.
+      const QFileInfo file(path);
+      chooser->setDirectory(file.absolutePath());
+      chooser->selectFile(file.fileName());
+      if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit")) name->setText(file.fileName());
+      static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+    }
+  } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {
+    SeenBox record{about->windowTitle(), {}, "none", "about", {}};
+    seen.push_back(record);
+    if (whileShown_) whileShown_(record);
+    if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
+  }
+  answering = false;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+  if (condition()) return true;
+  // An event loop serves the worker's requests the moment they arrive.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  QEventLoop loop;
+  QTimer tick;
+  bool met = false;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    met = condition();
+    if (met || std::chrono::steady_clock::now() > deadline) loop.quit();
+  });
+  tick.start(2);
+  loop.exec();
+  return met;
+}
+
+DialogUnderTest::DialogUnderTest() : dialog(std::make_unique<ui::CBrackenDlg>()) {
+  dialog->SetProcessEnder([this] { ++processEnds; });
+  dialog->show();
+  QApplication::processEvents();
+}
+
+DialogUnderTest::~DialogUnderTest() { dialog.reset(); }
+
+bool DialogUnderTest::Visible(int id) const { return Widget(id)->isVisible(); }
+
+QString DialogUnderTest::Text(int id) const {
+  return QString::fromStdString(dialog->ControlText(id));
+}
+
+void DialogUnderTest::SetText(int id, const QString& text) {
+  dialog->SetControlText(id, text.toStdString());
+}
+
+void DialogUnderTest::Click(int id) { QTest::mouseClick(Widget(id), Qt::LeftButton); }
+
+void DialogUnderTest::PressKey(int id, int key) {
+  QTest::keyClick(Widget(id), static_cast<Qt::Key>(key));
+}
+
+void DialogUnderTest::FillFirstPage(const TestServer& server, const std::filesystem::path& file,
+                                    ModalAnswerer& answerer) {
+  SetText(1010, QString::fromStdString(server.host));
+  SetText(1011, QString::fromStdString(server.user));
+  SetText(1012, QString::fromStdString(server.password));
+  answerer.ChooseFile(QString::fromStdString(file.string()));
+  Click(1000);
+}
+
+bool DialogUnderTest::Next() {
+  Click(1001);
+  return Visible(1003) && !Visible(1001);
+}
+
+QStringList DialogUnderTest::Rows() const {
+  auto* list = Find<ui::CheckListBox>(1003);
+  QStringList rows;
+  for (int i = 0; i < list->count(); ++i) rows << list->item(i)->text();
+  return rows;
+}
+
+std::vector<bool> DialogUnderTest::Marks() const {
+  auto* list = Find<ui::CheckListBox>(1003);
+  std::vector<bool> marks;
+  for (int i = 0; i < list->count(); ++i) marks.push_back(list->IsMarked(i));
+  return marks;
+}
+
+void DialogUnderTest::ClickMark(int row) {
+  auto* list = Find<ui::CheckListBox>(1003);
+  QStyleOptionViewItem option;
+  option.initFrom(list);
+  option.rect = list->visualItemRect(list->item(row));
+  option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+  option.text = list->item(row)->text();
+  const QRect square =
+      list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, square.center());
+}
+
+void DialogUnderTest::SelectRow(int row) {
+  auto* list = Find<ui::CheckListBox>(1003);
+  const QRect rect = list->visualItemRect(list->item(row));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(rect.right() - 4, rect.center().y()));
+}
+
+ScratchFolder::ScratchFolder() {
+  std::random_device random;
+  root_ = std::filesystem::temp_directory_path() /
+          ("bracken-ui-" + std::to_string(random()) + std::to_string(random()));
+  std::filesystem::create_directories(root_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+namespace {
+
+FixtureColumn Column(const std::string& name, ColumnKind kind, int size = 0) {
+  FixtureColumn column;
+  column.name = name;
+  column.kind = kind;
+  column.size = size;
+  return column;
+}
+
+FixtureColumn Counter(const std::string& name) {
+  FixtureColumn column = Column(name, ColumnKind::Long);
+  column.required = true;
+  column.autoNumber = true;
+  return column;
+}
+
+FixtureTable Table(const std::string& name, std::vector<FixtureColumn> columns,
+                   std::vector<std::vector<FixtureValue>> rows) {
+  FixtureTable table;
+  table.name = name;
+  FixtureIndex key;
+  key.name = "PrimaryKey";
+  key.columns = {columns.front().name};
+  key.primary = true;
+  key.unique = true;
+  table.indexes = {key};
+  table.columns = std::move(columns);
+  table.rows = std::move(rows);
+  return table;
+}
+
+}  // namespace
+
+FixtureDatabase SmallShop() {
+  using std::string;
+  FixtureDatabase shop;
+  shop.tables.push_back(Table("Customers",
+                              {Counter("CustomerID"), Column("Name", ColumnKind::Text, 50),
+                               Column("City", ColumnKind::Text, 30)},
+                              {{int64_t{1}, string("Anna Müller"), string("Zürich")},
+                               {int64_t{2}, string("Bob Grey"), string("Leeds")},
+                               {int64_t{3}, string("Chloé Petit"), std::monostate{}}}));
+  shop.tables.push_back(Table("Orders",
+                              {Counter("OrderID"), Column("CustomerID", ColumnKind::Long),
+                               Column("OrderDate", ColumnKind::DateTime),
+                               Column("Amount", ColumnKind::Currency)},
+                              {{int64_t{1}, int64_t{1}, 39522.5, int64_t{125000}},
+                               {int64_t{2}, int64_t{1}, 39523.0, int64_t{99900}},
+                               {int64_t{3}, int64_t{2}, 39524.25, int64_t{10000}},
+                               {int64_t{4}, int64_t{3}, 39525.0, int64_t{5}}}));
+  shop.tables.push_back(Table("Products",
+                              {Counter("ProductID"), Column("Name", ColumnKind::Text, 50),
+                               Column("Notes", ColumnKind::Memo)},
+                              {{int64_t{1}, string("Fern pot"), string("Glazed, 20 cm.")},
+                               {int64_t{2}, string("Trowel"), std::monostate{}}}));
+  return shop;
+}
+
+FixtureTable GeneratedTable(const std::string& name, int64_t rows) {
+  FixtureTable table = Table(name, {Counter("ID"), Column("Label", ColumnKind::Text, 40)}, {});
+  table.generatedRows = rows;
+  table.generator = [](int64_t index, std::vector<FixtureValue>& row) {
+    row[0] = index + 1;
+    row[1] = "row " + std::to_string(index + 1);
+  };
+  return table;
+}
+
+std::string DatabaseName(const std::string& suffix) { return "ui_" + suffix; }
+
+}  // namespace bracken::testing

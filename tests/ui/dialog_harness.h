@@ -1,0 +1,140 @@
+#pragma once
+
+// Driving the real main window in tests: an offscreen application, a shell
+// that records instead of launching, an answerer for the modal boxes the
+// window raises, and helpers for the first page and the table list.
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <ostream>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/fixture_writer.h"
+#include "tests/support/test_server.h"
+#include "ui/main_dialog.h"
+#include "ui/shell_service.h"
+
+class QTimer;
+
+// Readable failure output for Qt's strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+  *out << '[' << texts.join(" | ").toStdString() << ']';
+}
+
+namespace bracken::testing {
+
+// Every "open" request, in order, with nothing launched.
+class RecordingShell : public ui::ShellService {
+ public:
+  RecordingShell() { ui::SetShell(this); }
+  ~RecordingShell() override { ui::SetShell(nullptr); }
+  void Open(const QUrl& target, ui::WindowState state) override {
+    opened.push_back(target);
+    states.push_back(state);
+  }
+  std::vector<QUrl> opened;
+  std::vector<ui::WindowState> states;
+};
+
+// One modal box as it was shown.
+struct SeenBox {
+  QString caption;
+  QString text;
+  QString icon;     // "none", "information", "question" or "other"
+  QString buttons;  // "OK" or "Yes/No"; "about" for the About box
+  QString focusAfter;  // object name of the main window's focus once closed
+};
+
+// Answers the modal boxes that appear while it lives. Questions take the
+// queued answers in order (No when none is left); file dialogs take the
+// queued paths; the About box is closed with OK.
+class ModalAnswerer {
+ public:
+  ModalAnswerer();
+  ~ModalAnswerer();
+
+  void AnswerYes() { answers_.push_back(true); }
+  void AnswerNo() { answers_.push_back(false); }
+  void ChooseFile(const QString& path) { files_.push_back(path); }
+  void CancelFileDialog() { files_.push_back(QString()); }
+  // Called while the box is up, before it is answered.
+  void WhileShown(std::function<void(const SeenBox&)> hook) { whileShown_ = std::move(hook); }
+
+  std::vector<SeenBox> seen;
+  int fileDialogs = 0;
+
+  // The texts of all message boxes seen, in order.
+  QStringList Texts() const;
+
+ private:
+  void Poll();
+
+  QTimer* timer_;
+  std::deque<bool> answers_;
+  std::deque<QString> files_;
+  std::function<void(const SeenBox&)> whileShown_;
+};
+
+// Processes events until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
+
+// A fresh window, shown offscreen, with its process ender recorded.
+struct DialogUnderTest {
+  DialogUnderTest();
+  ~DialogUnderTest();
+
+  template <typename Widget>
+  Widget* Find(int id) const {
+    return dialog->findChild<Widget*>(QString::number(id));
+  }
+  QWidget* Widget(int id) const { return dialog->Control(id); }
+  bool Visible(int id) const;
+  QString Text(int id) const;
+  void SetText(int id, const QString& text);
+  void Click(int id);
+  void PressKey(int id, int key);
+
+  // The first page filled in for the test server and a file chosen with Browse.
+  void FillFirstPage(const TestServer& server, const std::filesystem::path& file,
+                     ModalAnswerer& answerer);
+  // Next; true when the second page is shown afterwards.
+  bool Next();
+
+  // Rows of the table list and their marks.
+  QStringList Rows() const;
+  std::vector<bool> Marks() const;
+  // Toggles a row's mark as a click on its check square does.
+  void ClickMark(int row);
+  void SelectRow(int row);
+
+  std::unique_ptr<ui::CBrackenDlg> dialog;
+  int processEnds = 0;
+};
+
+// A folder for the files of one test, removed with it.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  std::filesystem::path Path(const std::string& name) const { return root_ / name; }
+
+ private:
+  std::filesystem::path root_;
+};
+
+// A small file: Customers (3 rows), Orders (4 rows), Products (2 rows).
+FixtureDatabase SmallShop();
+// One table of the given number of generated rows.
+FixtureTable GeneratedTable(const std::string& name, int64_t rows);
+
+// Database names of these tests start with "ui_".
+std::string DatabaseName(const std::string& suffix);
+
+}  // namespace bracken::testing

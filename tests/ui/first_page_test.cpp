@@ -1,0 +1,229 @@
+// The first page: its start state, the checks of Next in their order, the
+// server and file failures, Browse, the database password box, Enter and Esc.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTest>
+#include <fstream>
+
+#include "tests/ui/dialog_harness.h"
+
+namespace bracken::testing {
+namespace {
+
+const QString kConnectFailure =
+    "There is an error to connect with MySQL. Please check your input parameters or server "
+    "configuration.";
+const QString kInvalidFile = "Please select valid MS Access Database.";
+
+TEST(FirstPage, StartsOnTheFirstPageWithLocalhostAndEmptyInputs) {
+  DialogUnderTest ui;
+  EXPECT_EQ(ui.dialog->windowTitle(), "Quillon Database Converter - Bracken");
+  EXPECT_EQ(ui.dialog->size(), QSize(627, 526));
+  EXPECT_EQ(ui.dialog->minimumSize(), ui.dialog->maximumSize());
+  EXPECT_EQ(ui.Text(1010), "localhost");
+  EXPECT_EQ(ui.Text(1011), "");
+  EXPECT_EQ(ui.Text(1012), "");
+  EXPECT_FALSE(ui.Widget(1008)->isEnabled());
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
+  for (int id : {1016, 1013, 1014, 1015, 1010, 1011, 1012, 1021, 1017, 1018, 1000, 1022, 1008,
+                 1001, 1005, 1006, 1025}) {
+    EXPECT_TRUE(ui.Visible(id)) << id;
+  }
+  for (int id : {1020, 1019, 1035, 1036, 1023, 1024, 1003, 1004, 1007, 1009, 1039, 1037, 1030,
+                 1031, 1040, 1041, 1032}) {
+    EXPECT_FALSE(ui.Visible(id)) << id;
+  }
+}
+
+TEST(FirstPage, NextChecksLoginThenPasswordThenHost) {
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  ui.SetText(1010, "");
+  EXPECT_FALSE(ui.Next());
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_EQ(answerer.seen[0].text, "Please enter Login Name.");
+  EXPECT_EQ(answerer.seen[0].caption, "Message");
+  EXPECT_EQ(answerer.seen[0].icon, "information");
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
+
+  ui.SetText(1011, "someone");
+  EXPECT_FALSE(ui.Next());
+  ASSERT_EQ(answerer.seen.size(), 2u);
+  EXPECT_EQ(answerer.seen[1].text, "Please enter Password.");
+  EXPECT_EQ(answerer.seen[1].icon, "information");
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1012));
+
+  // With an empty host nothing is tried; both inputs are emptied.
+  ui.SetText(1012, "secret");
+  EXPECT_FALSE(ui.Next());
+  ASSERT_EQ(answerer.seen.size(), 3u);
+  EXPECT_EQ(answerer.seen[2].text, kConnectFailure);
+  EXPECT_EQ(answerer.seen[2].caption, "Message");
+  EXPECT_EQ(answerer.seen[2].icon, "none");
+  EXPECT_EQ(ui.Text(1011), "");
+  EXPECT_EQ(ui.Text(1012), "");
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1010));
+  EXPECT_TRUE(ui.Visible(1001));
+}
+
+TEST(FirstPage, ARefusedLoginEmptiesTheInputsAndFocusesTheLoginName) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  ui.SetText(1010, QString::fromStdString(server.host));
+  ui.SetText(1011, QString::fromStdString(server.user));
+  ui.SetText(1012, QString::fromStdString(server.password + "-wrong"));
+  EXPECT_FALSE(ui.Next());
+  EXPECT_EQ(answerer.Texts(), QStringList{kConnectFailure});
+  EXPECT_EQ(ui.Text(1011), "");
+  EXPECT_EQ(ui.Text(1012), "");
+  EXPECT_EQ(ui.Text(1010), QString::fromStdString(server.host));
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
+}
+
+TEST(FirstPage, FilesThatWillNotOpenAreExplainedAndThePageStays) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  ScratchFolder folder;
+  FixtureDatabase locked = SmallShop();
+  locked.password = "fern";
+  WriteJet4File(locked, folder.Path("locked.mdb"));
+  std::ofstream(folder.Path("notes.mdb")) << "These are not the pages of a database.\n";
+
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  struct Case {
+    std::string file;
+    QString databasePassword;
+    QString message;
+  };
+  const Case cases[] = {
+      {"locked.mdb", "",
+       "Selected database is Password Protected.\nPlease enter valid password to open database."},
+      {"locked.mdb", "moss",
+       "Selected database is Password Protected.\nPlease enter valid password to open database."},
+      {"notes.mdb", "", kInvalidFile},
+      {"missing.mdb", "", kInvalidFile},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file + " / " + c.databasePassword.toStdString());
+    answerer.seen.clear();
+    ui.FillFirstPage(server, folder.Path(c.file), answerer);
+    if (!c.databasePassword.isEmpty()) {
+      ui.Click(1022);
+      ui.SetText(1008, c.databasePassword);
+    }
+    EXPECT_FALSE(ui.Next());
+    EXPECT_EQ(answerer.Texts(), QStringList{c.message});
+    ASSERT_FALSE(answerer.seen.empty());
+    EXPECT_EQ(answerer.seen[0].caption, "Message");
+    EXPECT_EQ(answerer.seen[0].icon, "none");
+    // Every input keeps its text for another try.
+    EXPECT_EQ(ui.Text(1011), QString::fromStdString(server.user));
+    EXPECT_EQ(ui.Text(1018), QString::fromStdString(folder.Path(c.file).string()));
+    EXPECT_EQ(ui.Text(1008), c.databasePassword);
+    if (!c.databasePassword.isEmpty()) ui.Click(1022);
+  }
+
+  // The right password opens the file.
+  answerer.seen.clear();
+  ui.FillFirstPage(server, folder.Path("locked.mdb"), answerer);
+  ui.Click(1022);
+  ui.SetText(1008, "fern");
+  EXPECT_TRUE(ui.Next()) << answerer.Texts().join(" | ").toStdString();
+}
+
+TEST(FirstPage, BrowseShowsThePathAndNamesTheDatabaseAfterTheFile) {
+  ScratchFolder folder;
+  std::ofstream(folder.Path("Sales.2009.mdb")) << "x";
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  const QString path = QString::fromStdString(folder.Path("Sales.2009.mdb").string());
+  answerer.ChooseFile(path);
+  ui.Click(1000);
+  EXPECT_EQ(answerer.fileDialogs, 1);
+  EXPECT_EQ(ui.Text(1018), path);
+  EXPECT_EQ(ui.Text(1019), "Sales.2009");
+
+  // Cancelling the file dialog changes nothing.
+  answerer.CancelFileDialog();
+  ui.Click(1000);
+  EXPECT_EQ(answerer.fileDialogs, 2);
+  EXPECT_EQ(ui.Text(1018), path);
+  EXPECT_EQ(ui.Text(1019), "Sales.2009");
+
+  // The path edit is read-only and white among light-blue labels.
+  auto* pathEdit = ui.Find<QLineEdit>(1018);
+  EXPECT_TRUE(pathEdit->isReadOnly());
+  EXPECT_EQ(pathEdit->palette().color(QPalette::Base), QColor(255, 255, 255));
+  EXPECT_EQ(ui.Widget(1017)->palette().color(QPalette::Window), QColor(240, 247, 255));
+}
+
+TEST(FirstPage, ThePasswordBoxEnablesAndEmptiesTheDatabasePassword) {
+  DialogUnderTest ui;
+  auto* box = ui.Find<QCheckBox>(1022);
+  ui.Click(1022);
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_TRUE(ui.Widget(1008)->isEnabled());
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1008));
+  QTest::keyClicks(ui.Widget(1008), "p;w=1");
+  EXPECT_EQ(ui.Text(1008), "p;w=1");
+
+  ui.Click(1022);
+  EXPECT_FALSE(ui.Widget(1008)->isEnabled());
+  EXPECT_EQ(ui.Text(1008), "");
+
+  ui.Click(1022);
+  EXPECT_TRUE(ui.Widget(1008)->isEnabled());
+  EXPECT_EQ(ui.Text(1008), "");
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1008));
+}
+
+TEST(Keys, EnterPressesOnlyBrowseAndEscAsksBeforeLeaving) {
+  RecordingShell shell;
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  ui.SetText(1011, "someone");
+
+  // Enter in an edit neither presses Next nor closes the window.
+  ui.PressKey(1011, Qt::Key_Return);
+  EXPECT_TRUE(answerer.seen.empty());
+  EXPECT_TRUE(ui.dialog->isVisible());
+  EXPECT_TRUE(ui.Visible(1001));
+
+  // Enter on Browse opens the file dialog.
+  answerer.CancelFileDialog();
+  ui.Widget(1000)->setFocus();
+  ui.PressKey(1000, Qt::Key_Return);
+  EXPECT_EQ(answerer.fileDialogs, 1);
+
+  // Esc asks; No leaves everything as it was.
+  answerer.AnswerNo();
+  ui.PressKey(1011, Qt::Key_Escape);
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_EQ(answerer.seen[0].text, "Do you want to exit from Quillon Database Converter - Bracken?");
+  EXPECT_EQ(answerer.seen[0].caption, "Message");
+  EXPECT_EQ(answerer.seen[0].icon, "question");
+  EXPECT_EQ(answerer.seen[0].buttons, "Yes/No");
+  EXPECT_TRUE(ui.dialog->isVisible());
+  EXPECT_EQ(ui.Text(1011), "someone");
+  EXPECT_TRUE(shell.opened.empty());
+
+  // Closing the window asks the same; Yes opens the web page and ends the
+  // window. Without a run there is no process to end early.
+  answerer.AnswerYes();
+  ui.dialog->close();
+  ASSERT_EQ(answerer.seen.size(), 2u);
+  EXPECT_EQ(answerer.seen[1].text, answerer.seen[0].text);
+  EXPECT_FALSE(ui.dialog->isVisible());
+  EXPECT_EQ(ui.dialog->result(), QDialog::Rejected);
+  ASSERT_EQ(shell.opened.size(), 1u);
+  EXPECT_EQ(shell.opened[0], QUrl("https://bracken.quillon.dev/"));
+  EXPECT_EQ(ui.processEnds, 0);
+}
+
+}  // namespace
+}  // namespace bracken::testing
