@@ -56,7 +56,7 @@ void FillRow(int64_t i, std::vector<FixtureValue>& row) {
   row[4] = i * 0.125;
   row[5] = i * 1999;
   row[6] = 36526.0 + (i % 20000) + (i % 86400) / 86400.0;
-  row[7] = i % 5 ? FixtureValue("C" + std::to_string(i % 1000)) : FixtureValue();
+  row[7] = i % 5 ? FixtureValue(std::string("C").append(std::to_string(i % 1000))) : FixtureValue();
   row[8] = i % 4 ? FixtureValue("A short note for row " + std::to_string(i)) : FixtureValue();
   row[9] = (i * 31) % 1000003;
 }
