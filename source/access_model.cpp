@@ -75,10 +75,11 @@ Properties ColumnProperties(const ColumnDefinition& column, const jet::PropertyB
     items.emplace_back("Jet OLEDB:Allow Zero Length", *value);
   }
   if (stored != nullptr) {
-    for (const auto& [key, value] : stored->values) {
+    for (const auto& entry : stored->values) {
+      // A named pair rather than a structured binding: clang 14 cannot capture one.
       bool known = std::any_of(items.begin(), items.end(),
-                               [&](const Property& p) { return NameEqual(p.Name(), key); });
-      if (!known) items.emplace_back(key, value);
+                               [&](const Property& p) { return NameEqual(p.Name(), entry.first); });
+      if (!known) items.emplace_back(entry.first, entry.second);
     }
   }
   return Properties(std::move(items));
