@@ -1,0 +1,171 @@
+// bracken-cli convert as a user runs it: a written file converted into the
+// test server, with the overwrite answer, table choice, passwords and exit
+// status.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/fixture_writer.h"
+#include "tests/support/server_query.h"
+#include "tests/support/test_server.h"
+
+namespace bracken::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+  int status = -1;
+  std::string errors;
+};
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
+  FixtureColumn column;
+  column.name = std::move(name);
+  column.kind = kind;
+  column.size = size;
+  return column;
+}
+
+class ConvertCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
+    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
+    auto server = TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << kNoServerMessage;
+    server_ = *server;
+    dir_ = fs::temp_directory_path() / ("bracken_cli_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    FixtureTable people;
+    people.name = "People";
+    people.columns = {Column("ID", ColumnKind::Long), Column("Name", ColumnKind::Text, 50)};
+    people.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+    people.rows = {{int64_t{1}, std::string("Ann")}, {int64_t{2}, std::string("Bob")}};
+    FixtureTable places = people;
+    places.name = "Places";
+    places.rows = {{int64_t{1}, std::string("Oslo")}};
+    FixtureDatabase database;
+    database.tables = {people, places};
+    WriteJet4File(database, dir_ / "plain.mdb");
+    // Two rows with one key: the server refuses the second.
+    people.rows.push_back({int64_t{2}, std::string("Bob again")});
+    database.tables = {people};
+    database.password = "secret";
+    WriteJet4File(database, dir_ / "duplicate.mdb");
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+
+  // Runs bracken-cli convert with standard input from /dev/null; the MySQL
+  // password comes from MYSQL_PWD unless the arguments name one.
+  Result Convert(const std::string& file, const std::vector<std::string>& more,
+                 bool passwordInEnvironment = true) {
+    std::string command = passwordInEnvironment ? "MYSQL_PWD=" + ShellQuoted(server_.password) + " "
+                                                : std::string("env -u MYSQL_PWD ");
+    command += ShellQuoted(program_.string()) + " convert " + ShellQuoted((dir_ / file).string()) +
+               " --host " + ShellQuoted(server_.host) + " --user " + ShellQuoted(server_.user);
+    for (const std::string& arg : more) command += " " + ShellQuoted(arg);
+    command += " </dev/null 2>" + ShellQuoted((dir_ / "errors").string());
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "errors")};
+  }
+
+  TestServer server_;
+  fs::path program_;
+  fs::path dir_;
+};
+
+TEST_F(ConvertCommandTest, ConvertsEveryTableOrTheChosenOnes) {
+  Result result = Convert("plain.mdb", {"--database", "eng_cli_all", "--yes"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(result.errors, "Message: Bracken database conversion completed successfully.\n");
+  ServerQuery query(server_, "eng_cli_all");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(Name ORDER BY ID) FROM People"), "Ann,Bob");
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Places"), "1");
+
+  result = Convert("plain.mdb", {"--database=eng_cli_one", "--table", "Places", "--yes"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM eng_cli_one").size(), 1u);
+
+  result = Convert("plain.mdb", {"--database", "eng_cli_one", "--table", "Nowhere"});
+  EXPECT_EQ(result.status, 2);
+  EXPECT_NE(result.errors.find("no table 'Nowhere'"), std::string::npos) << result.errors;
+  query.Execute("DROP DATABASE eng_cli_all");
+  query.Execute("DROP DATABASE eng_cli_one");
+}
+
+TEST_F(ConvertCommandTest, AnExistingDatabaseIsReplacedOnlyWhenAllowed) {
+  ServerQuery query(server_);
+  query.Execute("DROP DATABASE IF EXISTS eng_cli_keep");
+  query.Execute("CREATE DATABASE eng_cli_keep");
+  query.Execute("CREATE TABLE eng_cli_keep.Mine (x INT)");
+  // Without a terminal and without --yes the answer is No.
+  for (const std::vector<std::string>& answer :
+       {std::vector<std::string>{}, std::vector<std::string>{"--no"}}) {
+    std::vector<std::string> args = {"--database", "eng_cli_keep"};
+    args.insert(args.end(), answer.begin(), answer.end());
+    Result result = Convert("plain.mdb", args);
+    EXPECT_NE(result.status, 0);
+    EXPECT_NE(result.errors.find("Message: Are you sure you want to overwrite?"), std::string::npos)
+        << result.errors;
+    EXPECT_EQ(query.Rows("SHOW TABLES FROM eng_cli_keep").size(), 1u) << "database untouched";
+  }
+  EXPECT_EQ(Convert("plain.mdb", {"--database", "eng_cli_keep", "--yes"}).status, 0);
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM eng_cli_keep").size(), 2u);
+  query.Execute("DROP DATABASE eng_cli_keep");
+}
+
+TEST_F(ConvertCommandTest, RefusedRowsGiveAFailingStatusAndASummary) {
+  Result result =
+      Convert("duplicate.mdb", {"--database", "eng_cli_dup", "--mdb-password", "secret", "--yes"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.errors.find("Bracken: Duplicate entry '2' for key 'PRIMARY'"), std::string::npos)
+      << result.errors;
+  EXPECT_NE(result.errors.find("bracken-cli: 1 of 1 tables converted, 1 of 3 rows refused"),
+            std::string::npos)
+      << result.errors;
+  ServerQuery(server_).Execute("DROP DATABASE eng_cli_dup");
+}
+
+TEST_F(ConvertCommandTest, PasswordsAndOpenFailures) {
+  Result result = Convert("duplicate.mdb", {"--database", "eng_cli_pw", "--mdb-password", "wrong"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.errors,
+            "Message: Selected database is Password Protected.\nPlease enter valid password to "
+            "open database.\n");
+  result = Convert("missing.mdb", {"--database", "eng_cli_pw"});
+  EXPECT_EQ(result.errors, "Message: Please select valid MS Access Database.\n");
+  // The MySQL password from the command line, and a wrong one.
+  result = Convert("plain.mdb",
+                   {"--database", "eng_cli_pw", "--yes", "--password=" + server_.password}, false);
+  EXPECT_EQ(result.status, 0) << result.errors;
+  result = Convert("plain.mdb", {"--database", "eng_cli_pw", "--password=wrong"}, false);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.errors,
+            "Message: There is an error to connect with MySQL. Please check your input parameters "
+            "or server configuration.\n");
+  ServerQuery(server_).Execute("DROP DATABASE eng_cli_pw");
+}
+
+}  // namespace
+}  // namespace bracken::testing
