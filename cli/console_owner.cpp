@@ -10,7 +10,7 @@ namespace bracken::cli {
 namespace {
 
 // Source error messages carry Windows line ends.
-std::string ConsoleText(std::string text) {
+std::string ConsoleText(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c != '\r') out += c;
