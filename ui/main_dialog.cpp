@@ -16,9 +16,11 @@
 #include "ui/dialog_units.h"
 #include "ui/image_button.h"
 #include "ui/palette.h"
+#include "ui/panel_box.h"
 #include "ui/picture.h"
 #include "ui/resources.h"
 #include "ui/stepped_progress_bar.h"
+#include "ui/wizard_pages.h"
 
 namespace bracken::ui {
 
@@ -41,13 +43,7 @@ QLabel* MakeLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-QGroupBox* MakePanel(const QString& title, QWidget* parent) {
-  auto* panel = new QGroupBox(title, parent);
-  // Panels are frames drawn behind the controls they surround.
-  panel->setAttribute(Qt::WA_TransparentForMouseEvents);
-  panel->setFocusPolicy(Qt::NoFocus);
-  return panel;
-}
+QGroupBox* MakePanel(const QString& title, QWidget* parent) { return new PanelBox(title, parent); }
 
 ButtonImages Images(const char* name, bool withDisabled = true) {
   const QString base = QStringLiteral(":/images/%1").arg(QLatin1String(name));
@@ -84,6 +80,7 @@ CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProc
   CreateTemplateControls();
   CreateImageButtons();
   ApplyFontsAndColours();
+  WidenCutOffTexts();
   SetTabOrder();
   InstallKeyFilter();
   hostEdit_->setText(QStringLiteral("localhost"));
@@ -231,6 +228,31 @@ void CBrackenDlg::ApplyFontsAndColours() {
   ColourAsPathEdit(pathEdit_);
 }
 
+// The desktop's fonts are not the template's: a label or check box whose
+// text would be cut off is widened to fit it, as long as it then covers no
+// other control of its page.
+void CBrackenDlg::WidenCutOffTexts() {
+  for (auto it = controls_.begin(); it != controls_.end(); ++it) {
+    QWidget* control = it.value();
+    auto* label = qobject_cast<QLabel*>(control);
+    const bool fixedText = (label != nullptr && !label->wordWrap() && !label->text().isEmpty()) ||
+                           qobject_cast<QCheckBox*>(control) != nullptr;
+    const int needed = control->sizeHint().width();
+    if (!fixedText || needed <= control->width()) continue;
+    QRect wider = control->geometry();
+    wider.setWidth(needed);
+    bool covers = false;
+    for (auto other = controls_.begin(); other != controls_.end(); ++other) {
+      const bool samePage = pages::OnFirstPage(other.key()) == pages::OnFirstPage(it.key());
+      if (other.value() != control && samePage && !qobject_cast<QGroupBox*>(other.value()) &&
+          other.value()->geometry().intersects(wider)) {
+        covers = true;
+      }
+    }
+    if (!covers) control->setGeometry(wider);
+  }
+}
+
 void CBrackenDlg::SetTabOrder() {
   const int order[] = {1011, 1012, 1000, 1022, 1008, 1010, 1018, 1019, 1003, 1024, 1032,
                        1025, 1004, 1005, 1006, 1001, 1007, 1009};
@@ -247,10 +269,8 @@ void CBrackenDlg::InstallKeyFilter() {
 }
 
 void CBrackenDlg::ShowFirstPageOnly() {
-  for (int id : {1020, 1019, 1035, 1036, 1023, 1024, 1003, 1004, 1007, 1009, 1039, 1037, 1030,
-                 1031, 1040, 1041, 1032}) {
-    Control(id)->setVisible(false);
-  }
+  for (int id : pages::kSecondPage) Control(id)->setVisible(false);
+  for (int id : pages::kProgressArea) Control(id)->setVisible(false);
 }
 
 bool CBrackenDlg::eventFilter(QObject* watched, QEvent* event) {

@@ -87,6 +87,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   void CreateTemplateControls();
   void CreateImageButtons();
   void ApplyFontsAndColours();
+  void WidenCutOffTexts();
   void SetTabOrder();
   void InstallKeyFilter();
   void ShowFirstPageOnly();

@@ -8,6 +8,9 @@ namespace bracken::ui {
 
 QFont DialogFont() {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  // Wider faces (DejaVu Sans, the usual default) cut off the ends of labels
+  // laid out for the narrower template font.
+  font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), font.family()});
   font.setStyleHint(QFont::SansSerif);
   font.setPointSize(8);
   return font;
@@ -40,6 +43,8 @@ void ColourAsPanelText(QWidget* widget) {
   palette.setColor(QPalette::WindowText, kText);
   palette.setColor(QPalette::Text, kText);
   widget->setPalette(palette);
+  // Check boxes would otherwise fill with the button colour.
+  widget->setBackgroundRole(QPalette::Window);
   widget->setAutoFillBackground(true);
 }
 

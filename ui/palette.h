@@ -14,7 +14,8 @@ inline const QColor kPathBackground(255, 255, 255);
 inline const QColor kText(0, 0, 0);
 inline const QColor kLinkText(0, 70, 213);
 
-// The desktop's sans serif at 8 points.
+// The dialog font: 8 points of a sans serif with the metrics the layout was
+// measured with (Arial's, which Liberation Sans shares), else the desktop's.
 QFont DialogFont();
 // The bold title of the four panels.
 QFont PanelTitleFont();

@@ -7,21 +7,16 @@
 #include "ui/check_list_box.h"
 #include "ui/image_button.h"
 #include "ui/main_dialog.h"
+#include "ui/wizard_pages.h"
 
 namespace bracken::ui {
 
-namespace {
-constexpr int kFirstPage[] = {1016, 1013, 1014, 1015, 1010, 1011, 1012, 1021,
-                              1017, 1018, 1000, 1022, 1008, 1001};
-constexpr int kSecondPage[] = {1036, 1020, 1019, 1035, 1003, 1023, 1024, 1004, 1009, 1039, 1037};
-}  // namespace
-
 void CBrackenDlg::SetFirstPageVisible(bool visible) {
-  for (int id : kFirstPage) Control(id)->setVisible(visible);
+  for (int id : pages::kFirstPage) Control(id)->setVisible(visible);
 }
 
 void CBrackenDlg::SetSecondPageVisible(bool visible) {
-  for (int id : kSecondPage) Control(id)->setVisible(visible);
+  for (int id : pages::kSecondPage) Control(id)->setVisible(visible);
 }
 
 void CBrackenDlg::OnNext() {
