@@ -63,11 +63,21 @@ void AppendJsonString(std::string_view text, std::string& out) {
   out.push_back('"');
   for (unsigned char c : text) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buffer[8];
@@ -96,8 +106,8 @@ void AppendJsonDate(double serial, std::string& out) {
     return;
   }
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "\"%04d-%02d-%02d %02d:%02d:%02d\"", parts.year,
-                parts.month, parts.day, static_cast<int>(parts.secondOfDay / 3600),
+  std::snprintf(buffer, sizeof buffer, "\"%04d-%02d-%02d %02d:%02d:%02d\"", parts.year, parts.month,
+                parts.day, static_cast<int>(parts.secondOfDay / 3600),
                 static_cast<int>(parts.secondOfDay / 60 % 60),
                 static_cast<int>(parts.secondOfDay % 60));
   out += buffer;
@@ -105,8 +115,12 @@ void AppendJsonDate(double serial, std::string& out) {
 
 void AppendJsonValue(const Variant& value, std::string& out) {
   switch (value.kind()) {
-    case Variant::Kind::Null: out += "null"; return;
-    case Variant::Kind::Boolean: out += value.ToBool() ? "true" : "false"; return;
+    case Variant::Kind::Null:
+      out += "null";
+      return;
+    case Variant::Kind::Boolean:
+      out += value.ToBool() ? "true" : "false";
+      return;
     case Variant::Kind::Single:
     case Variant::Kind::Double:
       if (!std::isfinite(value.ToDouble())) {
@@ -117,14 +131,20 @@ void AppendJsonValue(const Variant& value, std::string& out) {
       return;
     case Variant::Kind::Byte:
     case Variant::Kind::Integer:
-    case Variant::Kind::Long: value.AppendText(out); return;
-    case Variant::Kind::Date: AppendJsonDate(value.ToDouble(), out); return;
+    case Variant::Kind::Long:
+      value.AppendText(out);
+      return;
+    case Variant::Kind::Date:
+      AppendJsonDate(value.ToDouble(), out);
+      return;
     case Variant::Kind::Binary:
       out.push_back('"');
       AppendHex(value.Bytes(), out);
       out.push_back('"');
       return;
-    default: AppendJsonString(value.ToText(), out); return;
+    default:
+      AppendJsonString(value.ToText(), out);
+      return;
   }
 }
 
@@ -132,8 +152,7 @@ bool PropertyFlag(const source::Column& column, const char* name) {
   return column.Properties().Item(name).Value().ToBool();
 }
 
-void AppendJsonColumns(const source::Table& table, const source::Fields& fields,
-                       std::string& out) {
+void AppendJsonColumns(const source::Table& table, const source::Fields& fields, std::string& out) {
   out += "\"columns\":[";
   for (long i = 0; i < fields.Count(); ++i) {
     source::Field field = fields.Item(i);
@@ -287,8 +306,7 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
 }
 
 void WriteSummary(const source::Catalog& catalog, const Options& options) {
-  std::cout << "File " << options.file << " (" << (catalog.IsJet3() ? "Jet 3" : "Jet 4")
-            << ")\n";
+  std::cout << "File " << options.file << " (" << (catalog.IsJet3() ? "Jet 3" : "Jet 4") << ")\n";
   source::Tables tables = catalog.Tables();
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);

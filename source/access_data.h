@@ -46,8 +46,10 @@ struct DatabaseData {
   std::vector<Table> tables;                                // the same, as handles
 };
 
-// Opens the database the connection text names and reads its catalogue.
-std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText);
+// Opens the database the connection text names and reads its catalogue;
+// with onlyTable, the model holds only the objects of that name.
+std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText,
+                                               const std::string* onlyTable = nullptr);
 std::shared_ptr<DatabaseData> OpenDatabaseBuffer(std::string bytes, const std::string& password);
 
 // Case-insensitive comparison of names, as the provider orders them.

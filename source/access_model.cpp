@@ -23,32 +23,45 @@ std::string TypeText(const CatalogueObject& object) {
     case jet::ObjectKind::Table:
       return (object.flags & jet::kSystemObjectFlags) != 0 ? "SYSTEM TABLE" : "TABLE";
     case jet::ObjectKind::LinkedTable:
-    case jet::ObjectKind::LinkedOdbcTable: return "LINK";
-    case jet::ObjectKind::Query: return (object.flags & 0xF0) == 0 ? "VIEW" : "";
+    case jet::ObjectKind::LinkedOdbcTable:
+      return "LINK";
+    case jet::ObjectKind::Query:
+      return (object.flags & 0xF0) == 0 ? "VIEW" : "";
   }
   return "";
 }
 
 int32_t DefinedSize(const ColumnDefinition& column, bool jet3) {
   switch (column.kind) {
-    case ColumnKind::Text: return jet3 ? column.length : column.length / 2;
+    case ColumnKind::Text:
+      return jet3 ? column.length : column.length / 2;
     case ColumnKind::Memo:
     case ColumnKind::Ole:
-    case ColumnKind::Boolean: return 0;
-    default: return column.length;
+    case ColumnKind::Boolean:
+      return 0;
+    default:
+      return column.length;
   }
 }
 
 uint8_t PrecisionOf(const ColumnDefinition& column) {
   switch (column.kind) {
-    case ColumnKind::Byte: return 3;
-    case ColumnKind::Integer: return 5;
-    case ColumnKind::Long: return 10;
-    case ColumnKind::Single: return 7;
-    case ColumnKind::Double: return 15;
-    case ColumnKind::Currency: return 19;
-    case ColumnKind::Decimal: return column.precision;
-    default: return 0;
+    case ColumnKind::Byte:
+      return 3;
+    case ColumnKind::Integer:
+      return 5;
+    case ColumnKind::Long:
+      return 10;
+    case ColumnKind::Single:
+      return 7;
+    case ColumnKind::Double:
+      return 15;
+    case ColumnKind::Currency:
+      return 19;
+    case ColumnKind::Decimal:
+      return column.precision;
+    default:
+      return 0;
   }
 }
 
@@ -70,7 +83,8 @@ Properties ColumnProperties(const ColumnDefinition& column, const jet::PropertyB
   items.emplace_back("Fixed Length", Variant::Boolean(column.FixedLength()));
   items.emplace_back("Jet OLEDB:AutoGenerate", Variant::Boolean(column.AutoGuid()));
   items.emplace_back("Jet OLEDB:Hyperlink", Variant::Boolean(column.Hyperlink()));
-  if (const Variant* value = FindValue(stored, "DefaultValue")) items.emplace_back("Default", *value);
+  if (const Variant* value = FindValue(stored, "DefaultValue"))
+    items.emplace_back("Default", *value);
   if (const Variant* value = FindValue(stored, "AllowZeroLength")) {
     items.emplace_back("Jet OLEDB:Allow Zero Length", *value);
   }
@@ -143,7 +157,7 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
     data->type = jet::AdoTypeCode(column.kind, column.FixedLength());
     data->definedSize = DefinedSize(column, header.format.jet3);
     data->precision = PrecisionOf(column);
-    data->scale = column.kind == ColumnKind::Decimal ? column.scale
+    data->scale = column.kind == ColumnKind::Decimal    ? column.scale
                   : column.kind == ColumnKind::Currency ? 4
                                                         : 0;
     data->properties = ColumnProperties(column, block == stored.end() ? nullptr : &*block);
@@ -156,12 +170,15 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
   table.indexes = BuildIndexes(*table.definition, table.columnsInOrder);
 }
 
-std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database) {
+// Builds the model of the catalogue's objects; with a name, only of the
+// objects of that name (a recordset needs no other table).
+std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database,
+                                         const std::string* onlyName = nullptr) {
   auto data = std::make_shared<DatabaseData>();
   data->database = std::move(database);
   for (const CatalogueObject& object : data->database->objects) {
     std::string type = TypeText(object);
-    if (type.empty()) continue;
+    if (type.empty() || (onlyName != nullptr && !NameEqual(object.name, *onlyName))) continue;
     auto table = std::make_shared<TableData>();
     table->name = object.name;
     table->type = type;
@@ -192,8 +209,8 @@ bool NameLess(std::string_view a, std::string_view b) {
 }
 
 bool NameEqual(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Fold(x) == Fold(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return Fold(x) == Fold(y); });
 }
 
 void ThrowItemNotFound() {
@@ -202,10 +219,11 @@ void ThrowItemNotFound() {
                     "or ordinal.");
 }
 
-std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText) {
+std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText,
+                                               const std::string* onlyTable) {
   ConnectionSettings settings = ParseConnectionText(connectionText);
   auto file = jet::PageFile::OpenPath(settings.dataSource);
-  return BuildModel(jet::OpenDatabase(std::move(file), settings.password));
+  return BuildModel(jet::OpenDatabase(std::move(file), settings.password), onlyTable);
 }
 
 std::shared_ptr<DatabaseData> OpenDatabaseBuffer(std::string bytes, const std::string& password) {

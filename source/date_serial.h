@@ -10,8 +10,8 @@ namespace bracken::source {
 
 struct DateParts {
   int year = 1899, month = 12, day = 30;
-  int64_t dayNumber = 0;      // days from 30 December 1899
-  int64_t secondOfDay = 0;    // rounded to the second
+  int64_t dayNumber = 0;    // days from 30 December 1899
+  int64_t secondOfDay = 0;  // rounded to the second
 };
 
 // False for values outside 1 January 100 to 31 December 9999, or not finite.

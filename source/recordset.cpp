@@ -67,17 +67,20 @@ class RecordsetCursor {
     if (!slice.present) return 0;
     switch (column.kind) {
       case jet::ColumnKind::Text:
-        return static_cast<long>(
-            2 * jet::Utf16Length(jet::DecodeText(Stored(index), format_.jet3, context_.codePage)));
-      case jet::ColumnKind::Memo: return static_cast<long>(2 * jet::Utf16Length(LongValue(index).Bytes()));
-      case jet::ColumnKind::Ole: return static_cast<long>(LongValue(index).Bytes().size());
-      default: return static_cast<long>(slice.length);
+        return static_cast<long>(2 * jet::StoredTextUnits(Stored(index), format_.jet3));
+      case jet::ColumnKind::Memo:
+        return static_cast<long>(2 * jet::Utf16Length(LongValue(index).Bytes()));
+      case jet::ColumnKind::Ole:
+        return static_cast<long>(LongValue(index).Bytes().size());
+      default:
+        return static_cast<long>(slice.length);
     }
   }
 
  private:
   const jet::ColumnDefinition& Column(long index) const {
-    if (eof_) ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
+    if (eof_)
+      ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     return table_->definition->columns[Meta(index).position];
   }
 
@@ -132,7 +135,8 @@ std::unique_ptr<RecordsetCursor> OpenCursor(const std::string& sourceText,
   for (const auto& table : database->tableData) {
     if (!NameEqual(table->name, name)) continue;
     if (!table->definition) {
-      ThrowSourceError("The table '" + name + "' is a query or a linked table, which this "
+      ThrowSourceError("The table '" + name +
+                       "' is a query or a linked table, which this "
                        "reader cannot open.");
     }
     return std::make_unique<RecordsetCursor>(std::move(database), table);
@@ -162,7 +166,8 @@ Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
 void Recordset::Open(const std::string& sourceText, const std::string& connectionText) {
-  cursor_ = OpenCursor(sourceText, OpenDatabaseData(connectionText));
+  std::string name = TableNameOf(sourceText);
+  cursor_ = OpenCursor(sourceText, OpenDatabaseData(connectionText, &name));
 }
 
 void Recordset::Open(const std::string& sourceText, const Catalog& catalog) {

@@ -97,9 +97,9 @@ class Variant {
   // Appends what ToText() returns, without a temporary string.
   void AppendText(std::string& out) const;
 
-  bool ToBool() const;        // Boolean, or any number (non-zero = true)
-  int64_t ToInt64() const;    // integer kinds and Boolean (-1/0)
-  double ToDouble() const;    // numeric kinds and Date
+  bool ToBool() const;      // Boolean, or any number (non-zero = true)
+  int64_t ToInt64() const;  // integer kinds and Boolean (-1/0)
+  double ToDouble() const;  // numeric kinds and Date
   // The raw bytes of Binary and Guid, the UTF-8 of Text.
   const std::string& Bytes() const { return bytes_; }
 

@@ -201,23 +201,36 @@ std::string Variant::ToText() const {
 
 void Variant::AppendText(std::string& out) const {
   switch (kind_) {
-    case Kind::Null: return;
+    case Kind::Null:
+      return;
     case Kind::Boolean:
     case Kind::Byte:
     case Kind::Integer:
-    case Kind::Long: AppendSigned(integer_, out); return;
+    case Kind::Long:
+      AppendSigned(integer_, out);
+      return;
     case Kind::Currency: {
       bool negative = integer_ < 0;
       uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(integer_) : integer_;
       AppendScaled(negative, magnitude, 4, out);
       return;
     }
-    case Kind::Single: AppendShortest(static_cast<float>(real_), out); return;
-    case Kind::Double: AppendShortest(real_, out); return;
-    case Kind::Date: AppendDate(real_, out); return;
+    case Kind::Single:
+      AppendShortest(static_cast<float>(real_), out);
+      return;
+    case Kind::Double:
+      AppendShortest(real_, out);
+      return;
+    case Kind::Date:
+      AppendDate(real_, out);
+      return;
     case Kind::Text:
-    case Kind::Binary: out.append(bytes_); return;
-    case Kind::Guid: AppendGuid(bytes_, out); return;
+    case Kind::Binary:
+      out.append(bytes_);
+      return;
+    case Kind::Guid:
+      AppendGuid(bytes_, out);
+      return;
     case Kind::Decimal: {
       unsigned __int128 magnitude =
           (static_cast<unsigned __int128>(hi_) << 64) | static_cast<uint64_t>(integer_);
@@ -234,8 +247,10 @@ int64_t Variant::ToInt64() const {
     case Kind::Boolean:
     case Kind::Byte:
     case Kind::Integer:
-    case Kind::Long: return integer_;
-    default: ThrowTypeMismatch();
+    case Kind::Long:
+      return integer_;
+    default:
+      ThrowTypeMismatch();
   }
 }
 
@@ -244,18 +259,22 @@ double Variant::ToDouble() const {
     case Kind::Boolean:
     case Kind::Byte:
     case Kind::Integer:
-    case Kind::Long: return static_cast<double>(integer_);
-    case Kind::Currency: return static_cast<double>(integer_) / 10000.0;
+    case Kind::Long:
+      return static_cast<double>(integer_);
+    case Kind::Currency:
+      return static_cast<double>(integer_) / 10000.0;
     case Kind::Single:
     case Kind::Double:
-    case Kind::Date: return real_;
+    case Kind::Date:
+      return real_;
     case Kind::Decimal: {
       double magnitude = static_cast<double>(hi_) * 18446744073709551616.0 +
                          static_cast<double>(static_cast<uint64_t>(integer_));
       magnitude /= std::pow(10.0, scale_);
       return negative_ ? -magnitude : magnitude;
     }
-    default: ThrowTypeMismatch();
+    default:
+      ThrowTypeMismatch();
   }
 }
 

@@ -58,9 +58,7 @@ class Bytes {
     return data_[offset] | (data_[offset + 1] << 8) | (data_[offset + 2] << 16) |
            (uint32_t{data_[offset + 3]} << 24);
   }
-  uint64_t U64(size_t offset) const {
-    return U32(offset) | (uint64_t{U32(offset + 4)} << 32);
-  }
+  uint64_t U64(size_t offset) const { return U32(offset) | (uint64_t{U32(offset + 4)} << 32); }
   double F64(size_t offset) const {
     uint64_t bits = U64(offset);
     double value;

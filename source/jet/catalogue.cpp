@@ -43,9 +43,12 @@ int64_t IntegerOf(const Variant& value) {
   switch (value.kind()) {
     case Variant::Kind::Byte:
     case Variant::Kind::Integer:
-    case Variant::Kind::Long: return value.ToInt64();
-    case Variant::Kind::Null: return 0;
-    default: ThrowDamaged("a catalogue column has an unexpected type");
+    case Variant::Kind::Long:
+      return value.ToInt64();
+    case Variant::Kind::Null:
+      return 0;
+    default:
+      ThrowDamaged("a catalogue column has an unexpected type");
   }
 }
 
@@ -65,14 +68,15 @@ std::vector<CatalogueObject> ReadCatalogue(std::shared_ptr<const PageFile> file,
     Bytes row = scanner.Row();
     layout.Parse(row, *table, format, slices);
     CatalogueObject object;
-    object.id = static_cast<int32_t>(IntegerOf(ReadField(*table, columns.id, row, slices, context)));
+    object.id =
+        static_cast<int32_t>(IntegerOf(ReadField(*table, columns.id, row, slices, context)));
     object.parentId =
         static_cast<int32_t>(IntegerOf(ReadField(*table, columns.parentId, row, slices, context)));
     object.name = ReadField(*table, columns.name, row, slices, context).Bytes();
     object.kind =
         static_cast<int16_t>(IntegerOf(ReadField(*table, columns.kind, row, slices, context)));
-    object.flags = static_cast<uint32_t>(
-        IntegerOf(ReadField(*table, columns.flags, row, slices, context)));
+    object.flags =
+        static_cast<uint32_t>(IntegerOf(ReadField(*table, columns.flags, row, slices, context)));
     object.properties = ReadField(*table, columns.properties, row, slices, context).Bytes();
     objects.push_back(std::move(object));
   }

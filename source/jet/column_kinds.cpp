@@ -12,37 +12,59 @@ bool IsLongValue(ColumnKind kind) { return kind == ColumnKind::Ole || kind == Co
 
 int32_t AdoTypeCode(ColumnKind kind, bool fixedLength) {
   switch (kind) {
-    case ColumnKind::Boolean: return adBoolean;
-    case ColumnKind::Byte: return adUnsignedTinyInt;
-    case ColumnKind::Integer: return adSmallInt;
-    case ColumnKind::Long: return adInteger;
-    case ColumnKind::Currency: return adCurrency;
-    case ColumnKind::Single: return adSingle;
-    case ColumnKind::Double: return adDouble;
-    case ColumnKind::DateTime: return adDate;
-    case ColumnKind::Binary: return fixedLength ? adBinary : adVarBinary;
-    case ColumnKind::Text: return adVarWChar;
-    case ColumnKind::Ole: return adLongVarBinary;
-    case ColumnKind::Memo: return adLongVarWChar;
-    case ColumnKind::Guid: return adGUID;
-    case ColumnKind::Decimal: return adNumeric;
+    case ColumnKind::Boolean:
+      return adBoolean;
+    case ColumnKind::Byte:
+      return adUnsignedTinyInt;
+    case ColumnKind::Integer:
+      return adSmallInt;
+    case ColumnKind::Long:
+      return adInteger;
+    case ColumnKind::Currency:
+      return adCurrency;
+    case ColumnKind::Single:
+      return adSingle;
+    case ColumnKind::Double:
+      return adDouble;
+    case ColumnKind::DateTime:
+      return adDate;
+    case ColumnKind::Binary:
+      return fixedLength ? adBinary : adVarBinary;
+    case ColumnKind::Text:
+      return adVarWChar;
+    case ColumnKind::Ole:
+      return adLongVarBinary;
+    case ColumnKind::Memo:
+      return adLongVarWChar;
+    case ColumnKind::Guid:
+      return adGUID;
+    case ColumnKind::Decimal:
+      return adNumeric;
   }
   return adVarBinary;
 }
 
 uint32_t FixedSize(ColumnKind kind) {
   switch (kind) {
-    case ColumnKind::Boolean: return 0;
-    case ColumnKind::Byte: return 1;
-    case ColumnKind::Integer: return 2;
+    case ColumnKind::Boolean:
+      return 0;
+    case ColumnKind::Byte:
+      return 1;
+    case ColumnKind::Integer:
+      return 2;
     case ColumnKind::Long:
-    case ColumnKind::Single: return 4;
+    case ColumnKind::Single:
+      return 4;
     case ColumnKind::Currency:
     case ColumnKind::Double:
-    case ColumnKind::DateTime: return 8;
-    case ColumnKind::Guid: return 16;
-    case ColumnKind::Decimal: return 17;
-    default: return 0;
+    case ColumnKind::DateTime:
+      return 8;
+    case ColumnKind::Guid:
+      return 16;
+    case ColumnKind::Decimal:
+      return 17;
+    default:
+      return 0;
   }
 }
 

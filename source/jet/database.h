@@ -19,7 +19,6 @@ struct Database {
 };
 
 // Opens the file, checks the password and reads the catalogue.
-std::shared_ptr<Database> OpenDatabase(std::shared_ptr<PageFile> file,
-                                       const std::string& password);
+std::shared_ptr<Database> OpenDatabase(std::shared_ptr<PageFile> file, const std::string& password);
 
 }  // namespace bracken::source::jet

@@ -40,8 +40,7 @@ std::string ReadPassword(Bytes page, const Format& format) {
   }
   size_t end = 0;
   size_t unit = format.jet3 ? 1 : 2;
-  while (end + unit <= length &&
-         (stored[end] != 0 || (unit == 2 && stored[end + 1] != 0))) {
+  while (end + unit <= length && (stored[end] != 0 || (unit == 2 && stored[end + 1] != 0))) {
     end += unit;
   }
   return DecodeText(Bytes(stored.data(), end), format.jet3, 1252);

@@ -29,8 +29,8 @@ size_t ReadRealIndexes(Bytes definition, const Format& format, size_t offset, ui
   return offset;
 }
 
-size_t ReadLogicalIndexes(Bytes definition, const Format& format, uint16_t codePage,
-                          size_t offset, uint32_t count, std::vector<LogicalIndex>& out) {
+size_t ReadLogicalIndexes(Bytes definition, const Format& format, uint16_t codePage, size_t offset,
+                          uint32_t count, std::vector<LogicalIndex>& out) {
   for (uint32_t i = 0; i < count; ++i) {
     Bytes entry = definition.Sub(offset, format.logicalIndexEntrySize);
     LogicalIndex index;

@@ -38,8 +38,8 @@ struct LogicalIndex {
 size_t ReadRealIndexes(Bytes definition, const Format& format, size_t offset, uint32_t count,
                        std::vector<RealIndex>& out);
 // Reads count logical index entries and then their names.
-size_t ReadLogicalIndexes(Bytes definition, const Format& format, uint16_t codePage,
-                          size_t offset, uint32_t count, std::vector<LogicalIndex>& out);
+size_t ReadLogicalIndexes(Bytes definition, const Format& format, uint16_t codePage, size_t offset,
+                          uint32_t count, std::vector<LogicalIndex>& out);
 
 // Reads a name: a length (one byte in Jet 3, two in Jet 4) and the text.
 std::string ReadDefinitionName(Bytes definition, const Format& format, uint16_t codePage,

@@ -17,8 +17,8 @@ Bytes LongValueRow(const PageFile& file, const Format& format, uint32_t pointer,
                    std::vector<uint8_t>& page) {
   file.ReadPage(PointerPage(pointer), page);
   if (page[0] != kDataPageType) ThrowDamaged("a long value pointer does not lead to a data page");
-  RowSlot slot = PageRow(Bytes(page.data(), page.size(), "long value page"), format,
-                         PointerRow(pointer));
+  RowSlot slot =
+      PageRow(Bytes(page.data(), page.size(), "long value page"), format, PointerRow(pointer));
   if (slot.flags == (kRowDeleted | kRowOverflow) || slot.bytes.empty()) {
     ThrowDamaged("a long value points to a deleted row");
   }

@@ -23,18 +23,29 @@ std::vector<std::string> ReadNames(Bytes body, const Format& format, uint16_t co
 Variant PropertyValue(uint8_t type, Bytes value, const Format& format, uint16_t codePage) {
   if (!IsKnownKind(type)) return Variant::Binary(value.String());
   switch (static_cast<ColumnKind>(type)) {
-    case ColumnKind::Boolean: return Variant::Boolean(!value.empty() && value.U8(0) != 0);
-    case ColumnKind::Byte: return Variant::Byte(value.U8(0));
-    case ColumnKind::Integer: return Variant::Integer(static_cast<int16_t>(value.U16(0)));
-    case ColumnKind::Long: return Variant::Long(static_cast<int32_t>(value.U32(0)));
-    case ColumnKind::Currency: return Variant::Currency(static_cast<int64_t>(value.U64(0)));
-    case ColumnKind::Single: return Variant::Single(value.F32(0));
-    case ColumnKind::Double: return Variant::Double(value.F64(0));
-    case ColumnKind::DateTime: return Variant::Date(value.F64(0));
+    case ColumnKind::Boolean:
+      return Variant::Boolean(!value.empty() && value.U8(0) != 0);
+    case ColumnKind::Byte:
+      return Variant::Byte(value.U8(0));
+    case ColumnKind::Integer:
+      return Variant::Integer(static_cast<int16_t>(value.U16(0)));
+    case ColumnKind::Long:
+      return Variant::Long(static_cast<int32_t>(value.U32(0)));
+    case ColumnKind::Currency:
+      return Variant::Currency(static_cast<int64_t>(value.U64(0)));
+    case ColumnKind::Single:
+      return Variant::Single(value.F32(0));
+    case ColumnKind::Double:
+      return Variant::Double(value.F64(0));
+    case ColumnKind::DateTime:
+      return Variant::Date(value.F64(0));
     case ColumnKind::Text:
-    case ColumnKind::Memo: return Variant::Text(DecodeText(value, format.jet3, codePage));
-    case ColumnKind::Guid: return Variant::Guid(value.Sub(0, 16).String());
-    default: return Variant::Binary(value.String());
+    case ColumnKind::Memo:
+      return Variant::Text(DecodeText(value, format.jet3, codePage));
+    case ColumnKind::Guid:
+      return Variant::Guid(value.Sub(0, 16).String());
+    default:
+      return Variant::Binary(value.String());
   }
 }
 
@@ -62,8 +73,7 @@ PropertyBlock ReadValues(Bytes body, const std::vector<std::string>& names, cons
 
 }  // namespace
 
-std::vector<PropertyBlock> ParseProperties(Bytes blob, const Format& format,
-                                           uint16_t codePage) {
+std::vector<PropertyBlock> ParseProperties(Bytes blob, const Format& format, uint16_t codePage) {
   std::vector<PropertyBlock> blocks;
   if (blob.size() < 4) return blocks;
   std::vector<std::string> names;

@@ -20,7 +20,6 @@ struct PropertyBlock {
   std::vector<std::pair<std::string, Variant>> values;
 };
 
-std::vector<PropertyBlock> ParseProperties(Bytes blob, const Format& format,
-                                           uint16_t codePage);
+std::vector<PropertyBlock> ParseProperties(Bytes blob, const Format& format, uint16_t codePage);
 
 }  // namespace bracken::source::jet

@@ -59,13 +59,15 @@ void RowLayout::Parse(Bytes row, const TableDefinition& table, const Format& for
     if (column.kind == ColumnKind::Boolean || !slice.present) continue;
     if (column.FixedLength()) {
       size_t start = headerSize + size_t{column.fixedOffset};
-      if (start + column.length > dataEnd) ThrowDamaged("a fixed-length value lies outside its row");
+      if (start + column.length > dataEnd)
+        ThrowDamaged("a fixed-length value lies outside its row");
       slice.offset = static_cast<uint32_t>(start);
       slice.length = column.length;
     } else if (column.varIndex < varCount) {
       uint32_t start = varOffsets_[column.varIndex];
       uint32_t end = varOffsets_[column.varIndex + 1];
-      if (start > end || end > maskStart) ThrowDamaged("a variable-length value lies outside its row");
+      if (start > end || end > maskStart)
+        ThrowDamaged("a variable-length value lies outside its row");
       slice.offset = start;
       slice.length = end - start;
     } else {

@@ -58,9 +58,8 @@ Bytes RowScanner::FollowOverflow(Bytes pointer) {
     uint32_t number = PointerPage(target);
     file_->ReadPage(number, overflowPage_);
     CheckOwnedDataPage(overflowPage_, table_->page, number);
-    RowSlot slot =
-        PageRow(Bytes(overflowPage_.data(), overflowPage_.size(), "data page"), format_,
-                PointerRow(target));
+    RowSlot slot = PageRow(Bytes(overflowPage_.data(), overflowPage_.size(), "data page"), format_,
+                           PointerRow(target));
     if (slot.flags == (kRowDeleted | kRowOverflow) || slot.bytes.empty()) {
       ThrowDamaged("an overflow row points to a missing row");
     }

@@ -26,8 +26,7 @@ std::vector<uint8_t> ReadDefinitionPages(const PageFile& file, uint32_t first) {
       ThrowDamaged("page " + std::to_string(next) + " is not a table definition page");
     }
     Bytes bytes(page.data(), page.size(), "table definition");
-    joined.insert(joined.end(), page.begin() + (joined.empty() ? 0 : kPageHeaderSize),
-                  page.end());
+    joined.insert(joined.end(), page.begin() + (joined.empty() ? 0 : kPageHeaderSize), page.end());
     next = bytes.U32(4);
   }
   return joined;
@@ -56,8 +55,8 @@ ColumnDefinition ReadColumn(Bytes entry, const Format& format) {
 }  // namespace
 
 std::shared_ptr<const TableDefinition> ReadTableDefinition(const PageFile& file,
-                                                           const Format& format,
-                                                           uint16_t codePage, uint32_t page) {
+                                                           const Format& format, uint16_t codePage,
+                                                           uint32_t page) {
   std::vector<uint8_t> joined = ReadDefinitionPages(file, page);
   Bytes bytes(joined.data(), joined.size(), "table definition");
   auto table = std::make_shared<TableDefinition>();

@@ -37,7 +37,7 @@ struct TableDefinition {
   uint32_t page = 0;
   uint32_t rowCount = 0;
   uint16_t varColumnCount = 0;
-  uint32_t usageMap = 0;  // row pointer to the usage map of the data pages
+  uint32_t usageMap = 0;                  // row pointer to the usage map of the data pages
   std::vector<ColumnDefinition> columns;  // in the table's own order (by number)
   std::vector<RealIndex> realIndexes;
   std::vector<LogicalIndex> logicalIndexes;
@@ -45,7 +45,7 @@ struct TableDefinition {
 
 // Reads the definition whose first page is given.
 std::shared_ptr<const TableDefinition> ReadTableDefinition(const PageFile& file,
-                                                           const Format& format,
-                                                           uint16_t codePage, uint32_t page);
+                                                           const Format& format, uint16_t codePage,
+                                                           uint32_t page);
 
 }  // namespace bracken::source::jet

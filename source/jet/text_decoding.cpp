@@ -140,6 +140,30 @@ std::string DecodeText(Bytes stored, bool jet3, uint16_t codePage) {
   return out;
 }
 
+size_t StoredTextUnits(Bytes stored, bool jet3) {
+  const uint8_t* p = stored.data();
+  size_t n = stored.size();
+  if (jet3) return n;
+  if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return n / 2;
+  size_t units = 0;
+  bool compressed = true;
+  for (size_t i = 2; i < n;) {
+    if (p[i] == 0) {
+      compressed = !compressed;
+      ++i;
+    } else if (compressed) {
+      ++units;
+      ++i;
+    } else if (n - i >= 2) {
+      ++units;
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  return units;
+}
+
 size_t Utf16Length(const std::string& utf8) {
   size_t units = 0;
   for (unsigned char c : utf8) {

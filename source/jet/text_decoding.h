@@ -23,6 +23,10 @@ void AppendCodePageText(Bytes stored, uint16_t codePage, std::string& out);
 void AppendText(Bytes stored, bool jet3, uint16_t codePage, std::string& out);
 std::string DecodeText(Bytes stored, bool jet3, uint16_t codePage);
 
+// The number of UTF-16 code units stored text decodes to, without decoding
+// it (Jet 3 text counts one unit per byte).
+size_t StoredTextUnits(Bytes stored, bool jet3);
+
 // The number of UTF-16 code units a UTF-8 text holds.
 size_t Utf16Length(const std::string& utf8);
 

@@ -17,8 +17,7 @@ Variant DecodeDecimal(const ColumnDefinition& column, Bytes stored) {
   return Variant::Decimal(negative, column.scale, high, low);
 }
 
-Variant DecodeLongValue(const ColumnDefinition& column, Bytes stored,
-                        const ValueContext& context) {
+Variant DecodeLongValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context) {
   if (stored.empty()) {
     return column.kind == ColumnKind::Memo ? Variant::Text({}) : Variant::Binary({});
   }
@@ -31,21 +30,33 @@ Variant DecodeLongValue(const ColumnDefinition& column, Bytes stored,
 
 Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context) {
   switch (column.kind) {
-    case ColumnKind::Boolean: return Variant::Boolean(true);
-    case ColumnKind::Byte: return Variant::Byte(stored.U8(0));
-    case ColumnKind::Integer: return Variant::Integer(static_cast<int16_t>(stored.U16(0)));
-    case ColumnKind::Long: return Variant::Long(static_cast<int32_t>(stored.U32(0)));
-    case ColumnKind::Currency: return Variant::Currency(static_cast<int64_t>(stored.U64(0)));
-    case ColumnKind::Single: return Variant::Single(stored.F32(0));
-    case ColumnKind::Double: return Variant::Double(stored.F64(0));
-    case ColumnKind::DateTime: return Variant::Date(stored.F64(0));
-    case ColumnKind::Guid: return Variant::Guid(stored.Sub(0, 16).String());
-    case ColumnKind::Decimal: return DecodeDecimal(column, stored);
-    case ColumnKind::Binary: return Variant::Binary(stored.String());
+    case ColumnKind::Boolean:
+      return Variant::Boolean(true);
+    case ColumnKind::Byte:
+      return Variant::Byte(stored.U8(0));
+    case ColumnKind::Integer:
+      return Variant::Integer(static_cast<int16_t>(stored.U16(0)));
+    case ColumnKind::Long:
+      return Variant::Long(static_cast<int32_t>(stored.U32(0)));
+    case ColumnKind::Currency:
+      return Variant::Currency(static_cast<int64_t>(stored.U64(0)));
+    case ColumnKind::Single:
+      return Variant::Single(stored.F32(0));
+    case ColumnKind::Double:
+      return Variant::Double(stored.F64(0));
+    case ColumnKind::DateTime:
+      return Variant::Date(stored.F64(0));
+    case ColumnKind::Guid:
+      return Variant::Guid(stored.Sub(0, 16).String());
+    case ColumnKind::Decimal:
+      return DecodeDecimal(column, stored);
+    case ColumnKind::Binary:
+      return Variant::Binary(stored.String());
     case ColumnKind::Text:
       return Variant::Text(DecodeText(stored, context.format.jet3, context.codePage));
     case ColumnKind::Ole:
-    case ColumnKind::Memo: return DecodeLongValue(column, stored, context);
+    case ColumnKind::Memo:
+      return DecodeLongValue(column, stored, context);
   }
   return Variant::Binary(stored.String());
 }

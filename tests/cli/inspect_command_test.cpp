@@ -2,12 +2,12 @@
 // the readable summary, the row limit and the failures on standard error.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 #include "tests/support/fixture_writer.h"
 
@@ -20,14 +20,14 @@ struct CliRun {
 };
 
 CliRun RunCli(const std::string& arguments) {
-  std::string command = std::string(BRACKEN_BINARY_DIR) + "/cli/bracken-cli " + arguments +
-                        " 2>&1";
+  std::string command = std::string(BRACKEN_BINARY_DIR) + "/cli/bracken-cli " + arguments + " 2>&1";
   CliRun run;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
   std::array<char, 4096> buffer;
   size_t got;
-  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), got);
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    run.output.append(buffer.data(), got);
   int status = pclose(pipe);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
@@ -50,8 +50,12 @@ class InspectCommand : public ::testing::Test {
     id.autoNumber = true;
     FixtureColumn name = Col("Name", ColumnKind::Text, 30);
     name.required = true;
-    table.columns = {id, name, Col("Born", ColumnKind::DateTime), Col("Paid", ColumnKind::Currency),
-                     Col("Photo", ColumnKind::Ole), Col("Ok", ColumnKind::Boolean)};
+    table.columns = {id,
+                     name,
+                     Col("Born", ColumnKind::DateTime),
+                     Col("Paid", ColumnKind::Currency),
+                     Col("Photo", ColumnKind::Ole),
+                     Col("Ok", ColumnKind::Boolean)};
     table.rows = {{int64_t{1}, std::string("Ann \"A\""), 39522.5, int64_t{127500},
                    std::string("\x0a\xff", 2), true},
                   {int64_t{2}, std::string("Bob"), std::monostate{}, std::monostate{},
@@ -87,8 +91,9 @@ TEST_F(InspectCommand, JsonHoldsColumnsIndexesAndRows) {
   EXPECT_NE(run.output.find("\"indexes\":[{\"name\":\"PrimaryKey\",\"primaryKey\":true,"
                             "\"unique\":true,\"columns\":[\"Id\"]}]"),
             std::string::npos);
-  EXPECT_NE(run.output.find("[1,\"Ann \\\"A\\\"\",\"2008-03-15 12:00:00\",\"12.75\",\"0aff\",true]"),
-            std::string::npos)
+  EXPECT_NE(
+      run.output.find("[1,\"Ann \\\"A\\\"\",\"2008-03-15 12:00:00\",\"12.75\",\"0aff\",true]"),
+      std::string::npos)
       << run.output;
   EXPECT_NE(run.output.find("[2,\"Bob\",null,null,null,false]"), std::string::npos);
 }

@@ -28,8 +28,8 @@ class CorpusCatalogue : public ::testing::Test {
 
   static Catalog Open(const std::string& name, const std::string& password = {}) {
     Catalog catalog;
-    catalog.SetActiveConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
-                                CorpusFile(name) + ";Jet OLEDB:Database Password=" + password);
+    catalog.SetActiveConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + CorpusFile(name) +
+                                ";Jet OLEDB:Database Password=" + password);
     return catalog;
   }
 
@@ -107,8 +107,8 @@ TEST_F(CorpusCatalogue, RequiredAndAutoNumberColumnsAreNotNullable) {
     EXPECT_FALSE(Flag(table4, "data", "Nullable"));
     EXPECT_FALSE(Flag(table4, "data", "Autoincrement"));
   }
-  EXPECT_TRUE(Flag(Open("jet4/noPasswordV2000.mdb").Tables().Item("Table1"), "ID",
-                   "Autoincrement"));
+  EXPECT_TRUE(
+      Flag(Open("jet4/noPasswordV2000.mdb").Tables().Item("Table1"), "ID", "Autoincrement"));
 }
 
 TEST_F(CorpusCatalogue, TablesAndColumnsInTheProvidersOrder) {
@@ -138,9 +138,9 @@ TEST_F(CorpusCatalogue, TablesAndColumnsInTheProvidersOrder) {
 
 TEST_F(CorpusCatalogue, FieldTypesSizesAndValues) {
   Recordset recordset;
-  recordset.Open("SELECT * FROM [Table1]",
-                 "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + CorpusFile("jet4/testV2000.mdb") +
-                     ";Jet OLEDB:Database Password=");
+  recordset.Open("SELECT * FROM [Table1]", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" +
+                                               CorpusFile("jet4/testV2000.mdb") +
+                                               ";Jet OLEDB:Database Password=");
   Fields fields = recordset.Fields();
   std::vector<int32_t> types, sizes;
   for (long i = 0; i < fields.Count(); ++i) {

@@ -199,10 +199,10 @@ TEST(DamagedFiles, AFlippedByteInEachStructureIsReported) {
     return ReadEverything(copy);
   };
   EXPECT_NE(flipped(5).find("Unrecognized database format"), std::string::npos);  // header
-  EXPECT_NE(flipped(2 * kPage), "");                                            // catalogue
-  EXPECT_NE(flipped(size_t{layout.definitionPage} * kPage), "");               // definition
-  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage), "");                // data page
-  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage + 13, 0xF0), "");     // row count
+  EXPECT_NE(flipped(2 * kPage), "");                                              // catalogue
+  EXPECT_NE(flipped(size_t{layout.definitionPage} * kPage), "");                  // definition
+  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage), "");                   // data page
+  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage + 13, 0xF0), "");        // row count
 }
 
 TEST(DamagedFiles, ImplausibleCountsAndOffsetsAreReported) {
@@ -237,10 +237,12 @@ TEST(DamagedFiles, PageChainsThatLoopAreDetected) {
   for (uint32_t page = 1; page < bytes.size() / kPage; ++page) {
     size_t base = size_t{page} * kPage;
     if (bytes[base] != 1 || bytes.compare(base + 4, 4, "LVAL") != 0) continue;
-    uint16_t rows = static_cast<uint8_t>(bytes[base + 12]) | (static_cast<uint8_t>(bytes[base + 13]) << 8);
+    uint16_t rows =
+        static_cast<uint8_t>(bytes[base + 12]) | (static_cast<uint8_t>(bytes[base + 13]) << 8);
     for (uint16_t row = 0; row < rows; ++row) {
       uint16_t start = (static_cast<uint8_t>(bytes[base + 14 + 2 * row]) |
-                        (static_cast<uint8_t>(bytes[base + 15 + 2 * row]) << 8)) & 0x1FFF;
+                        (static_cast<uint8_t>(bytes[base + 15 + 2 * row]) << 8)) &
+                       0x1FFF;
       std::string looped = bytes;
       Put32(looped, base + start, (page << 8) | row);
       std::string error = ReadEverything(looped);

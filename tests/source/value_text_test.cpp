@@ -56,7 +56,8 @@ TEST(ValueText, CurrencyAndDecimalExactWithoutTrailingZeros) {
 TEST(ValueText, GuidsInAccessByteOrderAndBinaryAsRawBytes) {
   std::string bytes("\x33\x22\x11\x00\x55\x44\x77\x66\x88\x99\xAA\xBB\xCC\xDD\xEE\xFF", 16);
   EXPECT_EQ(Variant::Guid(bytes).ToText(), "{00112233-4455-6677-8899-AABBCCDDEEFF}");
-  EXPECT_EQ(Variant::Binary(std::string("\x0a\xff\x00", 3)).ToText(), std::string("\x0a\xff\x00", 3));
+  EXPECT_EQ(Variant::Binary(std::string("\x0a\xff\x00", 3)).ToText(),
+            std::string("\x0a\xff\x00", 3));
   std::string appended = "x=";
   Variant::Text("é").AppendText(appended);
   EXPECT_EQ(appended, "x=é");
@@ -77,7 +78,8 @@ TEST(ConnectionText, PathRunsToSemicolonAndPasswordToTheEnd) {
       "Jet OLEDB:Database Password=pa;ss=word;");
   EXPECT_EQ(s.dataSource, "/data/a b.mdb");
   EXPECT_EQ(s.password, "pa;ss=word;");
-  s = ParseConnectionText("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;Jet OLEDB:Database Password=");
+  s = ParseConnectionText(
+      "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=;Jet OLEDB:Database Password=");
   EXPECT_EQ(s.dataSource, "");
   EXPECT_EQ(s.password, "");
 }
