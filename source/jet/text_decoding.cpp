@@ -2,6 +2,10 @@
 
 #include <iconv.h>
 
+#include <array>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 
 namespace bracken::source::jet {
@@ -70,6 +74,43 @@ bool AppendWithIconv(Bytes stored, uint16_t codePage, std::string& out) {
   return true;
 }
 
+bool IsDoubleByteCodePage(uint16_t codePage) {
+  return codePage == 932 || codePage == 936 || codePage == 949 || codePage == 950 ||
+         codePage == 1361;
+}
+
+// The UTF-8 of each byte of a single-byte code page, built once per code
+// page; null when iconv does not know the code page.
+using ByteTable = std::array<std::string, 256>;
+const ByteTable* SingleByteTable(uint16_t codePage) {
+  static std::mutex mutex;
+  static std::map<uint16_t, std::unique_ptr<ByteTable>> tables;
+  std::lock_guard<std::mutex> lock(mutex);
+  auto found = tables.find(codePage);
+  if (found != tables.end()) return found->second.get();
+  std::unique_ptr<ByteTable> table;
+  iconv_t cd = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
+  if (cd != reinterpret_cast<iconv_t>(-1)) {
+    table = std::make_unique<ByteTable>();
+    for (int b = 0; b < 256; ++b) {
+      char in = static_cast<char>(b);
+      char* inPtr = &in;
+      size_t inLeft = 1;
+      char buffer[8];
+      char* outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
+        (*table)[b] = "\xEF\xBF\xBD";  // unmapped: U+FFFD
+      } else {
+        (*table)[b].assign(buffer, outPtr);
+      }
+    }
+    iconv_close(cd);
+  }
+  return tables.emplace(codePage, std::move(table)).first->second.get();
+}
+
 }  // namespace
 
 void AppendUtf16(Bytes units, std::string& out) {
@@ -120,7 +161,13 @@ void AppendCodePageText(Bytes stored, uint16_t codePage, std::string& out) {
   for (size_t i = 0; i < stored.size() && ascii; ++i) ascii = stored.data()[i] < 0x80;
   if (ascii) {
     out.append(stored.View());
-  } else if (codePage == 0 || codePage == 1252 || !AppendWithIconv(stored, codePage, out)) {
+  } else if (codePage == 0 || codePage == 1252) {
+    AppendCp1252(stored, out);
+  } else if (IsDoubleByteCodePage(codePage)) {
+    if (!AppendWithIconv(stored, codePage, out)) AppendCp1252(stored, out);
+  } else if (const ByteTable* table = SingleByteTable(codePage)) {
+    for (size_t i = 0; i < stored.size(); ++i) out += (*table)[stored.data()[i]];
+  } else {
     AppendCp1252(stored, out);
   }
 }
