@@ -1,16 +1,21 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS]            (default 1000000; needs the test server,
-//                                    named by BRACKEN_TEST_MYSQL_*)
+//   convert_bench [ROWS [ROUNDS]]   (default 1000000 rows in 10 rounds; needs
+//                                    the test server, named by BRACKEN_TEST_MYSQL_*)
 //
-// Writes a table of ten mixed columns with a primary key, then:
-//   1. runs the engine against a target that only keeps the statements (the
-//      engine's own time: reading, rendering, literals, statement texts);
-//   2. converts the file into the server, as bracken-cli does;
-//   3. replays the same INSERT texts from memory through one connection into
-//      the same empty table.
-// The ratio of 2 to 3 is the conversion's overhead over the server's time;
-// the goal is 1.15 or less. The figures end in one summary line.
+// Writes ROUNDS tables of ten mixed columns with a primary key, ROWS rows in
+// all, then:
+//   1. runs the engine over every table against a target that only keeps the
+//      statements (the engine's own time: reading, rendering, literals,
+//      statement texts);
+//   2. round by round, converts one table into the server as bracken-cli
+//      does, then replays the same INSERT texts from memory through the same
+//      connection into a fresh copy of that table.
+// Alternating the two keeps them under the same load on a shared machine.
+// The ratio of their sums is the conversion's overhead over the server's
+// time; the goal is 1.15 or less. The figures end in one summary line.
+
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -61,50 +66,59 @@ void FillRow(int64_t i, std::vector<FixtureValue>& row) {
   row[9] = (i * 31) % 1000003;
 }
 
-void WriteTable(const fs::path& path, int64_t rows) {
-  testing::FixtureTable table;
-  table.name = "Bench";
-  FixtureColumn id = Column("Id", ColumnKind::Long);
-  id.autoNumber = true;
-  table.columns = {id,
-                   Column("Name", ColumnKind::Text, 40),
-                   Column("Active", ColumnKind::Boolean),
-                   Column("Score", ColumnKind::Integer),
-                   Column("Ratio", ColumnKind::Double),
-                   Column("Balance", ColumnKind::Currency),
-                   Column("Since", ColumnKind::DateTime),
-                   Column("Code", ColumnKind::Text, 10),
-                   Column("Note", ColumnKind::Memo),
-                   Column("Quantity", ColumnKind::Long)};
-  table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
-  table.generatedRows = rows;
-  table.generator = FillRow;
+std::string TableName(int round) { return "Bench" + std::to_string(round); }
+
+void WriteTables(const fs::path& path, int64_t rows, int rounds) {
   testing::FixtureDatabase database;
-  database.tables.push_back(std::move(table));
+  for (int r = 0; r < rounds; ++r) {
+    testing::FixtureTable table;
+    table.name = TableName(r);
+    FixtureColumn id = Column("Id", ColumnKind::Long);
+    id.autoNumber = true;
+    table.columns = {id,
+                     Column("Name", ColumnKind::Text, 40),
+                     Column("Active", ColumnKind::Boolean),
+                     Column("Score", ColumnKind::Integer),
+                     Column("Ratio", ColumnKind::Double),
+                     Column("Balance", ColumnKind::Currency),
+                     Column("Since", ColumnKind::DateTime),
+                     Column("Code", ColumnKind::Text, 10),
+                     Column("Note", ColumnKind::Memo),
+                     Column("Quantity", ColumnKind::Long)};
+    table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
+    table.generatedRows = rows / rounds;
+    const int64_t first = r * (rows / rounds);
+    table.generator = [first](int64_t i, std::vector<FixtureValue>& row) {
+      FillRow(first + i, row);
+    };
+    database.tables.push_back(std::move(table));
+  }
   testing::WriteJet4File(database, path);
 }
 
-// An owner with nothing to show; it answers Yes to the overwrite question.
+// An owner with nothing to show; it answers Yes to the overwrite question
+// and reports refusals.
 class QuietOwner : public engine::ConversionOwner {
  public:
+  QuietOwner(std::string database, std::vector<std::string> tables)
+      : database_(std::move(database)), tables_(std::move(tables)) {}
   engine::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     engine::MessageButtons buttons, engine::MessageIcon) override {
-    if (caption != "Message" || text.find("completed successfully") == std::string::npos) {
-      if (buttons == engine::MessageButtons::Ok)
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (buttons == engine::MessageButtons::YesNo) return engine::MessageAnswer::Yes;
+    if (text.find("completed successfully") == std::string::npos) {
+      std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }
-    return buttons == engine::MessageButtons::Ok ? engine::MessageAnswer::Ok
-                                                 : engine::MessageAnswer::Yes;
+    return engine::MessageAnswer::Ok;
   }
   void SetControlVisible(int, bool) override {}
   void SetControlEnabled(int, bool) override {}
   void SetControlText(int, const std::string&) override {}
-  std::string ControlText(int) override { return database; }
+  std::string ControlText(int) override { return database_; }
   void SetChecked(int, bool) override {}
-  int ListItemCount(int) override { return 1; }
+  int ListItemCount(int) override { return static_cast<int>(tables_.size()); }
   bool ListItemChecked(int, int) override { return true; }
   void SetListItemChecked(int, int, bool) override {}
-  std::vector<std::string> SelectedTableNames() override { return {"Bench"}; }
+  std::vector<std::string> SelectedTableNames() override { return tables_; }
   void SetProgressRange(int, int, int) override {}
   void SetProgressStep(int, int) override {}
   void SetProgressPosition(int, int) override {}
@@ -113,7 +127,9 @@ class QuietOwner : public engine::ConversionOwner {
   void StartTimer(int, int) override {}
   void StopTimer(int) override {}
 
-  std::string database;
+ private:
+  std::string database_;
+  std::vector<std::string> tables_;
 };
 
 // Keeps every statement and accepts it; USE fails, as for a new database.
@@ -129,78 +145,98 @@ class CapturingExecutor : public engine::StatementExecutor {
 };
 
 engine::ConversionSummary Convert(const std::string& connectionText, const std::string& database,
+                                  const std::vector<std::string>& tables,
                                   engine::StatementExecutor& executor) {
   source::Catalog catalog;
   catalog.SetActiveConnection(connectionText);
   engine::CatalogSource source(catalog, connectionText);
   engine::ConversionContext context(executor, source);
-  QuietOwner owner;
-  owner.database = database;
+  QuietOwner owner(database, tables);
   return engine::RunConversion(owner, context);
 }
 
-bool Connect(target::MySqlConnection& connection, const testing::TestServer& server) {
-  return connection.Connect(server.host, server.user, server.password) ==
-         target::MySqlConnection::ConnectResult::Connected;
+// The captured statements of one table: its CREATE TABLE and its INSERTs.
+struct TableStatements {
+  std::string create;
+  std::vector<std::string> inserts;
+};
+
+std::vector<TableStatements> SplitByTable(const std::vector<std::string>& statements) {
+  std::vector<TableStatements> tables;
+  for (const std::string& statement : statements) {
+    if (statement.rfind("CREATE TABLE", 0) == 0) tables.push_back({statement, {}});
+    if (statement.rfind("INSERT", 0) == 0) tables.back().inserts.push_back(statement);
+  }
+  return tables;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
   auto server = testing::TestServerFromEnvironment();
-  if (!server) {
+  if (!server || rounds < 1) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
     return 2;
   }
   const fs::path file =
       fs::temp_directory_path() / ("bracken_convert_bench_" + std::to_string(::getpid()) + ".mdb");
   auto start = Clock::now();
-  WriteTable(file, rows);
-  std::printf("written: %lld rows, %.1f MB, %.2f s\n", static_cast<long long>(rows),
-              static_cast<double>(fs::file_size(file)) / 1e6, Seconds(start));
+  WriteTables(file, rows, rounds);
+  std::printf("written: %lld rows in %d tables, %.1f MB, %.2f s\n", static_cast<long long>(rows),
+              rounds, static_cast<double>(fs::file_size(file)) / 1e6, Seconds(start));
   const std::string connectionText = engine::BuildConnectionText(file.string(), "");
+  std::vector<std::string> all;
+  for (int r = 0; r < rounds; ++r) all.push_back(TableName(r));
 
   CapturingExecutor capture;
   start = Clock::now();
-  Convert(connectionText, "eng_bench", capture);
+  Convert(connectionText, "eng_bench", all, capture);
   const double engineSeconds = Seconds(start);
   std::printf("engine alone: %.2f s, %.0f rows/s\n", engineSeconds, rows / engineSeconds);
+  const std::vector<TableStatements> captured = SplitByTable(capture.statements);
 
   target::MySqlConnection connection;
-  if (!Connect(connection, *server)) {
+  if (connection.Connect(server->host, server->user, server->password) !=
+      target::MySqlConnection::ConnectResult::Connected) {
     std::fprintf(stderr, "convert_bench: cannot reach the test server\n");
     return 2;
   }
   engine::MySqlStatementExecutor executor(connection);
-  start = Clock::now();
-  engine::ConversionSummary summary = Convert(connectionText, "eng_bench", executor);
-  const double convertSeconds = Seconds(start);
-  std::printf("conversion: %.2f s, %.0f rows/s, %ld refused\n", convertSeconds,
-              rows / convertSeconds, summary.rowsRefused);
-
-  // The same statements replayed: database and table first (not timed).
-  std::size_t firstInsert = 0;
-  while (capture.statements[firstInsert].rfind("INSERT", 0) != 0) {
-    connection.Execute(capture.statements[firstInsert++]);
-  }
-  start = Clock::now();
+  double convertSeconds = 0, replaySeconds = 0;
   long refused = 0;
-  for (std::size_t i = firstInsert; i < capture.statements.size(); ++i) {
-    if (!connection.Execute(capture.statements[i])) ++refused;
+  for (int r = 0; r < rounds; ++r) {
+    start = Clock::now();
+    refused += Convert(connectionText, "eng_bench", {TableName(r)}, executor).rowsRefused;
+    const double convert = Seconds(start);
+
+    for (const char* setup : {"DROP DATABASE IF EXISTS eng_bench_replay",
+                              "CREATE DATABASE eng_bench_replay", "USE eng_bench_replay"}) {
+      connection.Execute(setup);
+    }
+    connection.Execute(captured[static_cast<std::size_t>(r)].create);
+    start = Clock::now();
+    for (const std::string& insert : captured[static_cast<std::size_t>(r)].inserts) {
+      if (!connection.Execute(insert)) ++refused;
+    }
+    const double replay = Seconds(start);
+    std::printf("round %d: conversion %.2f s, replay %.2f s, ratio %.3f\n", r + 1, convert, replay,
+                convert / replay);
+    std::fflush(stdout);
+    convertSeconds += convert;
+    replaySeconds += replay;
   }
-  const double replaySeconds = Seconds(start);
-  std::printf("replay: %.2f s, %.0f rows/s, %ld refused\n", replaySeconds, rows / replaySeconds,
-              refused);
   connection.Execute("DROP DATABASE eng_bench");
+  connection.Execute("DROP DATABASE eng_bench_replay");
   fs::remove(file);
 
   // The engine works while the server waits and the other way round, so its
   // own time over the replay is the overhead a quiet machine would show.
   std::printf(
       "convert_bench: %lld rows, conversion %.0f rows/s, replay %.0f rows/s, ratio %.3f "
-      "(goal 1.15; engine alone over replay %.3f)\n",
+      "(goal 1.15; engine alone over replay %.3f), %ld refused\n",
       static_cast<long long>(rows), rows / convertSeconds, rows / replaySeconds,
-      convertSeconds / replaySeconds, (engineSeconds + replaySeconds) / replaySeconds);
+      convertSeconds / replaySeconds, (engineSeconds + replaySeconds) / replaySeconds, refused);
   return 0;
 }

@@ -134,7 +134,7 @@ void AppendColumnList(std::string& text, const std::vector<KeyPart>& parts,
   for (std::size_t k = 0; k < parts.size(); ++k) {
     if (k > 0) text += ',';
     AppendQuotedIdentifier(text, parts[k].name);
-    if (prefix[k] > 0) text += "(" + std::to_string(prefix[k]) + ")";
+    if (prefix[k] > 0) text.append("(").append(std::to_string(prefix[k])).append(")");
   }
 }
 
