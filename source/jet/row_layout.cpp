@@ -1,5 +1,7 @@
 #include "source/jet/row_layout.h"
 
+#include <algorithm>
+
 namespace bracken::source::jet {
 
 void RowLayout::ReadVarOffsetsJet4(Bytes row, size_t trailerEnd, uint32_t count) {
@@ -25,54 +27,65 @@ void RowLayout::ReadVarOffsetsJet3(Bytes row, size_t trailerEnd, uint32_t count)
   }
 }
 
+size_t RowLayout::ReadVarOffsets(Bytes row, const TableDefinition& table, const Format& format,
+                                 size_t maskStart, uint32_t& varCount) {
+  varOffsets_.clear();
+  varCount = 0;
+  if (table.varColumnCount == 0) return maskStart;
+  size_t countSize = format.jet3 ? 1 : 2;
+  if (maskStart < format.rowColumnCountSize + countSize) ThrowDamaged("a row is too short");
+  size_t countAt = maskStart - countSize;
+  varCount = format.jet3 ? row.U8(countAt) : row.U16(countAt);
+  if (format.jet3) {
+    ReadVarOffsetsJet3(row, countAt, varCount);
+  } else {
+    ReadVarOffsetsJet4(row, countAt, varCount);
+  }
+  // The fixed-length values end where the first variable-length one starts.
+  return std::min<size_t>(varOffsets_[0], countAt);
+}
+
+FieldSlice RowLayout::SliceOf(const ColumnDefinition& column, const NullMask& mask,
+                              const Format& format, size_t fixedEnd, size_t varEnd,
+                              uint32_t varCount) const {
+  FieldSlice slice;
+  slice.present = mask.IsSet(column.number);
+  if (column.kind == ColumnKind::Boolean || !slice.present) return slice;
+  if (column.FixedLength()) {
+    size_t start = format.rowColumnCountSize + size_t{column.fixedOffset};
+    if (start + column.length > fixedEnd) {
+      ThrowDamaged("a fixed-length value lies outside its row");
+    }
+    slice.offset = static_cast<uint32_t>(start);
+    slice.length = column.length;
+  } else if (column.varIndex < varCount) {
+    uint32_t start = varOffsets_[column.varIndex];
+    uint32_t end = varOffsets_[column.varIndex + 1];
+    if (start > end || end > varEnd) {
+      ThrowDamaged("a variable-length value lies outside its row");
+    }
+    slice.offset = start;
+    slice.length = end - start;
+  } else {
+    slice.present = false;  // written before the column was added
+  }
+  return slice;
+}
+
 void RowLayout::Parse(Bytes row, const TableDefinition& table, const Format& format,
                       std::vector<FieldSlice>& out) {
   uint32_t columnCount = format.jet3 ? row.U8(0) : row.U16(0);
   uint32_t maskSize = NullMask::SizeFor(columnCount);
-  size_t headerSize = format.rowColumnCountSize;
-  if (row.size() < headerSize + maskSize) ThrowDamaged("a row is shorter than its null mask");
+  if (row.size() < format.rowColumnCountSize + maskSize) {
+    ThrowDamaged("a row is shorter than its null mask");
+  }
   size_t maskStart = row.size() - maskSize;
   NullMask mask(row.Sub(maskStart, maskSize), columnCount);
-
-  varOffsets_.clear();
   uint32_t varCount = 0;
-  size_t dataEnd = maskStart;
-  if (table.varColumnCount > 0) {
-    size_t countSize = format.jet3 ? 1 : 2;
-    if (maskStart < headerSize + countSize) ThrowDamaged("a row is too short");
-    size_t countAt = maskStart - countSize;
-    varCount = format.jet3 ? row.U8(countAt) : row.U16(countAt);
-    if (format.jet3) {
-      ReadVarOffsetsJet3(row, countAt, varCount);
-    } else {
-      ReadVarOffsetsJet4(row, countAt, varCount);
-    }
-    dataEnd = varOffsets_.empty() ? countAt : varOffsets_[0];
-  }
-
+  size_t fixedEnd = ReadVarOffsets(row, table, format, maskStart, varCount);
   out.resize(table.columns.size());
   for (size_t i = 0; i < table.columns.size(); ++i) {
-    const ColumnDefinition& column = table.columns[i];
-    FieldSlice& slice = out[i];
-    slice = FieldSlice{};
-    slice.present = mask.IsSet(column.number);
-    if (column.kind == ColumnKind::Boolean || !slice.present) continue;
-    if (column.FixedLength()) {
-      size_t start = headerSize + size_t{column.fixedOffset};
-      if (start + column.length > dataEnd)
-        ThrowDamaged("a fixed-length value lies outside its row");
-      slice.offset = static_cast<uint32_t>(start);
-      slice.length = column.length;
-    } else if (column.varIndex < varCount) {
-      uint32_t start = varOffsets_[column.varIndex];
-      uint32_t end = varOffsets_[column.varIndex + 1];
-      if (start > end || end > maskStart)
-        ThrowDamaged("a variable-length value lies outside its row");
-      slice.offset = start;
-      slice.length = end - start;
-    } else {
-      slice.present = false;
-    }
+    out[i] = SliceOf(table.columns[i], mask, format, fixedEnd, maskStart, varCount);
   }
 }
 
