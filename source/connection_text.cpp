@@ -11,17 +11,20 @@ constexpr std::string_view kPasswordKey = "Jet OLEDB:Database Password=";
 
 ConnectionSettings ParseConnectionText(const std::string& text) {
   ConnectionSettings settings;
-  size_t passwordAt = text.find(kPasswordKey);
-  std::string_view head(text);
+  size_t sourceAt = text.find(kDataSourceKey);
+  size_t valueAt = sourceAt == std::string::npos ? 0 : sourceAt + kDataSourceKey.size();
+  size_t passwordAt = text.find(kPasswordKey, valueAt);
   if (passwordAt != std::string::npos) {
     settings.password = text.substr(passwordAt + kPasswordKey.size());
-    head = head.substr(0, passwordAt);
   }
-  size_t sourceAt = head.find(kDataSourceKey);
-  if (sourceAt != std::string::npos) {
-    std::string_view rest = head.substr(sourceAt + kDataSourceKey.size());
-    settings.dataSource = std::string(rest.substr(0, rest.find(';')));
-  }
+  if (sourceAt == std::string::npos) return settings;
+  // The path runs to the ";" before the password key, so that a path holding
+  // ";" still opens; without that key it runs to the next ";".
+  size_t end =
+      passwordAt != std::string::npos && passwordAt > valueAt && text[passwordAt - 1] == ';'
+          ? passwordAt - 1
+          : text.find(';', valueAt);
+  settings.dataSource = text.substr(valueAt, end == std::string::npos ? end : end - valueAt);
   return settings;
 }
 

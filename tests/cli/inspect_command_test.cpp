@@ -113,6 +113,15 @@ TEST_F(InspectCommand, SummaryAndRowLimit) {
   EXPECT_NE(run.output.find("\"rows\":[]"), std::string::npos);
 }
 
+TEST_F(InspectCommand, PathsMayHoldSemicolons) {
+  auto odd = std::filesystem::temp_directory_path() / "bracken;inspect test.mdb";
+  std::filesystem::copy_file(path_, odd, std::filesystem::copy_options::overwrite_existing);
+  CliRun run = RunCli("inspect --mdb-password 'pw;1' '" + odd.string() + "'");
+  std::filesystem::remove(odd);
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Table People (2 rows)"), std::string::npos) << run.output;
+}
+
 TEST_F(InspectCommand, FailuresGoToStandardErrorWithNonZeroExit) {
   CliRun run = RunCli("inspect --json " + path_.string());
   EXPECT_NE(run.status, 0);
