@@ -59,6 +59,8 @@ bool CBrackenDlg::RunForwardAction() {
 
 bool CBrackenDlg::OpenSourceDatabase() {
   connectionText_ = engine::BuildConnectionText(accessPath_, databasePassword_);
+  // The last run's rows are read from the old file: they go first.
+  run_.reset();
   source_.reset();
   try {
     source::Catalog catalog;

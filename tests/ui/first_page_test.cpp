@@ -9,6 +9,7 @@
 #include <QTest>
 #include <fstream>
 
+#include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 
 namespace bracken::testing {
@@ -134,6 +135,38 @@ TEST(FirstPage, FilesThatWillNotOpenAreExplainedAndThePageStays) {
   ui.Click(1022);
   ui.SetText(1008, "fern");
   EXPECT_TRUE(ui.Next()) << answerer.Texts().join(" | ").toStdString();
+}
+
+TEST(FirstPage, ARetriedNextDoesNotLeaveTheEarlierConnectionOpen) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  // A login of its own, so that only this window's connections are counted.
+  ServerQuery admin(server);
+  admin.Execute("DROP USER IF EXISTS 'ui_probe'@'%'");
+  admin.Execute("CREATE USER 'ui_probe'@'%' IDENTIFIED BY 'probe-pw'");
+  TestServer probe = server;
+  probe.user = "ui_probe";
+  probe.password = "probe-pw";
+  auto connections = [&] {
+    Cell count = admin.Value(
+        "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'ui_probe'");
+    return count ? std::stoi(*count) : -1;
+  };
+
+  ScratchFolder folder;
+  ModalAnswerer answerer;
+  {
+    DialogUnderTest ui;
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+      ui.FillFirstPage(probe, folder.Path("missing.mdb"), answerer);
+      EXPECT_FALSE(ui.Next());
+      EXPECT_EQ(answerer.seen.back().text, kInvalidFile);
+      EXPECT_TRUE(WaitUntil([&] { return connections() == 1; }, 5000))
+          << "attempt " << attempt << ": " << connections() << " connections";
+    }
+  }
+  // Closing the window without leaving through Exit still closes it.
+  EXPECT_TRUE(WaitUntil([&] { return connections() == 0; }, 5000)) << connections();
+  admin.Execute("DROP USER IF EXISTS 'ui_probe'@'%'");
 }
 
 TEST(FirstPage, BrowseShowsThePathAndNamesTheDatabaseAfterTheFile) {
