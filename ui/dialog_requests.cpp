@@ -25,9 +25,8 @@ QString FromText(const std::string& text) { return QString::fromStdString(text);
 
 MessageAnswer CBrackenDlg::ShowMessage(const std::string& text, const std::string& caption,
                                        MessageButtons buttons, MessageIcon icon) {
-  return CallOnInterfaceThread(this, [&] {
-    return ShowMessageBox(this, FromText(text), FromText(caption), buttons, icon);
-  });
+  return CallOnInterfaceThread(
+      this, [&] { return ShowMessageBox(this, FromText(text), FromText(caption), buttons, icon); });
 }
 
 void CBrackenDlg::SetControlVisible(int id, bool visible) {

@@ -17,8 +17,7 @@ auto CallOnInterfaceThread(QObject* window, Request&& request) -> decltype(reque
   using Result = decltype(request());
   if (QThread::currentThread() == window->thread()) return request();
   if constexpr (std::is_void_v<Result>) {
-    QMetaObject::invokeMethod(window, std::forward<Request>(request),
-                              Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(window, std::forward<Request>(request), Qt::BlockingQueuedConnection);
   } else {
     Result result{};
     QMetaObject::invokeMethod(

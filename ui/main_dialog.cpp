@@ -137,11 +137,11 @@ void CBrackenDlg::CreateTemplateControls() {
   place(destinationEdit_, {15, 111, 156, 14});
   place(Add(1020, MakeLabel(QStringLiteral("Enter MySQL Destination Database Name:"), this)),
         {15, 98, 136, 8});
-  auto* instruction = Add(
-      1035, MakeLabel(QStringLiteral("Select MS Access Table(s) from right panel listbox to "
-                                     "convert into MySQL database. You can select one or more "
-                                     "than one or All tables."),
-                      this));
+  auto* instruction =
+      Add(1035, MakeLabel(QStringLiteral("Select MS Access Table(s) from right panel listbox to "
+                                         "convert into MySQL database. You can select one or more "
+                                         "than one or All tables."),
+                          this));
   instruction->setWordWrap(true);
   place(instruction, {13, 151, 156, 26});
   place(Add(1036, MakePanel(QStringLiteral("Enter Database Name"), this)), {9, 77, 172, 118});
@@ -165,8 +165,8 @@ void CBrackenDlg::CreateTemplateControls() {
   stop_->setAccessibleName(QStringLiteral("STOP"));
   place(stop_, {217, 235, 46, 37});
   stop_->SetFixedImageSize(stop_->size());
-  place(Add(1040, MakeLabel(QStringLiteral("Please wait.. Database conversion is in progress."),
-                            this)),
+  place(Add(1040,
+            MakeLabel(QStringLiteral("Please wait.. Database conversion is in progress."), this)),
         {10, 224, 158, 8});
   place(Add(1041, MakeLabel(QString(), this)), {10, 250, 194, 8});
 
@@ -186,14 +186,12 @@ void CBrackenDlg::CreateTemplateControls() {
   connect(passwordProtected_, &QCheckBox::clicked, this, &CBrackenDlg::OnPasswordProtectedClicked);
   connect(selectAll_, &QCheckBox::clicked, this, &CBrackenDlg::OnSelectAllClicked);
   connect(tableList_, &CheckListBox::MarkChangedByUser, this, &CBrackenDlg::RefreshSelection);
-  connect(tableList_, &CheckListBox::SelectionChangedByUser, this,
-          &CBrackenDlg::RefreshSelection);
+  connect(tableList_, &CheckListBox::SelectionChangedByUser, this, &CBrackenDlg::RefreshSelection);
   connect(stop_, &QAbstractButton::clicked, this, &CBrackenDlg::OnStop);
 }
 
 void CBrackenDlg::CreateImageButtons() {
-  auto make = [this](int id, const ButtonImages& images, QSize size, QPoint at,
-                     const char* name) {
+  auto make = [this](int id, const ButtonImages& images, QSize size, QPoint at, const char* name) {
     auto* button = Add(id, new ImageButton(images, size, this));
     button->setAccessibleName(QString::fromUtf8(name));
     button->setToolTip(QString::fromUtf8(name));
@@ -221,8 +219,8 @@ void CBrackenDlg::ApplyFontsAndColours() {
   PaintPanelBackground(this);
   const QFont title = PanelTitleFont();
   for (QGroupBox* panel : panels_) panel->setFont(title);
-  for (int id : {1013, 1014, 1015, 1017, 1022, 1016, 1021, 1020, 1035, 1036, 1024, 1023, 1040,
-                 1039, 1037, 1041}) {
+  for (int id : {1013, 1014, 1015, 1017, 1022, 1016, 1021, 1020, 1035, 1036, 1024, 1023, 1040, 1039,
+                 1037, 1041}) {
     ColourAsPanelText(Control(id));
   }
   ColourAsPathEdit(pathEdit_);
@@ -254,8 +252,8 @@ void CBrackenDlg::WidenCutOffTexts() {
 }
 
 void CBrackenDlg::SetTabOrder() {
-  const int order[] = {1011, 1012, 1000, 1022, 1008, 1010, 1018, 1019, 1003, 1024, 1032,
-                       1025, 1004, 1005, 1006, 1001, 1007, 1009};
+  const int order[] = {1011, 1012, 1000, 1022, 1008, 1010, 1018, 1019, 1003,
+                       1024, 1032, 1025, 1004, 1005, 1006, 1001, 1007, 1009};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(Control(order[i - 1]), Control(order[i]));
   }

@@ -1,5 +1,7 @@
 // The two pages of the wizard and the moves between them.
 
+#include "ui/wizard_pages.h"
+
 #include <QCheckBox>
 #include <QLineEdit>
 
@@ -7,7 +9,6 @@
 #include "ui/check_list_box.h"
 #include "ui/image_button.h"
 #include "ui/main_dialog.h"
-#include "ui/wizard_pages.h"
 
 namespace bracken::ui {
 

@@ -58,8 +58,8 @@ void ModalAnswerer::Poll() {
   answering = true;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     const bool question = box->button(QMessageBox::Yes) != nullptr;
-    SeenBox record{box->windowTitle(), box->text(), IconName(box->icon()),
-                   question ? "Yes/No" : "OK", {}};
+    SeenBox record{
+        box->windowTitle(), box->text(), IconName(box->icon()), question ? "Yes/No" : "OK", {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     bool yes = false;
@@ -67,9 +67,8 @@ void ModalAnswerer::Poll() {
       yes = answers_.front();
       answers_.pop_front();
     }
-    QAbstractButton* button =
-        question ? box->button(yes ? QMessageBox::Yes : QMessageBox::No)
-                 : box->button(QMessageBox::Ok);
+    QAbstractButton* button = question ? box->button(yes ? QMessageBox::Yes : QMessageBox::No)
+                                       : box->button(QMessageBox::Ok);
     if (button != nullptr) button->click();
   } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
     ++fileDialogs;
@@ -84,7 +83,8 @@ void ModalAnswerer::Poll() {
       const QFileInfo file(path);
       chooser->setDirectory(file.absolutePath());
       chooser->selectFile(file.fileName());
-      if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit")) name->setText(file.fileName());
+      if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit"))
+        name->setText(file.fileName());
       static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
     }
   } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {
@@ -179,7 +179,8 @@ void DialogUnderTest::ClickMark(int row) {
 void DialogUnderTest::SelectRow(int row) {
   auto* list = Find<ui::CheckListBox>(1003);
   const QRect rect = list->visualItemRect(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(rect.right() - 4, rect.center().y()));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    QPoint(rect.right() - 4, rect.center().y()));
 }
 
 ScratchFolder::ScratchFolder() {
@@ -237,14 +238,14 @@ FixtureDatabase SmallShop() {
                               {{int64_t{1}, string("Anna Müller"), string("Zürich")},
                                {int64_t{2}, string("Bob Grey"), string("Leeds")},
                                {int64_t{3}, string("Chloé Petit"), std::monostate{}}}));
-  shop.tables.push_back(Table("Orders",
-                              {Counter("OrderID"), Column("CustomerID", ColumnKind::Long),
-                               Column("OrderDate", ColumnKind::DateTime),
-                               Column("Amount", ColumnKind::Currency)},
-                              {{int64_t{1}, int64_t{1}, 39522.5, int64_t{125000}},
-                               {int64_t{2}, int64_t{1}, 39523.0, int64_t{99900}},
-                               {int64_t{3}, int64_t{2}, 39524.25, int64_t{10000}},
-                               {int64_t{4}, int64_t{3}, 39525.0, int64_t{5}}}));
+  shop.tables.push_back(
+      Table("Orders",
+            {Counter("OrderID"), Column("CustomerID", ColumnKind::Long),
+             Column("OrderDate", ColumnKind::DateTime), Column("Amount", ColumnKind::Currency)},
+            {{int64_t{1}, int64_t{1}, 39522.5, int64_t{125000}},
+             {int64_t{2}, int64_t{1}, 39523.0, int64_t{99900}},
+             {int64_t{3}, int64_t{2}, 39524.25, int64_t{10000}},
+             {int64_t{4}, int64_t{3}, 39525.0, int64_t{5}}}));
   shop.tables.push_back(Table("Products",
                               {Counter("ProductID"), Column("Name", ColumnKind::Text, 50),
                                Column("Notes", ColumnKind::Memo)},

@@ -7,11 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-#include <ostream>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,7 +23,9 @@
 class QTimer;
 
 // Readable failure output for Qt's strings.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& texts, std::ostream* out) {
   *out << '[' << texts.join(" | ").toStdString() << ']';
 }
@@ -47,8 +49,8 @@ class RecordingShell : public ui::ShellService {
 struct SeenBox {
   QString caption;
   QString text;
-  QString icon;     // "none", "information", "question" or "other"
-  QString buttons;  // "OK" or "Yes/No"; "about" for the About box
+  QString icon;        // "none", "information", "question" or "other"
+  QString buttons;     // "OK" or "Yes/No"; "about" for the About box
   QString focusAfter;  // object name of the main window's focus once closed
 };
 

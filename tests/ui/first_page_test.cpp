@@ -30,12 +30,12 @@ TEST(FirstPage, StartsOnTheFirstPageWithLocalhostAndEmptyInputs) {
   EXPECT_EQ(ui.Text(1012), "");
   EXPECT_FALSE(ui.Widget(1008)->isEnabled());
   EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
-  for (int id : {1016, 1013, 1014, 1015, 1010, 1011, 1012, 1021, 1017, 1018, 1000, 1022, 1008,
-                 1001, 1005, 1006, 1025}) {
+  for (int id : {1016, 1013, 1014, 1015, 1010, 1011, 1012, 1021, 1017, 1018, 1000, 1022, 1008, 1001,
+                 1005, 1006, 1025}) {
     EXPECT_TRUE(ui.Visible(id)) << id;
   }
-  for (int id : {1020, 1019, 1035, 1036, 1023, 1024, 1003, 1004, 1007, 1009, 1039, 1037, 1030,
-                 1031, 1040, 1041, 1032}) {
+  for (int id : {1020, 1019, 1035, 1036, 1023, 1024, 1003, 1004, 1007, 1009, 1039, 1037, 1030, 1031,
+                 1040, 1041, 1032}) {
     EXPECT_FALSE(ui.Visible(id)) << id;
   }
 }
@@ -147,8 +147,8 @@ TEST(FirstPage, ARetriedNextDoesNotLeaveTheEarlierConnectionOpen) {
   probe.user = "ui_probe";
   probe.password = "probe-pw";
   auto connections = [&] {
-    Cell count = admin.Value(
-        "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'ui_probe'");
+    Cell count =
+        admin.Value("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE USER = 'ui_probe'");
     return count ? std::stoi(*count) : -1;
   };
 
@@ -237,7 +237,8 @@ TEST(Keys, EnterPressesOnlyBrowseAndEscAsksBeforeLeaving) {
   answerer.AnswerNo();
   ui.PressKey(1011, Qt::Key_Escape);
   ASSERT_EQ(answerer.seen.size(), 1u);
-  EXPECT_EQ(answerer.seen[0].text, "Do you want to exit from Quillon Database Converter - Bracken?");
+  EXPECT_EQ(answerer.seen[0].text,
+            "Do you want to exit from Quillon Database Converter - Bracken?");
   EXPECT_EQ(answerer.seen[0].caption, "Message");
   EXPECT_EQ(answerer.seen[0].icon, "question");
   EXPECT_EQ(answerer.seen[0].buttons, "Yes/No");

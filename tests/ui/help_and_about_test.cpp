@@ -25,8 +25,8 @@ TEST(Help, ButtonAndF1OpenTheHelpBesideTheProgramWhereverItStarted) {
   ui.PressKey(1011, Qt::Key_F1);
   QDir::setCurrent(previous);
 
-  const QUrl expected = QUrl::fromLocalFile(
-      QDir(QCoreApplication::applicationDirPath()).filePath("HelpFile.html"));
+  const QUrl expected =
+      QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath("HelpFile.html"));
   ASSERT_EQ(shell.opened.size(), 2u);
   EXPECT_EQ(shell.opened[0], expected);
   EXPECT_EQ(shell.opened[1], expected);

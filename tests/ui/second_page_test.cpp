@@ -45,12 +45,12 @@ TEST_F(SecondPage, NextListsAndCountsTheTables) {
   EXPECT_EQ(ui.Text(1037), "3");
   EXPECT_EQ(ui.dialog->TableNames(), (Names{"Customers", "Orders", "Products"}));
   EXPECT_EQ(ui.Text(1019), "Shop");
-  for (int id : {1036, 1020, 1019, 1035, 1003, 1023, 1024, 1004, 1009, 1039, 1037, 1005, 1006,
-                 1025}) {
+  for (int id :
+       {1036, 1020, 1019, 1035, 1003, 1023, 1024, 1004, 1009, 1039, 1037, 1005, 1006, 1025}) {
     EXPECT_TRUE(ui.Visible(id)) << id;
   }
-  for (int id : {1016, 1010, 1011, 1012, 1021, 1018, 1000, 1022, 1008, 1001, 1007, 1032, 1030,
-                 1031, 1040, 1041}) {
+  for (int id : {1016, 1010, 1011, 1012, 1021, 1018, 1000, 1022, 1008, 1001, 1007, 1032, 1030, 1031,
+                 1040, 1041}) {
     EXPECT_FALSE(ui.Visible(id)) << id;
   }
 }

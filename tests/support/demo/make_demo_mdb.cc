@@ -34,8 +34,7 @@ FixtureColumn Counter(const std::string& name) {
   return column;
 }
 
-FixtureIndex Index(const std::string& name, const std::string& column, bool primary,
-                   bool unique) {
+FixtureIndex Index(const std::string& name, const std::string& column, bool primary, bool unique) {
   FixtureIndex index;
   index.name = name;
   index.columns = {column};
@@ -47,11 +46,11 @@ FixtureIndex Index(const std::string& name, const std::string& column, bool prim
 // A 1 x 1 PNG, the picture every product carries.
 std::string Picture() {
   static const unsigned char kPng[] = {
-      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44,
-      0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x90,
-      0x77, 0x53, 0xDE, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x08, 0xD7, 0x63, 0x68,
-      0xA8, 0x60, 0x00, 0x00, 0x02, 0x84, 0x01, 0x41, 0xB6, 0x6E, 0x07, 0x8C, 0x00, 0x00, 0x00,
-      0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+      0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48,
+      0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00,
+      0x00, 0x90, 0x77, 0x53, 0xDE, 0x00, 0x00, 0x00, 0x0C, 0x49, 0x44, 0x41, 0x54, 0x08,
+      0xD7, 0x63, 0x68, 0xA8, 0x60, 0x00, 0x00, 0x02, 0x84, 0x01, 0x41, 0xB6, 0x6E, 0x07,
+      0x8C, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
   return std::string(reinterpret_cast<const char*>(kPng), sizeof kPng);
 }
 
@@ -81,10 +80,14 @@ FixtureTable Customers() {
 FixtureTable Products() {
   FixtureTable table;
   table.name = "Products";
-  table.columns = {Counter("ProductID"),           Column("Name", ColumnKind::Text, 50),
-                   Column("Price", ColumnKind::Currency), Column("Notes", ColumnKind::Memo),
-                   Column("Picture", ColumnKind::Ole), Column("Manual", ColumnKind::Hyperlink)};
-  table.indexes = {Index("PrimaryKey", "ProductID", true, true), Index("Name", "Name", false, false)};
+  table.columns = {Counter("ProductID"),
+                   Column("Name", ColumnKind::Text, 50),
+                   Column("Price", ColumnKind::Currency),
+                   Column("Notes", ColumnKind::Memo),
+                   Column("Picture", ColumnKind::Ole),
+                   Column("Manual", ColumnKind::Hyperlink)};
+  table.indexes = {Index("PrimaryKey", "ProductID", true, true),
+                   Index("Name", "Name", false, false)};
   using S = std::string;
   const S notes(400, '.');
   table.rows = {
@@ -103,8 +106,10 @@ FixtureTable Products() {
 FixtureTable Orders() {
   FixtureTable table;
   table.name = "Orders";
-  table.columns = {Counter("OrderID"), Column("CustomerID", ColumnKind::Long),
-                   Column("ProductID", ColumnKind::Long), Column("Quantity", ColumnKind::Integer),
+  table.columns = {Counter("OrderID"),
+                   Column("CustomerID", ColumnKind::Long),
+                   Column("ProductID", ColumnKind::Long),
+                   Column("Quantity", ColumnKind::Integer),
                    Column("OrderDate", ColumnKind::DateTime),
                    Column("Total", ColumnKind::Currency)};
   table.indexes = {Index("PrimaryKey", "OrderID", true, true),
