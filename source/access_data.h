@@ -38,6 +38,7 @@ struct TableData {
   std::vector<Column> columnsByName;
   std::vector<std::shared_ptr<const ColumnData>> columnsInOrder;
   std::vector<Index> indexes;
+  source::Properties properties;
 };
 
 struct DatabaseData {

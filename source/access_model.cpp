@@ -148,6 +148,18 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
   table.definition = jet::ReadTableDefinition(*database.file, header.format, header.codePage,
                                               object.DefinitionPage());
   std::vector<jet::PropertyBlock> stored = StoredProperties(object, header);
+  // The first block belongs to the table itself, the others to its columns.
+  bool columnNamedLikeTable =
+      std::any_of(table.definition->columns.begin(), table.definition->columns.end(),
+                  [&](const auto& column) { return NameEqual(column.name, object.name); });
+  if (!stored.empty() &&
+      (stored.front().owner.empty() ||
+       (NameEqual(stored.front().owner, object.name) && !columnNamedLikeTable))) {
+    std::vector<Property> items;
+    for (const auto& [key, value] : stored.front().values) items.emplace_back(key, value);
+    table.properties = Properties(std::move(items));
+    stored.erase(stored.begin());
+  }
   for (size_t i = 0; i < table.definition->columns.size(); ++i) {
     const ColumnDefinition& column = table.definition->columns[i];
     auto block = std::find_if(stored.begin(), stored.end(),

@@ -61,6 +61,7 @@ const std::string& Table::Name() const { return data_->name; }
 const std::string& Table::Type() const { return data_->type; }
 source::Columns Table::Columns() const { return source::Columns(data_->columnsByName); }
 source::Indexes Table::Indexes() const { return source::Indexes(data_->indexes); }
+const source::Properties& Table::Properties() const { return data_->properties; }
 
 Tables::Tables(std::vector<Table> items) : items_(std::move(items)) {}
 long Tables::Count() const { return static_cast<long>(items_.size()); }

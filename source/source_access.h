@@ -207,6 +207,8 @@ class Table {
   const std::string& Type() const;
   source::Columns Columns() const;
   source::Indexes Indexes() const;
+  // The table's own properties as the catalogue keeps them ("Description", ...).
+  const source::Properties& Properties() const;
 
  private:
   std::shared_ptr<const TableData> data_;
