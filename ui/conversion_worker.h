@@ -21,8 +21,6 @@ class ConversionWorker {
   // earlier run is still going.
   bool Start(std::function<void()> body);
   bool IsRunning() const { return running_ && running_->load(); }
-  // True once a run has been started.
-  bool Started() const { return thread_.get_id() != std::thread::id(); }
 
  private:
   std::thread thread_;

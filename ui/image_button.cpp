@@ -31,12 +31,6 @@ void ImageButton::SetFixedImageSize(QSize size) {
 
 QSize ImageButton::sizeHint() const { return size_; }
 
-QString ImageButton::CurrentLook() const {
-  if (!isEnabled()) return QStringLiteral("disabled");
-  if (isDown()) return QStringLiteral("pressed");
-  return QStringLiteral("normal");
-}
-
 void ImageButton::paintEvent(QPaintEvent*) {
   QSvgRenderer* renderer = normal_;
   if (!isEnabled()) {

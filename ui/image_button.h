@@ -28,8 +28,6 @@ class ImageButton : public QAbstractButton {
   void SetFixedImageSize(QSize size);
 
   QSize sizeHint() const override;
-  // The picture currently drawn: "normal", "pressed" or "disabled".
-  QString CurrentLook() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

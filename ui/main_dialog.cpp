@@ -178,6 +178,12 @@ void CBrackenDlg::CreateTemplateControls() {
   pictures_[0]->setObjectName(QStringLiteral("arrow"));
   pictures_[1]->setObjectName(QStringLiteral("banner"));
 
+  // Each edit is known to assistive tools by the label in front of it.
+  const int buddies[][2] = {{1013, 1010}, {1014, 1011}, {1015, 1012}, {1017, 1018}, {1020, 1019}};
+  for (const auto& [label, edit] : buddies) {
+    static_cast<QLabel*>(Control(label))->setBuddy(Control(edit));
+  }
+
   for (int id : {1021, 1016, 1036, 1023}) panels_ << static_cast<QGroupBox*>(Control(id));
   for (QGroupBox* panel : panels_) panel->lower();
   for (QWidget* picture : pictures_) picture->lower();

@@ -24,7 +24,10 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
 
 MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
                              MessageButtons buttons, MessageIcon icon) {
-  QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, owner);
+  // Texts built for other platforms end their lines with "\r\n".
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  QMessageBox box(ToQtIcon(icon), caption, shown, QMessageBox::NoButton, owner);
   box.setTextFormat(Qt::PlainText);
   box.setWindowModality(Qt::WindowModal);
   if (buttons == MessageButtons::YesNo) {
