@@ -1,10 +1,8 @@
 #include "engine/row_copy.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
-#include "engine/date_text.h"
 #include "engine/identifier.h"
 #include "engine/source_connection.h"
 #include "engine/type_mapping.h"
@@ -27,17 +25,6 @@ void AppendHex(std::string& out, const std::string& bytes) {
     out += kDigits[byte >> 4];
     out += kDigits[byte & 0x0F];
   }
-}
-
-// A 12-hour date and time leaves "''," for the row copy to fill with the
-// full "%Y-%m-%d %H:%M:%S" literal, so that no time is lost.
-std::string DateTimeLiteral(const std::string& valueText) {
-  char buffer[64];
-  auto parts = ParseDateTimeText(valueText);
-  if (!parts) return "'Invalid DateTime',";
-  std::snprintf(buffer, sizeof buffer, "'%04d-%02d-%02d %02d:%02d:%02d',", parts->year,
-                parts->month, parts->day, parts->hour, parts->minute, parts->second);
-  return buffer;
 }
 
 // What stays the same for every row of the table.
@@ -118,7 +105,8 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
           continue;
         }
         std::string literal = MakeValueLiteral(valueText, field.typeName);
-        if (field.dateTime && literal == "'',") literal = DateTimeLiteral(valueText);
+        // A 12-hour date and time leaves "''," for the full date-and-time literal.
+        if (field.dateTime && literal == "'',") literal = MakeDateTimeLiteral(valueText);
         statement += literal;
       }
       if (fieldCount > 0) statement.pop_back();
