@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimerEvent>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -233,27 +234,28 @@ void CBrackenDlg::ApplyFontsAndColours() {
 }
 
 // The desktop's fonts are not the template's: a label or check box whose
-// text would be cut off is widened to fit it, as long as it then covers no
-// other control of its page.
+// text would be cut off is widened towards its text's width, as far as it
+// can go without covering another control of its page.
 void CBrackenDlg::WidenCutOffTexts() {
   for (auto it = controls_.begin(); it != controls_.end(); ++it) {
     QWidget* control = it.value();
     auto* label = qobject_cast<QLabel*>(control);
     const bool fixedText = (label != nullptr && !label->wordWrap() && !label->text().isEmpty()) ||
                            qobject_cast<QCheckBox*>(control) != nullptr;
-    const int needed = control->sizeHint().width();
-    if (!fixedText || needed <= control->width()) continue;
-    QRect wider = control->geometry();
-    wider.setWidth(needed);
-    bool covers = false;
+    if (!fixedText) continue;
+    int right = control->x() + control->sizeHint().width();
     for (auto other = controls_.begin(); other != controls_.end(); ++other) {
+      const QRect area = other.value()->geometry();
       const bool samePage = pages::OnFirstPage(other.key()) == pages::OnFirstPage(it.key());
-      if (other.value() != control && samePage && !qobject_cast<QGroupBox*>(other.value()) &&
-          other.value()->geometry().intersects(wider)) {
-        covers = true;
+      const bool sameRow =
+          area.top() <= control->geometry().bottom() && area.bottom() >= control->geometry().top();
+      if (other.value() != control && samePage && sameRow && area.left() > control->x() &&
+          !qobject_cast<QGroupBox*>(other.value())) {
+        right = std::min(right, area.left() - 1);
       }
     }
-    if (!covers) control->setGeometry(wider);
+    if (right - control->x() > control->width())
+      control->resize(right - control->x(), control->height());
   }
 }
 
