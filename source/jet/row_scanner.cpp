@@ -11,9 +11,13 @@ namespace {
 
 constexpr int kMaxOverflowHops = 16;
 
-void CheckOwnedDataPage(const std::vector<uint8_t>& page, uint32_t owner, uint32_t number) {
+bool IsOwnedDataPage(const std::vector<uint8_t>& page, uint32_t owner) {
   Bytes bytes(page.data(), page.size(), "data page");
-  if (bytes.U8(0) != kDataPageType || bytes.U32(4) != owner) {
+  return bytes.U8(0) == kDataPageType && bytes.U32(4) == owner;
+}
+
+void CheckOwnedDataPage(const std::vector<uint8_t>& page, uint32_t owner, uint32_t number) {
+  if (!IsOwnedDataPage(page, owner)) {
     ThrowDamaged("page " + std::to_string(number) + " is not a data page of its table");
   }
 }
@@ -26,14 +30,17 @@ RowScanner::RowScanner(std::shared_ptr<const PageFile> file, const Format& forma
   pages_ = ReadUsageMap(*file_, format_, table_->usageMap);
 }
 
+// A usage map may still mark a page the table has given up and another
+// table now owns; like Jet, the scan takes only the table's own data pages.
 bool RowScanner::LoadNextPage() {
-  if (nextPage_ >= pages_.size()) return false;
-  uint32_t number = pages_[nextPage_++];
-  file_->ReadPage(number, page_);
-  CheckOwnedDataPage(page_, table_->page, number);
-  rowCount_ = PageRowCount(Bytes(page_.data(), page_.size(), "data page"), format_);
-  nextRow_ = 0;
-  return true;
+  while (nextPage_ < pages_.size()) {
+    file_->ReadPage(pages_[nextPage_++], page_);
+    if (!IsOwnedDataPage(page_, table_->page)) continue;
+    rowCount_ = PageRowCount(Bytes(page_.data(), page_.size(), "data page"), format_);
+    nextRow_ = 0;
+    return true;
+  }
+  return false;
 }
 
 bool RowScanner::Next() {

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 
 #include "source/jet/catalogue.h"
+#include "source/jet/data_page.h"
 #include "source/jet/header.h"
 #include "source/jet/page_file.h"
 #include "source/jet/table_definition.h"
@@ -201,7 +204,7 @@ TEST(DamagedFiles, AFlippedByteInEachStructureIsReported) {
   EXPECT_NE(flipped(5).find("Unrecognized database format"), std::string::npos);  // header
   EXPECT_NE(flipped(2 * kPage), "");                                              // catalogue
   EXPECT_NE(flipped(size_t{layout.definitionPage} * kPage), "");                  // definition
-  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage), "");                   // data page
+  EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage + 15, 0x1F), "");        // row offset
   EXPECT_NE(flipped(size_t{layout.firstDataPage} * kPage + 13, 0xF0), "");        // row count
 }
 
@@ -222,6 +225,51 @@ TEST(DamagedFiles, ImplausibleCountsAndOffsetsAreReported) {
   copy = bytes;
   Put32(copy, definition + 55, 0xFFFFFF00);  // usage map on a page beyond the file
   EXPECT_NE(ReadEverything(copy), "");
+}
+
+TEST(DamagedFiles, AUsageMapMarkingAnotherTablesPageAddsNoRows) {
+  FixtureDatabase database;
+  for (const char* name : {"A", "B"}) {
+    FixtureTable table;
+    table.name = name;
+    table.columns = {Col("X", ColumnKind::Long)};
+    table.rows = {{int64_t{1}}, {int64_t{2}}};
+    database.tables.push_back(table);
+  }
+  std::string bytes = testing::WriteJet4(database);
+  auto file = jet::PageFile::FromBuffer(bytes, "two tables");
+  jet::Header header = jet::ReadHeader(*file);
+  std::map<std::string, std::shared_ptr<const jet::TableDefinition>> tables;
+  for (const auto& object : jet::ReadCatalogue(file, header.format, header.codePage)) {
+    if (object.name == "A" || object.name == "B") {
+      tables[object.name] =
+          jet::ReadTableDefinition(*file, header.format, header.codePage, object.DefinitionPage());
+    }
+  }
+  uint32_t foreignPage = jet::ReadUsageMap(*file, header.format, tables["B"]->usageMap).at(0);
+  // Mark B's data page in A's inline usage map as well.
+  uint32_t pointer = tables["A"]->usageMap;
+  size_t mapPage = size_t{jet::PointerPage(pointer)} * kPage;
+  jet::Bytes page(reinterpret_cast<const uint8_t*>(bytes.data()) + mapPage, kPage);
+  jet::RowSlot slot = jet::PageRow(page, header.format, jet::PointerRow(pointer));
+  size_t map = mapPage + (slot.bytes.data() - page.data());
+  ASSERT_EQ(bytes[map], 0) << "an inline usage map";
+  uint32_t start = slot.bytes.U32(1);
+  ASSERT_GE(foreignPage, start);
+  bytes[map + 5 + (foreignPage - start) / 8] |= static_cast<char>(1 << ((foreignPage - start) % 8));
+
+  auto changed = jet::PageFile::FromBuffer(bytes, "changed");
+  jet::ReadHeader(*changed);
+  auto marked = jet::ReadUsageMap(*changed, header.format, pointer);
+  ASSERT_NE(std::find(marked.begin(), marked.end(), foreignPage), marked.end());
+
+  Catalog catalog;
+  catalog.OpenBuffer(bytes);
+  Recordset recordset;
+  recordset.Open("SELECT * FROM [A]", catalog);
+  int rows = 0;
+  for (; !recordset.Eof(); recordset.MoveNext()) ++rows;
+  EXPECT_EQ(rows, 2);
 }
 
 TEST(DamagedFiles, PageChainsThatLoopAreDetected) {
