@@ -13,6 +13,7 @@
 
 #include "cli/command.h"
 #include "cli/console_owner.h"
+#include "cli/exit_status.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/source_connection.h"
@@ -30,10 +31,13 @@ constexpr char kHelp[] =
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn; \"localhost\" means the local socket).\n"
     "Without --table every table is converted. The MySQL password comes from\n"
-    "--password=P, else the MYSQL_PWD environment variable, else a prompt\n"
-    "(--password alone prompts too). An existing database D is replaced only on\n"
-    "--yes or when a terminal answers yes. Ctrl-C stops after the current table.\n"
-    "Exit status 0 only when every table converted and every row was accepted.\n";
+    "--password=P, else the MYSQL_PWD environment variable, else a prompt on the\n"
+    "terminal (--password alone prompts too); without a terminal on standard\n"
+    "input there is no prompt. An existing database D is replaced only on --yes\n"
+    "or when a terminal answers yes. Ctrl-C stops after the current table.\n\n"
+    "Messages go to standard error. The last line on standard output sums up the\n"
+    "run: \"D: k of N tables converted, r of s rows refused\", with what ended it\n"
+    "early when something did.\n\n";
 
 struct Options {
   std::string file, host, user, database, mdbPassword;
@@ -115,6 +119,12 @@ std::string MySqlPassword(const Options& options) {
   if (!options.promptPassword) {
     if (const char* environment = std::getenv("MYSQL_PWD")) return environment;
   }
+  // A script must never hang on a prompt nobody sees.
+  if (isatty(STDIN_FILENO) == 0) {
+    throw std::runtime_error(
+        "no MySQL password: standard input is not a terminal, so give --password=P or set "
+        "MYSQL_PWD");
+  }
   return PromptPassword();
 }
 
@@ -127,22 +137,55 @@ void OnInterrupt(int) {
   std::signal(SIGINT, SIG_DFL);
 }
 
-bool Succeeded(const engine::ConversionSummary& summary) {
-  return summary.ending == engine::RunEnding::Completed &&
-         summary.tablesConverted == summary.tablesChecked && summary.rowsRefused == 0 &&
-         summary.tablesIncomplete == 0;
+int ExitStatus(const engine::ConversionSummary& summary) {
+  switch (summary.ending) {
+    case engine::RunEnding::Completed:
+      return summary.tablesConverted == summary.tablesChecked && summary.rowsRefused == 0 &&
+                     summary.tablesIncomplete == 0
+                 ? kExitSuccess
+                 : kExitIncomplete;
+    case engine::RunEnding::Stopped:
+    case engine::RunEnding::TableFailed:
+      return kExitIncomplete;
+    default:
+      return kExitFailed;
+  }
 }
 
-void PrintSummary(const engine::ConversionSummary& summary) {
-  std::cerr << "bracken-cli: " << summary.tablesConverted << " of " << summary.tablesChecked
-            << " tables converted";
-  if (summary.tablesSkipped > 0) std::cerr << ", " << summary.tablesSkipped << " skipped";
-  if (summary.tablesIncomplete > 0) {
-    std::cerr << ", " << summary.tablesIncomplete << " cut short by a read error";
+// What ended a run before its natural end, for the summary line.
+const char* EndingNote(engine::RunEnding ending) {
+  switch (ending) {
+    case engine::RunEnding::NoTableChecked:
+      return "no table to convert";
+    case engine::RunEnding::NameEmpty:
+      return "no database name";
+    case engine::RunEnding::NameTooLong:
+      return "database name too long";
+    case engine::RunEnding::OverwriteDeclined:
+      return "existing database kept";
+    case engine::RunEnding::DatabaseRefused:
+      return "database refused by the server";
+    case engine::RunEnding::Stopped:
+      return "stopped";
+    case engine::RunEnding::TableFailed:
+      return "ended by a failed table";
+    case engine::RunEnding::Completed:
+      break;
   }
-  std::cerr << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
-  if (summary.ending == engine::RunEnding::Stopped) std::cerr << "; stopped";
-  std::cerr << "\n";
+  return nullptr;
+}
+
+// One line on standard output, whatever the ending.
+void PrintSummary(const std::string& database, const engine::ConversionSummary& summary) {
+  std::cout << database << ": " << summary.tablesConverted << " of " << summary.tablesChecked
+            << " tables converted";
+  if (summary.tablesSkipped > 0) std::cout << ", " << summary.tablesSkipped << " skipped";
+  if (summary.tablesIncomplete > 0) {
+    std::cout << ", " << summary.tablesIncomplete << " cut short by a read error";
+  }
+  std::cout << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
+  if (const char* note = EndingNote(summary.ending)) std::cout << "; " << note;
+  std::cout << std::endl;
 }
 
 int Convert(const std::vector<std::string>& args) {
@@ -150,8 +193,8 @@ int Convert(const std::vector<std::string>& args) {
   try {
     options = ParseOptions(args);
   } catch (const std::exception& error) {
-    std::cerr << "bracken-cli convert: " << error.what() << "\n" << kHelp;
-    return 2;
+    std::cerr << "bracken-cli convert: " << error.what() << "\n" << kHelp << kExitStatusHelp;
+    return kExitUsage;
   }
 
   target::MySqlConnection connection;
@@ -160,13 +203,13 @@ int Convert(const std::vector<std::string>& args) {
     password = MySqlPassword(options);
   } catch (const std::exception& error) {
     std::cerr << "bracken-cli convert: " << error.what() << "\n";
-    return 2;
+    return kExitUsage;
   }
   if (connection.Connect(options.host, options.user, password) !=
       target::MySqlConnection::ConnectResult::Connected) {
     std::cerr << "Message: There is an error to connect with MySQL. Please check your input "
                  "parameters or server configuration.\n";
-    return 1;
+    return kExitFailed;
   }
 
   const std::string connectionText = engine::BuildConnectionText(options.file, options.mdbPassword);
@@ -177,7 +220,7 @@ int Convert(const std::vector<std::string>& args) {
     names = engine::ListTableNames(catalog);
   } catch (const source::SourceError& error) {
     std::cerr << "Message: " << engine::ClassifyOpenFailure(error.Description()) << "\n";
-    return 1;
+    return kExitFailed;
   }
 
   std::vector<bool> checked(names.size(), options.tables.empty());
@@ -185,7 +228,7 @@ int Convert(const std::vector<std::string>& args) {
     auto found = std::find(names.begin(), names.end(), wanted);
     if (found == names.end()) {
       std::cerr << "bracken-cli convert: no table '" << wanted << "' in " << options.file << "\n";
-      return 2;
+      return kExitUsage;
     }
     checked[static_cast<std::size_t>(found - names.begin())] = true;
   }
@@ -200,13 +243,12 @@ int Convert(const std::vector<std::string>& args) {
   engine::ConversionSummary summary = engine::RunConversion(owner, context);
   std::signal(SIGINT, SIG_DFL);
   stopFlag = nullptr;
-  if (Succeeded(summary)) return 0;
-  PrintSummary(summary);
-  return 1;
+  PrintSummary(options.database, summary);
+  return ExitStatus(summary);
 }
 
 const CommandRegistration kRegistration({"convert", "Convert an Access file into a MySQL database",
-                                         kHelp, Convert});
+                                         std::string(kHelp) + kExitStatusHelp, Convert});
 
 }  // namespace
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "cli/command.h"
+#include "cli/exit_status.h"
 #include "source/date_serial.h"
 #include "source/source_access.h"
 
@@ -24,7 +25,9 @@ constexpr char kHelp[] =
     "Shows the user tables of an Access file with their row counts, columns and\n"
     "indexes. --json prints one JSON object with every table's columns, indexes\n"
     "and rows; --rows N limits the rows shown per table (a summary shows none\n"
-    "unless asked).\n";
+    "unless asked).\n\n"
+    "Exit status: 0 when the whole file was read, 2 on a usage error, 3 when the\n"
+    "file could not be opened or read (the message goes to standard error).\n";
 
 struct Options {
   std::string file;
@@ -318,7 +321,7 @@ int RunInspect(const std::vector<std::string>& args) {
   std::optional<Options> options = ParseOptions(args);
   if (!options) {
     std::cerr << kHelp;
-    return 2;
+    return kExitUsage;
   }
   try {
     source::Catalog catalog;
@@ -330,11 +333,11 @@ int RunInspect(const std::vector<std::string>& args) {
       WriteSummary(catalog, *options);
     }
     std::cout.flush();
-    return 0;
+    return kExitSuccess;
   } catch (const source::SourceError& error) {
     std::cout.flush();
     std::cerr << "bracken-cli inspect: " << error.Description() << "\n";
-    return 1;
+    return kExitFailed;
   }
 }
 

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/command.h"
+#include "cli/exit_status.h"
 
 namespace bracken::cli {
 
@@ -17,7 +18,8 @@ CommandRegistration::CommandRegistration(Command command) {
 namespace {
 
 void PrintUsage(std::ostream& out) {
-  out << "Usage: bracken-cli COMMAND [OPTIONS]\n\n"
+  out << "Usage: bracken-cli COMMAND [OPTIONS]\n"
+         "       bracken-cli --help | --version\n\n"
          "Converts Microsoft Access databases (.mdb) into MySQL or MariaDB.\n\n"
          "Commands:\n";
   auto commands = Commands();
@@ -27,7 +29,7 @@ void PrintUsage(std::ostream& out) {
     out << "  " << command.name << std::string(12 - std::min<size_t>(command.name.size(), 11), ' ')
         << command.summary << "\n";
   }
-  out << "\nRun 'bracken-cli COMMAND --help' for a command's options.\n";
+  out << "\nRun 'bracken-cli COMMAND --help' for a command's options.\n\n" << kExitStatusHelp;
 }
 
 }  // namespace
@@ -38,21 +40,29 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) {
     PrintUsage(std::cerr);
-    return 2;
+    return kExitUsage;
   }
   const std::string& name = args.front();
   if (name == "--help" || name == "-h" || name == "help") {
+    // "help COMMAND" is the command's own help.
+    for (const auto& command : Commands()) {
+      if (args.size() > 1 && command.name == args[1]) {
+        std::cout << command.help;
+        return 0;
+      }
+    }
     PrintUsage(std::cout);
     return 0;
   }
-  if (name == "--version") {
+  if (name == "--version" || name == "-V") {
     std::cout << "bracken-cli " << BRACKEN_VERSION << "\n";
     return 0;
   }
   for (const auto& command : Commands()) {
     if (command.name != name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
+        std::find(rest.begin(), rest.end(), "-h") != rest.end()) {
       std::cout << command.help;
       return 0;
     }
@@ -60,5 +70,5 @@ int main(int argc, char** argv) {
   }
   std::cerr << "bracken-cli: unknown command '" << name << "'\n";
   PrintUsage(std::cerr);
-  return 2;
+  return kExitUsage;
 }
