@@ -22,7 +22,10 @@ std::shared_ptr<PageFile> PageFile::OpenPath(const std::string& path) {
     if (file->fd_ >= 0 || error == ENOENT || error == ENOTDIR || error == EISDIR) {
       ThrowSourceError("Could not find file '" + path + "'.");
     }
-    ThrowSourceError("Cannot open the file '" + path + "': " + std::strerror(error) + ".");
+    ThrowSourceError("The Microsoft Jet database engine cannot open the file '" + path +
+                     "'.  It is already opened exclusively by another user, or you need "
+                     "permission to view its data (" +
+                     std::strerror(error) + ").");
   }
   file->size_ = static_cast<uint64_t>(info.st_size);
   return file;
