@@ -15,8 +15,8 @@ done
 [ -n "${BRACKEN_TEST_MYSQL_HOST:-}" ] || { echo "skipped: no test server"; exit 77; }
 
 work=$(mktemp -d)
-display=":$((100 + RANDOM % 400))"
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
 xvfb=$!
 app=""
 cleanup() {
@@ -28,9 +28,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-export DISPLAY=$display
+for _ in $(seq 1 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$work/display")"
 export QT_QPA_PLATFORM=xcb
-for _ in $(seq 1 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 1 300); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$make_demo" "$work/xvfb_shop.mdb"
 sql() {
