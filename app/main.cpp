@@ -2,7 +2,9 @@
 // modally, and the process ends when that window has closed.
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
+#include <string_view>
 
 #include "ui/main_dialog.h"
 
@@ -22,11 +24,35 @@ class CBrackenApp : public QApplication {
     dialog.exec();
     return 0;
   }
+
 };
+
+// The window takes no arguments; --help and --version answer without a
+// display and end.
+bool AnswerCommandLine(int& argc, char** argv) {
+  bool asked = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view arg = argv[i];
+    asked = asked || arg == "--help" || arg == "-h" || arg == "--version" || arg == "-v";
+  }
+  if (!asked) return false;
+  QCoreApplication core(argc, argv);
+  QCoreApplication::setApplicationName(QStringLiteral("bracken"));
+  QCoreApplication::setApplicationVersion(QStringLiteral(BRACKEN_VERSION));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Converts a Microsoft Access database (.mdb) into a MySQL or MariaDB database.\n"
+      "For the command line, see bracken-cli --help."));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.process(core);
+  return true;
+}
 
 }  // namespace bracken
 
 int main(int argc, char** argv) {
+  if (bracken::AnswerCommandLine(argc, argv)) return 0;
   bracken::CBrackenApp app(argc, argv);
   return app.InitInstance();
 }
