@@ -1,8 +1,6 @@
 // The row side of the access objects: a recordset streams one table's rows
 // and its fields decode the current row's values on demand.
 
-#include <optional>
-
 #include "source/access_data.h"
 #include "source/connection_text.h"
 #include "source/jet/long_value.h"
@@ -21,16 +19,18 @@ class RecordsetCursor {
         table_(std::move(table)),
         format_(database_->database->header.format),
         scanner_(database_->database->file, format_, table_->definition),
-        context_{database_->database->file.get(), format_, database_->database->header.codePage} {
-    longValues_.resize(table_->columnsInOrder.size());
+        context_{database_->database->file.get(), format_, database_->database->header.codePage},
+        longValues_(*database_->database->file, format_),
+        columns_(table_->definition->columns.data()),
+        count_(static_cast<long>(table_->columnsInOrder.size())) {
     MoveNext();
   }
 
-  long Count() const { return static_cast<long>(table_->columnsInOrder.size()); }
+  long Count() const { return count_; }
   bool Eof() const { return eof_; }
 
   const ColumnData& Meta(long index) const {
-    if (index < 0 || index >= Count()) ThrowItemNotFound();
+    if (index < 0 || index >= count_) ThrowItemNotFound();
     return *table_->columnsInOrder[static_cast<size_t>(index)];
   }
 
@@ -46,7 +46,6 @@ class RecordsetCursor {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     }
     started_ = true;
-    for (auto& value : longValues_) value.reset();
     eof_ = !scanner_.Next();
     if (!eof_) layout_.Parse(scanner_.Row(), *table_->definition, format_, slices_);
   }
@@ -56,8 +55,8 @@ class RecordsetCursor {
     const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
     if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
     if (!slice.present) return Variant();
-    if (!jet::IsLongValue(column.kind)) return jet::DecodeValue(column, Stored(index), context_);
-    return LongValue(index);
+    if (!jet::IsLongValue(column.kind)) return jet::DecodeValue(column, Stored(slice), context_);
+    return jet::LongValueVariant(column, LongValueBytes(slice), context_);
   }
 
   long ActualSize(long index) const {
@@ -67,33 +66,39 @@ class RecordsetCursor {
     if (!slice.present) return 0;
     switch (column.kind) {
       case jet::ColumnKind::Text:
-        return static_cast<long>(2 * jet::StoredTextUnits(Stored(index), format_.jet3));
+        return static_cast<long>(2 * TextUnits(Stored(slice)));
       case jet::ColumnKind::Memo:
-        return static_cast<long>(2 * jet::Utf16Length(LongValue(index).Bytes()));
+        return static_cast<long>(2 * TextUnits(LongValueBytes(slice)));
       case jet::ColumnKind::Ole:
-        return static_cast<long>(LongValue(index).Bytes().size());
+        return static_cast<long>(LongValueBytes(slice).size());
       default:
         return static_cast<long>(slice.length);
     }
   }
 
  private:
+  // The table's columns are the recordset's fields, in the same order.
   const jet::ColumnDefinition& Column(long index) const {
-    if (eof_)
+    if (index < 0 || index >= count_) ThrowItemNotFound();
+    if (eof_) {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
-    return table_->definition->columns[Meta(index).position];
+    }
+    return columns_[index];
   }
 
-  jet::Bytes Stored(long index) const {
-    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
+  jet::Bytes Stored(const jet::FieldSlice& slice) const {
     return scanner_.Row().Sub(slice.offset, slice.length);
   }
 
-  // Memo and OLE values are read once per row, when first asked for.
-  const Variant& LongValue(long index) const {
-    auto& cached = longValues_[static_cast<size_t>(index)];
-    if (!cached) cached = jet::DecodeValue(Column(index), Stored(index), context_);
-    return *cached;
+  // A memo or OLE value's stored bytes, read when its field is asked for;
+  // asked for again (its size, then its value) it is not read anew.
+  jet::Bytes LongValueBytes(const jet::FieldSlice& slice) const {
+    jet::Bytes field = Stored(slice);
+    return field.empty() ? field : longValues_.Read(field);
+  }
+
+  size_t TextUnits(jet::Bytes stored) const {
+    return jet::TextUnits(stored, format_.jet3, context_.codePage);
   }
 
   std::shared_ptr<DatabaseData> database_;
@@ -103,9 +108,11 @@ class RecordsetCursor {
   jet::RowLayout layout_;
   std::vector<jet::FieldSlice> slices_;
   jet::ValueContext context_;
+  mutable jet::LongValueReader longValues_;
+  const jet::ColumnDefinition* columns_;
+  long count_;
   bool eof_ = true;
   bool started_ = false;
-  mutable std::vector<std::optional<Variant>> longValues_;
 };
 
 namespace {

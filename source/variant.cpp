@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "source/date_serial.h"
+#include "source/shortest_number.h"
 #include "source/source_access.h"
 #include "source/source_error.h"
 
@@ -9,51 +10,59 @@ namespace bracken::source {
 
 namespace {
 
-void AppendUnsigned(uint64_t value, std::string& out) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+// Writes the decimal digits of value so that they end at end; returns
+// where they start.
+template <typename Unsigned>
+char* PutDigitsBefore(Unsigned value, char* end) {
+  do {
+    *--end = static_cast<char>('0' + static_cast<int>(value % 10));
+    value /= 10;
+  } while (value != 0);
+  return end;
 }
+
+char* PutUnsigned(uint64_t value, char* out) { return std::to_chars(out, out + 20, value).ptr; }
 
 void AppendSigned(int64_t value, std::string& out) {
   char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-void AppendTwoDigits(int value, std::string& out) {
-  out.push_back(static_cast<char>('0' + value / 10));
-  out.push_back(static_cast<char>('0' + value % 10));
+char* PutTwoDigits(int value, char* out) {
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
+  return out + 2;
 }
 
 // A magnitude with the given number of decimals, without trailing zeros.
-void AppendScaled(bool negative, unsigned __int128 magnitude, int scale, std::string& out) {
-  char digits[48];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + static_cast<int>(magnitude % 10));
-    magnitude /= 10;
-  } while (magnitude != 0);
-  while (count <= scale) digits[count++] = '0';
-  int firstKept = 0;  // drop trailing zeros of the fraction
-  while (firstKept < scale && digits[firstKept] == '0') ++firstKept;
-  bool zero = count == scale + 1 && digits[scale] == '0' && firstKept == scale;
-  if (negative && !zero) out.push_back('-');
-  for (int i = count - 1; i >= scale; --i) out.push_back(digits[i]);
-  if (firstKept < scale) {
+template <typename Unsigned>
+void AppendScaled(bool negative, Unsigned magnitude, int scale, std::string& out) {
+  char buffer[40 + 256];  // 39 digits, leading zeros up to any scale
+  char* end = buffer + sizeof buffer;
+  char* first = PutDigitsBefore(magnitude, end);
+  while (end - first <= scale) *--first = '0';
+  char* point = end - scale;
+  char* last = end;  // drop trailing zeros of the fraction
+  while (last > point && last[-1] == '0') --last;
+  if (negative && magnitude != 0) out.push_back('-');
+  out.append(first, point);
+  if (last > point) {
     out.push_back('.');
-    for (int i = scale - 1; i >= firstKept; --i) out.push_back(digits[i]);
+    out.append(point, last);
   }
 }
 
-void AppendTime(int64_t seconds, std::string& out) {
+char* PutTime(int64_t seconds, char* out) {
   int hour = static_cast<int>(seconds / 3600);
-  AppendUnsigned(hour % 12 == 0 ? 12 : hour % 12, out);
-  out.push_back(':');
-  AppendTwoDigits(static_cast<int>(seconds / 60 % 60), out);
-  out.push_back(':');
-  AppendTwoDigits(static_cast<int>(seconds % 60), out);
-  out.append(hour < 12 ? " AM" : " PM");
+  out = PutUnsigned(hour % 12 == 0 ? 12 : hour % 12, out);
+  *out++ = ':';
+  out = PutTwoDigits(static_cast<int>(seconds / 60 % 60), out);
+  *out++ = ':';
+  out = PutTwoDigits(static_cast<int>(seconds % 60), out);
+  *out++ = ' ';
+  *out++ = hour < 12 ? 'A' : 'P';
+  *out++ = 'M';
+  return out;
 }
 
 // "M/D/YYYY h:mm:ss AM": the date alone at midnight, the time alone on day 0.
@@ -62,40 +71,46 @@ void AppendDate(double serial, std::string& out) {
   if (!SplitDateSerial(serial, parts)) {
     ThrowSourceError("A date value is out of the range Access supports.");
   }
+  char buffer[32];
+  char* end = buffer;
   if (parts.dayNumber == 0) {
-    AppendTime(parts.secondOfDay, out);
-    return;
+    end = PutTime(parts.secondOfDay, end);
+  } else {
+    end = PutUnsigned(parts.month, end);
+    *end++ = '/';
+    end = PutUnsigned(parts.day, end);
+    *end++ = '/';
+    end = PutUnsigned(parts.year, end);
+    if (parts.secondOfDay != 0) {
+      *end++ = ' ';
+      end = PutTime(parts.secondOfDay, end);
+    }
   }
-  AppendUnsigned(parts.month, out);
-  out.push_back('/');
-  AppendUnsigned(parts.day, out);
-  out.push_back('/');
-  AppendUnsigned(parts.year, out);
-  if (parts.secondOfDay != 0) {
-    out.push_back(' ');
-    AppendTime(parts.secondOfDay, out);
-  }
+  out.append(buffer, end);
 }
 
 template <typename T>
 void AppendShortest(T value, std::string& out) {
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
+  out.append(buffer, PutShortest(value, buffer));
 }
 
 void AppendGuid(const std::string& bytes, std::string& out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   // The first three groups are little-endian numbers, the rest plain bytes.
   static constexpr int kOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
-  out.push_back('{');
+  char text[38];
+  char* p = text;
+  *p++ = '{';
   for (int i = 0; i < 16; ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) out.push_back('-');
-    uint8_t b = i < static_cast<int>(bytes.size()) ? static_cast<uint8_t>(bytes[kOrder[i]]) : 0;
-    out.push_back(kHex[b >> 4]);
-    out.push_back(kHex[b & 15]);
+    if (i == 4 || i == 6 || i == 8 || i == 10) *p++ = '-';
+    uint8_t b =
+        kOrder[i] < static_cast<int>(bytes.size()) ? static_cast<uint8_t>(bytes[kOrder[i]]) : 0;
+    *p++ = kHex[b >> 4];
+    *p++ = kHex[b & 15];
   }
-  out.push_back('}');
+  *p++ = '}';
+  out.append(text, p);
 }
 
 [[noreturn]] void ThrowTypeMismatch() { ThrowSourceError("Type mismatch."); }
@@ -232,6 +247,10 @@ void Variant::AppendText(std::string& out) const {
       AppendGuid(bytes_, out);
       return;
     case Kind::Decimal: {
+      if (hi_ == 0) {
+        AppendScaled(negative_, static_cast<uint64_t>(integer_), scale_, out);
+        return;
+      }
       unsigned __int128 magnitude =
           (static_cast<unsigned __int128>(hi_) << 64) | static_cast<uint64_t>(integer_);
       AppendScaled(negative_, magnitude, scale_, out);

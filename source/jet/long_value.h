@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "source/jet/bytes.h"
 #include "source/jet/format.h"
@@ -18,7 +19,31 @@ inline constexpr size_t kLongValueHeaderSize = 12;
 
 // The stored length the header claims.
 uint32_t LongValueLength(Bytes field);
-// The whole stored value.
+
+// Reads long values for a scan. It keeps the last page it read and the last
+// chained value it put together, so that a value asked for twice (its size,
+// then its value) or several values on one page cost one read.
+class LongValueReader {
+ public:
+  LongValueReader(const PageFile& file, const Format& format) : file_(&file), format_(format) {}
+  // The whole stored value of a row's 12-byte header and what follows it;
+  // the bytes stay valid until the next call.
+  Bytes Read(Bytes field);
+
+ private:
+  Bytes Row(uint32_t pointer);
+  Bytes Chained(uint32_t pointer, uint32_t length);
+
+  const PageFile* file_;
+  Format format_;
+  std::vector<uint8_t> page_;
+  uint32_t pageNumber_ = 0;  // of page_; 0 while it holds none (page 0 is the header)
+  std::string chained_;
+  uint32_t chainedPointer_ = 0;  // of chained_; 0 while it holds none
+  uint32_t chainedLength_ = 0;
+};
+
+// The whole stored value, read on its own.
 std::string ReadLongValue(const PageFile& file, const Format& format, Bytes field);
 
 }  // namespace bracken::source::jet

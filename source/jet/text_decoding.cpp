@@ -12,22 +12,57 @@ namespace bracken::source::jet {
 
 namespace {
 
-void AppendCodePoint(uint32_t c, std::string& out) {
+// Writes a code point as UTF-8 at p and returns the end; p must have room
+// for four bytes.
+inline char* PutCodePoint(uint32_t c, char* p) {
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    *p++ = static_cast<char>(c);
   } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0xC0 | (c >> 6));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0xE0 | (c >> 12));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *p++ = static_cast<char>(0xF0 | (c >> 18));
+    *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *p++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return p;
+}
+
+// Decoders write straight into the string: it grows by the most the input
+// can turn into, and is cut back to what was written.
+char* Grow(std::string& out, size_t most) {
+  size_t start = out.size();
+  out.resize(start + most);
+  return out.data() + start;
+}
+
+void Shrink(std::string& out, const char* end) { out.resize(end - out.data()); }
+
+// UTF-16LE units as UTF-8 at p: at most three bytes per unit, four per pair.
+char* PutUtf16(const uint8_t* units, size_t count, char* p) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = units[2 * i] | (units[2 * i + 1] << 8);
+    if (c < 0x80) {
+      *p++ = static_cast<char>(c);
+      continue;
+    }
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count) {
+      uint32_t low = units[2 * i + 2] | (units[2 * i + 3] << 8);
+      if (low >= 0xDC00 && low < 0xE000) {
+        p = PutCodePoint(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), p);
+        ++i;
+        continue;
+      }
+    }
+    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
+    p = PutCodePoint(c, p);
+  }
+  return p;
 }
 
 // Windows-1252 bytes 0x80 to 0x9F; the rest equal their Latin-1 code points.
@@ -37,14 +72,16 @@ constexpr uint16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
 void AppendCp1252(Bytes stored, std::string& out) {
+  char* p = Grow(out, 3 * stored.size());
   for (size_t i = 0; i < stored.size(); ++i) {
     uint8_t b = stored.data()[i];
     if (b < 0x80) {
-      out.push_back(static_cast<char>(b));
+      *p++ = static_cast<char>(b);
     } else {
-      AppendCodePoint(b < 0xA0 ? kCp1252High[b - 0x80] : b, out);
+      p = PutCodePoint(b < 0xA0 ? kCp1252High[b - 0x80] : b, p);
     }
   }
+  Shrink(out, p);
 }
 
 // Other code pages go through iconv; a code page it does not know falls
@@ -114,21 +151,8 @@ const ByteTable* SingleByteTable(uint16_t codePage) {
 }  // namespace
 
 void AppendUtf16(Bytes units, std::string& out) {
-  const uint8_t* p = units.data();
   size_t count = units.size() / 2;
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t c = p[2 * i] | (p[2 * i + 1] << 8);
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < count) {
-      uint32_t low = p[2 * i + 2] | (p[2 * i + 3] << 8);
-      if (low >= 0xDC00 && low < 0xE000) {
-        AppendCodePoint(0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00), out);
-        ++i;
-        continue;
-      }
-    }
-    if (c >= 0xD800 && c < 0xE000) c = 0xFFFD;
-    AppendCodePoint(c, out);
-  }
+  Shrink(out, PutUtf16(units.data(), count, Grow(out, 3 * count)));
 }
 
 void AppendJet4Text(Bytes stored, std::string& out) {
@@ -138,22 +162,35 @@ void AppendJet4Text(Bytes stored, std::string& out) {
     AppendUtf16(stored, out);
     return;
   }
+  // A one-byte character takes at most two bytes of UTF-8, a two-byte
+  // character (or half a pair) at most three.
+  char* o = Grow(out, 2 * n);
   bool compressed = true;
   size_t i = 2;
   while (i < n) {
-    if (p[i] == 0) {
-      compressed = !compressed;
-      ++i;
-    } else if (compressed) {
-      AppendCodePoint(p[i], out);
-      ++i;
-    } else if (n - i >= 2) {
-      AppendUtf16(Bytes(p + i, 2), out);
-      i += 2;
+    if (compressed) {
+      for (; i < n && p[i] != 0; ++i) {
+        uint8_t b = p[i];
+        if (b < 0x80) {
+          *o++ = static_cast<char>(b);
+        } else {
+          *o++ = static_cast<char>(0xC0 | (b >> 6));
+          *o++ = static_cast<char>(0x80 | (b & 0x3F));
+        }
+      }
     } else {
-      break;
+      size_t end = i;
+      while (n - end >= 2 && p[end] != 0) end += 2;
+      o = PutUtf16(p + i, (end - i) / 2, o);
+      i = end;
+      if (n - i < 2 && (i == n || p[i] != 0)) break;  // an odd trailing byte is dropped
+    }
+    if (i < n) {
+      compressed = !compressed;  // a zero byte switches between the two forms
+      ++i;
     }
   }
+  Shrink(out, o);
 }
 
 void AppendCodePageText(Bytes stored, uint16_t codePage, std::string& out) {
@@ -182,7 +219,6 @@ void AppendText(Bytes stored, bool jet3, uint16_t codePage, std::string& out) {
 
 std::string DecodeText(Bytes stored, bool jet3, uint16_t codePage) {
   std::string out;
-  out.reserve(stored.size());
   AppendText(stored, jet3, codePage, out);
   return out;
 }
@@ -192,6 +228,8 @@ size_t StoredTextUnits(Bytes stored, bool jet3) {
   size_t n = stored.size();
   if (jet3) return n;
   if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return n / 2;
+  // Most compressed text never leaves the one-byte form.
+  if (std::memchr(p + 2, 0, n - 2) == nullptr) return n - 2;
   size_t units = 0;
   bool compressed = true;
   for (size_t i = 2; i < n;) {
@@ -209,6 +247,13 @@ size_t StoredTextUnits(Bytes stored, bool jet3) {
     }
   }
   return units;
+}
+
+size_t TextUnits(Bytes stored, bool jet3, uint16_t codePage) {
+  if (jet3 && IsDoubleByteCodePage(codePage)) {
+    return Utf16Length(DecodeText(stored, jet3, codePage));
+  }
+  return StoredTextUnits(stored, jet3);
 }
 
 size_t Utf16Length(const std::string& utf8) {

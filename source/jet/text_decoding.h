@@ -27,6 +27,10 @@ std::string DecodeText(Bytes stored, bool jet3, uint16_t codePage);
 // it (Jet 3 text counts one unit per byte).
 size_t StoredTextUnits(Bytes stored, bool jet3);
 
+// The number of UTF-16 code units stored text decodes to: as above, but
+// Jet 3 text in a double-byte code page is decoded to be counted.
+size_t TextUnits(Bytes stored, bool jet3, uint16_t codePage);
+
 // The number of UTF-16 code units a UTF-8 text holds.
 size_t Utf16Length(const std::string& utf8);
 

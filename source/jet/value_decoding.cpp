@@ -17,16 +17,12 @@ Variant DecodeDecimal(const ColumnDefinition& column, Bytes stored) {
   return Variant::Decimal(negative, column.scale, high, low);
 }
 
-Variant DecodeLongValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context) {
-  if (stored.empty()) {
-    return column.kind == ColumnKind::Memo ? Variant::Text({}) : Variant::Binary({});
-  }
-  std::string bytes = ReadLongValue(*context.file, context.format, stored);
-  if (column.kind == ColumnKind::Ole) return Variant::Binary(std::move(bytes));
-  return Variant::Text(DecodeText(Bytes(bytes), context.format.jet3, context.codePage));
-}
-
 }  // namespace
+
+Variant LongValueVariant(const ColumnDefinition& column, Bytes whole, const ValueContext& context) {
+  if (column.kind == ColumnKind::Ole) return Variant::Binary(whole.String());
+  return Variant::Text(DecodeText(whole, context.format.jet3, context.codePage));
+}
 
 Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context) {
   switch (column.kind) {
@@ -55,8 +51,11 @@ Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueCon
     case ColumnKind::Text:
       return Variant::Text(DecodeText(stored, context.format.jet3, context.codePage));
     case ColumnKind::Ole:
-    case ColumnKind::Memo:
-      return DecodeLongValue(column, stored, context);
+    case ColumnKind::Memo: {
+      if (stored.empty()) return LongValueVariant(column, stored, context);
+      LongValueReader reader(*context.file, context.format);
+      return LongValueVariant(column, reader.Read(stored), context);
+    }
   }
   return Variant::Binary(stored.String());
 }

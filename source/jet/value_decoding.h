@@ -24,5 +24,7 @@ struct ValueContext {
 // The value of a present (non-null) column; Yes/No values come from the
 // null mask and are not decoded here.
 Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context);
+// A memo or OLE value from the whole of its stored bytes.
+Variant LongValueVariant(const ColumnDefinition& column, Bytes whole, const ValueContext& context);
 
 }  // namespace bracken::source::jet

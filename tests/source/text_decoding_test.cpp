@@ -28,6 +28,27 @@ TEST(TextDecoding, Jet4PlainAndCompressedUnicode) {
   EXPECT_EQ(Jet4(std::string("\x3D\xD8", 2)), "\xEF\xBF\xBD");
   // An odd trailing byte is dropped rather than read past.
   EXPECT_EQ(Jet4(std::string("a\0b", 3)), "a");
+  // A pair in a two-byte run of compressed text is one character too.
+  EXPECT_EQ(Jet4(std::string("\xFF\xFE"
+                             "a\0\x3D\xD8\x01\xDE\0b",
+                             10)),
+            "a\xF0\x9F\x98\x81"
+            "b");
+  // Long runs of either form, with characters of every UTF-8 length.
+  std::string stored("\xFF\xFE", 2), expected;
+  for (int i = 0; i < 300; ++i) {
+    stored += static_cast<char>(0x41 + i % 26);
+    expected += static_cast<char>(0x41 + i % 26);
+  }
+  stored += std::string("\xE9", 1);
+  expected += "é";
+  stored += std::string("\0", 1);
+  for (int i = 0; i < 300; ++i) {
+    stored += std::string("\xAC\x20\xE9\x00", 4);
+    expected += "€é";
+  }
+  EXPECT_EQ(Jet4(stored), expected);
+  EXPECT_EQ(StoredTextUnits(Bytes(stored), false), 901u);
 }
 
 TEST(TextDecoding, Jet3CodePages) {
@@ -47,6 +68,12 @@ TEST(TextDecoding, UnitsWithoutDecoding) {
             4u);
   EXPECT_EQ(StoredTextUnits(Bytes(std::string("abc")), true), 3u);
   EXPECT_EQ(Utf16Length("a€\xF0\x9F\x98\x80"), 4u);
+  // A double-byte code page counts characters, not bytes.
+  EXPECT_EQ(TextUnits(Bytes(std::string("\x82\xA0"
+                                        "a")),
+                      true, 932),
+            2u);
+  EXPECT_EQ(TextUnits(Bytes(std::string("\x80\xE9")), true, 1252), 2u);
 }
 
 }  // namespace
