@@ -1,5 +1,6 @@
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "source/date_serial.h"
 #include "source/shortest_number.h"
@@ -9,6 +10,11 @@
 namespace bracken::source {
 
 namespace {
+
+// Appends [first, end) by its length, the quickest way into a string.
+void Append(std::string& out, const char* first, const char* end) {
+  out.append(first, static_cast<size_t>(end - first));
+}
 
 // Writes the decimal digits of value so that they end at end; returns
 // where they start.
@@ -25,7 +31,7 @@ char* PutUnsigned(uint64_t value, char* out) { return std::to_chars(out, out + 2
 
 void AppendSigned(int64_t value, std::string& out) {
   char buffer[24];
-  out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  Append(out, buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
 char* PutTwoDigits(int value, char* out) {
@@ -37,19 +43,20 @@ char* PutTwoDigits(int value, char* out) {
 // A magnitude with the given number of decimals, without trailing zeros.
 template <typename Unsigned>
 void AppendScaled(bool negative, Unsigned magnitude, int scale, std::string& out) {
-  char buffer[40 + 256];  // 39 digits, leading zeros up to any scale
+  char buffer[2 + 40 + 256];  // sign, point, 39 digits, leading zeros up to any scale
   char* end = buffer + sizeof buffer;
   char* first = PutDigitsBefore(magnitude, end);
   while (end - first <= scale) *--first = '0';
   char* point = end - scale;
   char* last = end;  // drop trailing zeros of the fraction
   while (last > point && last[-1] == '0') --last;
-  if (negative && magnitude != 0) out.push_back('-');
-  out.append(first, point);
-  if (last > point) {
-    out.push_back('.');
-    out.append(point, last);
+  if (last > point) {  // the whole part moves one place left for the point
+    std::memmove(first - 1, first, point - first);
+    --first;
+    point[-1] = '.';
   }
+  if (negative && magnitude != 0) *--first = '-';
+  Append(out, first, last);
 }
 
 char* PutTime(int64_t seconds, char* out) {
@@ -86,13 +93,13 @@ void AppendDate(double serial, std::string& out) {
       end = PutTime(parts.secondOfDay, end);
     }
   }
-  out.append(buffer, end);
+  Append(out, buffer, end);
 }
 
 template <typename T>
 void AppendShortest(T value, std::string& out) {
   char buffer[64];
-  out.append(buffer, PutShortest(value, buffer));
+  Append(out, buffer, PutShortest(value, buffer));
 }
 
 void AppendGuid(const std::string& bytes, std::string& out) {
@@ -110,7 +117,7 @@ void AppendGuid(const std::string& bytes, std::string& out) {
     *p++ = kHex[b & 15];
   }
   *p++ = '}';
-  out.append(text, p);
+  Append(out, text, p);
 }
 
 [[noreturn]] void ThrowTypeMismatch() { ThrowSourceError("Type mismatch."); }

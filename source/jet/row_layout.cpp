@@ -6,9 +6,14 @@ namespace bracken::source::jet {
 
 void RowLayout::ReadVarOffsetsJet4(Bytes row, size_t trailerEnd, uint32_t count) {
   // trailerEnd is where the variable-length count starts; offsets lie before it.
+  if (trailerEnd < 2 * (size_t{count} + 1) || trailerEnd > row.size()) {
+    ThrowDamaged("a row's offset table does not fit in it");
+  }
+  varOffsets_.resize(size_t{count} + 1);
+  const uint8_t* entry = row.data() + trailerEnd;
   for (uint32_t i = 0; i <= count; ++i) {
-    if (trailerEnd < 2 * (i + 1)) ThrowDamaged("a row's offset table does not fit in it");
-    varOffsets_.push_back(row.U16(trailerEnd - 2 * (i + 1)));
+    entry -= 2;
+    varOffsets_[i] = entry[0] | (entry[1] << 8);
   }
 }
 
@@ -45,33 +50,6 @@ size_t RowLayout::ReadVarOffsets(Bytes row, const TableDefinition& table, const 
   return std::min<size_t>(varOffsets_[0], countAt);
 }
 
-FieldSlice RowLayout::SliceOf(const ColumnDefinition& column, const NullMask& mask,
-                              const Format& format, size_t fixedEnd, size_t varEnd,
-                              uint32_t varCount) const {
-  FieldSlice slice;
-  slice.present = mask.IsSet(column.number);
-  if (column.kind == ColumnKind::Boolean || !slice.present) return slice;
-  if (column.FixedLength()) {
-    size_t start = format.rowColumnCountSize + size_t{column.fixedOffset};
-    if (start + column.length > fixedEnd) {
-      ThrowDamaged("a fixed-length value lies outside its row");
-    }
-    slice.offset = static_cast<uint32_t>(start);
-    slice.length = column.length;
-  } else if (column.varIndex < varCount) {
-    uint32_t start = varOffsets_[column.varIndex];
-    uint32_t end = varOffsets_[column.varIndex + 1];
-    if (start > end || end > varEnd) {
-      ThrowDamaged("a variable-length value lies outside its row");
-    }
-    slice.offset = start;
-    slice.length = end - start;
-  } else {
-    slice.present = false;  // written before the column was added
-  }
-  return slice;
-}
-
 void RowLayout::Parse(Bytes row, const TableDefinition& table, const Format& format,
                       std::vector<FieldSlice>& out) {
   uint32_t columnCount = format.jet3 ? row.U8(0) : row.U16(0);
@@ -83,9 +61,33 @@ void RowLayout::Parse(Bytes row, const TableDefinition& table, const Format& for
   NullMask mask(row.Sub(maskStart, maskSize), columnCount);
   uint32_t varCount = 0;
   size_t fixedEnd = ReadVarOffsets(row, table, format, maskStart, varCount);
-  out.resize(table.columns.size());
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    out[i] = SliceOf(table.columns[i], mask, format, fixedEnd, maskStart, varCount);
+  size_t count = table.columns.size();
+  if (out.size() != count) out.resize(count);
+  FieldSlice* slice = out.data();
+  for (const ColumnDefinition& column : table.columns) {
+    *slice = FieldSlice{};
+    slice->present = mask.IsSet(column.number);
+    if (slice->present && column.kind != ColumnKind::Boolean) {
+      if (column.FixedLength()) {
+        size_t start = format.rowColumnCountSize + size_t{column.fixedOffset};
+        if (start + column.length > fixedEnd) {
+          ThrowDamaged("a fixed-length value lies outside its row");
+        }
+        slice->offset = static_cast<uint32_t>(start);
+        slice->length = column.length;
+      } else if (column.varIndex < varCount) {
+        uint32_t start = varOffsets_[column.varIndex];
+        uint32_t end = varOffsets_[column.varIndex + 1];
+        if (start > end || end > maskStart) {
+          ThrowDamaged("a variable-length value lies outside its row");
+        }
+        slice->offset = start;
+        slice->length = end - start;
+      } else {
+        slice->present = false;  // written before the column was added
+      }
+    }
+    ++slice;
   }
 }
 

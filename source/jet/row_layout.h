@@ -32,8 +32,6 @@ class RowLayout {
   // Reads the variable-length offsets; returns where the fixed-length values end.
   size_t ReadVarOffsets(Bytes row, const TableDefinition& table, const Format& format,
                         size_t maskStart, uint32_t& varCount);
-  FieldSlice SliceOf(const ColumnDefinition& column, const NullMask& mask, const Format& format,
-                     size_t fixedEnd, size_t varEnd, uint32_t varCount) const;
   void ReadVarOffsetsJet4(Bytes row, size_t trailerEnd, uint32_t count);
   void ReadVarOffsetsJet3(Bytes row, size_t trailerEnd, uint32_t count);
 

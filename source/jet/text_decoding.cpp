@@ -148,23 +148,13 @@ const ByteTable* SingleByteTable(uint16_t codePage) {
   return tables.emplace(codePage, std::move(table)).first->second.get();
 }
 
-}  // namespace
-
-void AppendUtf16(Bytes units, std::string& out) {
-  size_t count = units.size() / 2;
-  Shrink(out, PutUtf16(units.data(), count, Grow(out, 3 * count)));
-}
-
-void AppendJet4Text(Bytes stored, std::string& out) {
+// Jet 4 text as UTF-8 at o, which has room for twice the stored size: a
+// one-byte character takes at most two bytes of UTF-8, a two-byte character
+// (or half a pair) at most three.
+char* PutJet4Text(Bytes stored, char* o) {
   const uint8_t* p = stored.data();
   size_t n = stored.size();
-  if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) {
-    AppendUtf16(stored, out);
-    return;
-  }
-  // A one-byte character takes at most two bytes of UTF-8, a two-byte
-  // character (or half a pair) at most three.
-  char* o = Grow(out, 2 * n);
+  if (n < 2 || p[0] != 0xFF || p[1] != 0xFE) return PutUtf16(p, n / 2, o);
   bool compressed = true;
   size_t i = 2;
   while (i < n) {
@@ -190,7 +180,18 @@ void AppendJet4Text(Bytes stored, std::string& out) {
       ++i;
     }
   }
-  Shrink(out, o);
+  return o;
+}
+
+}  // namespace
+
+void AppendUtf16(Bytes units, std::string& out) {
+  size_t count = units.size() / 2;
+  Shrink(out, PutUtf16(units.data(), count, Grow(out, 3 * count)));
+}
+
+void AppendJet4Text(Bytes stored, std::string& out) {
+  Shrink(out, PutJet4Text(stored, Grow(out, 2 * stored.size())));
 }
 
 void AppendCodePageText(Bytes stored, uint16_t codePage, std::string& out) {
@@ -218,6 +219,13 @@ void AppendText(Bytes stored, bool jet3, uint16_t codePage, std::string& out) {
 }
 
 std::string DecodeText(Bytes stored, bool jet3, uint16_t codePage) {
+  // Short Jet 4 texts, the most common, are decoded on the stack and copied
+  // once into a string of their size.
+  constexpr size_t kShort = 256;
+  if (!jet3 && stored.size() <= kShort) {
+    char buffer[2 * kShort];
+    return std::string(buffer, PutJet4Text(stored, buffer));
+  }
   std::string out;
   AppendText(stored, jet3, codePage, out);
   return out;
