@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -68,7 +69,9 @@ class InspectCommand : public ::testing::Test {
     FixtureDatabase database;
     database.password = "pw;1";
     database.tables = {table};
-    path_ = std::filesystem::temp_directory_path() / "bracken_inspect_test.mdb";
+    // ctest runs the cases side by side, each in its own process.
+    path_ = std::filesystem::temp_directory_path() /
+            ("bracken_inspect_test_" + std::to_string(::getpid()) + ".mdb");
     WriteJet4File(database, path_);
   }
   void TearDown() override { std::filesystem::remove(path_); }
@@ -114,7 +117,8 @@ TEST_F(InspectCommand, SummaryAndRowLimit) {
 }
 
 TEST_F(InspectCommand, PathsMayHoldSemicolons) {
-  auto odd = std::filesystem::temp_directory_path() / "bracken;inspect test.mdb";
+  auto odd = std::filesystem::temp_directory_path() /
+             ("bracken;inspect test " + std::to_string(::getpid()) + ".mdb");
   std::filesystem::copy_file(path_, odd, std::filesystem::copy_options::overwrite_existing);
   CliRun run = RunCli("inspect --mdb-password 'pw;1' '" + odd.string() + "'");
   std::filesystem::remove(odd);

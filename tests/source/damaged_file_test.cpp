@@ -4,6 +4,7 @@
 // never in a crash, a hang or another exception.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -54,7 +55,8 @@ std::string OpenError(const std::string& path) {
 }
 
 std::filesystem::path WriteTemp(const std::string& name, const std::string& bytes) {
-  auto path = std::filesystem::temp_directory_path() / ("bracken_source_" + name);
+  auto path = std::filesystem::temp_directory_path() /
+              ("bracken_source_" + std::to_string(::getpid()) + "_" + name);
   std::ofstream(path, std::ios::binary) << bytes;
   return path;
 }
