@@ -55,8 +55,10 @@ class RecordsetCursor {
     const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
     if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
     if (!slice.present) return Variant();
-    if (!jet::IsLongValue(column.kind)) return jet::DecodeValue(column, Stored(slice), context_);
-    return jet::LongValueVariant(column, LongValueBytes(slice), context_);
+    if (column.kind == jet::ColumnKind::Memo || column.kind == jet::ColumnKind::Ole) {
+      return jet::LongValueVariant(column, LongValueBytes(slice), context_);
+    }
+    return jet::DecodeValue(column, Stored(slice), context_);
   }
 
   long ActualSize(long index) const {

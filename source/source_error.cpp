@@ -12,8 +12,12 @@ void ThrowDamaged(const std::string& what) {
   throw SourceError(kErrorCode, kErrorSource, "The database file is damaged: " + what + ".");
 }
 
+void ThrowDamaged(const char* what) { ThrowDamaged(std::string(what)); }
+
 void ThrowSourceError(const std::string& description) {
   throw SourceError(kErrorCode, kErrorSource, description);
 }
+
+void ThrowSourceError(const char* description) { ThrowSourceError(std::string(description)); }
 
 }  // namespace bracken::source

@@ -74,9 +74,10 @@ class Bytes {
 
  private:
   void Check(size_t offset, size_t length) const {
-    if (offset > size_ || length > size_ - offset) {
-      ThrowDamaged(std::string("a value lies outside its ") + what_);
-    }
+    if (offset > size_ || length > size_ - offset) ThrowOutside(what_);
+  }
+  [[noreturn, gnu::cold, gnu::noinline]] static void ThrowOutside(const char* what) {
+    ThrowDamaged(std::string("a value lies outside its ") + what);
   }
 
   const uint8_t* data_ = nullptr;
