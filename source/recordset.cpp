@@ -55,7 +55,7 @@ class RecordsetCursor {
     const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
     if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
     if (!slice.present) return Variant();
-    if (column.kind == jet::ColumnKind::Memo || column.kind == jet::ColumnKind::Ole) {
+    if (jet::IsLongValue(column.kind)) {
       return jet::LongValueVariant(column, LongValueBytes(slice), context_);
     }
     return jet::DecodeValue(column, Stored(slice), context_);

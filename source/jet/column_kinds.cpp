@@ -8,8 +8,6 @@ bool IsKnownKind(uint8_t code) {
   return (code >= 0x01 && code <= 0x0C) || code == 0x0F || code == 0x10;
 }
 
-bool IsLongValue(ColumnKind kind) { return kind == ColumnKind::Ole || kind == ColumnKind::Memo; }
-
 int32_t AdoTypeCode(ColumnKind kind, bool fixedLength) {
   switch (kind) {
     case ColumnKind::Boolean:

@@ -32,7 +32,9 @@ inline constexpr uint8_t kColumnHyperlink = 0x80;
 
 bool IsKnownKind(uint8_t code);
 // Memo and OLE values live in long-value storage.
-bool IsLongValue(ColumnKind kind);
+inline bool IsLongValue(ColumnKind kind) {
+  return kind == ColumnKind::Ole || kind == ColumnKind::Memo;
+}
 // The type code reported for a column: Binary is 128 when fixed length.
 int32_t AdoTypeCode(ColumnKind kind, bool fixedLength);
 // Bytes a fixed-size kind takes in a row (0 for text, binary, memo and OLE).

@@ -72,9 +72,4 @@ Bytes LongValueReader::Read(Bytes field) {
   return Chained(pointer, length);
 }
 
-std::string ReadLongValue(const PageFile& file, const Format& format, Bytes field) {
-  LongValueReader reader(file, format);
-  return reader.Read(field).String();
-}
-
 }  // namespace bracken::source::jet

@@ -43,7 +43,4 @@ class LongValueReader {
   uint32_t chainedLength_ = 0;
 };
 
-// The whole stored value, read on its own.
-std::string ReadLongValue(const PageFile& file, const Format& format, Bytes field);
-
 }  // namespace bracken::source::jet
