@@ -14,6 +14,7 @@
 #include "tests/support/fixture_writer.h"
 #include "tests/support/json_value.h"
 #include "tests/support/server_query.h"
+#include "tests/support/shell_run.h"
 #include "tests/support/test_server.h"
 
 namespace bracken::testing {
@@ -21,24 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ScriptRun {
-  int status = -1;
-  std::string output;  // standard output
-  std::string errors;  // standard error
-};
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::string Contents(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using ScriptRun = ShellRun;
 
 class CliScripting : public ::testing::Test {
  protected:
@@ -74,17 +58,14 @@ class CliScripting : public ::testing::Test {
   // `environment` holds arguments of env(1), e.g. "-u MYSQL_PWD"; standard
   // input is /dev/null, and `timeout` ends a run that waits.
   ScriptRun Cli(const std::string& arguments, const std::string& environment = "") {
-    std::string command = "timeout 60 env " + environment + " " + Quoted(program_.string()) + " " +
-                          arguments + " </dev/null >" + Quoted((dir_ / "out").string()) + " 2>" +
-                          Quoted((dir_ / "err").string());
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(dir_ / "out"),
-            Contents(dir_ / "err")};
+    return RunShell(
+        "timeout 60 env " + environment + " " + ShellQuoted(program_.string()) + " " + arguments,
+        dir_);
   }
 
   std::string ConvertArguments(const TestServer& server, const std::string& database) {
-    return "convert " + Quoted(file_) + " --host " + Quoted(server.host) + " --user " +
-           Quoted(server.user) + " --database " + Quoted(database);
+    return "convert " + ShellQuoted(file_) + " --host " + ShellQuoted(server.host) + " --user " +
+           ShellQuoted(server.user) + " --database " + ShellQuoted(database);
   }
 
   fs::path program_;
@@ -132,7 +113,7 @@ TEST_F(CliScripting, UsageErrorsExitWithTwoAndPrintNothingOnStandardOutput) {
 TEST_F(CliScripting, NoPasswordPromptWithoutATerminal) {
   for (const char* password : {"", "--password"}) {
     ScriptRun run =
-        Cli("convert " + Quoted(file_) + " --host 127.0.0.1 --user u --database d " + password,
+        Cli("convert " + ShellQuoted(file_) + " --host 127.0.0.1 --user u --database d " + password,
             "-u MYSQL_PWD");
     EXPECT_EQ(run.status, 2) << run.errors;
     EXPECT_NE(run.errors.find("standard input is not a terminal"), std::string::npos) << run.errors;
@@ -141,14 +122,14 @@ TEST_F(CliScripting, NoPasswordPromptWithoutATerminal) {
 }
 
 TEST_F(CliScripting, InspectJsonIsTheWholeOutputAndFailuresExitWithThree) {
-  ScriptRun run = Cli("inspect --json " + Quoted(file_));
+  ScriptRun run = Cli("inspect --json " + ShellQuoted(file_));
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_TRUE(run.errors.empty()) << run.errors;
   JsonValue dump = ParseJson(run.output);
   ASSERT_EQ(dump["tables"].items.size(), 2u);
   EXPECT_EQ(dump["tables"].items[1]["name"].text, "Places");
 
-  run = Cli("inspect --json " + Quoted((dir_ / "missing.mdb").string()));
+  run = Cli("inspect --json " + ShellQuoted((dir_ / "missing.mdb").string()));
   EXPECT_EQ(run.status, 3);
   EXPECT_TRUE(run.output.empty()) << run.output;
   EXPECT_NE(run.errors.find("Could not find file"), std::string::npos) << run.errors;
@@ -158,7 +139,7 @@ TEST_F(CliScripting, InspectJsonIsTheWholeOutputAndFailuresExitWithThree) {
 // output, and its status tells success from "nothing converted".
 TEST_F(CliScripting, ConvertEndsWithASummaryLineAndATellingStatus) {
   BRACKEN_REQUIRE_TEST_SERVER(server);
-  const std::string password = "MYSQL_PWD=" + Quoted(server.password);
+  const std::string password = "MYSQL_PWD=" + ShellQuoted(server.password);
   ServerQuery(server).Execute("DROP DATABASE IF EXISTS pkg_cli_summary");
 
   ScriptRun run = Cli(ConvertArguments(server, "pkg_cli_summary"), password);
@@ -181,8 +162,8 @@ TEST_F(CliScripting, ConvertEndsWithASummaryLineAndATellingStatus) {
   run = Cli(ConvertArguments(server, "pkg_cli_summary") + " --password=wrong");
   EXPECT_EQ(run.status, 3) << run.errors;
   EXPECT_TRUE(run.output.empty()) << run.output;
-  run = Cli("convert " + Quoted((dir_ / "missing.mdb").string()) + " --host " +
-                Quoted(server.host) + " --user u --database d",
+  run = Cli("convert " + ShellQuoted((dir_ / "missing.mdb").string()) + " --host " +
+                ShellQuoted(server.host) + " --user u --database d",
             password);
   EXPECT_EQ(run.status, 3) << run.errors;
   EXPECT_TRUE(run.output.empty()) << run.output;

@@ -12,6 +12,7 @@
 
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
+#include "tests/support/shell_run.h"
 #include "tests/support/test_server.h"
 
 namespace bracken::testing {
@@ -19,24 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-  int status = -1;
-  std::string errors;
-  std::string output;
-};
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using Result = ShellRun;
 
 FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
   FixtureColumn column;
@@ -86,11 +70,7 @@ class ConvertCommandTest : public ::testing::Test {
     command += ShellQuoted(program_.string()) + " convert " + ShellQuoted((dir_ / file).string()) +
                " --host " + ShellQuoted(server_.host) + " --user " + ShellQuoted(server_.user);
     for (const std::string& arg : more) command += " " + ShellQuoted(arg);
-    command += " </dev/null 2>" + ShellQuoted((dir_ / "errors").string()) + " >" +
-               ShellQuoted((dir_ / "output").string());
-    int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir_ / "errors"),
-            ReadFile(dir_ / "output")};
+    return RunShell(command, dir_);
   }
 
   TestServer server_;
