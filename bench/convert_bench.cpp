@@ -45,14 +45,6 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 void FillRow(int64_t i, std::vector<FixtureValue>& row) {
   row[0] = i + 1;
   row[1] = "Customer O'Name " + std::to_string(i % 9973);
@@ -73,18 +65,18 @@ void WriteTables(const fs::path& path, int64_t rows, int rounds) {
   for (int r = 0; r < rounds; ++r) {
     testing::FixtureTable table;
     table.name = TableName(r);
-    FixtureColumn id = Column("Id", ColumnKind::Long);
+    FixtureColumn id = MakeColumn("Id", ColumnKind::Long);
     id.autoNumber = true;
     table.columns = {id,
-                     Column("Name", ColumnKind::Text, 40),
-                     Column("Active", ColumnKind::Boolean),
-                     Column("Score", ColumnKind::Integer),
-                     Column("Ratio", ColumnKind::Double),
-                     Column("Balance", ColumnKind::Currency),
-                     Column("Since", ColumnKind::DateTime),
-                     Column("Code", ColumnKind::Text, 10),
-                     Column("Note", ColumnKind::Memo),
-                     Column("Quantity", ColumnKind::Long)};
+                     MakeColumn("Name", ColumnKind::Text, 40),
+                     MakeColumn("Active", ColumnKind::Boolean),
+                     MakeColumn("Score", ColumnKind::Integer),
+                     MakeColumn("Ratio", ColumnKind::Double),
+                     MakeColumn("Balance", ColumnKind::Currency),
+                     MakeColumn("Since", ColumnKind::DateTime),
+                     MakeColumn("Code", ColumnKind::Text, 10),
+                     MakeColumn("Note", ColumnKind::Memo),
+                     MakeColumn("Quantity", ColumnKind::Long)};
     table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
     table.generatedRows = rows / rounds;
     const int64_t first = r * (rows / rounds);

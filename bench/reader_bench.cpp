@@ -39,14 +39,6 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 void FillRow(int64_t i, std::vector<FixtureValue>& row) {
   row[0] = i;
   row[1] = "Customer name " + std::to_string(i % 9973);
@@ -63,11 +55,12 @@ void FillRow(int64_t i, std::vector<FixtureValue>& row) {
 void WriteTable(const fs::path& path, int64_t rows) {
   bracken::testing::FixtureTable table;
   table.name = "Bench";
-  table.columns = {Column("Id", ColumnKind::Long),        Column("Name", ColumnKind::Text, 40),
-                   Column("Active", ColumnKind::Boolean), Column("Score", ColumnKind::Integer),
-                   Column("Ratio", ColumnKind::Double),   Column("Balance", ColumnKind::Currency),
-                   Column("Since", ColumnKind::DateTime), Column("Code", ColumnKind::Text, 10),
-                   Column("Note", ColumnKind::Memo),      Column("Quantity", ColumnKind::Long)};
+  table.columns = {
+      MakeColumn("Id", ColumnKind::Long),        MakeColumn("Name", ColumnKind::Text, 40),
+      MakeColumn("Active", ColumnKind::Boolean), MakeColumn("Score", ColumnKind::Integer),
+      MakeColumn("Ratio", ColumnKind::Double),   MakeColumn("Balance", ColumnKind::Currency),
+      MakeColumn("Since", ColumnKind::DateTime), MakeColumn("Code", ColumnKind::Text, 10),
+      MakeColumn("Note", ColumnKind::Memo),      MakeColumn("Quantity", ColumnKind::Long)};
   table.generatedRows = rows;
   table.generator = FillRow;
   bracken::testing::FixtureDatabase database;

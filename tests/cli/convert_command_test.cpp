@@ -22,14 +22,6 @@ namespace fs = std::filesystem;
 
 using Result = ShellRun;
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = std::move(name);
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
 class ConvertCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -42,7 +34,7 @@ class ConvertCommandTest : public ::testing::Test {
     fs::create_directories(dir_);
     FixtureTable people;
     people.name = "People";
-    people.columns = {Column("ID", ColumnKind::Long), Column("Name", ColumnKind::Text, 50)};
+    people.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 50)};
     people.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
     people.rows = {{int64_t{1}, std::string("Ann")}, {int64_t{2}, std::string("Bob")}};
     FixtureTable places = people;

@@ -34,29 +34,21 @@ CliRun RunCli(const std::string& arguments) {
   return run;
 }
 
-FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = std::move(name);
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
 class InspectCommand : public ::testing::Test {
  protected:
   void SetUp() override {
     FixtureTable table;
     table.name = "People";
-    FixtureColumn id = Col("Id", ColumnKind::Long);
+    FixtureColumn id = MakeColumn("Id", ColumnKind::Long);
     id.autoNumber = true;
-    FixtureColumn name = Col("Name", ColumnKind::Text, 30);
+    FixtureColumn name = MakeColumn("Name", ColumnKind::Text, 30);
     name.required = true;
     table.columns = {id,
                      name,
-                     Col("Born", ColumnKind::DateTime),
-                     Col("Paid", ColumnKind::Currency),
-                     Col("Photo", ColumnKind::Ole),
-                     Col("Ok", ColumnKind::Boolean)};
+                     MakeColumn("Born", ColumnKind::DateTime),
+                     MakeColumn("Paid", ColumnKind::Currency),
+                     MakeColumn("Photo", ColumnKind::Ole),
+                     MakeColumn("Ok", ColumnKind::Boolean)};
     table.rows = {{int64_t{1}, std::string("Ann \"A\""), 39522.5, int64_t{127500},
                    std::string("\x0a\xff", 2), true},
                   {int64_t{2}, std::string("Bob"), std::monostate{}, std::monostate{},

@@ -23,14 +23,6 @@ using testing::FixtureIndex;
 using testing::FixtureTable;
 using testing::FixtureValue;
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = std::move(name);
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
 std::string Bytes(int count, int start) {
   std::string bytes;
   for (int i = 0; i < count; ++i) bytes += static_cast<char>((start + i) % 256);
@@ -47,29 +39,29 @@ const std::string kGuid = Bytes(16, 0xA0);
 FixtureTable EveryType() {
   FixtureTable table;
   table.name = "Every 'Type'";
-  FixtureColumn id = Column("ID", ColumnKind::Long);
+  FixtureColumn id = MakeColumn("ID", ColumnKind::Long);
   id.autoNumber = true;
-  FixtureColumn decimal = Column("Dec", ColumnKind::Decimal);
+  FixtureColumn decimal = MakeColumn("Dec", ColumnKind::Decimal);
   decimal.precision = 18;
   decimal.scale = 4;
-  FixtureColumn fixed = Column("Fixed", ColumnKind::Binary, 4);
+  FixtureColumn fixed = MakeColumn("Fixed", ColumnKind::Binary, 4);
   fixed.fixedSize = true;
   table.columns = {id,
-                   Column("Name", ColumnKind::Text, 100),
-                   Column("Notes", ColumnKind::Memo),
-                   Column("Link", ColumnKind::Hyperlink),
-                   Column("Ole", ColumnKind::Ole),
-                   Column("Bin", ColumnKind::Binary, 50),
+                   MakeColumn("Name", ColumnKind::Text, 100),
+                   MakeColumn("Notes", ColumnKind::Memo),
+                   MakeColumn("Link", ColumnKind::Hyperlink),
+                   MakeColumn("Ole", ColumnKind::Ole),
+                   MakeColumn("Bin", ColumnKind::Binary, 50),
                    fixed,
-                   Column("Cur", ColumnKind::Currency),
+                   MakeColumn("Cur", ColumnKind::Currency),
                    decimal,
-                   Column("Dbl", ColumnKind::Double),
-                   Column("Sgl", ColumnKind::Single),
-                   Column("When", ColumnKind::DateTime),
-                   Column("Flag", ColumnKind::Boolean),
-                   Column("Byte", ColumnKind::Byte),
-                   Column("Int", ColumnKind::Integer),
-                   Column("Guid", ColumnKind::Guid)};
+                   MakeColumn("Dbl", ColumnKind::Double),
+                   MakeColumn("Sgl", ColumnKind::Single),
+                   MakeColumn("When", ColumnKind::DateTime),
+                   MakeColumn("Flag", ColumnKind::Boolean),
+                   MakeColumn("Byte", ColumnKind::Byte),
+                   MakeColumn("Int", ColumnKind::Integer),
+                   MakeColumn("Guid", ColumnKind::Guid)};
   table.indexes = {{"PrimaryKey", {"ID"}, true, true, false},
                    {"Name", {"Name"}, false, false, false}};
   using V = std::vector<FixtureValue>;
@@ -95,8 +87,8 @@ FixtureTable EveryType() {
 FixtureTable LongKeys() {
   FixtureTable table;
   table.name = "Long`Keys";
-  table.columns = {Column("A", ColumnKind::Text, 255), Column("B", ColumnKind::Text, 255),
-                   Column("C", ColumnKind::Text, 255)};
+  table.columns = {MakeColumn("A", ColumnKind::Text, 255), MakeColumn("B", ColumnKind::Text, 255),
+                   MakeColumn("C", ColumnKind::Text, 255)};
   table.indexes = {{"PrimaryKey", {"A", "B"}, true, true, false},
                    {"BC", {"B", "C"}, false, true, false},
                    {"AC", {"A", "C"}, false, false, false}};

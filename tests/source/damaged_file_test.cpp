@@ -31,14 +31,6 @@ using testing::FixtureTable;
 
 constexpr uint32_t kPage = 4096;
 
-FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = std::move(name);
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
 std::string Connection(const std::string& path, const std::string& password = {}) {
   return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
          ";Jet OLEDB:Database Password=" + password;
@@ -66,9 +58,10 @@ std::filesystem::path WriteTemp(const std::string& name, const std::string& byte
 std::string SampleFile() {
   FixtureTable table;
   table.name = "T";
-  FixtureColumn id = Col("Id", ColumnKind::Long);
+  FixtureColumn id = MakeColumn("Id", ColumnKind::Long);
   id.autoNumber = true;
-  table.columns = {id, Col("Name", ColumnKind::Text, 40), Col("Note", ColumnKind::Memo)};
+  table.columns = {id, MakeColumn("Name", ColumnKind::Text, 40),
+                   MakeColumn("Note", ColumnKind::Memo)};
   for (int i = 0; i < 40; ++i) {
     table.rows.push_back({int64_t{i}, "row " + std::to_string(i), std::string("short")});
   }
@@ -167,7 +160,7 @@ TEST(OpenFailures, WrongPasswordIsNotValid) {
   database.password = "se;cret";
   FixtureTable table;
   table.name = "T";
-  table.columns = {Col("A", ColumnKind::Long)};
+  table.columns = {MakeColumn("A", ColumnKind::Long)};
   database.tables = {table};
   auto path = WriteTemp("password.mdb", testing::WriteJet4(database));
   Catalog catalog;
@@ -234,7 +227,7 @@ TEST(DamagedFiles, AUsageMapMarkingAnotherTablesPageAddsNoRows) {
   for (const char* name : {"A", "B"}) {
     FixtureTable table;
     table.name = name;
-    table.columns = {Col("X", ColumnKind::Long)};
+    table.columns = {MakeColumn("X", ColumnKind::Long)};
     table.rows = {{int64_t{1}}, {int64_t{2}}};
     database.tables.push_back(table);
   }

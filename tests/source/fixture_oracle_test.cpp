@@ -73,31 +73,23 @@ struct OracleColumn {
   int definedSize;
 };
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 std::vector<OracleColumn> Columns() {
-  FixtureColumn amount = Column("Amount", ColumnKind::Decimal);
+  FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
   amount.precision = 18;
   amount.scale = 4;
-  return {{Column("Id", ColumnKind::Long), 3, 4},
-          {Column("Flag", ColumnKind::Boolean), 11, 0},
-          {Column("Small", ColumnKind::Byte), 17, 1},
-          {Column("Medium", ColumnKind::Integer), 2, 2},
-          {Column("Price", ColumnKind::Currency), 6, 8},
-          {Column("Ratio", ColumnKind::Single), 4, 4},
-          {Column("Measure", ColumnKind::Double), 5, 8},
-          {Column("Stamp", ColumnKind::DateTime), 7, 8},
-          {Column("Bytes", ColumnKind::Binary, 8), 204, 8},
-          {Column("Name", ColumnKind::Text, 30), 202, 30},
-          {Column("Notes", ColumnKind::Memo), 203, 0},
-          {Column("Picture", ColumnKind::Ole), 205, 0},
-          {Column("Key", ColumnKind::Guid), 72, 16},
+  return {{MakeColumn("Id", ColumnKind::Long), 3, 4},
+          {MakeColumn("Flag", ColumnKind::Boolean), 11, 0},
+          {MakeColumn("Small", ColumnKind::Byte), 17, 1},
+          {MakeColumn("Medium", ColumnKind::Integer), 2, 2},
+          {MakeColumn("Price", ColumnKind::Currency), 6, 8},
+          {MakeColumn("Ratio", ColumnKind::Single), 4, 4},
+          {MakeColumn("Measure", ColumnKind::Double), 5, 8},
+          {MakeColumn("Stamp", ColumnKind::DateTime), 7, 8},
+          {MakeColumn("Bytes", ColumnKind::Binary, 8), 204, 8},
+          {MakeColumn("Name", ColumnKind::Text, 30), 202, 30},
+          {MakeColumn("Notes", ColumnKind::Memo), 203, 0},
+          {MakeColumn("Picture", ColumnKind::Ole), 205, 0},
+          {MakeColumn("Key", ColumnKind::Guid), 72, 16},
           {amount, 131, 17}};
 }
 

@@ -22,16 +22,8 @@ using source::Catalog;
 using source::Recordset;
 using source::Variant;
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 FixtureColumn DecimalColumn(std::string name, uint8_t precision, uint8_t scale) {
-  FixtureColumn c = Column(std::move(name), ColumnKind::Decimal);
+  FixtureColumn c = MakeColumn(std::move(name), ColumnKind::Decimal);
   c.precision = precision;
   c.scale = scale;
   return c;
@@ -66,30 +58,30 @@ std::string Repeat(const std::string& piece, size_t times) {
 FixtureTable EveryKindTable() {
   FixtureTable t;
   t.name = "Every Kind";
-  FixtureColumn id = Column("Id", ColumnKind::Long);
+  FixtureColumn id = MakeColumn("Id", ColumnKind::Long);
   id.autoNumber = true;
-  FixtureColumn code = Column("Code", ColumnKind::Text, 10);
+  FixtureColumn code = MakeColumn("Code", ColumnKind::Text, 10);
   code.required = true;
   code.defaultValue = "\"none\"";
   code.description = "the code";
-  FixtureColumn fixedBinary = Column("FixedBinary", ColumnKind::Binary, 4);
+  FixtureColumn fixedBinary = MakeColumn("FixedBinary", ColumnKind::Binary, 4);
   fixedBinary.fixedSize = true;
   t.columns = {id,
-               Column("Flag", ColumnKind::Boolean),
-               Column("Small", ColumnKind::Byte),
-               Column("Medium", ColumnKind::Integer),
-               Column("Large", ColumnKind::Long),
-               Column("Price", ColumnKind::Currency),
-               Column("Ratio", ColumnKind::Single),
-               Column("Measure", ColumnKind::Double),
-               Column("Stamp", ColumnKind::DateTime),
-               Column("Bytes", ColumnKind::Binary, 20),
+               MakeColumn("Flag", ColumnKind::Boolean),
+               MakeColumn("Small", ColumnKind::Byte),
+               MakeColumn("Medium", ColumnKind::Integer),
+               MakeColumn("Large", ColumnKind::Long),
+               MakeColumn("Price", ColumnKind::Currency),
+               MakeColumn("Ratio", ColumnKind::Single),
+               MakeColumn("Measure", ColumnKind::Double),
+               MakeColumn("Stamp", ColumnKind::DateTime),
+               MakeColumn("Bytes", ColumnKind::Binary, 20),
                fixedBinary,
                code,
-               Column("Picture", ColumnKind::Ole),
-               Column("Notes", ColumnKind::Memo),
-               Column("Link", ColumnKind::Hyperlink),
-               Column("Key", ColumnKind::Guid),
+               MakeColumn("Picture", ColumnKind::Ole),
+               MakeColumn("Notes", ColumnKind::Memo),
+               MakeColumn("Link", ColumnKind::Hyperlink),
+               MakeColumn("Key", ColumnKind::Guid),
                DecimalColumn("Amount", 28, 0),
                DecimalColumn("Fraction", 18, 4)};
   std::string guid = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f\x10";
@@ -209,9 +201,10 @@ TEST(FixtureRoundTrip, EveryColumnKindReadsBackItsValuesAndNulls) {
 TEST(FixtureRoundTrip, TextKeepsEveryCharacterCompressedOrNot) {
   FixtureTable t;
   t.name = "Texts";
-  FixtureColumn plain = Column("Plain", ColumnKind::Text, 255);
+  FixtureColumn plain = MakeColumn("Plain", ColumnKind::Text, 255);
   plain.compressedText = false;
-  t.columns = {Column("Packed", ColumnKind::Text, 255), plain, Column("Long", ColumnKind::Memo)};
+  t.columns = {MakeColumn("Packed", ColumnKind::Text, 255), plain,
+               MakeColumn("Long", ColumnKind::Memo)};
   const std::vector<std::string> samples = {
       "plain ascii",
       "Ärger über Öl",         // Latin-1, compressible
@@ -234,10 +227,10 @@ TEST(FixtureRoundTrip, TextKeepsEveryCharacterCompressedOrNot) {
 TEST(FixtureRoundTrip, LongValuesReadBackFromEveryStorageForm) {
   FixtureTable t;
   t.name = "Long Values";
-  FixtureColumn wide = Column("Wide", ColumnKind::Memo);
+  FixtureColumn wide = MakeColumn("Wide", ColumnKind::Memo);
   wide.compressedText = false;
-  t.columns = {Column("Id", ColumnKind::Long), Column("Text", ColumnKind::Memo),
-               Column("Data", ColumnKind::Ole), wide};
+  t.columns = {MakeColumn("Id", ColumnKind::Long), MakeColumn("Text", ColumnKind::Memo),
+               MakeColumn("Data", ColumnKind::Ole), wide};
   std::vector<std::string> texts = {
       "inline",                          // kept in the row
       Repeat("one page of text. ", 50),  // on one long-value page (compressed)
@@ -275,8 +268,8 @@ TEST(FixtureRoundTrip, LongValuesReadBackFromEveryStorageForm) {
 TEST(FixtureRoundTrip, IndexesKeepNamesFlagsAndKeyOrder) {
   FixtureTable t;
   t.name = "Indexed";
-  t.columns = {Column("A", ColumnKind::Long), Column("B", ColumnKind::Text, 20),
-               Column("C", ColumnKind::DateTime)};
+  t.columns = {MakeColumn("A", ColumnKind::Long), MakeColumn("B", ColumnKind::Text, 20),
+               MakeColumn("C", ColumnKind::DateTime)};
   t.indexes = {{"PrimaryKey", {"A"}, true, true, false},
                {"{6D1A-GUID-like}", {"B"}, false, false, false},
                {"_hidden", {"C", "A"}, false, true, false},
@@ -316,7 +309,7 @@ TEST(FixtureRoundTrip, IndexesKeepNamesFlagsAndKeyOrder) {
 TEST(FixtureRoundTrip, CatalogueListsUserAndSystemTables) {
   FixtureTable first;
   first.name = "Zeta's table";
-  first.columns = {Column("V", ColumnKind::Long)};
+  first.columns = {MakeColumn("V", ColumnKind::Long)};
   FixtureTable second = first;
   second.name = "alpha with spaces";
   FixtureDatabase database;
@@ -340,7 +333,7 @@ TEST(FixtureRoundTrip, CatalogueListsUserAndSystemTables) {
 TEST(FixtureRoundTrip, PasswordOpensOnlyWithTheRightPassword) {
   FixtureTable t;
   t.name = "Secret";
-  t.columns = {Column("V", ColumnKind::Text)};
+  t.columns = {MakeColumn("V", ColumnKind::Text)};
   t.rows.push_back({std::string("hidden")});
   FixtureDatabase database;
   database.tables = {t};
@@ -364,8 +357,9 @@ TEST(FixtureRoundTrip, LongDefinitionsAndLargeTablesReadCompletely) {
   FixtureTable wide;
   wide.name = "Wide";
   for (int i = 0; i < 200; ++i) {
-    wide.columns.push_back(Column("A column with a rather long name number " + std::to_string(i),
-                                  i % 2 ? ColumnKind::Long : ColumnKind::Text, 10));
+    wide.columns.push_back(
+        MakeColumn("A column with a rather long name number " + std::to_string(i),
+                   i % 2 ? ColumnKind::Long : ColumnKind::Text, 10));
   }
   wide.rows.push_back(std::vector<FixtureValue>(200, FixtureValue{}));
   wide.rows[0][199] = int64_t{42};
@@ -374,8 +368,8 @@ TEST(FixtureRoundTrip, LongDefinitionsAndLargeTablesReadCompletely) {
   // Enough rows for more data pages than an inline usage map can hold.
   FixtureTable tall;
   tall.name = "Tall";
-  tall.columns = {Column("N", ColumnKind::Long), Column("Text", ColumnKind::Text, 40),
-                  Column("Half", ColumnKind::Double)};
+  tall.columns = {MakeColumn("N", ColumnKind::Long), MakeColumn("Text", ColumnKind::Text, 40),
+                  MakeColumn("Half", ColumnKind::Double)};
   tall.generatedRows = 60000;
   tall.generator = [](int64_t i, std::vector<FixtureValue>& row) {
     row[0] = i;

@@ -27,14 +27,6 @@ std::string ReadFile(const fs::path& path) {
   return out.str();
 }
 
-FixtureColumn Column(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 FixtureDatabase EveryKind() {
   FixtureTable t;
   t.name = "Kinds";
@@ -44,7 +36,7 @@ FixtureDatabase EveryKind() {
                               ColumnKind::Text,      ColumnKind::Ole,      ColumnKind::Memo,
                               ColumnKind::Hyperlink, ColumnKind::Guid,     ColumnKind::Decimal};
   for (ColumnKind kind : kinds)
-    t.columns.push_back(Column("C" + std::to_string(t.columns.size()), kind));
+    t.columns.push_back(MakeColumn("C" + std::to_string(t.columns.size()), kind));
   t.columns[3].autoNumber = true;
   t.columns[9].required = true;
   t.rows.push_back({true, int64_t{1}, int64_t{-2}, FixtureValue{}, int64_t{12345}, 1.5, -2.5,
@@ -62,7 +54,7 @@ FixtureDatabase EveryKind() {
 FixtureDatabase LongValues() {
   FixtureTable t;
   t.name = "Long";
-  t.columns = {Column("Text", ColumnKind::Memo), Column("Data", ColumnKind::Ole)};
+  t.columns = {MakeColumn("Text", ColumnKind::Memo), MakeColumn("Data", ColumnKind::Ole)};
   t.rows = {{std::string("inline"), std::string("inline")},
             {std::string(600, 'p'), std::string(3000, 'q')},
             {std::string(3000, 'r'), std::string(9000, 's')}};
@@ -77,8 +69,8 @@ FixtureDatabase ManyTables() {
     FixtureTable t;
     t.name = "Table " + std::to_string(i);
     for (int c = 0; c <= i * 12; ++c) {
-      t.columns.push_back(Column("Column with a long name " + std::to_string(c),
-                                 c % 2 ? ColumnKind::Text : ColumnKind::Long, 8));
+      t.columns.push_back(MakeColumn("Column with a long name " + std::to_string(c),
+                                     c % 2 ? ColumnKind::Text : ColumnKind::Long, 8));
     }
     t.generatedRows = 40 * i;
     t.generator = [](int64_t r, std::vector<FixtureValue>& row) {

@@ -14,13 +14,6 @@
 namespace bracken::testing {
 namespace {
 
-FixtureColumn Column(std::string name, ColumnKind kind) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  return c;
-}
-
 std::string Repeat(const std::string& piece, size_t times) {
   std::string out;
   for (size_t i = 0; i < times; ++i) out += piece;
@@ -42,10 +35,10 @@ size_t Utf16Units(const std::string& utf8) {
 TEST(RecordsetReading, SizeThenValueOfLongValuesInEveryStorageForm) {
   FixtureTable t;
   t.name = "Mixed";
-  FixtureColumn wide = Column("Wide", ColumnKind::Memo);
+  FixtureColumn wide = MakeColumn("Wide", ColumnKind::Memo);
   wide.compressedText = false;
-  t.columns = {Column("Note", ColumnKind::Memo), Column("Data", ColumnKind::Ole), wide,
-               Column("Name", ColumnKind::Text)};
+  t.columns = {MakeColumn("Note", ColumnKind::Memo), MakeColumn("Data", ColumnKind::Ole), wide,
+               MakeColumn("Name", ColumnKind::Text)};
   // Each row mixes forms, so that consecutive fields and rows alternate
   // between the row itself, shared long-value pages and chains.
   const std::vector<std::string> texts = {"short", Repeat("a page of text ", 60),

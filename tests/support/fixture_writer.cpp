@@ -315,4 +315,19 @@ void WriteJet4File(const FixtureDatabase& database, const std::filesystem::path&
   sink.Close();
 }
 
+FixtureColumn MakeColumn(std::string name, ColumnKind kind, int size) {
+  FixtureColumn column;
+  column.name = std::move(name);
+  column.kind = kind;
+  column.size = size;
+  return column;
+}
+
+FixtureColumn MakeCounter(std::string name) {
+  FixtureColumn column = MakeColumn(std::move(name), ColumnKind::Long);
+  column.required = true;
+  column.autoNumber = true;
+  return column;
+}
+
 }  // namespace bracken::testing

@@ -59,6 +59,11 @@ struct FixtureColumn {
   std::string description;     // property "Description" when not empty
 };
 
+// A column of the given kind and size, everything else as it defaults.
+FixtureColumn MakeColumn(std::string name, ColumnKind kind, int size = 0);
+// A required auto-number Long column.
+FixtureColumn MakeCounter(std::string name);
+
 struct FixtureIndex {
   std::string name;
   std::vector<std::string> columns;  // key order, all ascending

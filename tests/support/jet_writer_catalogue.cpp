@@ -20,34 +20,26 @@ constexpr int64_t kContainerType = 3;
 constexpr uint8_t kBooleanProperty = 0x01;
 constexpr uint8_t kMemoProperty = 0x0c;
 
-FixtureColumn Col(std::string name, ColumnKind kind, int size = 0) {
-  FixtureColumn c;
-  c.name = std::move(name);
-  c.kind = kind;
-  c.size = size;
-  return c;
-}
-
 FixtureTable ObjectsTable() {
   FixtureTable t;
   t.name = "MSysObjects";
-  t.columns = {Col("Id", ColumnKind::Long),
-               Col("ParentId", ColumnKind::Long),
-               Col("Name", ColumnKind::Text, 255),
-               Col("Type", ColumnKind::Integer),
-               Col("DateCreate", ColumnKind::DateTime),
-               Col("DateUpdate", ColumnKind::DateTime),
-               Col("Owner", ColumnKind::Binary, 255),
-               Col("Flags", ColumnKind::Long),
-               Col("Database", ColumnKind::Memo),
-               Col("Connect", ColumnKind::Memo),
-               Col("ForeignName", ColumnKind::Text, 255),
-               Col("RmtInfoShort", ColumnKind::Binary, 255),
-               Col("RmtInfoLong", ColumnKind::Ole),
-               Col("Lv", ColumnKind::Ole),
-               Col("LvProp", ColumnKind::Ole),
-               Col("LvModule", ColumnKind::Ole),
-               Col("LvExtra", ColumnKind::Ole)};
+  t.columns = {MakeColumn("Id", ColumnKind::Long),
+               MakeColumn("ParentId", ColumnKind::Long),
+               MakeColumn("Name", ColumnKind::Text, 255),
+               MakeColumn("Type", ColumnKind::Integer),
+               MakeColumn("DateCreate", ColumnKind::DateTime),
+               MakeColumn("DateUpdate", ColumnKind::DateTime),
+               MakeColumn("Owner", ColumnKind::Binary, 255),
+               MakeColumn("Flags", ColumnKind::Long),
+               MakeColumn("Database", ColumnKind::Memo),
+               MakeColumn("Connect", ColumnKind::Memo),
+               MakeColumn("ForeignName", ColumnKind::Text, 255),
+               MakeColumn("RmtInfoShort", ColumnKind::Binary, 255),
+               MakeColumn("RmtInfoLong", ColumnKind::Ole),
+               MakeColumn("Lv", ColumnKind::Ole),
+               MakeColumn("LvProp", ColumnKind::Ole),
+               MakeColumn("LvModule", ColumnKind::Ole),
+               MakeColumn("LvExtra", ColumnKind::Ole)};
   t.indexes = {{"Id", {"Id"}, true, true, false},
                {"ParentIdName", {"ParentId", "Name"}, false, true, false}};
   return t;
@@ -138,19 +130,22 @@ std::string NamesBlock(const NameTable& names) {
 std::vector<FixtureTable> SystemTables() {
   return {
       ObjectsTable(),
-      Named("MSysACEs", {Col("ACM", ColumnKind::Long), Col("FInheritable", ColumnKind::Boolean),
-                         Col("ObjectId", ColumnKind::Long), Col("SID", ColumnKind::Binary, 255)}),
-      Named("MSysQueries",
-            {Col("Attribute", ColumnKind::Byte), Col("Expression", ColumnKind::Memo),
-             Col("Flag", ColumnKind::Integer), Col("LvExtra", ColumnKind::Ole),
-             Col("Name1", ColumnKind::Memo), Col("Name2", ColumnKind::Memo),
-             Col("ObjectId", ColumnKind::Long), Col("Order", ColumnKind::Binary, 255)}),
+      Named("MSysACEs",
+            {MakeColumn("ACM", ColumnKind::Long), MakeColumn("FInheritable", ColumnKind::Boolean),
+             MakeColumn("ObjectId", ColumnKind::Long), MakeColumn("SID", ColumnKind::Binary, 255)}),
+      Named(
+          "MSysQueries",
+          {MakeColumn("Attribute", ColumnKind::Byte), MakeColumn("Expression", ColumnKind::Memo),
+           MakeColumn("Flag", ColumnKind::Integer), MakeColumn("LvExtra", ColumnKind::Ole),
+           MakeColumn("Name1", ColumnKind::Memo), MakeColumn("Name2", ColumnKind::Memo),
+           MakeColumn("ObjectId", ColumnKind::Long), MakeColumn("Order", ColumnKind::Binary, 255)}),
       Named("MSysRelationships",
-            {Col("ccolumn", ColumnKind::Long), Col("grbit", ColumnKind::Long),
-             Col("icolumn", ColumnKind::Long), Col("szColumn", ColumnKind::Text, 64),
-             Col("szObject", ColumnKind::Text, 64), Col("szReferencedColumn", ColumnKind::Text, 64),
-             Col("szReferencedObject", ColumnKind::Text, 64),
-             Col("szRelationship", ColumnKind::Text, 64)})};
+            {MakeColumn("ccolumn", ColumnKind::Long), MakeColumn("grbit", ColumnKind::Long),
+             MakeColumn("icolumn", ColumnKind::Long), MakeColumn("szColumn", ColumnKind::Text, 64),
+             MakeColumn("szObject", ColumnKind::Text, 64),
+             MakeColumn("szReferencedColumn", ColumnKind::Text, 64),
+             MakeColumn("szReferencedObject", ColumnKind::Text, 64),
+             MakeColumn("szRelationship", ColumnKind::Text, 64)})};
 }
 
 std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,

@@ -197,21 +197,6 @@ ScratchFolder::~ScratchFolder() {
 
 namespace {
 
-FixtureColumn Column(const std::string& name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = name;
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
-FixtureColumn Counter(const std::string& name) {
-  FixtureColumn column = Column(name, ColumnKind::Long);
-  column.required = true;
-  column.autoNumber = true;
-  return column;
-}
-
 FixtureTable Table(const std::string& name, std::vector<FixtureColumn> columns,
                    std::vector<std::vector<FixtureValue>> rows) {
   FixtureTable table;
@@ -233,29 +218,30 @@ FixtureDatabase SmallShop() {
   using std::string;
   FixtureDatabase shop;
   shop.tables.push_back(Table("Customers",
-                              {Counter("CustomerID"), Column("Name", ColumnKind::Text, 50),
-                               Column("City", ColumnKind::Text, 30)},
+                              {MakeCounter("CustomerID"), MakeColumn("Name", ColumnKind::Text, 50),
+                               MakeColumn("City", ColumnKind::Text, 30)},
                               {{int64_t{1}, string("Anna Müller"), string("Zürich")},
                                {int64_t{2}, string("Bob Grey"), string("Leeds")},
                                {int64_t{3}, string("Chloé Petit"), std::monostate{}}}));
-  shop.tables.push_back(
-      Table("Orders",
-            {Counter("OrderID"), Column("CustomerID", ColumnKind::Long),
-             Column("OrderDate", ColumnKind::DateTime), Column("Amount", ColumnKind::Currency)},
-            {{int64_t{1}, int64_t{1}, 39522.5, int64_t{125000}},
-             {int64_t{2}, int64_t{1}, 39523.0, int64_t{99900}},
-             {int64_t{3}, int64_t{2}, 39524.25, int64_t{10000}},
-             {int64_t{4}, int64_t{3}, 39525.0, int64_t{5}}}));
+  shop.tables.push_back(Table(
+      "Orders",
+      {MakeCounter("OrderID"), MakeColumn("CustomerID", ColumnKind::Long),
+       MakeColumn("OrderDate", ColumnKind::DateTime), MakeColumn("Amount", ColumnKind::Currency)},
+      {{int64_t{1}, int64_t{1}, 39522.5, int64_t{125000}},
+       {int64_t{2}, int64_t{1}, 39523.0, int64_t{99900}},
+       {int64_t{3}, int64_t{2}, 39524.25, int64_t{10000}},
+       {int64_t{4}, int64_t{3}, 39525.0, int64_t{5}}}));
   shop.tables.push_back(Table("Products",
-                              {Counter("ProductID"), Column("Name", ColumnKind::Text, 50),
-                               Column("Notes", ColumnKind::Memo)},
+                              {MakeCounter("ProductID"), MakeColumn("Name", ColumnKind::Text, 50),
+                               MakeColumn("Notes", ColumnKind::Memo)},
                               {{int64_t{1}, string("Fern pot"), string("Glazed, 20 cm.")},
                                {int64_t{2}, string("Trowel"), std::monostate{}}}));
   return shop;
 }
 
 FixtureTable GeneratedTable(const std::string& name, int64_t rows) {
-  FixtureTable table = Table(name, {Counter("ID"), Column("Label", ColumnKind::Text, 40)}, {});
+  FixtureTable table =
+      Table(name, {MakeCounter("ID"), MakeColumn("Label", ColumnKind::Text, 40)}, {});
   table.generatedRows = rows;
   table.generator = [](int64_t index, std::vector<FixtureValue>& row) {
     row[0] = index + 1;

@@ -14,25 +14,12 @@ namespace {
 
 using bracken::testing::ColumnKind;
 using bracken::testing::FixtureColumn;
+using bracken::testing::MakeColumn;
+using bracken::testing::MakeCounter;
 using bracken::testing::FixtureDatabase;
 using bracken::testing::FixtureIndex;
 using bracken::testing::FixtureTable;
 using bracken::testing::FixtureValue;
-
-FixtureColumn Column(const std::string& name, ColumnKind kind, int size = 0) {
-  FixtureColumn column;
-  column.name = name;
-  column.kind = kind;
-  column.size = size;
-  return column;
-}
-
-FixtureColumn Counter(const std::string& name) {
-  FixtureColumn column = Column(name, ColumnKind::Long);
-  column.required = true;
-  column.autoNumber = true;
-  return column;
-}
 
 FixtureIndex Index(const std::string& name, const std::string& column, bool primary, bool unique) {
   FixtureIndex index;
@@ -60,9 +47,10 @@ double Day2024(int dayOfYear, double hours = 0) { return 45291.0 + dayOfYear + h
 FixtureTable Customers() {
   FixtureTable table;
   table.name = "Customers";
-  table.columns = {Counter("CustomerID"), Column("Name", ColumnKind::Text, 60),
-                   Column("City", ColumnKind::Text, 40), Column("Email", ColumnKind::Text, 80),
-                   Column("Member", ColumnKind::Boolean)};
+  table.columns = {MakeCounter("CustomerID"), MakeColumn("Name", ColumnKind::Text, 60),
+                   MakeColumn("City", ColumnKind::Text, 40),
+                   MakeColumn("Email", ColumnKind::Text, 80),
+                   MakeColumn("Member", ColumnKind::Boolean)};
   table.indexes = {Index("PrimaryKey", "CustomerID", true, true),
                    Index("Email", "Email", false, true)};
   using S = std::string;
@@ -80,12 +68,12 @@ FixtureTable Customers() {
 FixtureTable Products() {
   FixtureTable table;
   table.name = "Products";
-  table.columns = {Counter("ProductID"),
-                   Column("Name", ColumnKind::Text, 50),
-                   Column("Price", ColumnKind::Currency),
-                   Column("Notes", ColumnKind::Memo),
-                   Column("Picture", ColumnKind::Ole),
-                   Column("Manual", ColumnKind::Hyperlink)};
+  table.columns = {MakeCounter("ProductID"),
+                   MakeColumn("Name", ColumnKind::Text, 50),
+                   MakeColumn("Price", ColumnKind::Currency),
+                   MakeColumn("Notes", ColumnKind::Memo),
+                   MakeColumn("Picture", ColumnKind::Ole),
+                   MakeColumn("Manual", ColumnKind::Hyperlink)};
   table.indexes = {Index("PrimaryKey", "ProductID", true, true),
                    Index("Name", "Name", false, false)};
   using S = std::string;
@@ -106,12 +94,12 @@ FixtureTable Products() {
 FixtureTable Orders() {
   FixtureTable table;
   table.name = "Orders";
-  table.columns = {Counter("OrderID"),
-                   Column("CustomerID", ColumnKind::Long),
-                   Column("ProductID", ColumnKind::Long),
-                   Column("Quantity", ColumnKind::Integer),
-                   Column("OrderDate", ColumnKind::DateTime),
-                   Column("Total", ColumnKind::Currency)};
+  table.columns = {MakeCounter("OrderID"),
+                   MakeColumn("CustomerID", ColumnKind::Long),
+                   MakeColumn("ProductID", ColumnKind::Long),
+                   MakeColumn("Quantity", ColumnKind::Integer),
+                   MakeColumn("OrderDate", ColumnKind::DateTime),
+                   MakeColumn("Total", ColumnKind::Currency)};
   table.indexes = {Index("PrimaryKey", "OrderID", true, true),
                    Index("CustomerID", "CustomerID", false, false)};
   for (int64_t i = 0; i < 40; ++i) {
@@ -125,8 +113,9 @@ FixtureTable Orders() {
 FixtureTable Suppliers() {
   FixtureTable table;
   table.name = "Lieferanten";
-  table.columns = {Counter("Nr"), Column("Firmenname", ColumnKind::Text, 60),
-                   Column("Straße", ColumnKind::Text, 60), Column("Ort", ColumnKind::Text, 40)};
+  table.columns = {MakeCounter("Nr"), MakeColumn("Firmenname", ColumnKind::Text, 60),
+                   MakeColumn("Straße", ColumnKind::Text, 60),
+                   MakeColumn("Ort", ColumnKind::Text, 40)};
   table.indexes = {Index("PrimaryKey", "Nr", true, true)};
   using S = std::string;
   table.rows = {{int64_t{1}, S("Müller & Söhne"), S("Gartenstraße 12"), S("Köln")},
