@@ -118,6 +118,10 @@ class QuietOwner : public engine::ConversionOwner {
   void SetCaption(const std::string&) override {}
   void StartTimer(int, int) override {}
   void StopTimer(int) override {}
+  void ReportLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+  void ShowReport(const std::string& message, const std::vector<std::string>&) override {
+    std::fprintf(stderr, "%s\n", message.c_str());
+  }
 
  private:
   std::string database_;

@@ -97,4 +97,16 @@ void ConsoleOwner::ClearProgressLine() {
   progressLineShown_ = false;
 }
 
+// Report lines go out as they happen, so a long run shows its losses early
+// and a broken-off one still has them.
+void ConsoleOwner::ReportLine(const std::string& line) {
+  ClearProgressLine();
+  out_ << "Report: " << ConsoleText(line) << "\n" << std::flush;
+}
+
+void ConsoleOwner::ShowReport(const std::string& message, const std::vector<std::string>&) {
+  ClearProgressLine();
+  out_ << "Message: " << ConsoleText(message) << "\n" << std::flush;
+}
+
 }  // namespace bracken::cli

@@ -43,6 +43,8 @@ class ConsoleOwner : public engine::ConversionOwner {
   void SetCaption(const std::string& caption) override;
   void StartTimer(int, int) override {}
   void StopTimer(int) override {}
+  void ReportLine(const std::string& line) override;
+  void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
 
  private:
   void ClearProgressLine();

@@ -51,6 +51,15 @@ class ConversionOwner {
   // own tick handler does that, not the run).
   virtual void StartTimer(int id, int periodMs) = 0;
   virtual void StopTimer(int id) = 0;
+
+  // One line of the run's report: a name respelled, a column widened, a value
+  // changed or left out, a row refused, a table cut short. A console prints
+  // each line at once; the window keeps them for the end of the run.
+  virtual void ReportLine(const std::string& line) = 0;
+  // The end of a run that lost, changed or respelled anything: the closing
+  // message and every line reported during the run, in a window that
+  // scrolls and can save them as text (a console has printed them already).
+  virtual void ShowReport(const std::string& message, const std::vector<std::string>& lines) = 0;
 };
 
 }  // namespace bracken::engine

@@ -136,4 +136,17 @@ void CBrackenDlg::StopTimer(int) {
   CallOnInterfaceThread(this, [&] { activityTimer_.stop(); });
 }
 
+void CBrackenDlg::ReportLine(const std::string& line) {
+  CallOnInterfaceThread(this, [&] { reportLines_.push_back(FromText(line)); });
+}
+
+void CBrackenDlg::ShowReport(const std::string& message, const std::vector<std::string>&) {
+  CallOnInterfaceThread(this, [&] {
+    QString text = FromText(message);
+    for (const QString& line : reportLines_) text += "\n" + line;
+    reportLines_.clear();
+    ShowMessageBox(this, text, QStringLiteral("Message"), MessageButtons::Ok, MessageIcon::None);
+  });
+}
+
 }  // namespace bracken::ui

@@ -8,6 +8,7 @@
 #include <QBasicTimer>
 #include <QDialog>
 #include <QHash>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -73,6 +74,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   void SetCaption(const std::string& caption) override;
   void StartTimer(int id, int periodMs) override;
   void StopTimer(int id) override;
+  void ReportLine(const std::string& line) override;
+  void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
 
  public slots:
   // Closing the window and Esc lead to the exit question.
@@ -170,6 +173,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   ConversionWorker conversionWorker;
 
   QBasicTimer activityTimer_;
+  // The report lines of the current run, shown at its end.
+  QStringList reportLines_;
   std::function<void()> endProcess_;
 };
 

@@ -93,4 +93,16 @@ void RecordingOwner::StopTimer(int id) {
   log.push_back("timer off " + std::to_string(id));
 }
 
+void RecordingOwner::ReportLine(const std::string& line) {
+  log.push_back("report " + line);
+  reportLines.push_back(line);
+}
+
+void RecordingOwner::ShowReport(const std::string& message, const std::vector<std::string>& lines) {
+  log.push_back("report shown " + message);
+  messages.push_back("Report: " + message);
+  reportMessage = message;
+  reportShown = lines;
+}
+
 }  // namespace bracken::testing

@@ -37,12 +37,18 @@ class RecordingOwner : public engine::ConversionOwner {
   void SetCaption(const std::string& caption) override;
   void StartTimer(int id, int periodMs) override;
   void StopTimer(int id) override;
+  void ReportLine(const std::string& line) override;
+  void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
 
   // Every request in order, e.g. "message Message: text", "hide 1032",
   // "caption ...", "timer on", "item 0 off".
   std::vector<std::string> log;
   // Only the message lines ("Caption: text").
   std::vector<std::string> messages;
+  // Every report line, and the closing message and lines of ShowReport.
+  std::vector<std::string> reportLines;
+  std::string reportMessage;
+  std::vector<std::string> reportShown;
   // Answers to Yes/No questions, used in order; Yes when none is left.
   std::vector<engine::MessageAnswer> answers;
   // Called after each caption change (a test may press STOP here).
