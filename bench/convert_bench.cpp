@@ -137,6 +137,12 @@ class CapturingExecutor : public engine::StatementExecutor {
   }
   std::string ErrorText() const override { return "Unknown database"; }
   bool LastErrorWasConnectionLost() const override { return false; }
+  unsigned int LastErrorNumber() const override { return 1049; }  // unknown database
+  std::size_t MaxStatementBytes() const override { return std::size_t{1} << 30; }
+  bool ExecuteWithLongValues(const std::string& statement,
+                             const std::vector<engine::LongValue>&) override {
+    return Execute(statement);
+  }
   std::vector<std::string> statements;
 };
 

@@ -140,8 +140,7 @@ void OnInterrupt(int) {
 int ExitStatus(const engine::ConversionSummary& summary) {
   switch (summary.ending) {
     case engine::RunEnding::Completed:
-      return summary.tablesConverted == summary.tablesChecked && summary.rowsRefused == 0 &&
-                     summary.tablesIncomplete == 0
+      return summary.tablesConverted == summary.tablesChecked && !summary.Lost()
                  ? kExitSuccess
                  : kExitIncomplete;
     case engine::RunEnding::Stopped:
@@ -161,6 +160,8 @@ const char* EndingNote(engine::RunEnding ending) {
       return "no database name";
     case engine::RunEnding::NameTooLong:
       return "database name too long";
+    case engine::RunEnding::NameReserved:
+      return "database name reserved by the server";
     case engine::RunEnding::OverwriteDeclined:
       return "existing database kept";
     case engine::RunEnding::DatabaseRefused:
@@ -183,7 +184,9 @@ void PrintSummary(const std::string& database, const engine::ConversionSummary& 
   if (summary.tablesIncomplete > 0) {
     std::cout << ", " << summary.tablesIncomplete << " cut short by a read error";
   }
+  if (summary.tablesFailed > 0) std::cout << ", " << summary.tablesFailed << " failed";
   std::cout << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
+  if (summary.valuesChanged > 0) std::cout << ", " << summary.valuesChanged << " values changed";
   if (const char* note = EndingNote(summary.ending)) std::cout << "; " << note;
   std::cout << std::endl;
 }

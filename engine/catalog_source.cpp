@@ -9,6 +9,13 @@ ColumnDescription Describe(const source::Column& column) {
           column.Precision()};
 }
 
+bool IsOne(const source::Variant& value) {
+  using Kind = source::Variant::Kind;
+  Kind kind = value.kind();
+  return (kind == Kind::Byte || kind == Kind::Integer || kind == Kind::Long) &&
+         value.ToInt64() == 1;
+}
+
 class RecordsetRows : public RowSource {
  public:
   explicit RecordsetRows(source::Recordset recordset) : recordset_(std::move(recordset)) {}
@@ -52,8 +59,15 @@ IndexDescription CatalogSource::Index(const std::string& table, long index) {
 ColumnFlags CatalogSource::Flags(const std::string& table, const std::string& column) {
   const source::Properties& properties =
       catalog_.Tables().Item(table).Columns().Item(column).Properties();
-  return {properties.Item("Nullable").Value().ToBool(),
-          properties.Item("Autoincrement").Value().ToBool()};
+  ColumnFlags flags{properties.Item("Nullable").Value().ToBool(),
+                    properties.Item("Autoincrement").Value().ToBool()};
+  // Properties a file may lack: looked up without raising.
+  for (long i = 0; i < properties.Count(); ++i) {
+    const source::Property& property = properties.Item(i);
+    if (property.Name() == "Jet OLEDB:Hyperlink") flags.hyperlink = property.Value().ToBool();
+    if (property.Name() == "TextFormat") flags.richText = IsOne(property.Value());
+  }
+  return flags;
 }
 
 std::unique_ptr<RowSource> CatalogSource::OpenRows(const std::string& table) {

@@ -23,12 +23,33 @@ bool TakesAutoIncrement(const KeyState& state, const std::string& name, bool aut
          *state.leadingPrimaryKeyColumn == name;
 }
 
+bool IsTextType(const std::string& type) {
+  return type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 || type == "TEXT" ||
+         type == "LONGTEXT";
+}
+
+// Text columns holding characters above U+FFFF are four-byte UTF-8; all
+// text compares as Access compares it where the server can.
+void AppendCharacterSet(std::string& text, const ColumnPlan& column,
+                        const ConversionContext& context) {
+  if (!IsTextType(column.typeText) || !column.extendedCharacters) return;
+  text += " CHARACTER SET utf8mb4";
+  if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
+}
+
 std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
-                       const KeyState& state) {
-  std::string text = QuoteIdentifier(field.name);
+                       const ConversionContext& context) {
+  const KeyState& state = context.keyState;
+  const ColumnPlan* planned = context.tablePlan.Find(field.name);
+  std::string text = QuoteIdentifier(planned != nullptr ? planned->targetName : field.name);
   text += ' ';
-  text += MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
-  bool nullable = flags.nullable && !InPrimaryKey(state, field.name);
+  text += planned != nullptr ? planned->typeText
+                             : MapColumnType(field.type, field.definedSize, field.numericScale,
+                                             field.precision);
+  if (planned != nullptr) AppendCharacterSet(text, *planned, context);
+  // NaN and infinities arrive as NULL, so their column must take it.
+  bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);
+  bool nullable = takesNull && !InPrimaryKey(state, field.name);
   text += nullable ? " NULL" : " NOT NULL";
   if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
   return text;
@@ -48,7 +69,7 @@ std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& co
       ColumnDescription field = rows.Field(i);
       ColumnFlags flags = context.source.Flags(tableName, field.name);
       // A column is written only once all of it has been read.
-      text += Definition(field, flags, context.keyState);
+      text += Definition(field, flags, context);
       text += ", ";
     }
   } catch (const source::SourceError& error) {

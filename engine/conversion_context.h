@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "engine/conversion_source.h"
+#include "engine/name_spelling.h"
 #include "engine/statement_executor.h"
+#include "engine/table_plan.h"
 
 namespace bracken::engine {
 
@@ -37,6 +39,7 @@ enum class RunEnding {
   NoTableChecked,
   NameEmpty,
   NameTooLong,
+  NameReserved,  // one of the server's own schemas
   OverwriteDeclined,
   DatabaseRefused,
   Completed,
@@ -50,8 +53,16 @@ struct ConversionSummary {
   int tablesConverted = 0;
   int tablesSkipped = 0;     // column definitions empty (locked or unreadable)
   int tablesIncomplete = 0;  // rows cut short by a source error
+  int tablesFailed = 0;      // refused, vanished or cut off by a lost connection
   long rowsSent = 0;
-  long rowsRefused = 0;
+  long rowsRefused = 0;      // by the server, or unreadable, or too large to send
+  long valuesChanged = 0;    // stored otherwise than Access held them (NaN as NULL, ...)
+  long reportLines = 0;      // lines of the run's report (also renames, widenings)
+
+  // True when something did not arrive as Access held it.
+  bool Lost() const {
+    return tablesSkipped + tablesIncomplete + tablesFailed > 0 || rowsRefused + valuesChanged > 0;
+  }
 };
 
 struct ConversionContext {
@@ -63,6 +74,13 @@ struct ConversionContext {
   // Set by STOP on the interface thread; cleared when a table's rows start.
   std::atomic<bool> stopRequested{false};
   KeyState keyState;
+  // The plan of the current table, and the names given out to tables so far.
+  TablePlan tablePlan;
+  NameRegistry tableNames{false};
+  // The server's case-insensitive, accent-sensitive collations for utf8 and
+  // utf8mb4 text, as Access compares text; empty where it has none.
+  std::string textCollation;
+  std::string extendedTextCollation;
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;

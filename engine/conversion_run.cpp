@@ -7,6 +7,8 @@
 #include "engine/identifier.h"
 #include "engine/key_clauses.h"
 #include "engine/row_copy.h"
+#include "engine/run_report.h"
+#include "engine/table_plan.h"
 
 namespace bracken::engine {
 
@@ -61,73 +63,139 @@ ConversionSummary End(ConversionContext& context, RunEnding ending) {
   return context.summary;
 }
 
-// Creates the destination database, asking before an existing one is
-// replaced. False when the run ends here (its message has been shown).
-bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context,
-                     const std::string& quotedName) {
+// The server's answer to CREATE DATABASE for a name that exists.
+constexpr unsigned int kDatabaseExists = 1007;
+
+// The server's own schemas, never a destination.
+bool IsSystemSchema(const std::string& name) {
+  std::string lower;
+  for (char c : name) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower == "mysql" || lower == "sys" || lower == "information_schema" ||
+         lower == "performance_schema";
+}
+
+bool AskToOverwrite(ConversionOwner& owner, ConversionContext& context) {
+  MessageAnswer answer = owner.ShowMessage("Are you sure you want to overwrite?", "Message",
+                                           MessageButtons::YesNo, MessageIcon::None);
+  if (answer == MessageAnswer::Yes) return true;
+  UnlockPage(owner);
+  End(context, RunEnding::OverwriteDeclined);
+  return false;
+}
+
+bool RefuseDatabase(ConversionOwner& owner, ConversionContext& context) {
+  Tell(owner, context.executor.ErrorText(), "Bracken");
+  UnlockPage(owner);
+  End(context, RunEnding::DatabaseRefused);
+  return false;
+}
+
+// Replaces the database the user agreed to replace.
+bool Recreate(ConversionOwner& owner, ConversionContext& context, const std::string& quotedName) {
   StatementExecutor& server = context.executor;
-  if (server.Execute("USE " + quotedName)) {
-    MessageAnswer answer = owner.ShowMessage("Are you sure you want to overwrite?", "Message",
-                                             MessageButtons::YesNo, MessageIcon::None);
-    if (answer != MessageAnswer::Yes) {
-      UnlockPage(owner);
-      End(context, RunEnding::OverwriteDeclined);
-      return false;
-    }
-  }
   server.Execute("DROP DATABASE IF EXISTS " + quotedName);
-  if (!server.Execute("CREATE DATABASE " + quotedName)) {
-    Tell(owner, server.ErrorText(), "Bracken");
-    UnlockPage(owner);
-    End(context, RunEnding::DatabaseRefused);
-    return false;
-  }
-  server.Execute("USE " + quotedName);
+  if (!server.Execute("CREATE DATABASE " + quotedName)) return RefuseDatabase(owner, context);
   return true;
 }
 
-enum class TableStep { Converted, Skipped, Failed };
+// Creates the destination database, asking before an existing one is
+// replaced. A database that USE cannot find is created without a DROP, so
+// a database that appeared meanwhile (another run) is never dropped
+// unasked. False when the run ends here (its message has been shown).
+bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context,
+                     const std::string& quotedName) {
+  StatementExecutor& server = context.executor;
+  bool ready = false;
+  if (server.Execute("USE " + quotedName)) {
+    ready = AskToOverwrite(owner, context) && Recreate(owner, context, quotedName);
+  } else if (server.Execute("CREATE DATABASE " + quotedName)) {
+    ready = true;
+  } else if (server.LastErrorNumber() == kDatabaseExists) {
+    ready = AskToOverwrite(owner, context) && Recreate(owner, context, quotedName);
+  } else {
+    RefuseDatabase(owner, context);
+  }
+  if (ready) server.Execute("USE " + quotedName);
+  return ready;
+}
 
-// One checked table: its keys, columns, CREATE TABLE and rows. On Failed,
-// `failure` holds the server's text.
+enum class TableStep { Converted, Skipped, Vanished, Failed };
+
+TableStep Fail(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+               const std::string& failure, TableStep step) {
+  ++context.summary.tablesFailed;
+  Report(owner, context.summary,
+         "Table " + Bracketed(table) + " was not converted completely: " + failure);
+  return step;
+}
+
+// One checked table: its plan, keys, columns, CREATE TABLE and rows. On
+// Failed and Vanished, `failure` holds the server's text.
 TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
                        std::string& failure) {
   StatementExecutor& server = context.executor;
-  server.Execute("DROP TABLE IF EXISTS " + QuoteIdentifier(table));
+  context.tablePlan = PlanTable(owner, context, table, context.tableNames);
+  const std::string& target = context.tablePlan.targetName;
+  server.Execute("DROP TABLE IF EXISTS " + QuoteIdentifier(target));
   std::string keys = BuildKeyClauses(owner, context, table);
   std::string definitions = BuildColumnDefinitions(owner, context, table);
   if (definitions.empty()) {
     ++context.summary.tablesSkipped;
+    Report(owner, context.summary, "Table " + Bracketed(table) + " was skipped.");
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
-  if (!server.Execute(CreateTableStatement(table, definitions, keys))) {
+  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation))) {
     failure = server.ErrorText();
-    return TableStep::Failed;
+    return Fail(owner, context, table, failure, TableStep::Failed);
   }
   CopyOutcome copy = CopyTableRows(owner, context, table);
+  failure = copy.errorText;
   if (copy.result == CopyResult::ConnectionLost) {
-    failure = copy.errorText;
-    return TableStep::Failed;
+    return Fail(owner, context, table, failure, TableStep::Failed);
+  }
+  // Another client dropped the table (or the database) under the copy.
+  if (copy.result == CopyResult::TableGone) {
+    return Fail(owner, context, table, failure, TableStep::Vanished);
   }
   if (copy.result == CopyResult::SourceFailed) ++context.summary.tablesIncomplete;
   return TableStep::Converted;
 }
 
+// The closing message: plain success only when nothing was lost, changed
+// or renamed; otherwise the report with its count.
+void ShowOutcome(ConversionOwner& owner, const ConversionSummary& summary, bool stopped) {
+  if (summary.Lost()) {
+    owner.ShowReport(LossMessage(summary), {});
+  } else if (summary.reportLines > 0) {
+    owner.ShowReport(stopped ? "Bracken database conversion was stopped." : kCompletedMessage, {});
+  } else if (!stopped) {
+    Tell(owner, kCompletedMessage, "Message");
+  }
+}
+
 }  // namespace
+
+std::string ReservedNameMessage(const std::string& name) {
+  return "MySQL Destination Database Name [" + name +
+         "] is one of the server's own databases. Please choose another name.";
+}
 
 std::string StatusText(int converted, int checked) {
   return std::to_string(converted) + " of " + std::to_string(checked) + " Table(s) are converted.";
 }
 
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
-                                 const std::string& keys) {
-  return "CREATE TABLE " + QuoteIdentifier(tableName) + "(" + definitions + keys +
-         ")ENGINE=myisam DEFAULT CHARSET=utf8;";
+                                 const std::string& keys, const std::string& collation) {
+  std::string statement = "CREATE TABLE " + QuoteIdentifier(tableName) + "(" + definitions + keys +
+                          ")ENGINE=myisam DEFAULT CHARSET=utf8";
+  if (!collation.empty()) statement += " COLLATE=" + collation;
+  return statement + ";";
 }
 
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context) {
   context.summary = ConversionSummary{};
+  context.tableNames = NameRegistry(false);
   const int rowCount = owner.ListItemCount(kTableList);
   int checked = 0;
   for (int i = 0; i < rowCount; ++i) checked += owner.ListItemChecked(kTableList, i) ? 1 : 0;
@@ -152,6 +220,10 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
          "Message");
     return End(context, RunEnding::NameTooLong);
   }
+  if (IsSystemSchema(name)) {
+    Tell(owner, ReservedNameMessage(name), "Message");
+    return End(context, RunEnding::NameReserved);
+  }
   LockPage(owner);
   if (!PrepareDatabase(owner, context, QuoteIdentifier(name))) return context.summary;
   ShowProgressArea(owner);
@@ -164,11 +236,16 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
     std::string failure;
     TableStep step = ConvertTable(owner, context, table, failure);
     if (step == TableStep::Skipped) continue;
+    if (step == TableStep::Vanished) {
+      Tell(owner, failure, "Message");
+      continue;
+    }
     if (step == TableStep::Failed) {
       Tell(owner, failure, "Message");
       owner.SetCaption(kProductTitle);
       owner.StopTimer(kActivityTimer);
       ResetPage(owner);
+      ShowOutcome(owner, context.summary, true);
       return End(context, RunEnding::TableFailed);
     }
     if (context.stopRequested) break;
@@ -184,10 +261,8 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   for (int i = 0; i < rowCount; ++i) owner.SetListItemChecked(kTableList, i, false);
   owner.SetCaption(kProductTitle);
   bool stopped = context.stopRequested;
-  if (!stopped) {
-    ResetPage(owner);
-    Tell(owner, "Bracken database conversion completed successfully.", "Message");
-  }
+  if (!stopped) ResetPage(owner);
+  ShowOutcome(owner, context.summary, stopped);
   ResetPage(owner);
   return End(context, stopped ? RunEnding::Stopped : RunEnding::Completed);
 }

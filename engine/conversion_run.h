@@ -21,8 +21,13 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
 // "k of N Table(s) are converted."
 std::string StatusText(int converted, int checked);
 
-// "CREATE TABLE `T`(" + definitions + keys + ")ENGINE=myisam DEFAULT CHARSET=utf8;"
+// "CREATE TABLE `T`(" + definitions + keys + ")ENGINE=myisam DEFAULT CHARSET=utf8;",
+// with " COLLATE=" + collation before the ";" when one is given.
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
-                                 const std::string& keys);
+                                 const std::string& keys, const std::string& collation = "");
+
+// The message for a destination name that is one of the server's own schemas
+// (mysql, sys, information_schema, performance_schema, in any case).
+std::string ReservedNameMessage(const std::string& name);
 
 }  // namespace bracken::engine

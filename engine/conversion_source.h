@@ -35,6 +35,8 @@ struct IndexDescription {
 struct ColumnFlags {
   bool nullable = true;
   bool autoIncrement = false;
+  bool hyperlink = false;  // a memo holding display#address#subaddress#tip
+  bool richText = false;   // a memo stored as HTML (text format 1)
 };
 
 // The open rows of one table, read forward only.

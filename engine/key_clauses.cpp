@@ -70,18 +70,24 @@ IndexVerdict CheckColumns(const std::vector<ColumnDescription>& tableColumns,
 }
 
 KeyClause MakeClause(const std::vector<ColumnDescription>& tableColumns,
-                     const IndexDescription& index) {
+                     const IndexDescription& index, const TablePlan& plan) {
   KeyClause clause;
   clause.kind =
       index.primaryKey ? KeyKind::PrimaryKey : (index.unique ? KeyKind::Unique : KeyKind::Index);
   for (const std::string& name : index.columns) {
-    KeyPart part{name, "", 0};
+    KeyPart part;
+    part.name = name;
     for (const ColumnDescription& column : tableColumns) {
       if (column.name != name) continue;
       part.typeText =
           MapColumnType(column.type, column.definedSize, column.numericScale, column.precision);
       part.definedSize = column.definedSize;
       break;
+    }
+    if (const ColumnPlan* planned = plan.Find(name)) {
+      part.typeText = planned->typeText;
+      part.targetName = planned->targetName;
+      part.bytesPerCharacter = planned->extendedCharacters ? 4 : 3;
     }
     clause.parts.push_back(std::move(part));
   }
@@ -106,7 +112,7 @@ std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts) {
   auto total = [&] {
     int bytes = 0;
     for (std::size_t i = 0; i < parts.size(); ++i)
-      bytes += KeyPartBytes(parts[i].typeText, prefix[i]);
+      bytes += KeyPartBytes(parts[i].typeText, prefix[i], parts[i].bytesPerCharacter);
     return bytes;
   };
   while (total() > kMaxKeyBytes) {
@@ -124,7 +130,7 @@ bool NeedsWholeValueHash(const std::vector<KeyPart>& parts) {
   int bytes = 0;
   for (const KeyPart& part : parts) {
     if (IsLongType(part.typeText)) return true;
-    bytes += KeyPartBytes(part.typeText, 0);
+    bytes += KeyPartBytes(part.typeText, 0, part.bytesPerCharacter);
   }
   return bytes > kMaxKeyBytes;
 }
@@ -133,7 +139,7 @@ void AppendColumnList(std::string& text, const std::vector<KeyPart>& parts,
                       const std::vector<int>& prefix) {
   for (std::size_t k = 0; k < parts.size(); ++k) {
     if (k > 0) text += ',';
-    AppendQuotedIdentifier(text, parts[k].name);
+    AppendQuotedIdentifier(text, parts[k].targetName.empty() ? parts[k].name : parts[k].targetName);
     if (prefix[k] > 0) text.append("(").append(std::to_string(prefix[k])).append(")");
   }
 }
@@ -145,16 +151,16 @@ bool Names(const std::vector<KeyPart>& parts, const std::string& name) {
 
 }  // namespace
 
-int KeyPartBytes(const std::string& type, int prefixChars) {
+int KeyPartBytes(const std::string& type, int prefixChars, int bytesPerCharacter) {
   bool binary = EndsWith(type, "BLOB");
-  if (prefixChars > 0) return binary ? prefixChars : 3 * prefixChars;
-  if (int chars = DeclaredChars(type)) return 3 * chars;
+  if (prefixChars > 0) return binary ? prefixChars : bytesPerCharacter * prefixChars;
+  if (int chars = DeclaredChars(type)) return bytesPerCharacter * chars;
   if (StartsWith(type, "DECIMAL")) return DecimalBytes(type);
   if (type == "BIGINT" || type == "DOUBLE" || type == "DATETIME") return 8;
   if (type == "INT" || type == "FLOAT" || type == "TIMESTAMP") return 4;
   if (type == "DATE" || type == "TIME") return 3;
   if (type == "SMALLINT") return 2;
-  if (IsLongType(type)) return 3 * 255;
+  if (IsLongType(type)) return bytesPerCharacter * 255;
   return 1;  // TINYINT UNSIGNED, BIT
 }
 
@@ -213,7 +219,7 @@ std::string BuildKeyClauses(ConversionOwner& owner, ConversionContext& context,
       IndexVerdict verdict = CheckColumns(tableColumns, index);
       if (verdict == IndexVerdict::EndScan) break;
       if (verdict == IndexVerdict::Skip) continue;
-      clauses.push_back(MakeClause(tableColumns, index));
+      clauses.push_back(MakeClause(tableColumns, index, context.tablePlan));
     }
     FormatKeyClauses(clauses, state);
   } catch (const source::SourceError& error) {

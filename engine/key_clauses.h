@@ -18,9 +18,11 @@ enum class KeyKind { PrimaryKey, Unique, Index };
 
 // One column of a kept index with the MySQL type of its table column.
 struct KeyPart {
-  std::string name;
+  std::string name;  // the source column's name
   std::string typeText;
   int32_t definedSize = 0;
+  std::string targetName;  // its name in MySQL; empty for the same
+  int bytesPerCharacter = 3;  // 4 for a utf8mb4 column
 };
 
 struct KeyClause {
@@ -40,8 +42,8 @@ std::string BuildKeyClauses(ConversionOwner& owner, ConversionContext& context,
 // as a UNIQUE key over NOT NULL columns, which the server keeps whole.
 void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state);
 
-// Bytes of one key part of the given type (utf8 text counts 3 per character);
-// prefixChars > 0 stands for a prefix of that many characters.
-int KeyPartBytes(const std::string& typeText, int prefixChars);
+// Bytes of one key part of the given type (utf8 text counts 3 per character,
+// utf8mb4 4); prefixChars > 0 stands for a prefix of that many characters.
+int KeyPartBytes(const std::string& typeText, int prefixChars, int bytesPerCharacter = 3);
 
 }  // namespace bracken::engine

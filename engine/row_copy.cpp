@@ -1,17 +1,26 @@
 #include "engine/row_copy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "engine/identifier.h"
+#include "engine/oversized_row.h"
+#include "engine/run_report.h"
 #include "engine/source_connection.h"
 #include "engine/type_mapping.h"
 #include "engine/value_cleanup.h"
 #include "engine/value_literal.h"
+#include "engine/value_text.h"
 
 namespace bracken::engine {
 
 namespace {
+
+// Server errors that mean the table the rows go to is gone.
+constexpr unsigned int kNoSuchTable = 1146;
+constexpr unsigned int kNoDatabaseSelected = 1046;
+constexpr unsigned int kUnknownDatabase = 1049;
 
 bool IsBinaryCode(int32_t type) {
   return type == source::adBinary || type == source::adVarBinary || type == source::adLongVarBinary;
@@ -27,14 +36,6 @@ void AppendHex(std::string& out, const std::string& bytes) {
   }
 }
 
-// What stays the same for every row of the table.
-struct FieldPlan {
-  std::string typeName;
-  bool binary = false;
-  bool dateTime = false;
-  bool nullStaysNull = false;  // a text column of a UNIQUE key
-};
-
 bool IsTextType(const std::string& type) {
   return type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 || type == "TEXT" ||
          type == "LONGTEXT";
@@ -44,33 +45,130 @@ bool Names(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::vector<FieldPlan> PlanFields(RowSource& rows, long count, const KeyState& keys) {
+std::vector<FieldPlan> PlanFields(RowSource& rows, long count, const ConversionContext& context) {
   std::vector<FieldPlan> plan(static_cast<std::size_t>(count));
   for (long i = 0; i < count; ++i) {
     ColumnDescription field = rows.Field(i);
     FieldPlan& p = plan[static_cast<std::size_t>(i)];
+    p.name = field.name;
     p.typeName = MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
     p.binary = IsBinaryCode(field.type);
     p.dateTime = p.typeName == "DATETIME" || p.typeName == "TIMESTAMP";
-    p.nullStaysNull = IsTextType(p.typeName) && Names(keys.uniqueKeyColumns, field.name);
+    p.real = field.type == source::adSingle || field.type == source::adDouble;
+    p.nullStaysNull = IsTextType(p.typeName) && Names(context.keyState.uniqueKeyColumns, field.name);
+    p.longValue = p.binary || IsTextType(p.typeName);
+    if (const ColumnPlan* column = context.tablePlan.Find(field.name)) {
+      p.hyperlink = column->hyperlink;
+      p.richText = column->richText;
+    }
   }
   return plan;
 }
 
+// Where the row being copied stands, for its messages.
+struct RowPlace {
+  const std::string& table;
+  long number;  // from 1
+};
+
+std::string Where(const RowPlace& place, const FieldPlan& field) {
+  return "Table " + Bracketed(place.table) + ", row " + std::to_string(place.number) +
+         ", column " + Bracketed(field.name);
+}
+
+// A value Access holds that MySQL cannot store (NaN, an infinity) arrives
+// as NULL, and the report says where.
+bool StoredAsNull(ConversionOwner& owner, ConversionContext& context, const RowPlace& place,
+                  const FieldPlan& field, const source::Variant& value) {
+  if (!field.real || std::isfinite(value.ToDouble())) return false;
+  std::string text = value.ToText();
+  ++context.summary.valuesChanged;
+  Report(owner, context.summary,
+         Where(place, field) + ": the value " + text +
+             " cannot be stored in MySQL and is stored as NULL.");
+  return true;
+}
+
+// The literal of one field, appended to the statement.
+void AppendField(ConversionOwner& owner, ConversionContext& context, RowSource& rows, long i,
+                 const FieldPlan& field, const RowPlace& place, std::string& valueText,
+                 std::string& statement) {
+  valueText.clear();
+  const bool hasValue = rows.ActualSize(i) > 0;
+  source::Variant value;
+  if (hasValue || field.nullStaysNull) value = rows.Value(i);
+  if (hasValue) {
+    if (StoredAsNull(owner, context, place, field, value)) {
+      statement += "NULL,";
+      return;
+    }
+    AppendValueText(valueText, value, field);
+  }
+  if (field.nullStaysNull && valueText.empty() && value.IsNull()) {
+    statement += "NULL,";
+    return;
+  }
+  std::string literal = MakeValueLiteral(valueText, field.typeName);
+  // A 12-hour date and time leaves "''," for the full date-and-time literal.
+  if (field.dateTime && literal == "'',") literal = MakeDateTimeLiteral(valueText);
+  statement += literal;
+}
+
+enum class RowResult { Sent, Refused, TableGone, ConnectionLost };
+
+bool TableGone(unsigned int error) {
+  return error == kNoSuchTable || error == kNoDatabaseSelected || error == kUnknownDatabase;
+}
+
+// Sends one row; a refusal is shown and reported, and the copy goes on.
+RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource& rows,
+                  const std::vector<FieldPlan>& plan, const RowPlace& place,
+                  const std::string& statement, const std::vector<std::size_t>& starts) {
+  StatementExecutor& server = context.executor;
+  ++context.summary.rowsSent;
+  OversizedRow oversized{owner, context, rows, plan, place.table, place.number};
+  bool sent = statement.size() <= MaxRowStatementBytes(server) ? server.Execute(statement)
+                                                               : oversized.Send(statement, starts);
+  if (sent) return RowResult::Sent;
+  if (oversized.refusedHere) {
+    ++context.summary.rowsRefused;
+    return RowResult::Refused;
+  }
+  if (server.LastErrorWasConnectionLost()) return RowResult::ConnectionLost;
+  if (TableGone(server.LastErrorNumber())) return RowResult::TableGone;
+  ++context.summary.rowsRefused;
+  std::string text = server.ErrorText();
+  Report(owner, context.summary,
+         "Table " + Bracketed(place.table) + ", row " + std::to_string(place.number) +
+             ": refused by the server: " + text);
+  owner.ShowMessage(text, "Bracken", MessageButtons::Ok, MessageIcon::None);
+  return RowResult::Refused;
+}
+
+// A value that cannot be read or written as text leaves its row out; the
+// copy goes on with the next row.
+void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const RowPlace& place,
+                      const FieldPlan& field, const source::SourceError& error) {
+  ++context.summary.rowsRefused;
+  std::string text = Where(place, field) + ": the value cannot be read (" + error.Description() +
+                     "). The row is left out.";
+  Report(owner, context.summary, text);
+  owner.ShowMessage(text, "Message", MessageButtons::Ok, MessageIcon::None);
+}
+
 }  // namespace
 
-void AppendValueText(std::string& out, RowSource& rows, long field, bool binary) {
-  if (rows.ActualSize(field) <= 0) return;
-  source::Variant value = rows.Value(field);
-  if (binary) {
+void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field) {
+  if (field.binary) {
     AppendHex(out, value.Bytes());
     return;
   }
   std::size_t start = out.size();
-  value.AppendText(out);
-  if (out.find_first_of("#<", start) == std::string::npos) return;
+  AppendExactText(out, value);
+  if (!field.hyperlink && !field.richText) return;
   std::string text = out.substr(start);
-  CleanValueText(text);
+  if (field.hyperlink) text = HyperlinkText(text);
+  if (field.richText) RemoveRichTextMarkup(text);
   out.resize(start);
   out += text;
 }
@@ -86,45 +184,50 @@ std::string ProgressCaption(const std::string& tableName, long rows) {
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
                           const std::string& tableName) {
   context.stopRequested = false;
-  const std::string statementStart = "INSERT INTO " + QuoteIdentifier(tableName) + " VALUES(";
+  const std::string statementStart =
+      "INSERT INTO " + QuoteIdentifier(context.tablePlan.targetName) + " VALUES(";
   std::string statement;
   std::string valueText;
+  std::vector<std::size_t> starts;
   long rowCount = 0;
   try {
     RowSource& rows = *context.recordset;
     const long fieldCount = rows.FieldCount();
-    const std::vector<FieldPlan> plan = PlanFields(rows, fieldCount, context.keyState);
-    while (!rows.Eof()) {
+    const std::vector<FieldPlan> plan = PlanFields(rows, fieldCount, context);
+    starts.resize(static_cast<std::size_t>(fieldCount) + 1);
+    for (; !rows.Eof(); rows.MoveNext()) {
+      RowPlace place{tableName, ++rowCount};
       statement.assign(statementStart);
-      for (long i = 0; i < fieldCount; ++i) {
-        const FieldPlan& field = plan[static_cast<std::size_t>(i)];
-        valueText.clear();
-        AppendValueText(valueText, rows, i, field.binary);
-        if (field.nullStaysNull && valueText.empty() && rows.Value(i).IsNull()) {
-          statement += "NULL,";
-          continue;
+      long i = 0;
+      try {
+        for (; i < fieldCount; ++i) {
+          starts[static_cast<std::size_t>(i)] = statement.size();
+          AppendField(owner, context, rows, i, plan[static_cast<std::size_t>(i)], place, valueText,
+                      statement);
         }
-        std::string literal = MakeValueLiteral(valueText, field.typeName);
-        // A 12-hour date and time leaves "''," for the full date-and-time literal.
-        if (field.dateTime && literal == "'',") literal = MakeDateTimeLiteral(valueText);
-        statement += literal;
+      } catch (const source::SourceError& error) {
+        RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
+        owner.SetCaption(ProgressCaption(tableName, rowCount));
+        continue;
       }
+      starts[static_cast<std::size_t>(fieldCount)] = statement.size();
       if (fieldCount > 0) statement.pop_back();
       statement += ");";
-      ++context.summary.rowsSent;
-      if (!context.executor.Execute(statement)) {
-        if (context.executor.LastErrorWasConnectionLost()) {
-          return {CopyResult::ConnectionLost, context.executor.ErrorText()};
-        }
-        ++context.summary.rowsRefused;
-        owner.ShowMessage(context.executor.ErrorText(), "Bracken", MessageButtons::Ok,
-                          MessageIcon::None);
+      RowResult result = SendRow(owner, context, rows, plan, place, statement, starts);
+      if (result == RowResult::ConnectionLost) {
+        return {CopyResult::ConnectionLost, context.executor.ErrorText()};
       }
-      owner.SetCaption(ProgressCaption(tableName, ++rowCount));
-      rows.MoveNext();
+      if (result == RowResult::TableGone) {
+        return {CopyResult::TableGone, context.executor.ErrorText()};
+      }
+      owner.SetCaption(ProgressCaption(tableName, rowCount));
     }
   } catch (const source::SourceError& error) {
     owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
+    Report(owner, context.summary,
+           "Table " + Bracketed(tableName) + ": reading stopped after row " +
+               std::to_string(rowCount > 0 ? rowCount - 1 : 0) + " (" + error.Description() +
+               "); the rows after it are not converted.");
     return {CopyResult::SourceFailed, ""};
   }
   return {};

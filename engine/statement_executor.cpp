@@ -14,4 +14,13 @@ bool MySqlStatementExecutor::LastErrorWasConnectionLost() const {
   return connection_.LastErrorWasConnectionLost();
 }
 
+unsigned int MySqlStatementExecutor::LastErrorNumber() const { return 0; }
+
+std::size_t MySqlStatementExecutor::MaxStatementBytes() const { return std::size_t{1} << 30; }
+
+bool MySqlStatementExecutor::ExecuteWithLongValues(const std::string&,
+                                                   const std::vector<LongValue>&) {
+  return false;
+}
+
 }  // namespace bracken::engine

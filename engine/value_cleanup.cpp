@@ -36,19 +36,17 @@ std::string HyperlinkText(const std::string& stored) {
   if (first == std::string::npos) return stored;
   if (first > 0) return stored.substr(0, first);
   std::size_t second = stored.find('#', first + 1);
-  return stored.substr(first + 1, second == std::string::npos ? std::string::npos : second - 1);
+  if (second == std::string::npos) return stored.substr(first + 1);
+  if (second > first + 1) return stored.substr(first + 1, second - first - 1);
+  std::size_t third = stored.find('#', second + 1);
+  return stored.substr(second + 1, third == std::string::npos ? std::string::npos
+                                                               : third - second - 1);
 }
 
-void CleanValueText(std::string& text) {
-  if (Contains(text, "#mailto")) text = HyperlinkText(text);
+void RemoveRichTextMarkup(std::string& text) {
   RemoveDivs(text, "<div>");
   RemoveDivs(text, "<div align=right>");
   RemoveDivs(text, "<div align=center>");
-  if (Contains(text, "#http:")) {
-    // A hyperlink without display text ("#http://...#") gives its address.
-    text = HyperlinkText(text);
-    RemoveAll(text, "#");
-  }
 }
 
 }  // namespace bracken::engine

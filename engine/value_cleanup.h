@@ -1,19 +1,21 @@
 #pragma once
 
-// Clean-up of a value text before it becomes a literal: Access hyperlinks
-// and the markup of rich-text memos.
+// Clean-up of a value text before it becomes a literal, for the two kinds
+// of column that store markup: Access hyperlinks and rich-text memos. Every
+// other text arrives exactly as Access holds it.
 
 #include <string>
 
 namespace bracken::engine {
 
-// Applies, in order: the mail hyperlink cut, the removal of "<div>",
-// "<div align=right>" and "<div align=center>" with their "</div>", and the
-// web hyperlink cut. Case-sensitive throughout.
-void CleanValueText(std::string& text);
+// A memo stored as rich text: removes "<div>", then "<div align=right>",
+// then "<div align=center>", each with every "</div>", when the text holds
+// both the opening and a "</div>". Case-sensitive throughout.
+void RemoveRichTextMarkup(std::string& text);
 
-// An Access hyperlink as stored ("display#address#..."): its display text,
-// or its address when the display text is empty.
+// A hyperlink as Access stores it ("display#address#subaddress#tip"): its
+// display text, else its address, else its subaddress; a text without "#"
+// is kept whole.
 std::string HyperlinkText(const std::string& stored);
 
 }  // namespace bracken::engine

@@ -93,9 +93,7 @@ std::optional<std::string> Expected(const JsonValue& value, int type, bool inUni
       return value.text;
     default: {
       if (value.kind == JsonValue::Kind::Number) return value.text;
-      std::string text = value.text;
-      if (IsText(type)) CleanValueText(text);
-      return text;
+      return value.text;
     }
   }
 }

@@ -8,20 +8,32 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 }
 }  // namespace
 
-void RecordingTarget::Refuse(const std::string& prefix, const std::string& text, int skip) {
-  rules_.push_back({prefix, text, skip, false});
+void RecordingTarget::Refuse(const std::string& prefix, const std::string& text, int skip,
+                             unsigned int number) {
+  rules_.push_back({prefix, text, skip, false, number});
 }
 
 void RecordingTarget::LoseConnectionAt(const std::string& prefix, int skip) {
-  rules_.push_back({prefix, "Lost connection to server during query", skip, true});
+  rules_.push_back({prefix, "Lost connection to server during query", skip, true, 2013});
+}
+
+bool RecordingTarget::ExecuteWithLongValues(const std::string& statement,
+                                            const std::vector<engine::LongValue>& values) {
+  std::string sizes;
+  for (const engine::LongValue& value : values) {
+    sizes += (sizes.empty() ? "" : ", ") + std::to_string(value.bytes.size()) + " bytes";
+  }
+  return Execute(statement + " [" + sizes + "]");
 }
 
 bool RecordingTarget::Execute(const std::string& statement) {
   statements.push_back(statement);
   lost_ = false;
+  errorNumber_ = 0;
   if (gone_) {
     lost_ = true;
     error_ = "Server has gone away";
+    errorNumber_ = 2006;
     return false;
   }
   for (Rule& rule : rules_) {
@@ -31,6 +43,7 @@ bool RecordingTarget::Execute(const std::string& statement) {
       continue;
     }
     error_ = rule.text;
+    errorNumber_ = rule.number;
     lost_ = rule.lose;
     gone_ = rule.lose;
     return false;
@@ -38,10 +51,17 @@ bool RecordingTarget::Execute(const std::string& statement) {
   if (StartsWith(statement, "USE ")) {
     if (databases.count(statement.substr(4))) return true;
     error_ = "Unknown database";
+    errorNumber_ = 1049;
     return false;
   }
   if (StartsWith(statement, "DROP DATABASE IF EXISTS ")) databases.erase(statement.substr(24));
-  if (StartsWith(statement, "CREATE DATABASE ")) databases.insert(statement.substr(16));
+  if (StartsWith(statement, "CREATE DATABASE ")) {
+    if (!databases.insert(statement.substr(16)).second) {
+      error_ = "Can't create database; database exists";
+      errorNumber_ = 1007;
+      return false;
+    }
+  }
   return true;
 }
 

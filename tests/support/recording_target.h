@@ -17,10 +17,16 @@ class RecordingTarget : public engine::StatementExecutor {
   bool Execute(const std::string& statement) override;
   std::string ErrorText() const override { return error_; }
   bool LastErrorWasConnectionLost() const override { return lost_; }
+  unsigned int LastErrorNumber() const override { return errorNumber_; }
+  std::size_t MaxStatementBytes() const override { return maxStatementBytes; }
+  // Recorded as the statement followed by " [n bytes, ...]", one size per value.
+  bool ExecuteWithLongValues(const std::string& statement,
+                             const std::vector<engine::LongValue>& values) override;
 
   // The statement that starts with `prefix` is refused with `text`; with
   // `skip`, the first `skip` such statements are accepted.
-  void Refuse(const std::string& prefix, const std::string& text, int skip = 0);
+  void Refuse(const std::string& prefix, const std::string& text, int skip = 0,
+              unsigned int number = 1064);
   // From the statement that starts with `prefix` on (after `skip` of them are
   // accepted), every statement fails as a lost connection.
   void LoseConnectionAt(const std::string& prefix, int skip = 0);
@@ -29,6 +35,7 @@ class RecordingTarget : public engine::StatementExecutor {
   std::vector<std::string> statements;
   // Quoted names of the databases that exist ("`name`").
   std::set<std::string> databases;
+  std::size_t maxStatementBytes = std::size_t{1} << 30;
 
  private:
   struct Rule {
@@ -36,11 +43,13 @@ class RecordingTarget : public engine::StatementExecutor {
     std::string text;
     int skip;
     bool lose;
+    unsigned int number;
   };
   std::vector<Rule> rules_;
   bool gone_ = false;
   bool lost_ = false;
   std::string error_;
+  unsigned int errorNumber_ = 0;
 };
 
 }  // namespace bracken::testing

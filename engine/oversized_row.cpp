@@ -1,0 +1,88 @@
+#include "engine/oversized_row.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "engine/run_report.h"
+
+namespace bracken::engine {
+
+namespace {
+
+// Room for the packet header and the statement's own words.
+constexpr std::size_t kPacketMargin = 1024;
+
+std::string LimitAdvice(std::size_t limit) {
+  return "the server's max_allowed_packet of " + std::to_string(limit) +
+         " bytes; the row is left out. Raise max_allowed_packet on the server (for example SET GLOBAL "
+         "max_allowed_packet=1073741824, the largest it takes) and convert again.";
+}
+
+}  // namespace
+
+std::size_t MaxRowStatementBytes(const StatementExecutor& server) {
+  std::size_t limit = server.MaxStatementBytes();
+  return limit > kPacketMargin ? limit - kPacketMargin : 0;
+}
+
+bool OversizedRow::Send(const std::string& statement, const std::vector<std::size_t>& starts) {
+  const std::size_t fields = plan.size();
+  const std::size_t limit = MaxRowStatementBytes(context.executor);
+  // Each field's literal without its separating comma.
+  auto literal = [&](std::size_t i) {
+    return std::string_view(statement).substr(starts[i], starts[i + 1] - starts[i] - 1);
+  };
+  std::vector<std::size_t> order(fields);
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return literal(a).size() > literal(b).size(); });
+  std::vector<bool> apart(fields, false);
+  std::size_t size = statement.size();
+  for (std::size_t i : order) {
+    if (size <= limit || !plan[i].longValue) break;
+    apart[i] = true;
+    size -= literal(i).size() - 1;  // the literal becomes "?"
+  }
+  if (size > limit) {
+    return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
+                  ": the row of " + std::to_string(statement.size()) +
+                  " bytes is larger than " + LimitAdvice(limit + kPacketMargin));
+  }
+  std::string text = statement.substr(0, starts[0]);
+  std::vector<std::string> values;
+  std::vector<LongValue> sent;
+  for (std::size_t i = 0; i < fields; ++i) {
+    if (!apart[i]) {
+      text.append(literal(i)).append(",");
+      continue;
+    }
+    std::string value;
+    FieldPlan raw = plan[i];
+    raw.binary = false;  // the bytes themselves, not their hex text
+    AppendValueText(value, rows.Value(static_cast<long>(i)), raw);
+    if (value.size() > limit) {
+      return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
+                    ", column " + Bracketed(plan[i].name) + ": the value of " +
+                    std::to_string(value.size()) + " bytes is larger than " +
+                    LimitAdvice(limit + kPacketMargin));
+    }
+    values.push_back(std::move(value));
+    text.append("?,");
+  }
+  for (std::size_t i = 0, v = 0; i < fields; ++i) {
+    if (apart[i]) sent.push_back({values[v++], !plan[i].binary});
+  }
+  text.back() = ')';
+  text += ";";
+  return context.executor.ExecuteWithLongValues(text, sent);
+}
+
+bool OversizedRow::Refuse(const std::string& why) {
+  refusedHere = true;
+  std::string text = why;
+  Report(owner, context.summary, text);
+  owner.ShowMessage(text, "Message", MessageButtons::Ok, MessageIcon::None);
+  return false;
+}
+
+}  // namespace bracken::engine

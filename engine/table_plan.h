@@ -1,0 +1,57 @@
+#pragma once
+
+// What a table becomes in MySQL before anything is sent for it: the names
+// the server can hold, the type each column is created with, which text
+// columns need four-byte UTF-8, and which columns carry hyperlinks or rich
+// text. The keys, the column definitions and the row copy all read it.
+
+#include <string>
+#include <vector>
+
+namespace bracken::engine {
+
+class ConversionOwner;
+struct ConversionContext;
+class NameRegistry;
+
+struct ColumnPlan {
+  std::string sourceName;
+  std::string targetName;  // legal and unique in the table
+  // The mapped type, or "TEXT" for a VARCHAR widened so the row fits.
+  std::string typeText;
+  bool extendedCharacters = false;  // text holding characters above U+FFFF: utf8mb4
+  bool holdsNonFinite = false;      // a Single or Double holding NaN or an infinity
+  bool hyperlink = false;           // display#address#subaddress#tip
+  bool richText = false;            // a memo stored as HTML
+};
+
+struct TablePlan {
+  std::string sourceName;
+  std::string targetName;  // legal and unique in the database
+  std::vector<ColumnPlan> columns;  // catalogue order
+
+  // The plan of the column with this source name; nullptr when unknown.
+  const ColumnPlan* Find(const std::string& sourceName) const;
+  ColumnPlan* Find(const std::string& sourceName);
+  // Its name in MySQL; the source name itself for a column not planned.
+  const std::string& TargetName(const std::string& sourceName) const;
+};
+
+// MySQL's limit on the bytes of one row, not counting what TEXT and BLOB
+// columns keep apart from it.
+inline constexpr long kMaxRowBytes = 65535;
+
+// Bytes a column of this type takes in a MyISAM row (a TEXT or BLOB column
+// its length and pointer).
+long ColumnRowBytes(const std::string& typeText, bool extendedCharacters);
+
+// Plans `table`: reads its catalogue columns, flags and indexes, scans its
+// rows once for four-byte characters and values MySQL cannot store, gives
+// names their legal spelling (table names through `tableNames`) and widens
+// VARCHAR columns until the row fits. Every rename and widening is reported
+// through the owner. A source error ends the planning quietly with what it
+// has: the steps after it report the same error in their own way.
+TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                    NameRegistry& tableNames);
+
+}  // namespace bracken::engine
