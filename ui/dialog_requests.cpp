@@ -6,11 +6,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <utility>
 
 #include "ui/check_list_box.h"
 #include "ui/interface_thread_call.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/report_dialog.h"
 #include "ui/stepped_progress_bar.h"
 
 namespace bracken::ui {
@@ -140,13 +142,25 @@ void CBrackenDlg::ReportLine(const std::string& line) {
   CallOnInterfaceThread(this, [&] { reportLines_.push_back(FromText(line)); });
 }
 
-void CBrackenDlg::ShowReport(const std::string& message, const std::vector<std::string>&) {
+void CBrackenDlg::ShowReport(const std::string& message, const std::vector<std::string>& lines) {
   CallOnInterfaceThread(this, [&] {
-    QString text = FromText(message);
-    for (const QString& line : reportLines_) text += "\n" + line;
-    reportLines_.clear();
-    ShowMessageBox(this, text, QStringLiteral("Message"), MessageButtons::Ok, MessageIcon::None);
+    // The lines the window kept are the run's own, in the order reported.
+    QStringList shown = std::exchange(reportLines_, {});
+    if (shown.isEmpty()) {
+      for (const std::string& line : lines) shown << FromText(line);
+    }
+    CReportDlg report(FromText(message), shown, this, reportFileChooser_, ReportFileName());
+    report.exec();
   });
+}
+
+QString CBrackenDlg::ReportFileName() const {
+  // Named after the destination database, without anything that would make
+  // it a path of its own.
+  QString name = destinationEdit_->text().trimmed();
+  name.replace(QLatin1Char('/'), QLatin1Char('_'));
+  if (name.isEmpty() || name.startsWith(QLatin1Char('.'))) name = QStringLiteral("Bracken");
+  return name + QStringLiteral(" report.txt");
 }
 
 }  // namespace bracken::ui

@@ -22,6 +22,7 @@
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
 #include "ui/conversion_worker.h"
+#include "ui/report_dialog.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -53,6 +54,9 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   // What ends the process when the user leaves during a run; the program
   // ends at once, tests record the request instead.
   void SetProcessEnder(std::function<void()> ender) { endProcess_ = std::move(ender); }
+  // What asks for the file name when the report is saved; the desktop's file
+  // dialog unless replaced (tests answer with a path of their own).
+  void SetReportFileChooser(ReportFileChooser chooser) { reportFileChooser_ = std::move(chooser); }
 
   // ConversionOwner: each request runs on the interface thread.
   engine::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
@@ -110,6 +114,9 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   bool OpenSourceDatabase();
   bool ListTables();
   void Inform(const QString& text, engine::MessageIcon icon);
+
+  // The file name Save As proposes for the report.
+  QString ReportFileName() const;
 
   // First page helpers.
   void OnBrowse();
@@ -173,8 +180,10 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   ConversionWorker conversionWorker;
 
   QBasicTimer activityTimer_;
-  // The report lines of the current run, shown at its end.
+  // The report lines of the current run, shown at its end; a new run and the
+  // report itself start them afresh.
   QStringList reportLines_;
+  ReportFileChooser reportFileChooser_ = ChooseReportFileWithDialog;
   std::function<void()> endProcess_;
 };
 

@@ -51,6 +51,8 @@ void CBrackenDlg::OnConvert() {
   // run has hidden it starts nothing.
   if (conversionWorker.IsRunning() || !source_) return;
   run_ = std::make_shared<engine::ConversionContext>(executor_, *source_);
+  // Lines left from a run that ended without its report are not this run's.
+  reportLines_.clear();
   conversionWorker.Start([this, run = run_] { engine::RunConversion(*this, *run); });
 }
 

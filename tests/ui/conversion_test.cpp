@@ -143,6 +143,22 @@ TEST_F(Conversion, AnExistingDatabaseIsOverwrittenOnlyAfterYes) {
   EXPECT_EQ(Count(database, "Orders"), 4);
 }
 
+TEST_F(Conversion, ARunReportsNoLinesLeftFromBeforeIt) {
+  const std::string database = Database("report_lines");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, SmallShop(), database));
+  // As from an earlier run that ended without its report.
+  ui.dialog->ReportLine("left from before");
+  ui.ClickMark(0);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+
+  ui.dialog->ShowReport("after", {"from the run"});
+  ASSERT_EQ(answerer.seen.back().buttons, "report");
+  EXPECT_FALSE(answerer.seen.back().lines.contains("left from before"));
+  EXPECT_FALSE(answerer.seen.back().lines.isEmpty());
+}
+
 // Enough rows that STOP surely lands while they are being copied, and that
 // a run is surely still going after a question and the About box.
 constexpr int64_t kBigRows = 15000;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionViewItem>
@@ -18,10 +19,17 @@
 
 #include "ui/about_dialog.h"
 #include "ui/check_list_box.h"
+#include "ui/report_dialog.h"
 
 namespace bracken::testing {
 
 namespace {
+
+QStringList ReportLines(const ui::CReportDlg& report) {
+  const auto* text = report.findChild<QPlainTextEdit*>("reportText");
+  if (text == nullptr || text->document()->isEmpty()) return {};
+  return text->toPlainText().split(QLatin1Char('\n'));
+}
 
 QString IconName(QMessageBox::Icon icon) {
   switch (icon) {
@@ -58,8 +66,8 @@ void ModalAnswerer::Poll() {
   answering = true;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     const bool question = box->button(QMessageBox::Yes) != nullptr;
-    SeenBox record{
-        box->windowTitle(), box->text(), IconName(box->icon()), question ? "Yes/No" : "OK", {}};
+    SeenBox record{box->windowTitle(),         box->text(), IconName(box->icon()),
+                   question ? "Yes/No" : "OK", {},          {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     bool yes = false;
@@ -88,10 +96,18 @@ void ModalAnswerer::Poll() {
       static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
     }
   } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {
-    SeenBox record{about->windowTitle(), {}, "none", "about", {}};
+    SeenBox record{about->windowTitle(), {}, "none", "about", {}, {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
+  } else if (auto* report = qobject_cast<ui::CReportDlg*>(modal)) {
+    const auto* message = report->findChild<QLabel*>("reportMessage");
+    SeenBox record{
+        report->windowTitle(), message ? message->text() : QString(), "none", "report", {},
+        ReportLines(*report)};
+    seen.push_back(record);
+    if (whileShown_) whileShown_(record);
+    if (auto* ok = report->findChild<QPushButton*>("reportOk")) ok->click();
   }
   answering = false;
 }
@@ -114,6 +130,12 @@ bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
 
 DialogUnderTest::DialogUnderTest() : dialog(std::make_unique<ui::CBrackenDlg>()) {
   dialog->SetProcessEnder([this] { ++processEnds; });
+  dialog->SetReportFileChooser([this](QWidget*, const QString& proposed) {
+    proposedReportPaths << proposed;
+    const QString path = reportFiles.empty() ? QString() : reportFiles.front();
+    if (!reportFiles.empty()) reportFiles.pop_front();
+    return path;
+  });
   dialog->show();
   QApplication::processEvents();
 }

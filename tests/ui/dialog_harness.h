@@ -50,13 +50,14 @@ struct SeenBox {
   QString caption;
   QString text;
   QString icon;        // "none", "information", "question" or "other"
-  QString buttons;     // "OK" or "Yes/No"; "about" for the About box
+  QString buttons;     // "OK" or "Yes/No"; "about" for the About box, "report" for the report
   QString focusAfter;  // object name of the main window's focus once closed
+  QStringList lines;   // the report window's lines
 };
 
 // Answers the modal boxes that appear while it lives. Questions take the
 // queued answers in order (No when none is left); file dialogs take the
-// queued paths; the About box is closed with OK.
+// queued paths; the About box and the report window are closed with OK.
 class ModalAnswerer {
  public:
   ModalAnswerer();
@@ -87,7 +88,9 @@ class ModalAnswerer {
 // Processes events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 20000);
 
-// A fresh window, shown offscreen, with its process ender recorded.
+// A fresh window, shown offscreen, with its process ender recorded. Save As
+// of the report gets the queued report paths (a cancel when none is left),
+// never a real file dialog.
 struct DialogUnderTest {
   DialogUnderTest();
   ~DialogUnderTest();
@@ -118,6 +121,9 @@ struct DialogUnderTest {
 
   std::unique_ptr<ui::CBrackenDlg> dialog;
   int processEnds = 0;
+  std::deque<QString> reportFiles;
+  // The path each Save As of the report proposed, in order.
+  QStringList proposedReportPaths;
 };
 
 // A folder for the files of one test, removed with it.

@@ -1,14 +1,16 @@
-// Pictures of the window for the README: the first page, the second page
-// and a running conversion. They go to BRACKEN_SCREENSHOT_DIR when it is
-// set (docs/screenshots for the README), else beside the build.
+// Pictures of the window for the README: the first page, the second page,
+// a running conversion and the report at the end of a run. They go to BRACKEN_SCREENSHOT_DIR when
+// it is set (docs/screenshots for the README), else beside the build.
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QPixmap>
 
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
+#include "ui/report_dialog.h"
 
 namespace bracken::testing {
 namespace {
@@ -53,6 +55,26 @@ TEST(Screenshots, FirstPageSecondPageAndARunningConversion) {
   Save(ui, "conversion-running.png");
   WaitUntil([&] { return !ui.dialog->ConversionRunning(); }, 120000);
   query.Execute("DROP DATABASE IF EXISTS `" + database + "`");
+}
+
+TEST(Screenshots, ReportWindow) {
+  ui::CReportDlg report(
+      "Bracken database conversion ended, but not everything arrived: 3 rows refused, 1 value "
+      "changed.",
+      {"Table \"Order Details\" is named Order_Details.",
+       "Column \"Unit Price\" of Order_Details is named Unit_Price.",
+       "Customers.Notes is widened from VARCHAR(255) to TEXT.",
+       "Orders row 17: OrderDate 0100-01-01 is out of range; left out.",
+       "Orders row 212 refused: duplicate key 212.", "Orders row 213 refused: duplicate key 213.",
+       "Orders row 590 refused: duplicate key 590.",
+       "Products row 4: Weight 1.0000000001 changed to 1."},
+      nullptr, [](QWidget*, const QString&) { return QString(); });
+  report.show();
+  QApplication::processEvents();
+  const QPixmap picture = report.grab();
+  EXPECT_EQ(picture.size(), QSize(560, 360));
+  const QString path = QDir(ScreenshotFolder()).filePath("report-window.png");
+  EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
 }
 
 }  // namespace
