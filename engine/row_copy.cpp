@@ -81,7 +81,8 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 bool StoredAsNull(ConversionOwner& owner, ConversionContext& context, const RowPlace& place,
                   const FieldPlan& field, const source::Variant& value) {
   if (!field.real || std::isfinite(value.ToDouble())) return false;
-  std::string text = value.ToText();
+  double number = value.ToDouble();
+  std::string text = std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
   ++context.summary.valuesChanged;
   Report(owner, context.summary,
          Where(place, field) + ": the value " + text +
@@ -184,8 +185,9 @@ std::string ProgressCaption(const std::string& tableName, long rows) {
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
                           const std::string& tableName) {
   context.stopRequested = false;
-  const std::string statementStart =
-      "INSERT INTO " + QuoteIdentifier(context.tablePlan.targetName) + " VALUES(";
+  const TablePlan& table = context.tablePlan;
+  const std::string& target = table.sourceName == tableName ? table.targetName : tableName;
+  const std::string statementStart = "INSERT INTO " + QuoteIdentifier(target) + " VALUES(";
   std::string statement;
   std::string valueText;
   std::vector<std::size_t> starts;

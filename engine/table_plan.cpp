@@ -24,8 +24,9 @@ bool IsVarchar(const std::string& type) { return StartsWith(type, "VARCHAR("); }
 
 // A column whose name had to change, with the reason for the report.
 std::string RenameReason(const std::string& name) {
-  return LegalSpelling(name, "") == name ? "another column of the table has that name in MySQL"
-                                         : "MySQL does not accept the name as it is";
+  return !name.empty() && LegalSpelling(name, "") == name
+             ? "another column of the table has that name in MySQL"
+             : "MySQL does not accept the name as it is";
 }
 
 void PlanColumns(ConversionOwner& owner, ConversionContext& context, TablePlan& plan) {
@@ -169,7 +170,7 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
   plan.sourceName = table;
   plan.targetName = tableNames.Claim(table, "Table");
   if (plan.targetName != table) {
-    bool legal = LegalSpelling(table, "") == table;
+    bool legal = !table.empty() && LegalSpelling(table, "") == table;
     Report(owner, context.summary, "Table " + Bracketed(table) + " is created as " + Bracketed(plan.targetName) +
                      " (" +
                      (legal ? "another table has that name in MySQL"

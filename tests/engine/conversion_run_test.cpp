@@ -1,4 +1,5 @@
 #include "engine/conversion_run.h"
+#include "engine/run_report.h"
 
 #include <gtest/gtest.h>
 
@@ -82,8 +83,7 @@ TEST_F(ConversionRunTest, OrdersFromStartToCompletion) {
   EXPECT_EQ(
       target_.statements,
       (std::vector<std::string>{
-          "USE `shop`", "DROP DATABASE IF EXISTS `shop`", "CREATE DATABASE `shop`", "USE `shop`",
-          "DROP TABLE IF EXISTS `Orders`",
+          "USE `shop`", "CREATE DATABASE `shop`", "USE `shop`", "DROP TABLE IF EXISTS `Orders`",
           "CREATE TABLE `Orders`(`OrderID` INT NOT NULL AUTO_INCREMENT, `Customer` "
           "VARCHAR(50) NULL,  PRIMARY KEY(`OrderID`))ENGINE=myisam DEFAULT CHARSET=utf8;",
           "INSERT INTO `Orders` VALUES(1,'O\\'Neil');", "INSERT INTO `Orders` VALUES(2,'');"}));
@@ -185,13 +185,75 @@ TEST_F(ConversionRunTest, AnExistingDatabaseIsReplacedOnlyOnYes) {
   EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
 }
 
+TEST_F(ConversionRunTest, TheServersOwnSchemasAreNeverADestination) {
+  for (const char* name : {"mysql", "SYS", "information_schema", "Performance_Schema"}) {
+    owner_.SetDestinationName(name);
+    EXPECT_EQ(Run({"A"}).ending, RunEnding::NameReserved) << name;
+    EXPECT_EQ(owner_.messages.back(), "Message: " + ReservedNameMessage(name));
+  }
+  EXPECT_TRUE(target_.statements.empty());
+  owner_.SetDestinationName("sysadmin");
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
+}
+
+// Two runs into one name started together: the database the other run
+// created between our USE and our CREATE is not dropped unasked.
+TEST_F(ConversionRunTest, ADatabaseThatAppearsAfterUseIsReplacedOnlyWhenAsked) {
+  target_.Refuse("USE `shop`", "Unknown database 'shop'", 0, 1049);
+  target_.databases.insert("`shop`");  // CREATE DATABASE finds it
+  owner_.answers = {MessageAnswer::No};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::OverwriteDeclined);
+  EXPECT_EQ(target_.statements, (std::vector<std::string>{"USE `shop`", "CREATE DATABASE `shop`"}));
+  EXPECT_EQ(owner_.messages.back(), "Message: Are you sure you want to overwrite?");
+  target_.statements.clear();
+  owner_.answers = {MessageAnswer::Yes};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
+  EXPECT_EQ(std::vector<std::string>(target_.statements.begin(), target_.statements.begin() + 4),
+            (std::vector<std::string>{"USE `shop`", "CREATE DATABASE `shop`",
+                                      "DROP DATABASE IF EXISTS `shop`", "CREATE DATABASE `shop`"}));
+}
+
+TEST_F(ConversionRunTest, ATableDroppedDuringItsCopyFailsOnceAndTheRunGoesOn) {
+  for (int i = 0; i < 100; ++i) source_.tables["B"].rows.push_back({Variant::Long(i)});
+  target_.Refuse("INSERT INTO `B`", "Table 'shop.B' doesn't exist", 3, 1146);
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  EXPECT_EQ(summary.tablesConverted, 2);
+  EXPECT_EQ(summary.tablesFailed, 1);
+  EXPECT_EQ(summary.rowsRefused, 0);
+  EXPECT_EQ(owner_.messages, (std::vector<std::string>{"Message: Table 'shop.B' doesn't exist",
+                                                       "Report: " + LossMessage(summary)}));
+  EXPECT_EQ(target_.statements.back(), "INSERT INTO `C` VALUES(3);");
+}
+
+TEST_F(ConversionRunTest, RenamesAloneEndInTheReportWithTheSuccessMessage) {
+  FakeTable table = OneRow(1);
+  const std::string longName(70, 'x');
+  table.columns = {LongColumn("Name"), LongColumn("NAME "), LongColumn(longName)};
+  table.rows = {{Variant::Long(1), Variant::Long(2), Variant::Long(3)}};
+  source_.tables["Pets \xf0\x9f\x90\xbe"] = table;
+  ConversionSummary summary = Run({"Pets \xf0\x9f\x90\xbe"});
+  EXPECT_FALSE(summary.Lost());
+  EXPECT_EQ(owner_.reportMessage, kCompletedMessage);
+  EXPECT_EQ(owner_.reportLines,
+            (std::vector<std::string>{
+                "Table [Pets \xf0\x9f\x90\xbe] is created as [Pets _] (MySQL does not accept the "
+                "name as it is).",
+                "Table [Pets \xf0\x9f\x90\xbe], column [NAME ] is created as [NAME_2] (MySQL does not "
+                "accept the name as it is).",
+                "Table [Pets \xf0\x9f\x90\xbe], column [" + longName + "] is created as [" +
+                    std::string(64, 'x') + "] (MySQL does not accept the name as it is)."}));
+  EXPECT_EQ(target_.statements[4],
+            "CREATE TABLE `Pets _`(`Name` INT NULL, `NAME_2` INT NULL, `" + std::string(64, 'x') +
+                "` INT NULL)ENGINE=myisam DEFAULT CHARSET=utf8;");
+}
+
 TEST_F(ConversionRunTest, ARefusedCreateDatabaseEndsTheRunWithTheServersText) {
   owner_.SetDestinationName("a`b");
   target_.Refuse("CREATE DATABASE", "Access denied for user");
   EXPECT_EQ(Run({"A"}).ending, RunEnding::DatabaseRefused);
   EXPECT_EQ(target_.statements,
-            (std::vector<std::string>{"USE `a``b`", "DROP DATABASE IF EXISTS `a``b`",
-                                      "CREATE DATABASE `a``b`"}));
+            (std::vector<std::string>{"USE `a``b`", "CREATE DATABASE `a``b`"}));
   EXPECT_EQ(owner_.messages, std::vector<std::string>{"Bracken: Access denied for user"});
   ExpectIdlePage();
 }
@@ -201,7 +263,11 @@ TEST_F(ConversionRunTest, ARefusedCreateTableKeepsEarlierTablesAndTheCheckMarks)
   ConversionSummary summary = Run({"A", "B", "C"});
   EXPECT_EQ(summary.ending, RunEnding::TableFailed);
   EXPECT_EQ(summary.tablesConverted, 1);
-  EXPECT_EQ(owner_.messages, std::vector<std::string>{"Message: Incorrect column specifier"});
+  EXPECT_EQ(owner_.messages,
+            (std::vector<std::string>{"Message: Incorrect column specifier",
+                                      "Report: " + LossMessage(summary)}));
+  EXPECT_EQ(owner_.reportLines, std::vector<std::string>{"Table [B] was not converted completely: "
+                                                         "Incorrect column specifier"});
   EXPECT_EQ(owner_.texts[1041], "1 of 3 Table(s) are converted.");
   EXPECT_EQ(owner_.caption, kProductTitle);
   EXPECT_EQ(owner_.listChecked, (std::vector<bool>{true, true, true}));
@@ -224,8 +290,12 @@ TEST_F(ConversionRunTest, LockedTablesAreSkippedWhereverTheyStand) {
     EXPECT_EQ(summary.ending, RunEnding::Completed) << name;
     EXPECT_EQ(summary.tablesConverted, 2) << name;
     EXPECT_EQ(summary.tablesSkipped, 1) << name;
-    EXPECT_EQ(owner_.messages, (std::vector<std::string>{
-                                   "Message: " + std::string(kTableLockedMessage), kCompleted}))
+    // A skipped table is a loss: the run does not call itself successful.
+    EXPECT_EQ(owner_.messages,
+              (std::vector<std::string>{"Message: " + std::string(kTableLockedMessage),
+                                        "Report: Bracken database conversion ended, but not "
+                                        "everything was converted: 1 table skipped. Each is "
+                                        "listed in the report."}))
         << name;
     EXPECT_EQ(owner_.texts[1041], "2 of 3 Table(s) are converted.") << name;
     EXPECT_EQ(owner_.caption, kProductTitle) << name;
@@ -268,7 +338,9 @@ TEST_F(ConversionRunTest, ALostConnectionIsShownOnceAndEndsTheRun) {
   EXPECT_EQ(summary.ending, RunEnding::TableFailed);
   EXPECT_EQ(summary.tablesConverted, 1);
   EXPECT_EQ(owner_.messages,
-            std::vector<std::string>{"Message: Lost connection to server during query"});
+            (std::vector<std::string>{"Message: Lost connection to server during query",
+                                      "Report: " + LossMessage(summary)}));
+  EXPECT_EQ(summary.tablesFailed, 1);
   EXPECT_EQ(owner_.caption, kProductTitle);
   EXPECT_EQ(owner_.listChecked, (std::vector<bool>{true, true, true}));
   ExpectIdlePage();

@@ -71,6 +71,7 @@ FixtureTable EveryType() {
         std::string("Example#http://example.com/#"), Bytes(300, 0), Bytes(3, 254), Bytes(4, 1),
         int64_t{123456789012345}, std::string("-123.4500"), 1e20, 3.5, 39522.0 + 14.5 / 24, true,
         int64_t{255}, int64_t{-32768}, kGuid},
+      // A plain memo keeps markup it merely holds.
       V{int64_t{2}, std::string("C:\\dir\\file"), std::string("<div>Hello</div>"),
         std::string("#http://example.com/a#"), std::string("\0\n'\\", 4), null, null, int64_t{-1},
         std::string("0.0001"), 2.25, -0.5, 39936.0, false, int64_t{0}, int64_t{7}, null},
@@ -133,7 +134,7 @@ TEST(FixtureConversionTest, EveryTypeArrivesAsWritten) {
                             S("12345678901.2345"), S("-123.4500"), S("1e20"), S("3.5"),
                             S("2008-03-15 14:30:00"), S("1"), S("255"), S("-32768"), S(guidText)}));
   EXPECT_EQ(rows[1],
-            (Cells{S("2"), S("C:\\dir\\file"), S("Hello"), S("http://example.com/a"),
+            (Cells{S("2"), S("C:\\dir\\file"), S("<div>Hello</div>"), S("http://example.com/a"),
                    S(Hex(std::string("\0\n'\\", 4))), kNull, kNull, S("-0.0001"), S("0.0001"),
                    S("2.25"), S("-0.5"), S("2009-05-03 00:00:00"), S("0"), S("0"), S("7"), kNull}));
   EXPECT_EQ(rows[2],

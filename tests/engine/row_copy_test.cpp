@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "engine/column_definitions.h"
 #include "engine/key_clauses.h"
+#include "engine/table_plan.h"
 #include "engine/value_cleanup.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
@@ -23,6 +27,7 @@ class RowCopyTest : public ::testing::Test {
   CopyOutcome Copy(FakeTable table, const std::string& name = "T") {
     source_.tables[name] = std::move(table);
     context_.keyState.Clear();
+    context_.tablePlan = PlanTable(owner_, context_, name, tableNames_);
     BuildKeyClauses(owner_, context_, name);
     BuildColumnDefinitions(owner_, context_, name);
     return CopyTableRows(owner_, context_, name);
@@ -31,6 +36,7 @@ class RowCopyTest : public ::testing::Test {
   testing::RecordingTarget target_;
   testing::RecordingOwner owner_;
   ConversionContext context_{target_, source_};
+  NameRegistry tableNames_{false};
 };
 
 TEST_F(RowCopyTest, OneInsertPerRowWithTheRowCountInTheCaption) {
@@ -113,17 +119,77 @@ TEST_F(RowCopyTest, RefusedRowsAreShownAndTheCopyGoesOn) {
   EXPECT_EQ(context_.summary.rowsRefused, 1);
 }
 
-TEST_F(RowCopyTest, ASourceErrorEndsTheTableWithoutSendingTheRowBeingBuilt) {
+// A value that cannot be read (or written as text: a date outside the years
+// 100 to 9999) costs its row, never the rest of the table.
+TEST_F(RowCopyTest, AnUnreadableValueRefusesItsRowAndTheCopyGoesOn) {
   FakeTable table;
-  table.columns = {LongColumn("ID")};
-  table.rows = {{Variant::Long(1)}, {Variant::Long(2)}, {Variant::Long(3)}};
+  table.columns = {LongColumn("ID"), TypedColumn("When", source::adDate, 8)};
+  table.rows = {{Variant::Long(1), Variant::Date(1.5)},
+                {Variant::Long(2), Variant::Date(1.5)},
+                {Variant::Long(3), Variant::Date(3000000.0)},
+                {Variant::Long(4), Variant::Date(2958465.999999)}};
   table.rowFailureAt = 1;
-  EXPECT_EQ(Copy(table).result, CopyResult::SourceFailed);
-  EXPECT_EQ(target_.statements, std::vector<std::string>{"INSERT INTO `T` VALUES(1);"});
-  ASSERT_EQ(owner_.messages.size(), 1u);
-  EXPECT_EQ(owner_.messages[0],
-            "Message: \nMicrosoft JET Database Engine Error: -2147467259\r\nCould not read the "
-            "record.\r\n\r\n");
+  EXPECT_EQ(Copy(table).result, CopyResult::Finished);
+  EXPECT_EQ(target_.statements,
+            (std::vector<std::string>{"INSERT INTO `T` VALUES(1,'1899-12-31 12:00:00');",
+                                      "INSERT INTO `T` VALUES(4,'9999-12-31 23:59:59');"}));
+  EXPECT_EQ(owner_.messages,
+            (std::vector<std::string>{
+                "Message: Table [T], row 2, column [ID]: the value cannot be read (Could not read "
+                "the record.). The row is left out.",
+                "Message: Table [T], row 3, column [When]: the value cannot be read (A date value "
+                "is out of the range Access supports.). The row is left out."}));
+  EXPECT_EQ(context_.summary.rowsRefused, 2);
+  EXPECT_EQ(owner_.reportLines.size(), 2u);
+  EXPECT_EQ(owner_.caption, "Converting Table: [T] 4 rows converted...");
+}
+
+// NaN and the infinities have no MySQL value: they arrive as NULL, their
+// column takes NULL, and the report names each one.
+TEST_F(RowCopyTest, ValuesMySqlCannotStoreArriveAsNullAndAreNamed) {
+  FakeTable table;
+  table.columns = {TypedColumn("S", source::adSingle, 4, false),
+                   TypedColumn("D", source::adDouble, 8, false)};
+  const double inf = std::numeric_limits<double>::infinity();
+  table.rows = {{Variant::Single(3.4028235e38f), Variant::Double(-1.7976931348623157e308)},
+                {Variant::Single(std::nanf("")), Variant::Double(-inf)},
+                {Variant::Single(-3.4028235e38f), Variant::Double(1.5)}};
+  Copy(table);
+  EXPECT_EQ(context_.tablePlan.Find("S")->holdsNonFinite, true);
+  EXPECT_EQ(target_.statements,
+            (std::vector<std::string>{
+                "INSERT INTO `T` VALUES(3.4028234663852886e+38,-1.7976931348623157e+308);",
+                "INSERT INTO `T` VALUES(NULL,NULL);",
+                "INSERT INTO `T` VALUES(-3.4028234663852886e+38,1.5);"}));
+  EXPECT_EQ(context_.summary.valuesChanged, 2);
+  ASSERT_EQ(owner_.reportLines.size(), 2u);
+  EXPECT_EQ(owner_.reportLines[1],
+            "Table [T], row 2, column [D]: the value -Infinity cannot be stored in MySQL and is "
+            "stored as NULL.");
+}
+
+// A row whose INSERT text would pass the server's limit sends its longest
+// values apart; a value that alone passes it refuses its row, by name.
+TEST_F(RowCopyTest, ValuesPastTheStatementLimitAreSentApartOrNamed) {
+  target_.maxStatementBytes = 8192;
+  FakeTable table;
+  table.columns = {LongColumn("ID"), TypedColumn("Ole", source::adLongVarBinary),
+                   TypedColumn("Memo", source::adLongVarWChar)};
+  table.rows = {{Variant::Long(1), Variant::Binary(std::string(2000, 'x')),
+                 Variant::Text(std::string(2000, 'm'))},
+                {Variant::Long(2), Variant::Binary(std::string(5000, 'x')), Variant::Text("short")},
+                {Variant::Long(3), Variant::Binary(std::string(9000, 'x')), Variant()}};
+  Copy(table);
+  ASSERT_EQ(target_.statements.size(), 2u);
+  EXPECT_EQ(target_.statements[0].size(), 6032u) << "sent whole, as text";
+  EXPECT_EQ(target_.statements[1], "INSERT INTO `T` VALUES(2,?,'short'); [5000 bytes]");
+  EXPECT_EQ(owner_.messages,
+            std::vector<std::string>{
+                "Message: Table [T], row 3, column [Ole]: the value of 9000 bytes is larger than "
+                "the server's max_allowed_packet of 8192 bytes; the row is left out. Raise "
+                "max_allowed_packet on the server (for example SET GLOBAL "
+                "max_allowed_packet=1073741824, the largest it takes) and convert again."});
+  EXPECT_EQ(context_.summary.rowsRefused, 1);
 }
 
 TEST_F(RowCopyTest, ALostConnectionEndsTheCopyAtOnceWithoutAMessagePerRow) {
