@@ -77,29 +77,28 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 }
 
 // A value Access holds that MySQL cannot store (NaN, an infinity) arrives
-// as NULL, and the report says where.
-bool StoredAsNull(ConversionOwner& owner, ConversionContext& context, const RowPlace& place,
-                  const FieldPlan& field, const source::Variant& value) {
+// as NULL; the change is noted for the report, which names it once the row
+// has arrived.
+bool StoredAsNull(const RowPlace& place, const FieldPlan& field, const source::Variant& value,
+                  std::vector<std::string>& changes) {
   if (!field.real || std::isfinite(value.ToDouble())) return false;
   double number = value.ToDouble();
   std::string text = std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
-  ++context.summary.valuesChanged;
-  Report(owner, context.summary,
-         Where(place, field) + ": the value " + text +
-             " cannot be stored in MySQL and is stored as NULL.");
+  changes.push_back(Where(place, field) + ": the value " + text +
+                    " cannot be stored in MySQL and is stored as NULL.");
   return true;
 }
 
 // The literal of one field, appended to the statement.
-void AppendField(ConversionOwner& owner, ConversionContext& context, RowSource& rows, long i,
-                 const FieldPlan& field, const RowPlace& place, std::string& valueText,
-                 std::string& statement) {
+void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
+                 std::string& valueText, std::string& statement,
+                 std::vector<std::string>& changes) {
   valueText.clear();
   const bool hasValue = rows.ActualSize(i) > 0;
   source::Variant value;
   if (hasValue || field.nullStaysNull) value = rows.Value(i);
   if (hasValue) {
-    if (StoredAsNull(owner, context, place, field, value)) {
+    if (StoredAsNull(place, field, value, changes)) {
       statement += "NULL,";
       return;
     }
@@ -191,6 +190,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   std::string statement;
   std::string valueText;
   std::vector<std::size_t> starts;
+  std::vector<std::string> changes;  // values of the current row stored otherwise
   long rowCount = 0;
   try {
     RowSource& rows = *context.recordset;
@@ -200,12 +200,13 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
     for (; !rows.Eof(); rows.MoveNext()) {
       RowPlace place{tableName, ++rowCount};
       statement.assign(statementStart);
+      changes.clear();
       long i = 0;
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
-          AppendField(owner, context, rows, i, plan[static_cast<std::size_t>(i)], place, valueText,
-                      statement);
+          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, valueText, statement,
+                      changes);
         }
       } catch (const source::SourceError& error) {
         RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
@@ -221,6 +222,10 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       }
       if (result == RowResult::TableGone) {
         return {CopyResult::TableGone, context.executor.ErrorText()};
+      }
+      if (result == RowResult::Sent) {
+        for (const std::string& change : changes) Report(owner, context.summary, change);
+        context.summary.valuesChanged += static_cast<long>(changes.size());
       }
       owner.SetCaption(ProgressCaption(tableName, rowCount));
     }

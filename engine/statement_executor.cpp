@@ -14,7 +14,9 @@ bool MySqlStatementExecutor::LastErrorWasConnectionLost() const {
   return connection_.LastErrorWasConnectionLost();
 }
 
-unsigned int MySqlStatementExecutor::LastErrorNumber() const { return 0; }
+unsigned int MySqlStatementExecutor::LastErrorNumber() const {
+  return connection_.LastErrorNumber();
+}
 
 std::size_t MySqlStatementExecutor::MaxStatementBytes() const { return std::size_t{1} << 30; }
 

@@ -29,11 +29,14 @@ std::string RenameReason(const std::string& name) {
              : "MySQL does not accept the name as it is";
 }
 
-void PlanColumns(ConversionOwner& owner, ConversionContext& context, TablePlan& plan) {
+// The columns in the table's own order, so that of two names the server
+// cannot tell apart the first keeps its spelling.
+void PlanColumns(ConversionOwner& owner, ConversionContext& context, RowSource& rows,
+                 TablePlan& plan) {
   NameRegistry names(true);
-  std::vector<ColumnDescription> columns = context.source.Columns(plan.sourceName);
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    const ColumnDescription& column = columns[i];
+  const long count = rows.FieldCount();
+  for (long i = 0; i < count; ++i) {
+    const ColumnDescription column = rows.Field(i);
     ColumnPlan planned;
     planned.sourceName = column.name;
     planned.targetName = names.Claim(column.name, "Column" + std::to_string(i + 1));
@@ -69,8 +72,8 @@ bool HasFourByteCharacter(const std::string& utf8) {
 
 // One pass over the rows: which text columns hold characters above U+FFFF,
 // which floating-point columns hold values MySQL cannot store.
-void ScanRows(ConversionContext& context, TablePlan& plan) {
-  std::unique_ptr<RowSource> rows = context.source.OpenRows(plan.sourceName);
+void ScanRows(RowSource& source, TablePlan& plan) {
+  RowSource* rows = &source;
   const long count = rows->FieldCount();
   std::vector<ColumnPlan*> text, real;
   for (long i = 0; i < count; ++i) {
@@ -179,9 +182,10 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
   }
   std::set<std::string> keyColumns;
   try {
-    PlanColumns(owner, context, plan);
+    std::unique_ptr<RowSource> rows = context.source.OpenRows(table);
+    PlanColumns(owner, context, *rows, plan);
     keyColumns = KeyColumns(context, table);
-    ScanRows(context, plan);
+    ScanRows(*rows, plan);
   } catch (const source::SourceError&) {
     // Reported where the table's keys, columns or rows are read.
   }

@@ -49,6 +49,10 @@ bool MySqlConnection::LastErrorWasConnectionLost() const {
   return code == kServerGoneError || code == kServerLostError;
 }
 
+unsigned int MySqlConnection::LastErrorNumber() const {
+  return handle_ == nullptr ? 0 : mysql_errno(handle_);
+}
+
 void MySqlConnection::Close() {
   if (handle_ != nullptr) mysql_close(handle_);
   handle_ = nullptr;

@@ -28,6 +28,8 @@ class MySqlConnection {
   std::string ErrorText() const;
   // True when the last failure was a lost connection (client errors 2006, 2013).
   bool LastErrorWasConnectionLost() const;
+  // The server's (or the client's) number for the last failure.
+  unsigned int LastErrorNumber() const;
 
   void Close();
 

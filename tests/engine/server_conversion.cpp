@@ -10,7 +10,8 @@
 namespace bracken::engine {
 
 ServerConversion ConvertAll(const testing::TestServer& server, ConversionSource& source,
-                            const std::vector<std::string>& tables, const std::string& database) {
+                            const std::vector<std::string>& tables, const std::string& database,
+                            const std::function<void(testing::RecordingOwner&)>& prepare) {
   target::MySqlConnection connection;
   EXPECT_EQ(connection.Connect(server.host, server.user, server.password),
             target::MySqlConnection::ConnectResult::Connected);
@@ -19,9 +20,12 @@ ServerConversion ConvertAll(const testing::TestServer& server, ConversionSource&
   testing::RecordingOwner owner;
   owner.SetTables(tables, std::vector<bool>(tables.size(), true));
   owner.SetDestinationName(database);
+  if (prepare) prepare(owner);
   ServerConversion result;
   result.summary = RunConversion(owner, context);
   result.messages = owner.messages;
+  result.reportLines = owner.reportLines;
+  result.reportMessage = owner.reportMessage;
   return result;
 }
 
