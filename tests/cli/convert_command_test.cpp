@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 #include "tests/support/fixture_writer.h"
@@ -118,6 +119,46 @@ TEST_F(ConvertCommandTest, RefusedRowsGiveAFailingStatusAndASummary) {
       << result.errors;
   EXPECT_EQ(result.output, "eng_cli_dup: 1 of 1 tables converted, 1 of 3 rows refused\n");
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_dup");
+}
+
+TEST_F(ConvertCommandTest, TheServersOwnSchemasAreRefusedBeforeAnythingIsSent) {
+  ServerQuery query(server_);
+  auto tables = [&] { return query.Value("SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+                                         "TABLE_SCHEMA IN ('sys', 'mysql')"); };
+  const Cell before = tables();
+  for (const char* name : {"sys", "MySQL", "information_schema", "performance_schema"}) {
+    Result result = Convert("plain.mdb", {"--database", name, "--yes"});
+    EXPECT_EQ(result.status, 3) << name;
+    EXPECT_EQ(result.errors, "Message: MySQL Destination Database Name [" + std::string(name) +
+                                 "] is one of the server's own databases. Please choose another "
+                                 "name.\n");
+    EXPECT_EQ(result.output, std::string(name) +
+                                 ": 0 of 2 tables converted, 0 of 0 rows refused; database name "
+                                 "reserved by the server\n");
+  }
+  EXPECT_EQ(tables(), before);
+}
+
+// A run that lost or changed a value fails, prints each loss as it happens
+// and counts them in the closing message and the summary line.
+TEST_F(ConvertCommandTest, LossesAreListedCountedAndFailTheRun) {
+  FixtureTable numbers;
+  numbers.name = "Numbers";
+  numbers.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("D", ColumnKind::Double)};
+  numbers.rows = {{int64_t{1}, 1.5}, {int64_t{2}, std::numeric_limits<double>::quiet_NaN()}};
+  FixtureDatabase database;
+  database.tables = {numbers};
+  WriteJet4File(database, dir_ / "nan.mdb");
+  Result result = Convert("nan.mdb", {"--database", "eng_cli_nan", "--yes"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.errors,
+            "Report: Table [Numbers], row 2, column [D]: the value NaN cannot be stored in MySQL "
+            "and is stored as NULL.\n"
+            "Message: Bracken database conversion ended, but not everything was converted: 1 "
+            "value changed. Each is listed in the report.\n");
+  EXPECT_EQ(result.output, "eng_cli_nan: 1 of 1 tables converted, 0 of 2 rows refused, 1 values "
+                           "changed\n");
+  ServerQuery(server_).Execute("DROP DATABASE eng_cli_nan");
 }
 
 TEST_F(ConvertCommandTest, PasswordsAndOpenFailures) {
