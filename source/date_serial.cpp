@@ -24,13 +24,21 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
 }  // namespace
 
 bool SplitDateSerial(double serial, DateParts& parts) {
-  if (!std::isfinite(serial) || serial < kFirstDate || serial >= kLastDate) return false;
+  // Before 1899 the whole days count back and the fraction forward, so the
+  // first day reaches down to (not including) one day before it.
+  if (!std::isfinite(serial) || serial <= kFirstDate - 1.0 || serial >= kLastDate) return false;
   int64_t days = static_cast<int64_t>(std::trunc(serial));
   double fraction = std::fabs(serial - static_cast<double>(days));
   int64_t seconds = std::llround(fraction * 86400.0);
   if (seconds >= 86400) {
     seconds -= 86400;
     days += 1;
+  }
+  // Within half a second of the end of 31 December 9999 the value stays on
+  // that day rather than rounding into a year Access does not have.
+  if (static_cast<double>(days) >= kLastDate) {
+    days -= 1;
+    seconds = 86399;
   }
   parts.dayNumber = days;
   parts.secondOfDay = seconds;
