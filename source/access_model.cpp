@@ -105,6 +105,18 @@ std::vector<jet::PropertyBlock> StoredProperties(const CatalogueObject& object,
                               header.codePage);
 }
 
+// The property block of a column: the one of its exact name, else one whose
+// name differs only by case.
+const jet::PropertyBlock* ColumnBlock(const std::vector<jet::PropertyBlock>& stored,
+                                      const std::string& name) {
+  const jet::PropertyBlock* found = nullptr;
+  for (const auto& block : stored) {
+    if (block.owner == name) return &block;
+    if (found == nullptr && NameEqual(block.owner, name)) found = &block;
+  }
+  return found;
+}
+
 std::vector<Index> BuildIndexes(const jet::TableDefinition& definition,
                                 const std::vector<std::shared_ptr<const ColumnData>>& columns) {
   std::vector<jet::LogicalIndex> logicalIndexes = definition.logicalIndexes;
@@ -162,8 +174,7 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
   }
   for (size_t i = 0; i < table.definition->columns.size(); ++i) {
     const ColumnDefinition& column = table.definition->columns[i];
-    auto block = std::find_if(stored.begin(), stored.end(),
-                              [&](const auto& b) { return NameEqual(b.owner, column.name); });
+    const jet::PropertyBlock* block = ColumnBlock(stored, column.name);
     auto data = std::make_shared<ColumnData>();
     data->name = column.name;
     data->type = jet::AdoTypeCode(column.kind, column.FixedLength());
@@ -172,7 +183,7 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
     data->scale = column.kind == ColumnKind::Decimal    ? column.scale
                   : column.kind == ColumnKind::Currency ? 4
                                                         : 0;
-    data->properties = ColumnProperties(column, block == stored.end() ? nullptr : &*block);
+    data->properties = ColumnProperties(column, block);
     data->position = i;
     table.columnsInOrder.push_back(data);
     table.columnsByName.emplace_back(data);

@@ -6,11 +6,8 @@ namespace bracken::source {
 
 namespace {
 
-// Days before 1899-12-30 count their time of day forward from midnight, so
-// 1 January 100 runs from -657434 down to (not including) -657435.
-constexpr double kBeforeFirstDate = -657435.0;  // 31 December 99
-constexpr double kLastDate = 2958466.0;         // the day after 31 December 9999
-constexpr int64_t kLastDay = 2958465;           // 31 December 9999
+constexpr double kFirstDate = -657434.0;  // 1 January 100
+constexpr double kLastDate = 2958466.0;   // the day after 31 December 9999
 
 void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   int64_t z = days - 25569 + 719468;  // days since 1 March of year 0
@@ -27,18 +24,21 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
 }  // namespace
 
 bool SplitDateSerial(double serial, DateParts& parts) {
-  if (!std::isfinite(serial) || serial <= kBeforeFirstDate || serial >= kLastDate) return false;
+  // Before 1899 the whole days count back and the fraction forward, so the
+  // first day reaches down to (not including) one day before it.
+  if (!std::isfinite(serial) || serial <= kFirstDate - 1.0 || serial >= kLastDate) return false;
   int64_t days = static_cast<int64_t>(std::trunc(serial));
   double fraction = std::fabs(serial - static_cast<double>(days));
   int64_t seconds = std::llround(fraction * 86400.0);
   if (seconds >= 86400) {
-    // The last half second of 31 December 9999 stays in that day.
-    if (days == kLastDay) {
-      seconds = 86399;
-    } else {
-      seconds -= 86400;
-      days += 1;
-    }
+    seconds -= 86400;
+    days += 1;
+  }
+  // Within half a second of the end of 31 December 9999 the value stays on
+  // that day rather than rounding into a year Access does not have.
+  if (static_cast<double>(days) >= kLastDate) {
+    days -= 1;
+    seconds = 86399;
   }
   parts.dayNumber = days;
   parts.secondOfDay = seconds;

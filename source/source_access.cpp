@@ -15,12 +15,17 @@ const T& At(const std::vector<T>& items, long index) {
   return items[static_cast<size_t>(index)];
 }
 
+// Names match without regard to case; where two items differ only by case
+// (a file Access itself would not write), the one spelt exactly wins.
 template <typename T>
 const T& Named(const std::vector<T>& items, std::string_view name) {
+  const T* found = nullptr;
   for (const auto& item : items) {
-    if (NameEqual(item.Name(), name)) return item;
+    if (item.Name() == name) return item;
+    if (found == nullptr && NameEqual(item.Name(), name)) found = &item;
   }
-  ThrowItemNotFound();
+  if (found == nullptr) ThrowItemNotFound();
+  return *found;
 }
 
 }  // namespace

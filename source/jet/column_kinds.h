@@ -24,7 +24,10 @@ enum class ColumnKind : uint8_t {
   Decimal = 0x10,
 };
 
-// Column flags in the table definition.
+// Column flags in the table definition, the same in both versions. Each
+// means what its name says only on its own kind: a counter on Long, a
+// generated identifier on Guid, a hyperlink on Memo. 0x02 is set on nearly
+// every column and says nothing about nulls ("Required" is a property).
 inline constexpr uint8_t kColumnFixedLength = 0x01;
 inline constexpr uint8_t kColumnAutoLong = 0x04;
 inline constexpr uint8_t kColumnAutoGuid = 0x40;

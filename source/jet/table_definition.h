@@ -27,10 +27,14 @@ struct ColumnDefinition {
   uint8_t precision = 0;
   uint8_t scale = 0;
 
-  bool FixedLength() const { return (flags & kColumnFixedLength) != 0; }
-  bool AutoLong() const { return (flags & kColumnAutoLong) != 0; }
-  bool AutoGuid() const { return (flags & kColumnAutoGuid) != 0; }
-  bool Hyperlink() const { return (flags & kColumnHyperlink) != 0; }
+  // A flag counts only on the kinds it belongs to: files from older Access
+  // versions carry 0x40 on ordinary columns, and a memo or OLE value always
+  // lives in the variable part of the row.
+  bool FixedLength() const { return HasFlag(kColumnFixedLength) && !IsLongValue(kind); }
+  bool AutoLong() const { return kind == ColumnKind::Long && HasFlag(kColumnAutoLong); }
+  bool AutoGuid() const { return kind == ColumnKind::Guid && HasFlag(kColumnAutoGuid); }
+  bool Hyperlink() const { return kind == ColumnKind::Memo && HasFlag(kColumnHyperlink); }
+  bool HasFlag(uint8_t flag) const { return (flags & flag) != 0; }
 };
 
 struct TableDefinition {

@@ -22,6 +22,15 @@ TEST(ValueText, DatesShowDateAndTimeAsAccessDoes) {
   // Rounded to the second, carrying into the next day.
   EXPECT_EQ(Variant::Date(39522 + 0.9999999).ToText(), "3/16/2008");
   EXPECT_EQ(Variant::Date(2958465).ToText(), "12/31/9999");
+  // ... but not past the last day Access has.
+  EXPECT_EQ(Variant::Date(2958465.99999).ToText(), "12/31/9999 11:59:59 PM");
+  EXPECT_EQ(Variant::Date(2958465.999999).ToText(), "12/31/9999 11:59:59 PM");
+  EXPECT_THROW(Variant::Date(2958466).ToText(), SourceError);
+  EXPECT_EQ(Variant::Date(-657434).ToText(), "1/1/100");
+  EXPECT_EQ(Variant::Date(-657434.5).ToText(), "1/1/100 12:00:00 PM");
+  EXPECT_THROW(Variant::Date(-657435).ToText(), SourceError);
+  EXPECT_THROW(Variant::Date(-700000).ToText(), SourceError);
+  EXPECT_THROW(Variant::Date(3000000).ToText(), SourceError);
   EXPECT_THROW(Variant::Date(1e300).ToText(), SourceError);
 }
 

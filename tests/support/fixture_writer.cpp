@@ -21,9 +21,6 @@ constexpr size_t kLongValueHeader = 12;
 constexpr uint8_t kInlineLongValue = 0x80;
 constexpr uint8_t kSinglePageLongValue = 0x40;
 constexpr uint8_t kChainedLongValue = 0x00;
-constexpr size_t kChainPiece = kPageSize - DataPage::kHeaderSize - 2 - 4;
-constexpr size_t kMapRowsPerPage = (kPageSize - DataPage::kHeaderSize) / (kUsageMapRowSize + 2);
-constexpr uint16_t kEmptyLeafFreeSpace = kPageSize - 0x1e0;
 
 struct LongColumnPages {
   std::optional<DataPage> current;
@@ -56,18 +53,23 @@ std::string LongValueField(size_t length, uint8_t form, uint32_t pointer) {
   return field;
 }
 
-std::string EmptyLeafPage(uint32_t definitionPage) {
-  std::string page(kPageSize, '\0');
+std::string EmptyLeafPage(uint32_t definitionPage, const WriterFormat& format) {
+  std::string page(format.pageSize, '\0');
   page[0] = 0x04;
   page[1] = 0x01;
-  Place<uint16_t>(page, 2, kEmptyLeafFreeSpace);
+  Place<uint16_t>(page, 2, static_cast<uint16_t>(format.pageSize - format.leafHeaderSize));
   Place<uint32_t>(page, 4, definitionPage);
   return page;
 }
 
-class Jet4Writer {
+class JetWriter {
  public:
-  Jet4Writer(const FixtureDatabase& database, PageSink& sink) : database_(database), sink_(sink) {}
+  JetWriter(const FixtureDatabase& database, PageSink& sink, const WriterFormat& format)
+      : database_(database),
+        sink_(sink),
+        format_(format),
+        chainPiece_(format.MaxRowSize() - 4),
+        mapRowsPerPage_((format.pageSize - format.dataHeaderSize) / (kUsageMapRowSize + 2)) {}
 
   void Write() {
     Plan();
@@ -78,7 +80,7 @@ class Jet4Writer {
     for (TableState& t : tables_) FlushTable(t);
     WriteUsageMaps();
     for (TableState& t : tables_) WriteDefinition(t);
-    sink_.Put(0, BuildHeaderPage(database_.password, database_.creationDate));
+    sink_.Put(0, BuildHeaderPage(database_.password, database_.creationDate, format_));
   }
 
  private:
@@ -95,17 +97,17 @@ class Jet4Writer {
     nextPage_ = 1;
     mapPages_.push_back(Allocate());  // page 1; MSysObjects' definition starts on page 2
     for (TableState& t : tables_) {
-      std::string sized = BuildTableDefinition(t.layout, t.system, DefinitionState{});
-      for (uint32_t i = DefinitionPageCount(sized.size()); i > 0; --i) {
+      std::string sized = BuildTableDefinition(t.layout, t.system, DefinitionState{}, format_);
+      for (uint32_t i = DefinitionPageCount(sized.size(), format_); i > 0; --i) {
         t.definitionPages.push_back(Allocate());
       }
     }
     for (TableState& t : tables_) ReserveSlots(t);
-    while (mapPages_.size() * kMapRowsPerPage < mapSlotCount_) mapPages_.push_back(Allocate());
+    while (mapPages_.size() * mapRowsPerPage_ < mapSlotCount_) mapPages_.push_back(Allocate());
     for (TableState& t : tables_) {
       for (size_t i = 0; i < t.layout.indexes.size(); ++i) {
         t.indexRoots.push_back(Allocate());
-        sink_.Put(t.indexRoots.back(), EmptyLeafPage(t.definitionPages.front()));
+        sink_.Put(t.indexRoots.back(), EmptyLeafPage(t.definitionPages.front(), format_));
       }
     }
   }
@@ -114,7 +116,7 @@ class Jet4Writer {
     TableState t;
     t.table = &table;
     t.system = system;
-    t.layout = LayOutTable(table);
+    t.layout = LayOutTable(table, format_);
     t.longPages.resize(t.layout.longColumns.size());
     tables_.push_back(std::move(t));
   }
@@ -131,7 +133,7 @@ class Jet4Writer {
   }
 
   uint32_t SlotPointer(uint32_t slot) const {
-    return RowPointer(mapPages_[slot / kMapRowsPerPage], slot % kMapRowsPerPage);
+    return RowPointer(mapPages_[slot / mapRowsPerPage_], slot % mapRowsPerPage_);
   }
 
   void WriteRows(TableState& t) {
@@ -172,10 +174,10 @@ class Jet4Writer {
     EncodeRow(
         t.layout, row,
         [&](int position, const std::string& bytes) { return StoreLongValue(t, position, bytes); },
-        rowBytes_);
+        format_, rowBytes_);
     if (!t.dataPage || !t.dataPage->Fits(rowBytes_.size())) {
       if (t.dataPage) sink_.Put(t.dataPage->Number(), t.dataPage->Finish());
-      t.dataPage.emplace(Allocate(), t.definitionPages.front());
+      t.dataPage.emplace(Allocate(), t.definitionPages.front(), format_);
       t.dataPages.push_back(t.dataPage->Number());
     }
     t.dataPage->Add(rowBytes_);
@@ -190,7 +192,7 @@ class Jet4Writer {
   DataPage& LongValuePageWithRoom(LongColumnPages& pages, size_t size) {
     if (!pages.current || !pages.current->Fits(size)) {
       if (pages.current) sink_.Put(pages.current->Number(), pages.current->Finish());
-      pages.current.emplace(Allocate(), kLongValueOwner);
+      pages.current.emplace(Allocate(), kLongValueOwner, format_);
       pages.pages.push_back(pages.current->Number());
     }
     return *pages.current;
@@ -201,7 +203,7 @@ class Jet4Writer {
       return LongValueField(bytes.size(), kInlineLongValue, 0) + bytes;
     }
     LongColumnPages& pages = LongPagesOf(t, position);
-    if (bytes.size() <= kChainPiece + 4) {
+    if (bytes.size() <= chainPiece_ + 4) {
       DataPage& page = LongValuePageWithRoom(pages, bytes.size());
       int row = page.Add(bytes);
       return LongValueField(bytes.size(), kSinglePageLongValue, RowPointer(page.Number(), row));
@@ -214,15 +216,15 @@ class Jet4Writer {
   uint32_t StoreChain(LongColumnPages& pages, const std::string& bytes) {
     if (pages.current) sink_.Put(pages.current->Number(), pages.current->Finish());
     pages.current.reset();
-    size_t count = (bytes.size() + kChainPiece - 1) / kChainPiece;
+    size_t count = (bytes.size() + chainPiece_ - 1) / chainPiece_;
     uint32_t first = nextPage_;
     nextPage_ += static_cast<uint32_t>(count);
     for (size_t k = 0; k < count; ++k) {
       auto number = static_cast<uint32_t>(first + k);
       std::string piece;
       Append<uint32_t>(piece, k + 1 < count ? RowPointer(number + 1, 0) : 0);
-      piece.append(bytes, k * kChainPiece, kChainPiece);
-      DataPage page(number, kLongValueOwner);
+      piece.append(bytes, k * chainPiece_, chainPiece_);
+      DataPage page(number, kLongValueOwner, format_);
       page.Add(piece);
       pages.pages.push_back(number);
       if (k + 1 < count) {
@@ -238,7 +240,7 @@ class Jet4Writer {
     std::vector<CatalogueEntry> entries;
     for (const TableState& t : tables_) {
       entries.push_back({t.table->name, t.definitionPages.front(), t.system,
-                         t.system ? std::string() : TableProperties(*t.table)});
+                         t.system ? std::string() : TableProperties(*t.table, format_)});
     }
     TableState& objects = tables_.front();
     std::vector<std::vector<FixtureValue>> rows = CatalogueRows(entries, database_.creationDate);
@@ -254,22 +256,25 @@ class Jet4Writer {
 
   void WriteUsageMaps() {
     std::vector<std::string> rows(mapSlotCount_);
-    auto allocate = [this] { return Allocate(); };
+    auto map = [this](const std::vector<uint32_t>& pages) {
+      return BuildUsageMap(
+          pages, [this] { return Allocate(); }, sink_, format_.pageSize);
+    };
     for (TableState& t : tables_) {
-      rows[t.usedMapSlot] = BuildUsageMap(t.dataPages, allocate, sink_);
-      rows[t.freeMapSlot] = BuildUsageMap({}, allocate, sink_);
+      rows[t.usedMapSlot] = map(t.dataPages);
+      rows[t.freeMapSlot] = map({});
       for (size_t i = 0; i < t.indexRoots.size(); ++i) {
-        rows[t.indexMapSlots[i]] = BuildUsageMap({t.indexRoots[i]}, allocate, sink_);
+        rows[t.indexMapSlots[i]] = map({t.indexRoots[i]});
       }
       for (size_t k = 0; k < t.longPages.size(); ++k) {
-        rows[t.longUsedSlots[k]] = BuildUsageMap(t.longPages[k].pages, allocate, sink_);
-        rows[t.longFreeSlots[k]] = BuildUsageMap({}, allocate, sink_);
+        rows[t.longUsedSlots[k]] = map(t.longPages[k].pages);
+        rows[t.longFreeSlots[k]] = map({});
       }
     }
     for (size_t p = 0; p < mapPages_.size(); ++p) {
-      DataPage page(mapPages_[p], 0);
-      for (size_t slot = p * kMapRowsPerPage;
-           slot < std::min(rows.size(), (p + 1) * kMapRowsPerPage); ++slot) {
+      DataPage page(mapPages_[p], 0, format_);
+      for (size_t slot = p * mapRowsPerPage_;
+           slot < std::min(rows.size(), (p + 1) * mapRowsPerPage_); ++slot) {
         page.Add(rows[slot]);
       }
       sink_.Put(page.Number(), page.Finish());
@@ -286,13 +291,16 @@ class Jet4Writer {
     state.indexRoots = t.indexRoots;
     for (uint32_t slot : t.longUsedSlots) state.longUsedMaps.push_back(SlotPointer(slot));
     for (uint32_t slot : t.longFreeSlots) state.longFreeMaps.push_back(SlotPointer(slot));
-    std::string definition = BuildTableDefinition(t.layout, t.system, state);
-    std::vector<std::string> pages = PageDefinition(definition, t.definitionPages);
+    std::string definition = BuildTableDefinition(t.layout, t.system, state, format_);
+    std::vector<std::string> pages = PageDefinition(definition, t.definitionPages, format_);
     for (size_t i = 0; i < pages.size(); ++i) sink_.Put(t.definitionPages[i], pages[i]);
   }
 
   const FixtureDatabase& database_;
   PageSink& sink_;
+  WriterFormat format_;
+  size_t chainPiece_;      // the bytes of a long value each page of a chain holds
+  size_t mapRowsPerPage_;  // usage map rows on one page
   std::vector<FixtureTable> systemTables_;
   std::vector<TableState> tables_;
   std::vector<uint32_t> mapPages_;
@@ -301,18 +309,35 @@ class Jet4Writer {
   std::string rowBytes_;
 };
 
-}  // namespace
-
-std::string WriteJet4(const FixtureDatabase& database) {
-  MemorySink sink;
-  Jet4Writer(database, sink).Write();
+std::string Write(const FixtureDatabase& database, const WriterFormat& format) {
+  MemorySink sink(format.pageSize);
+  JetWriter(database, sink, format).Write();
   return sink.Take();
 }
 
-void WriteJet4File(const FixtureDatabase& database, const std::filesystem::path& path) {
-  FileSink sink(path);
-  Jet4Writer(database, sink).Write();
+void WriteFile(const FixtureDatabase& database, const std::filesystem::path& path,
+               const WriterFormat& format) {
+  FileSink sink(path, format.pageSize);
+  JetWriter(database, sink, format).Write();
   sink.Close();
+}
+
+}  // namespace
+
+std::string WriteJet4(const FixtureDatabase& database) {
+  return Write(database, WriterFormat::Jet4());
+}
+
+void WriteJet4File(const FixtureDatabase& database, const std::filesystem::path& path) {
+  WriteFile(database, path, WriterFormat::Jet4());
+}
+
+std::string WriteJet3(const FixtureDatabase& database) {
+  return Write(database, WriterFormat::Jet3());
+}
+
+void WriteJet3File(const FixtureDatabase& database, const std::filesystem::path& path) {
+  WriteFile(database, path, WriterFormat::Jet3());
 }
 
 FixtureColumn MakeColumn(std::string name, ColumnKind kind, int size) {

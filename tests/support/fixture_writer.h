@@ -1,6 +1,8 @@
 #pragma once
 
-// A writer of small and large Jet 4 (.mdb) files for tests and benchmarks.
+// A writer of small and large Jet 4 and Jet 3 (.mdb) files for tests and
+// benchmarks. Jet 3 (Access 97) files have 2 KiB pages and keep text in
+// Windows-1252; they hold no Decimal columns.
 // It is not part of the product: it writes what the tests describe, with the
 // structures both the project's reader and independent readers expect:
 // the obfuscated header page with the database password, the MSysObjects
@@ -54,9 +56,16 @@ struct FixtureColumn {
   uint8_t scale = 0;       // Decimal
   bool required = false;
   bool autoNumber = false;     // Long: counter; Guid: generated identifier
-  bool compressedText = true;  // Text, Memo, Hyperlink: Unicode compression
+  bool compressedText = true;  // Text, Memo, Hyperlink: Unicode compression (Jet 4)
   std::string defaultValue;    // property "DefaultValue" when not empty
   std::string description;     // property "Description" when not empty
+  // Memo: the property "TextFormat" as the Byte 1 (rich text).
+  bool richText = false;
+  // Raw column flags ORed into the ones the kind and the fields above give:
+  // 0x01 fixed length, 0x04 counter, 0x40 generated identifier, 0x80
+  // hyperlink. Older Access versions leave 0x40 on ordinary columns. The
+  // row layout still follows the kind (a flag here moves no value).
+  uint8_t extraFlags = 0;
 };
 
 // A column of the given kind and size, everything else as it defaults.
@@ -91,13 +100,18 @@ struct FixtureTable {
 struct FixtureDatabase {
   std::vector<FixtureTable> tables;
   std::string password;           // at most 20 characters; empty for none
-  double creationDate = 45000.5;  // days since 1899-12-30
+  double creationDate = 45000.5;  // days since 1899-12-30 (Jet 4 only)
 };
 
 // The file's bytes.
 std::string WriteJet4(const FixtureDatabase& database);
 // Writes the file page by page, so that a large table never sits in memory.
 void WriteJet4File(const FixtureDatabase& database, const std::filesystem::path& path);
+
+// The same as an Access 97 file. Text that Windows-1252 cannot hold, and
+// Decimal columns, throw std::invalid_argument.
+std::string WriteJet3(const FixtureDatabase& database);
+void WriteJet3File(const FixtureDatabase& database, const std::filesystem::path& path);
 
 // Booleans are never null in Jet: a null Boolean is written as false.
 inline bool IsNull(const FixtureValue& value) {

@@ -18,7 +18,9 @@ constexpr int64_t kDatabaseType = 2;
 constexpr int64_t kContainerType = 3;
 
 constexpr uint8_t kBooleanProperty = 0x01;
+constexpr uint8_t kByteProperty = 0x02;
 constexpr uint8_t kMemoProperty = 0x0c;
+constexpr uint8_t kRichTextFormat = 1;
 
 FixtureTable ObjectsTable() {
   FixtureTable t;
@@ -89,8 +91,9 @@ void AppendProperty(std::string& out, NameTable& names, const std::string& name,
 }
 
 // A block of one object's properties: type 0 for the table, 1 for a column.
-std::string ObjectBlock(uint16_t type, const std::string& objectName, const std::string& entries) {
-  std::string name = Ucs2Bytes(objectName);
+std::string ObjectBlock(uint16_t type, const std::string& objectName, const std::string& entries,
+                        const WriterFormat& format) {
+  std::string name = NameBytes(objectName, format);
   std::string block;
   Append<uint32_t>(block, static_cast<uint32_t>(12 + name.size() + entries.size()));
   Append<uint16_t>(block, type);
@@ -99,23 +102,28 @@ std::string ObjectBlock(uint16_t type, const std::string& objectName, const std:
   return block + name + entries;
 }
 
-std::string ColumnEntries(const FixtureColumn& c, NameTable& names) {
+std::string ColumnEntries(const FixtureColumn& c, NameTable& names, const WriterFormat& format) {
   std::string entries;
   AppendProperty(entries, names, "Required", kBooleanProperty,
                  std::string(1, c.required ? '\x01' : '\x00'));
   if (!c.defaultValue.empty()) {
-    AppendProperty(entries, names, "DefaultValue", kMemoProperty, Ucs2Bytes(c.defaultValue));
+    AppendProperty(entries, names, "DefaultValue", kMemoProperty,
+                   NameBytes(c.defaultValue, format));
   }
   if (!c.description.empty()) {
-    AppendProperty(entries, names, "Description", kMemoProperty, Ucs2Bytes(c.description));
+    AppendProperty(entries, names, "Description", kMemoProperty, NameBytes(c.description, format));
+  }
+  if (c.richText) {
+    AppendProperty(entries, names, "TextFormat", kByteProperty,
+                   std::string(1, static_cast<char>(kRichTextFormat)));
   }
   return entries;
 }
 
-std::string NamesBlock(const NameTable& names) {
+std::string NamesBlock(const NameTable& names, const WriterFormat& format) {
   std::string body;
   for (const std::string& name : names.names) {
-    std::string bytes = Ucs2Bytes(name);
+    std::string bytes = NameBytes(name, format);
     Append<uint16_t>(body, static_cast<uint16_t>(bytes.size()));
     body += bytes;
   }
@@ -163,17 +171,20 @@ std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<Catalogue
   return rows;
 }
 
-std::string TableProperties(const FixtureTable& table) {
+// Jet 4 starts the blob with "MR2", Jet 3 with "KKD".
+std::string TableProperties(const FixtureTable& table, const WriterFormat& format) {
   NameTable names;
   std::string tableEntries;
   if (!table.description.empty()) {
-    AppendProperty(tableEntries, names, "Description", kMemoProperty, Ucs2Bytes(table.description));
+    AppendProperty(tableEntries, names, "Description", kMemoProperty,
+                   NameBytes(table.description, format));
   }
-  std::string blocks = ObjectBlock(0, "", tableEntries);
+  std::string blocks = ObjectBlock(0, "", tableEntries, format);
   for (const FixtureColumn& c : table.columns) {
-    blocks += ObjectBlock(1, c.name, ColumnEntries(c, names));
+    blocks += ObjectBlock(1, c.name, ColumnEntries(c, names, format), format);
   }
-  return "MR2" + std::string(1, '\0') + NamesBlock(names) + blocks;
+  return std::string(format.jet3 ? "KKD" : "MR2") + std::string(1, '\0') +
+         NamesBlock(names, format) + blocks;
 }
 
 }  // namespace bracken::testing::jet

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/fixture_writer.h"
+#include "tests/support/jet_writer_format.h"
 
 namespace bracken::testing::jet {
 
@@ -27,8 +28,8 @@ struct CatalogueEntry {
 std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,
                                                      double creationDate);
 
-// The property blob of a table: Required for every column, DefaultValue and
-// Description where given.
-std::string TableProperties(const FixtureTable& table);
+// The property blob of a table: Required for every column, DefaultValue,
+// Description and TextFormat where given.
+std::string TableProperties(const FixtureTable& table, const WriterFormat& format);
 
 }  // namespace bracken::testing::jet

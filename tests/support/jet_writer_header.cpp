@@ -10,22 +10,25 @@ namespace bracken::testing::jet {
 namespace {
 
 constexpr size_t kObfuscatedStart = 0x18;
-constexpr size_t kObfuscatedLength = 128;
 constexpr size_t kPasswordOffset = 0x42;
-constexpr size_t kPasswordLength = 40;
 constexpr size_t kCreationDateOffset = 0x72;
 const char kHeaderKey[] = {'\xc7', '\xda', '\x39', '\x6b'};
 
-void PlacePassword(std::string& page, const std::string& password, double creationDate) {
-  std::string stored = Ucs2Bytes(password);
-  if (stored.size() > kPasswordLength) throw std::invalid_argument("password longer than 20");
-  stored.resize(kPasswordLength, '\0');
-  // The whole days of the creation date, repeated, mask the password once more.
-  auto days = static_cast<int32_t>(std::floor(creationDate));
-  char mask[4];
-  std::memcpy(mask, &days, 4);
-  for (size_t i = 0; i < kPasswordLength; ++i) stored[i] ^= mask[i % 4];
-  page.replace(kPasswordOffset, kPasswordLength, stored);
+// Jet 4 keeps 20 UTF-16 characters, masked once more with the whole days of
+// the creation date; Jet 3 keeps 20 single-byte characters as they are.
+void PlacePassword(std::string& page, const std::string& password, double creationDate,
+                   const WriterFormat& format) {
+  const size_t length = format.jet3 ? 20 : 40;
+  std::string stored = NameBytes(password, format);
+  if (stored.size() > length) throw std::invalid_argument("password longer than 20");
+  stored.resize(length, '\0');
+  if (!format.jet3) {
+    auto days = static_cast<int32_t>(std::floor(creationDate));
+    char mask[4];
+    std::memcpy(mask, &days, 4);
+    for (size_t i = 0; i < length; ++i) stored[i] ^= mask[i % 4];
+  }
+  page.replace(kPasswordOffset, length, stored);
 }
 
 }  // namespace
@@ -45,17 +48,22 @@ void Rc4(const std::string& key, char* data, size_t length) {
   }
 }
 
-std::string BuildHeaderPage(const std::string& password, double creationDate) {
-  std::string page(kPageSize, '\0');
+std::string BuildHeaderPage(const std::string& password, double creationDate,
+                            const WriterFormat& format) {
+  std::string page(format.pageSize, '\0');
   page[1] = 0x01;
   page.replace(4, 16, std::string("Standard Jet DB\0", 16));
-  page[0x14] = 0x01;                    // Jet 4
-  Place<uint16_t>(page, 0x3c, 1252);    // code page
-  Place<uint32_t>(page, 0x3e, 0);       // page key: pages are not encoded
-  Place<uint16_t>(page, 0x6e, 0x0409);  // general sort order
-  Place<double>(page, kCreationDateOffset, creationDate);
-  PlacePassword(page, password, creationDate);
-  Rc4(std::string(kHeaderKey, 4), page.data() + kObfuscatedStart, kObfuscatedLength);
+  page[0x14] = format.jet3 ? 0x00 : 0x01;
+  Place<uint16_t>(page, 0x3c, 1252);  // code page
+  Place<uint32_t>(page, 0x3e, 0);     // page key: pages are not encoded
+  if (format.jet3) {
+    Place<uint16_t>(page, 0x3a, 0x0409);  // general sort order
+  } else {
+    Place<uint16_t>(page, 0x6e, 0x0409);
+    Place<double>(page, kCreationDateOffset, creationDate);
+  }
+  PlacePassword(page, password, creationDate, format);
+  Rc4(std::string(kHeaderKey, 4), page.data() + kObfuscatedStart, format.jet3 ? 126 : 128);
   return page;
 }
 

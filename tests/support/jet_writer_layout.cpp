@@ -7,7 +7,8 @@ namespace bracken::testing::jet {
 namespace {
 
 constexpr uint8_t kFixedFlag = 0x01;
-constexpr uint8_t kNullableFlag = 0x02;
+// Access sets 0x02 on every column, required or not.
+constexpr uint8_t kUpdatableFlag = 0x02;
 constexpr uint8_t kAutoLongFlag = 0x04;
 constexpr uint8_t kAutoGuidFlag = 0x40;
 constexpr uint8_t kHyperlinkFlag = 0x80;
@@ -53,12 +54,12 @@ KindInfo Info(const FixtureColumn& c) {
   throw std::invalid_argument("unknown column kind");
 }
 
-uint16_t DefinedLength(const FixtureColumn& c, int fixedSize) {
+uint16_t DefinedLength(const FixtureColumn& c, int fixedSize, const WriterFormat& format) {
   switch (c.kind) {
     case ColumnKind::Boolean:
       return 1;
     case ColumnKind::Text:
-      return static_cast<uint16_t>(2 * (c.size > 0 ? c.size : 50));
+      return static_cast<uint16_t>((format.jet3 ? 1 : 2) * (c.size > 0 ? c.size : 50));
     case ColumnKind::Binary:
       return static_cast<uint16_t>(c.size > 0 ? c.size : 50);
     case ColumnKind::Ole:
@@ -74,7 +75,10 @@ bool IsText(ColumnKind kind) {
   return kind == ColumnKind::Text || kind == ColumnKind::Memo || kind == ColumnKind::Hyperlink;
 }
 
-ColumnLayout LayOutColumn(const FixtureColumn& c, uint16_t number) {
+ColumnLayout LayOutColumn(const FixtureColumn& c, uint16_t number, const WriterFormat& format) {
+  if (format.jet3 && c.kind == ColumnKind::Decimal) {
+    throw std::invalid_argument("Jet 3 has no Decimal columns: " + c.name);
+  }
   KindInfo info = Info(c);
   ColumnLayout out;
   out.column = c;
@@ -83,12 +87,14 @@ ColumnLayout LayOutColumn(const FixtureColumn& c, uint16_t number) {
   out.fixed = info.fixedSize >= 0;
   out.longValue =
       c.kind == ColumnKind::Ole || c.kind == ColumnKind::Memo || c.kind == ColumnKind::Hyperlink;
-  out.length = DefinedLength(c, info.fixedSize);
-  out.flags = (out.fixed ? kFixedFlag : 0) | (c.required ? 0 : kNullableFlag);
+  out.length = DefinedLength(c, info.fixedSize, format);
+  out.flags = (out.fixed ? kFixedFlag : 0) | kUpdatableFlag | c.extraFlags;
   if (c.autoNumber && c.kind == ColumnKind::Long) out.flags |= kAutoLongFlag;
   if (c.autoNumber && c.kind == ColumnKind::Guid) out.flags |= kAutoGuidFlag;
   if (c.kind == ColumnKind::Hyperlink) out.flags |= kHyperlinkFlag;
-  if (IsText(c.kind) && c.compressedText) out.extraFlags = kCompressedUnicodeFlag;
+  if (IsText(c.kind) && c.compressedText && !format.jet3) {
+    out.extendedFlags = kCompressedUnicodeFlag;
+  }
   return out;
 }
 
@@ -108,13 +114,13 @@ IndexLayout LayOutIndex(const FixtureIndex& index, const std::vector<ColumnLayou
 
 }  // namespace
 
-TableLayout LayOutTable(const FixtureTable& table) {
+TableLayout LayOutTable(const FixtureTable& table, const WriterFormat& format) {
   if (table.columns.empty() || table.columns.size() > 255) {
     throw std::invalid_argument("a table takes one to 255 columns: " + table.name);
   }
   TableLayout out;
   for (const FixtureColumn& c : table.columns) {
-    ColumnLayout column = LayOutColumn(c, static_cast<uint16_t>(out.columns.size()));
+    ColumnLayout column = LayOutColumn(c, static_cast<uint16_t>(out.columns.size()), format);
     if (column.fixed) {
       column.fixedOffset = out.fixedSize;
       out.fixedSize += Info(c).fixedSize;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/fixture_writer.h"
+#include "tests/support/jet_writer_format.h"
 
 namespace bracken::testing::jet {
 
@@ -15,12 +16,12 @@ struct ColumnLayout {
   FixtureColumn column;
   uint8_t type = 0;
   uint16_t number = 0;
-  uint16_t varIndex = 0;     // slot in the row's offset table (variable columns)
-  uint16_t fixedOffset = 0;  // offset in the fixed area (fixed columns)
-  uint16_t length = 0;       // defined length in bytes
-  uint8_t flags = 0;
-  uint8_t extraFlags = 0;
-  bool fixed = false;  // stored in the fixed area (Boolean lives in the null mask)
+  uint16_t varIndex = 0;      // slot in the row's offset table (variable columns)
+  uint16_t fixedOffset = 0;   // offset in the fixed area (fixed columns)
+  uint16_t length = 0;        // defined length in bytes
+  uint8_t flags = 0;          // the column's own flags ORed in
+  uint8_t extendedFlags = 0;  // Jet 4 only: compressed text
+  bool fixed = false;         // stored in the fixed area (Boolean lives in the null mask)
   bool longValue = false;
 };
 
@@ -38,7 +39,8 @@ struct TableLayout {
 };
 
 // Throws std::invalid_argument for a definition Jet cannot hold (no columns,
-// too many, an index on an unknown column or on more than ten columns).
-TableLayout LayOutTable(const FixtureTable& table);
+// too many, an index on an unknown column or on more than ten columns, a
+// Decimal column in Jet 3).
+TableLayout LayOutTable(const FixtureTable& table, const WriterFormat& format);
 
 }  // namespace bracken::testing::jet

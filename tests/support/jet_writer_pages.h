@@ -22,16 +22,18 @@ class PageSink {
 
 class MemorySink : public PageSink {
  public:
+  explicit MemorySink(uint32_t pageSize) : pageSize_(pageSize) {}
   void Put(uint32_t page, const std::string& bytes) override;
   std::string Take() { return std::move(bytes_); }
 
  private:
+  uint32_t pageSize_;
   std::string bytes_;
 };
 
 class FileSink : public PageSink {
  public:
-  explicit FileSink(const std::filesystem::path& path);
+  FileSink(const std::filesystem::path& path, uint32_t pageSize);
   ~FileSink() override;
   FileSink(const FileSink&) = delete;
   FileSink& operator=(const FileSink&) = delete;
@@ -41,6 +43,7 @@ class FileSink : public PageSink {
 
  private:
   std::FILE* file_;
+  uint32_t pageSize_;
   bool failed_ = false;
 };
 
@@ -48,12 +51,11 @@ class FileSink : public PageSink {
 // of the page; the row offsets follow the header.
 class DataPage {
  public:
-  static constexpr size_t kHeaderSize = 14;
   // Jet addresses a row by one byte.
   static constexpr int kMaxRows = 255;
 
   // `owner` is the table definition page, or the tag "LVAL" for long values.
-  DataPage(uint32_t number, uint32_t owner);
+  DataPage(uint32_t number, uint32_t owner, const WriterFormat& format);
   uint32_t Number() const { return number_; }
   int RowCount() const { return rows_; }
   // Bytes a new row of `size` bytes may still take, with its offset entry.
@@ -65,9 +67,10 @@ class DataPage {
 
  private:
   uint32_t number_;
+  WriterFormat format_;
   std::string bytes_;
   int rows_ = 0;
-  size_t top_ = kPageSize;  // first byte of the lowest row
+  size_t top_;  // first byte of the lowest row
 };
 
 constexpr uint32_t kLongValueOwner = 0x4c41564c;  // "LVAL"

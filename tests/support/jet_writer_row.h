@@ -1,7 +1,8 @@
 #pragma once
 
-// One row as Jet 4 stores it: the column count, the fixed area, the variable
-// values, their offsets in reverse, the variable count and the null mask.
+// One row as Jet stores it: the column count, the fixed area, the variable
+// values, their offsets in reverse (two bytes each in Jet 4, one byte each
+// and a jump table in Jet 3), the variable count and the null mask.
 
 #include <functional>
 #include <string>
@@ -17,6 +18,6 @@ using LongValueStore = std::function<std::string(int columnPosition, const std::
 
 // Builds the row into `out` (cleared first).
 void EncodeRow(const TableLayout& layout, const std::vector<FixtureValue>& values,
-               const LongValueStore& storeLong, std::string& out);
+               const LongValueStore& storeLong, const WriterFormat& format, std::string& out);
 
 }  // namespace bracken::testing::jet

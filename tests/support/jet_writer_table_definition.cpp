@@ -10,15 +10,20 @@ namespace {
 constexpr uint32_t kDefinitionTag = 0x0659;
 constexpr size_t kPageHeader = 8;
 constexpr uint16_t kGeneralSortOrder = 0x0409;
+constexpr uint16_t kWesternCodePage = 1252;
 
-void AppendName(std::string& out, const std::string& name) {
-  std::string bytes = Ucs2Bytes(name);
-  Append<uint16_t>(out, static_cast<uint16_t>(bytes.size()));
+void AppendName(std::string& out, const std::string& name, const WriterFormat& format) {
+  std::string bytes = NameBytes(name, format);
+  if (format.jet3) {
+    Append<uint8_t>(out, static_cast<uint8_t>(bytes.size()));
+  } else {
+    Append<uint16_t>(out, static_cast<uint16_t>(bytes.size()));
+  }
   out += bytes;
 }
 
-void AppendHeader(std::string& out, const TableLayout& layout, bool systemTable,
-                  const DefinitionState& state) {
+void AppendJet4Header(std::string& out, const TableLayout& layout, bool systemTable,
+                      const DefinitionState& state) {
   out.assign(63, '\0');
   out[0] = 0x02;
   out[1] = 0x01;
@@ -42,7 +47,31 @@ void AppendHeader(std::string& out, const TableLayout& layout, bool systemTable,
   }
 }
 
-void AppendColumn(std::string& out, const ColumnLayout& c) {
+void AppendJet3Header(std::string& out, const TableLayout& layout, bool systemTable,
+                      const DefinitionState& state) {
+  out.assign(43, '\0');
+  out[0] = 0x02;
+  out[1] = 0x01;
+  out[2] = 'V';
+  out[3] = 'C';
+  Place<uint32_t>(out, 12, state.rowCount);
+  Place<uint32_t>(out, 16, state.nextAutoNumber);
+  out[20] = systemTable ? 0x53 : 0x4e;
+  auto count = static_cast<uint16_t>(layout.columns.size());
+  Place<uint16_t>(out, 21, count);
+  Place<uint16_t>(out, 23, layout.varCount);
+  Place<uint16_t>(out, 25, count);
+  Place<uint32_t>(out, 27, static_cast<uint32_t>(layout.indexes.size()));
+  Place<uint32_t>(out, 31, static_cast<uint32_t>(layout.indexes.size()));
+  Place<uint32_t>(out, 35, state.usedPagesMap);
+  Place<uint32_t>(out, 39, state.freePagesMap);
+  for (size_t i = 0; i < layout.indexes.size(); ++i) {
+    Append<uint32_t>(out, 0);
+    Append<uint32_t>(out, state.rowCount);
+  }
+}
+
+void AppendJet4Column(std::string& out, const ColumnLayout& c) {
   std::string entry(25, '\0');
   entry[0] = static_cast<char>(c.type);
   Place<uint32_t>(entry, 1, kDefinitionTag);
@@ -55,9 +84,24 @@ void AppendColumn(std::string& out, const ColumnLayout& c) {
     Place<uint16_t>(entry, 11, kGeneralSortOrder);
   }
   entry[15] = static_cast<char>(c.flags);
-  entry[16] = static_cast<char>(c.extraFlags);
+  entry[16] = static_cast<char>(c.extendedFlags);
   Place<uint16_t>(entry, 21, c.fixedOffset);
   Place<uint16_t>(entry, 23, c.length);
+  out += entry;
+}
+
+// Access 97 gives every column the sort order and the code page.
+void AppendJet3Column(std::string& out, const ColumnLayout& c) {
+  std::string entry(18, '\0');
+  entry[0] = static_cast<char>(c.type);
+  Place<uint16_t>(entry, 1, c.number);
+  Place<uint16_t>(entry, 3, c.varIndex);
+  Place<uint16_t>(entry, 7, 1);
+  Place<uint16_t>(entry, 9, kGeneralSortOrder);
+  Place<uint16_t>(entry, 11, kWesternCodePage);
+  entry[13] = static_cast<char>(c.flags);
+  Place<uint16_t>(entry, 14, c.fixedOffset);
+  Place<uint16_t>(entry, 16, c.length);
   out += entry;
 }
 
@@ -69,8 +113,11 @@ uint8_t IndexFlags(const FixtureIndex& index) {
   return flags;
 }
 
-void AppendRealIndex(std::string& out, const IndexLayout& index, uint32_t map, uint32_t root) {
-  Append<uint32_t>(out, kDefinitionTag);
+// Jet 4 puts a tag before the key columns and four unknown bytes before the
+// flags, and five after them; Jet 3 has none of these.
+void AppendRealIndex(std::string& out, const IndexLayout& index, uint32_t map, uint32_t root,
+                     const WriterFormat& format) {
+  if (!format.jet3) Append<uint32_t>(out, kDefinitionTag);
   for (size_t slot = 0; slot < 10; ++slot) {
     bool used = slot < index.columnNumbers.size();
     Append<uint16_t>(out, used ? index.columnNumbers[slot] : 0xffff);
@@ -78,13 +125,14 @@ void AppendRealIndex(std::string& out, const IndexLayout& index, uint32_t map, u
   }
   Append<uint32_t>(out, map);
   Append<uint32_t>(out, root);
-  Append<uint32_t>(out, 0);
+  if (!format.jet3) Append<uint32_t>(out, 0);
   Append<uint8_t>(out, IndexFlags(index.index));
-  out.append(5, '\0');
+  if (!format.jet3) out.append(5, '\0');
 }
 
-void AppendLogicalIndex(std::string& out, const IndexLayout& index, uint32_t number) {
-  Append<uint32_t>(out, kDefinitionTag);
+void AppendLogicalIndex(std::string& out, const IndexLayout& index, uint32_t number,
+                        const WriterFormat& format) {
+  if (!format.jet3) Append<uint32_t>(out, kDefinitionTag);
   Append<uint32_t>(out, number);
   Append<uint32_t>(out, number);
   Append<uint8_t>(out, 0);
@@ -92,25 +140,30 @@ void AppendLogicalIndex(std::string& out, const IndexLayout& index, uint32_t num
   Append<uint32_t>(out, 0);
   Append<uint16_t>(out, 0);
   Append<uint8_t>(out, index.index.primary ? 0x01 : 0x00);
-  Append<uint32_t>(out, 0);
+  if (!format.jet3) Append<uint32_t>(out, 0);
 }
 
 }  // namespace
 
 std::string BuildTableDefinition(const TableLayout& layout, bool systemTable,
-                                 const DefinitionState& state) {
+                                 const DefinitionState& state, const WriterFormat& format) {
   std::string out;
-  AppendHeader(out, layout, systemTable, state);
-  for (const ColumnLayout& c : layout.columns) AppendColumn(out, c);
-  for (const ColumnLayout& c : layout.columns) AppendName(out, c.column.name);
+  if (format.jet3) {
+    AppendJet3Header(out, layout, systemTable, state);
+    for (const ColumnLayout& c : layout.columns) AppendJet3Column(out, c);
+  } else {
+    AppendJet4Header(out, layout, systemTable, state);
+    for (const ColumnLayout& c : layout.columns) AppendJet4Column(out, c);
+  }
+  for (const ColumnLayout& c : layout.columns) AppendName(out, c.column.name, format);
   for (size_t i = 0; i < layout.indexes.size(); ++i) {
     AppendRealIndex(out, layout.indexes[i], state.indexMaps.empty() ? 0 : state.indexMaps[i],
-                    state.indexRoots.empty() ? 0 : state.indexRoots[i]);
+                    state.indexRoots.empty() ? 0 : state.indexRoots[i], format);
   }
   for (size_t i = 0; i < layout.indexes.size(); ++i) {
-    AppendLogicalIndex(out, layout.indexes[i], static_cast<uint32_t>(i));
+    AppendLogicalIndex(out, layout.indexes[i], static_cast<uint32_t>(i), format);
   }
-  for (const IndexLayout& index : layout.indexes) AppendName(out, index.index.name);
+  for (const IndexLayout& index : layout.indexes) AppendName(out, index.index.name, format);
   for (size_t k = 0; k < layout.longColumns.size(); ++k) {
     Append<uint16_t>(out, layout.columns[layout.longColumns[k]].number);
     Append<uint32_t>(out, state.longUsedMaps.empty() ? 0 : state.longUsedMaps[k]);
@@ -121,27 +174,34 @@ std::string BuildTableDefinition(const TableLayout& layout, bool systemTable,
   return out;
 }
 
-uint32_t DefinitionPageCount(size_t length) {
-  if (length <= kPageSize) return 1;
-  size_t rest = length - kPageSize;
-  size_t perPage = kPageSize - kPageHeader;
+uint32_t DefinitionPageCount(size_t length, const WriterFormat& format) {
+  if (length <= format.pageSize) return 1;
+  size_t rest = length - format.pageSize;
+  size_t perPage = format.pageSize - kPageHeader;
   return static_cast<uint32_t>(1 + (rest + perPage - 1) / perPage);
 }
 
 std::vector<std::string> PageDefinition(const std::string& definition,
-                                        const std::vector<uint32_t>& pages) {
+                                        const std::vector<uint32_t>& pages,
+                                        const WriterFormat& format) {
+  const size_t pageSize = format.pageSize;
   std::vector<std::string> out;
   size_t offset = 0;
   for (size_t i = 0; i < pages.size(); ++i) {
-    std::string page(kPageSize, '\0');
+    std::string page(pageSize, '\0');
     size_t start = i == 0 ? 0 : kPageHeader;
-    size_t take = std::min(definition.size() - offset, kPageSize - start);
+    size_t take = std::min(definition.size() - offset, pageSize - start);
     page.replace(start, take, definition, offset, take);
     offset += take;
     page[0] = 0x02;
     page[1] = 0x01;
-    size_t used = start + take + kPageHeader;
-    Place<uint16_t>(page, 2, static_cast<uint16_t>(used < kPageSize ? kPageSize - used : 0));
+    if (format.jet3) {
+      page[2] = 'V';
+      page[3] = 'C';
+    } else {
+      size_t used = start + take + kPageHeader;
+      Place<uint16_t>(page, 2, static_cast<uint16_t>(used < pageSize ? pageSize - used : 0));
+    }
     Place<uint32_t>(page, 4, i + 1 < pages.size() ? pages[i + 1] : 0);
     out.push_back(std::move(page));
   }

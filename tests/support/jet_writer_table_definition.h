@@ -27,13 +27,14 @@ struct DefinitionState {
 
 // The definition's bytes as if on one long page (page header included).
 std::string BuildTableDefinition(const TableLayout& layout, bool systemTable,
-                                 const DefinitionState& state);
+                                 const DefinitionState& state, const WriterFormat& format);
 
 // How many pages a definition of this length takes.
-uint32_t DefinitionPageCount(size_t length);
+uint32_t DefinitionPageCount(size_t length, const WriterFormat& format);
 
 // The definition cut into pages; `pages` are their numbers, in order.
 std::vector<std::string> PageDefinition(const std::string& definition,
-                                        const std::vector<uint32_t>& pages);
+                                        const std::vector<uint32_t>& pages,
+                                        const WriterFormat& format);
 
 }  // namespace bracken::testing::jet

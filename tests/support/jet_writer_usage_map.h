@@ -18,8 +18,10 @@ namespace bracken::testing::jet {
 constexpr size_t kUsageMapRowSize = 69;
 
 // The map row for `pages` (ascending). Bitmap pages it needs are taken from
-// `allocate` and written to `sink`.
+// `allocate` and written to `sink`; each covers what a page of `pageSize`
+// bytes can mark.
 std::string BuildUsageMap(const std::vector<uint32_t>& pages,
-                          const std::function<uint32_t()>& allocate, PageSink& sink);
+                          const std::function<uint32_t()>& allocate, PageSink& sink,
+                          uint32_t pageSize);
 
 }  // namespace bracken::testing::jet

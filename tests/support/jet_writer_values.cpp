@@ -1,5 +1,7 @@
 #include "tests/support/jet_writer_values.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include "tests/support/jet_writer_bytes.h"
@@ -70,6 +72,31 @@ std::string Ucs2Bytes(std::string_view utf8) {
   std::string out;
   for (char16_t c : Utf16(utf8)) Append<uint16_t>(out, c);
   return out;
+}
+
+std::string Cp1252Bytes(std::string_view utf8) {
+  // Windows-1252 bytes 0x80 to 0x9F; 0 where the code page has no character.
+  static constexpr char16_t kHigh[32] = {
+      0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+  std::string out;
+  for (char16_t c : Utf16(utf8)) {
+    if (c < 0x80 || (c >= 0xA0 && c < 0x100)) {
+      out.push_back(static_cast<char>(c));
+      continue;
+    }
+    const char16_t* found = std::find(std::begin(kHigh), std::end(kHigh), c);
+    if (c == 0 || found == std::end(kHigh)) {
+      throw std::invalid_argument("text not in Windows-1252: " + std::string(utf8));
+    }
+    out.push_back(static_cast<char>(0x80 + (found - std::begin(kHigh))));
+  }
+  return out;
+}
+
+std::string NameBytes(std::string_view utf8, const WriterFormat& format) {
+  return format.jet3 ? Cp1252Bytes(utf8) : Ucs2Bytes(utf8);
 }
 
 std::string EncodeText(const std::string& utf8, bool allowCompression) {
@@ -153,12 +180,15 @@ void EncodeFixed(const FixtureColumn& column, int size, const FixtureValue& valu
   }
 }
 
-std::string EncodeVariable(const FixtureColumn& column, const FixtureValue& value) {
+std::string EncodeVariable(const FixtureColumn& column, const FixtureValue& value,
+                           const WriterFormat& format) {
   switch (column.kind) {
     case ColumnKind::Text:
+      if (format.jet3) return Cp1252Bytes(AsBytes(value));
       return EncodeText(AsBytes(value), column.compressedText);
     case ColumnKind::Memo:
     case ColumnKind::Hyperlink: {
+      if (format.jet3) return Cp1252Bytes(AsBytes(value));
       // Only memos of up to 1024 characters are ever stored compressed.
       const std::string& text = AsBytes(value);
       return EncodeText(text, column.compressedText && Utf16(text).size() <= 1024);

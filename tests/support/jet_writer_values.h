@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/fixture_writer.h"
+#include "tests/support/jet_writer_format.h"
 
 namespace bracken::testing::jet {
 
@@ -17,9 +18,10 @@ void EncodeFixed(const FixtureColumn& column, int size, const FixtureValue& valu
 // high byte is zero) when allowed and shorter, otherwise UTF-16LE.
 std::string EncodeText(const std::string& utf8, bool allowCompression);
 
-// The stored bytes of a variable or long column value (text encoded, binary
-// as given).
-std::string EncodeVariable(const FixtureColumn& column, const FixtureValue& value);
+// The stored bytes of a variable or long column value (text encoded as the
+// version stores it, binary as given).
+std::string EncodeVariable(const FixtureColumn& column, const FixtureValue& value,
+                           const WriterFormat& format);
 
 // The 17 bytes of a Decimal: a sign byte, then the magnitude as four 32-bit
 // words, the most significant first. Throws std::invalid_argument on text
