@@ -161,6 +161,49 @@ TEST_F(ConvertCommandTest, LossesAreListedCountedAndFailTheRun) {
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_nan");
 }
 
+// A Northwind copy from an older Access: ordinary columns carry the flag
+// 0x40 that marks a generated identifier only on a GUID column. Every order
+// arrives, the 21 without a ship date too, and those columns take NULL.
+TEST_F(ConvertCommandTest, OlderNorthwindCopiesConvertWhole) {
+  FixtureTable orders;
+  orders.name = "Orders";
+  FixtureColumn id = MakeCounter("OrderID");
+  FixtureColumn shipped = MakeColumn("ShippedDate", ColumnKind::DateTime);
+  FixtureColumn region = MakeColumn("ShipRegion", ColumnKind::Text, 15);
+  FixtureColumn freight = MakeColumn("Freight", ColumnKind::Currency);
+  FixtureColumn employee = MakeColumn("EmployeeID", ColumnKind::Long);
+  for (FixtureColumn* column : {&id, &shipped, &region, &freight, &employee}) {
+    column->extraFlags = 0x40;
+  }
+  orders.columns = {id, shipped, region, freight, employee};
+  orders.indexes = {{"PrimaryKey", {"OrderID"}, true, true, false}};
+  for (int64_t i = 0; i < 830; ++i) {
+    bool open = i % 40 == 7;  // 21 orders not yet shipped
+    orders.rows.push_back({10248 + i, open ? FixtureValue{} : FixtureValue{35000.0 + i},
+                           i % 3 == 0 ? FixtureValue{} : FixtureValue{std::string("RJ")},
+                           FixtureValue{int64_t{325000} + i}, FixtureValue{i % 9 + 1}});
+  }
+  FixtureDatabase database;
+  database.tables = {orders};
+  WriteJet3File(database, dir_ / "nwind.mdb");
+  WriteJet4File(database, dir_ / "nwind2000.mdb");
+  ServerQuery query(server_);
+  for (const char* file : {"nwind.mdb", "nwind2000.mdb"}) {
+    Result result = Convert(file, {"--database", "eng_cli_nwind", "--yes"});
+    EXPECT_EQ(result.status, 0) << file << result.errors;
+    EXPECT_EQ(result.output, "eng_cli_nwind: 1 of 1 tables converted, 0 of 830 rows refused\n");
+    EXPECT_EQ(query.Value("SELECT COUNT(*) FROM eng_cli_nwind.Orders WHERE ShippedDate IS NULL"),
+              "21");
+    EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(IS_NULLABLE ORDER BY ORDINAL_POSITION) FROM "
+                          "information_schema.COLUMNS WHERE TABLE_SCHEMA='eng_cli_nwind'"),
+              "NO,YES,YES,YES,YES");
+    EXPECT_EQ(query.Value("SELECT EXTRA FROM information_schema.COLUMNS WHERE "
+                          "TABLE_SCHEMA='eng_cli_nwind' AND COLUMN_NAME='OrderID'"),
+              "auto_increment");
+  }
+  query.Execute("DROP DATABASE eng_cli_nwind");
+}
+
 TEST_F(ConvertCommandTest, PasswordsAndOpenFailures) {
   Result result = Convert("duplicate.mdb", {"--database", "eng_cli_pw", "--mdb-password", "wrong"});
   EXPECT_EQ(result.status, 3);

@@ -181,6 +181,39 @@ TEST_F(FidelityTest, NamesMySqlRefusesAreRespelledAndReported) {
   EXPECT_EQ(run.reportLines.size(), 3u * 4u + 3u);
 }
 
+// Markup is taken off only where Access stores it: hyperlinks give their
+// display text or address, rich-text memos lose their paragraph tags; plain
+// text that merely looks like either arrives as it is.
+TEST_F(FidelityTest, MarkupIsTakenOffOnlyWhereAccessStoresIt) {
+  FixtureTable table;
+  table.name = "Notes";
+  FixtureColumn rich = testing::MakeColumn("Rich", ColumnKind::Memo);
+  rich.richText = true;
+  table.columns = {testing::MakeColumn("N", ColumnKind::Long),
+                   testing::MakeColumn("Link", ColumnKind::Hyperlink), rich,
+                   testing::MakeColumn("Memo", ColumnKind::Memo),
+                   testing::MakeColumn("Text", ColumnKind::Text, 100)};
+  const std::string order = "Order #12 paid, see #http://shop.example/o/12# for details";
+  table.rows = {
+      V{int64_t{1}, std::string("Care sheet#https://example.com/care/fern-pot#"),
+        std::string("<div>Water <b>weekly</b></div>"), std::string("<div>kept</div>"), order},
+      V{int64_t{2}, std::string("#https://example.com/manuals/trowel.pdf#"),
+        std::string("<div align=center>Title</div>"), order,
+        std::string("someone@example.com#mailto:someone@example.com#")},
+      V{int64_t{3}, std::string("someone@example.com#mailto:someone@example.com#"),
+        std::string("plain"), std::string("#http://x#"), std::string("<div>x</div>")}};
+  FixtureDatabase file;
+  file.tables = {table};
+  ServerConversion run = Convert(file, "fid_markup");
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Message: " + std::string(kCompletedMessage)});
+  EXPECT_EQ(Query().Rows("SELECT Link, Rich, Memo, `Text` FROM Notes ORDER BY N"),
+            (std::vector<testing::Row>{
+                {S("Care sheet"), S("Water <b>weekly</b>"), S("<div>kept</div>"), S(order)},
+                {S("https://example.com/manuals/trowel.pdf"), S("Title"), S(order),
+                 S("someone@example.com#mailto:someone@example.com#")},
+                {S("someone@example.com"), S("plain"), S("#http://x#"), S("<div>x</div>")}}));
+}
+
 double Parsed(const testing::Cell& cell) { return cell ? std::strtod(cell->c_str(), nullptr) : 0; }
 
 // The largest Single and Double, the smallest, and every date Access can
