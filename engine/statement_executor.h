@@ -4,6 +4,10 @@
 // program, a recorder in tests.
 
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "target/server_traits.h"
 
 namespace bracken::target {
 class MySqlConnection;
@@ -14,8 +18,19 @@ namespace bracken::engine {
 class StatementExecutor {
  public:
   virtual ~StatementExecutor() = default;
-  // Sends one statement; true when the server accepted it.
+  // Sends one statement; true when the server accepted it. The server takes
+  // no statement longer than Traits().MaxStatementBytes().
   virtual bool Execute(const std::string& statement) = 0;
+  // Sends one statement whose `?` placeholders take `values` in order, as
+  // bytes sent apart from the statement's text, so each value alone (not the
+  // whole row) must fit in Traits().maxAllowedPacket. Text values go as
+  // utf8mb4 bytes; no NULL can be given this way (write NULL in the
+  // statement). True when the server accepted the statement; on failure,
+  // ErrorText and LastErrorWasConnectionLost tell why, as for Execute.
+  virtual bool ExecuteWithLongValues(const std::string& statementWithPlaceholders,
+                                     const std::vector<std::string_view>& values) = 0;
+  // What the server told of itself: its packet limit, version and collations.
+  virtual const target::ServerTraits& Traits() const = 0;
   // The server's explanation of the last failure.
   virtual std::string ErrorText() const = 0;
   // True when the last failure was a lost connection rather than a refusal.
@@ -27,6 +42,9 @@ class MySqlStatementExecutor : public StatementExecutor {
  public:
   explicit MySqlStatementExecutor(target::MySqlConnection& connection) : connection_(connection) {}
   bool Execute(const std::string& statement) override;
+  bool ExecuteWithLongValues(const std::string& statementWithPlaceholders,
+                             const std::vector<std::string_view>& values) override;
+  const target::ServerTraits& Traits() const override;
   std::string ErrorText() const override;
   bool LastErrorWasConnectionLost() const override;
 
