@@ -40,7 +40,7 @@ long NeutralAccentSensitiveVersion(std::string_view collation, std::string_view 
 }  // namespace
 
 std::uint64_t ServerTraits::MaxStatementBytes() const {
-  return maxAllowedPacket > 0 ? maxAllowedPacket - 1 : 0;
+  return maxAllowedPacket > 2 ? maxAllowedPacket - 2 : 0;
 }
 
 const std::string& ServerTraits::AccentSensitiveCollation(std::string_view charset) const {

@@ -23,7 +23,8 @@ struct ServerTraits {
   std::string utf8mb4AccentSensitiveCollation;
 
   // The longest statement text the server takes in one query: the packet
-  // also carries the command byte.
+  // carries the command byte too, and the server takes only packets shorter
+  // than max_allowed_packet (a longer one ends the connection).
   std::uint64_t MaxStatementBytes() const;
   // The collation above for "utf8", "utf8mb3" or "utf8mb4"; empty for any
   // other character set or where the server has none.
