@@ -38,10 +38,11 @@ bool BindAsLongData(MYSQL_STMT* statement, std::size_t count) {
 // An empty value still goes once, so that the server takes it as given.
 bool SendValue(MYSQL_STMT* statement, unsigned int index, std::string_view value,
                std::size_t pieceBytes) {
+  const char* data = value.empty() ? "" : value.data();
   std::size_t offset = 0;
   do {
     const std::size_t length = std::min(pieceBytes, value.size() - offset);
-    if (mysql_stmt_send_long_data(statement, index, value.data() + offset, length) != 0) {
+    if (mysql_stmt_send_long_data(statement, index, data + offset, length) != 0) {
       return false;
     }
     offset += length;
