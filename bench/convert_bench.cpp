@@ -18,6 +18,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -135,15 +136,16 @@ class CapturingExecutor : public engine::StatementExecutor {
     statements.push_back(statement);
     return statement.rfind("USE ", 0) != 0;
   }
+  bool ExecuteWithLongValues(const std::string& statement,
+                             const std::vector<std::string_view>&) override {
+    return Execute(statement);
+  }
+  const target::ServerTraits& Traits() const override { return traits; }
   std::string ErrorText() const override { return "Unknown database"; }
   bool LastErrorWasConnectionLost() const override { return false; }
   unsigned int LastErrorNumber() const override { return 1049; }  // unknown database
-  std::size_t MaxStatementBytes() const override { return std::size_t{1} << 30; }
-  bool ExecuteWithLongValues(const std::string& statement,
-                             const std::vector<engine::LongValue>&) override {
-    return Execute(statement);
-  }
   std::vector<std::string> statements;
+  target::ServerTraits traits{std::uint64_t{1} << 30, "capture", false, "", ""};
 };
 
 engine::ConversionSummary Convert(const std::string& connectionText, const std::string& database,

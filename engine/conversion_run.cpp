@@ -225,6 +225,9 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
     return End(context, RunEnding::NameReserved);
   }
   LockPage(owner);
+  // Text compares as Access compares it where the server has the collation.
+  context.textCollation = context.executor.Traits().utf8AccentSensitiveCollation;
+  context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
   if (!PrepareDatabase(owner, context, QuoteIdentifier(name))) return context.summary;
   ShowProgressArea(owner);
 

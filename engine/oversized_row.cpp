@@ -21,7 +21,7 @@ std::string LimitAdvice(std::size_t limit) {
 }  // namespace
 
 std::size_t MaxRowStatementBytes(const StatementExecutor& server) {
-  std::size_t limit = server.MaxStatementBytes();
+  std::size_t limit = server.Traits().MaxStatementBytes();
   return limit > kPacketMargin ? limit - kPacketMargin : 0;
 }
 
@@ -43,14 +43,15 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     apart[i] = true;
     size -= literal(i).size() - 1;  // the literal becomes "?"
   }
+  const std::size_t packet = context.executor.Traits().maxAllowedPacket;
   if (size > limit) {
     return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
                   ": the row of " + std::to_string(statement.size()) +
-                  " bytes is larger than " + LimitAdvice(limit + kPacketMargin));
+                  " bytes is larger than " + LimitAdvice(packet));
   }
   std::string text = statement.substr(0, starts[0]);
   std::vector<std::string> values;
-  std::vector<LongValue> sent;
+  std::vector<std::string_view> sent;
   for (std::size_t i = 0; i < fields; ++i) {
     if (!apart[i]) {
       text.append(literal(i)).append(",");
@@ -60,18 +61,15 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     FieldPlan raw = plan[i];
     raw.binary = false;  // the bytes themselves, not their hex text
     AppendValueText(value, rows.Value(static_cast<long>(i)), raw);
-    if (value.size() > limit) {
+    if (value.size() > packet) {
       return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
                     ", column " + Bracketed(plan[i].name) + ": the value of " +
-                    std::to_string(value.size()) + " bytes is larger than " +
-                    LimitAdvice(limit + kPacketMargin));
+                    std::to_string(value.size()) + " bytes is larger than " + LimitAdvice(packet));
     }
     values.push_back(std::move(value));
     text.append("?,");
   }
-  for (std::size_t i = 0, v = 0; i < fields; ++i) {
-    if (apart[i]) sent.push_back({values[v++], !plan[i].binary});
-  }
+  for (const std::string& value : values) sent.push_back(value);
   text.back() = ')';
   text += ";";
   return context.executor.ExecuteWithLongValues(text, sent);

@@ -8,6 +8,13 @@ bool MySqlStatementExecutor::Execute(const std::string& statement) {
   return connection_.Execute(statement);
 }
 
+bool MySqlStatementExecutor::ExecuteWithLongValues(const std::string& statementWithPlaceholders,
+                                                   const std::vector<std::string_view>& values) {
+  return connection_.ExecuteWithLongValues(statementWithPlaceholders, values);
+}
+
+const target::ServerTraits& MySqlStatementExecutor::Traits() const { return connection_.Traits(); }
+
 std::string MySqlStatementExecutor::ErrorText() const { return connection_.ErrorText(); }
 
 bool MySqlStatementExecutor::LastErrorWasConnectionLost() const {
@@ -16,13 +23,6 @@ bool MySqlStatementExecutor::LastErrorWasConnectionLost() const {
 
 unsigned int MySqlStatementExecutor::LastErrorNumber() const {
   return connection_.LastErrorNumber();
-}
-
-std::size_t MySqlStatementExecutor::MaxStatementBytes() const { return std::size_t{1} << 30; }
-
-bool MySqlStatementExecutor::ExecuteWithLongValues(const std::string&,
-                                                   const std::vector<LongValue>&) {
-  return false;
 }
 
 }  // namespace bracken::engine

@@ -2,6 +2,14 @@
 
 #include <mysql.h>
 
+#include <cctype>
+#include <cstdlib>
+
+#include "target/client_refusals.h"
+#include "target/long_value_statement.h"
+#include "target/result_rows.h"
+#include "target/session_settings.h"
+
 namespace bracken::target {
 
 namespace {
@@ -11,6 +19,15 @@ constexpr unsigned int kPorts[] = {3306, 3307, 3308, 3309};
 // Client errors for a connection that went away or was lost mid-query.
 constexpr unsigned int kServerGoneError = 2006;
 constexpr unsigned int kServerLostError = 2013;
+// The server's number for a packet longer than max_allowed_packet.
+constexpr unsigned int kPacketTooLargeError = 1153;
+
+constexpr const char* kNotConnected = "Not connected to the MySQL server.";
+
+bool ContainsMariaDb(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text.find("mariadb") != std::string::npos;
+}
 
 }  // namespace
 
@@ -22,31 +39,114 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
   Close();
   handle_ = mysql_init(nullptr);
   if (handle_ == nullptr) return ConnectResult::Refused;
-  if (host.empty()) return ConnectResult::EmptyHost;
+  if (host.empty()) {
+    Fail("No server host given.", 0);
+    return ConnectResult::EmptyHost;
+  }
   for (unsigned int port : kPorts) {
     if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port,
-                           nullptr, 0) != nullptr) {
-      connected_ = true;
-      return ConnectResult::Connected;
+                           nullptr, 0) == nullptr) {
+      FailFromHandle();
+      continue;
     }
+    if (!SetUpSession() || !ReadTraits()) {
+      // The handle goes; the reason stays for ErrorText.
+      std::string reason = errorText_;
+      unsigned int code = errorCode_;
+      Close();
+      Fail(std::move(reason), code);
+      return ConnectResult::SessionRefused;
+    }
+    connected_ = true;
+    Succeed();
+    return ConnectResult::Connected;
   }
   return ConnectResult::Refused;
 }
 
-bool MySqlConnection::Execute(const std::string& statement) {
-  if (handle_ == nullptr) return false;
-  return mysql_query(handle_, statement.c_str()) == 0;
+bool MySqlConnection::SetUpSession() {
+  if (mysql_set_character_set(handle_, kSessionCharset) != 0) {
+    FailFromHandle();
+    return false;
+  }
+  const std::string setMode = std::string("SET SESSION sql_mode = '") + kSessionSqlMode + "'";
+  if (mysql_real_query(handle_, setMode.data(), setMode.size()) != 0) {
+    FailFromHandle();
+    return false;
+  }
+  return true;
 }
 
-std::string MySqlConnection::ErrorText() const {
-  if (handle_ == nullptr) return "Not connected to the MySQL server.";
-  return mysql_error(handle_);
+bool MySqlConnection::ReadTraits() {
+  auto found =
+      FetchRows(handle_, "SELECT @@SESSION.max_allowed_packet, @@version, @@version_comment");
+  if (!found || found->rows.size() != 1 || found->rows[0].size() != 3) {
+    FailFromHandle();
+    return false;
+  }
+  const std::vector<std::string>& row = found->rows[0];
+  traits_.maxAllowedPacket = std::strtoull(row[0].c_str(), nullptr, 10);
+  traits_.version = row[1];
+  traits_.isMariaDb = ContainsMariaDb(row[1]) || ContainsMariaDb(row[2]);
+  return ReadCollations();
+}
+
+// MariaDB lists "uca1400_as_ci" once per character set and gives the full
+// name in FULL_COLLATION_NAME; MySQL has full names in COLLATION_NAME.
+bool MySqlConnection::ReadCollations() {
+  auto found = FetchRows(handle_,
+                         "SELECT * FROM information_schema.COLLATION_CHARACTER_SET_APPLICABILITY "
+                         "WHERE CHARACTER_SET_NAME IN ('utf8', 'utf8mb3', 'utf8mb4')");
+  if (!found) {
+    FailFromHandle();
+    return false;
+  }
+  int name = found->ColumnIndex("FULL_COLLATION_NAME");
+  if (name < 0) name = found->ColumnIndex("COLLATION_NAME");
+  const int charset = found->ColumnIndex("CHARACTER_SET_NAME");
+  std::vector<CollationName> available;
+  for (const auto& row : found->rows) {
+    if (name >= 0 && charset >= 0) available.push_back({row[charset], row[name]});
+  }
+  traits_.utf8AccentSensitiveCollation = ChooseAccentSensitiveCollation(available, "utf8mb3");
+  traits_.utf8mb4AccentSensitiveCollation = ChooseAccentSensitiveCollation(available, "utf8mb4");
+  return true;
+}
+
+bool MySqlConnection::Execute(const std::string& statement) {
+  if (!IsOpen()) {
+    Fail(kNotConnected, kServerGoneError);
+    return false;
+  }
+  if (statement.size() > traits_.MaxStatementBytes()) {
+    Fail(StatementTooLongText(statement.size(), traits_.maxAllowedPacket), kPacketTooLargeError);
+    return false;
+  }
+  if (mysql_real_query(handle_, statement.data(), statement.size()) != 0) {
+    FailFromHandle();
+    return false;
+  }
+  Succeed();
+  return true;
+}
+
+bool MySqlConnection::ExecuteWithLongValues(const std::string& statement,
+                                            const std::vector<std::string_view>& values) {
+  if (!IsOpen()) {
+    Fail(kNotConnected, kServerGoneError);
+    return false;
+  }
+  if (auto failure =
+          target::ExecuteWithLongValues(handle_, statement, values, traits_.maxAllowedPacket)) {
+    Fail(std::move(failure->text), failure->code);
+    return false;
+  }
+  Succeed();
+  return true;
 }
 
 bool MySqlConnection::LastErrorWasConnectionLost() const {
-  if (handle_ == nullptr) return true;
-  unsigned int code = mysql_errno(handle_);
-  return code == kServerGoneError || code == kServerLostError;
+  return errorCode_ == kServerGoneError || errorCode_ == kServerLostError;
 }
 
 unsigned int MySqlConnection::LastErrorNumber() const {
@@ -57,6 +157,17 @@ void MySqlConnection::Close() {
   if (handle_ != nullptr) mysql_close(handle_);
   handle_ = nullptr;
   connected_ = false;
+  traits_ = ServerTraits();
+  Fail(kNotConnected, kServerGoneError);
 }
+
+void MySqlConnection::Fail(std::string text, unsigned int code) {
+  errorText_ = std::move(text);
+  errorCode_ = code;
+}
+
+void MySqlConnection::FailFromHandle() { Fail(mysql_error(handle_), mysql_errno(handle_)); }
+
+void MySqlConnection::Succeed() { Fail("", 0); }
 
 }  // namespace bracken::target

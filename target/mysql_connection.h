@@ -1,16 +1,26 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "target/server_traits.h"
 
 struct st_mysql;
 
 namespace bracken::target {
 
 // The one connection to the MySQL server. Connect tries the ports 3306,
-// 3307, 3308 and 3309 in this order on one handle.
+// 3307, 3308 and 3309 in this order on one handle. Once a port accepts the
+// login, the session is set up (utf8mb4, the fixed sql_mode of
+// session_settings.h) and the server's traits are read.
 class MySqlConnection {
  public:
-  enum class ConnectResult { Connected, EmptyHost, Refused };
+  // SessionRefused: a server accepted the login but not the session's
+  // settings, or did not answer the questions about itself; it is not one the
+  // conversion can write to safely, and no further port is tried. ErrorText
+  // says why.
+  enum class ConnectResult { Connected, EmptyHost, Refused, SessionRefused };
 
   MySqlConnection() = default;
   ~MySqlConnection();
@@ -22,10 +32,24 @@ class MySqlConnection {
                         const std::string& password);
   bool IsOpen() const { return handle_ != nullptr && connected_; }
 
-  // Sends one statement; true when the server accepted it.
+  // What the server told of itself when connecting; all empty and zero when
+  // not connected.
+  const ServerTraits& Traits() const { return traits_; }
+
+  // Sends one statement; true when the server accepted it. A statement longer
+  // than Traits().MaxStatementBytes() is refused without being sent (the
+  // server would drop the connection over it).
   bool Execute(const std::string& statement);
+  // Sends one statement whose `?` placeholders take `values` in order, each
+  // sent apart as long data in pieces (see long_value_statement.h), so only
+  // each value alone must fit in max_allowed_packet. The values are bytes:
+  // text must be utf8mb4 like everything else on this connection. A value
+  // longer than max_allowed_packet is refused before anything is sent; the
+  // connection stays usable. True when the server accepted the statement.
+  bool ExecuteWithLongValues(const std::string& statement,
+                             const std::vector<std::string_view>& values);
   // The server's explanation of the last failure.
-  std::string ErrorText() const;
+  std::string ErrorText() const { return errorText_; }
   // True when the last failure was a lost connection (client errors 2006, 2013).
   bool LastErrorWasConnectionLost() const;
   // The server's (or the client's) number for the last failure.
@@ -34,8 +58,18 @@ class MySqlConnection {
   void Close();
 
  private:
+  bool SetUpSession();
+  bool ReadTraits();
+  bool ReadCollations();
+  void Fail(std::string text, unsigned int code);
+  void FailFromHandle();
+  void Succeed();
+
   st_mysql* handle_ = nullptr;
   bool connected_ = false;
+  ServerTraits traits_;
+  std::string errorText_ = "Not connected to the MySQL server.";
+  unsigned int errorCode_ = 2006;
 };
 
 }  // namespace bracken::target

@@ -171,7 +171,7 @@ TEST_F(RowCopyTest, ValuesMySqlCannotStoreArriveAsNullAndAreNamed) {
 // A row whose INSERT text would pass the server's limit sends its longest
 // values apart; a value that alone passes it refuses its row, by name.
 TEST_F(RowCopyTest, ValuesPastTheStatementLimitAreSentApartOrNamed) {
-  target_.maxStatementBytes = 8192;
+  target_.traits.maxAllowedPacket = 8192;
   FakeTable table;
   table.columns = {LongColumn("ID"), TypedColumn("Ole", source::adLongVarBinary),
                    TypedColumn("Memo", source::adLongVarWChar)};
@@ -182,7 +182,9 @@ TEST_F(RowCopyTest, ValuesPastTheStatementLimitAreSentApartOrNamed) {
   Copy(table);
   ASSERT_EQ(target_.statements.size(), 2u);
   EXPECT_EQ(target_.statements[0].size(), 6032u) << "sent whole, as text";
-  EXPECT_EQ(target_.statements[1], "INSERT INTO `T` VALUES(2,?,'short'); [5000 bytes]");
+  EXPECT_EQ(target_.statements[1], "INSERT INTO `T` VALUES(2,?,'short');");
+  ASSERT_EQ(target_.longValueCalls.size(), 1u);
+  EXPECT_EQ(target_.longValueCalls[0].values, std::vector<std::string>{std::string(5000, 'x')});
   EXPECT_EQ(owner_.messages,
             std::vector<std::string>{
                 "Message: Table [T], row 3, column [Ole]: the value of 9000 bytes is larger than "

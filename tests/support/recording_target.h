@@ -1,11 +1,15 @@
 #pragma once
 
 // A statement executor that records every statement and answers like a small
-// server: it knows which databases exist, and refuses or loses the
-// connection on the statements a test names.
+// server: it knows which databases exist, refuses or loses the connection on
+// the statements a test names, and refuses what the real connection would
+// refuse by its traits (statements and values too long for the packet
+// limit, placeholders that do not match the values).
 
+#include <cstddef>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/statement_executor.h"
@@ -15,13 +19,14 @@ namespace bracken::testing {
 class RecordingTarget : public engine::StatementExecutor {
  public:
   bool Execute(const std::string& statement) override;
+  // Records the statement in `statements` (where the rules above apply to it
+  // as to any other) and its values in `longValueCalls`.
+  bool ExecuteWithLongValues(const std::string& statement,
+                             const std::vector<std::string_view>& values) override;
+  const target::ServerTraits& Traits() const override { return traits; }
   std::string ErrorText() const override { return error_; }
   bool LastErrorWasConnectionLost() const override { return lost_; }
   unsigned int LastErrorNumber() const override { return errorNumber_; }
-  std::size_t MaxStatementBytes() const override { return maxStatementBytes; }
-  // Recorded as the statement followed by " [n bytes, ...]", one size per value.
-  bool ExecuteWithLongValues(const std::string& statement,
-                             const std::vector<engine::LongValue>& values) override;
 
   // The statement that starts with `prefix` is refused with `text`; with
   // `skip`, the first `skip` such statements are accepted.
@@ -35,7 +40,21 @@ class RecordingTarget : public engine::StatementExecutor {
   std::vector<std::string> statements;
   // Quoted names of the databases that exist ("`name`").
   std::set<std::string> databases;
-  std::size_t maxStatementBytes = std::size_t{1} << 30;
+
+  // One statement sent with long values: its place in `statements` and its
+  // values (their sizes apart, for tests that look at nothing else).
+  struct LongValueCall {
+    std::size_t statementIndex;
+    std::vector<std::size_t> valueSizes;
+    std::vector<std::string> values;
+  };
+  std::vector<LongValueCall> longValueCalls;
+
+  // What the target says of itself; a test may change it. By default: the
+  // largest packet limit a server allows (1 GiB) and no accent-sensitive
+  // collation.
+  target::ServerTraits traits = DefaultTraits();
+  static target::ServerTraits DefaultTraits();
 
  private:
   struct Rule {
@@ -45,6 +64,10 @@ class RecordingTarget : public engine::StatementExecutor {
     bool lose;
     unsigned int number;
   };
+  // Answers a statement that reached the target; `clientRefusal`, when not
+  // empty, is what the real connection would say without sending it.
+  bool Answer(const std::string& statement, const std::string& clientRefusal);
+
   std::vector<Rule> rules_;
   bool gone_ = false;
   bool lost_ = false;
