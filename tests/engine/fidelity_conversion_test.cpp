@@ -214,6 +214,35 @@ TEST_F(FidelityTest, MarkupIsTakenOffOnlyWhereAccessStoresIt) {
                 {S("someone@example.com"), S("plain"), S("#http://x#"), S("<div>x</div>")}}));
 }
 
+// Access compares text without regard to case but with regard to accents:
+// "Jose" and "José" both stand in one unique key, in three- and four-byte
+// columns alike, and the keys still refuse what Access refuses.
+TEST_F(FidelityTest, KeysThatDifferByAnAccentBothArrive) {
+  FixtureTable table;
+  table.name = "People";
+  table.columns = {testing::MakeColumn("Name", ColumnKind::Text, 50),
+                   testing::MakeColumn("Nick", ColumnKind::Text, 50)};
+  table.indexes = {{"Name", {"Name"}, false, true, false}, {"Nick", {"Nick"}, false, true, false}};
+  table.rows = {V{std::string("Jose"), std::string("Jose \xF0\x9F\x8C\xBF")},
+                V{std::string("Jos\xC3\xA9"), std::string("Jos\xC3\xA9 \xF0\x9F\x8C\xBF")},
+                V{std::string("M\xC3\xBCller"), std::string("Muller")},
+                V{std::string("Muller"), std::string("M\xC3\xBCller")}};
+  FixtureDatabase file;
+  file.tables = {table};
+  ServerConversion run = Convert(file, "fid_accents");
+  EXPECT_EQ(run.messages, std::vector<std::string>{"Message: " + std::string(kCompletedMessage)});
+  auto query = Query();
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM People"), S("4"));
+  EXPECT_EQ(query.Value("SELECT TABLE_COLLATION FROM information_schema.TABLES WHERE "
+                        "TABLE_SCHEMA='fid_accents'"),
+            S("utf8mb3_uca1400_as_ci"));
+  EXPECT_THROW(query.Execute("INSERT INTO People VALUES('JOSE', 'x')"), std::runtime_error)
+      << "the key still ignores case";
+  EXPECT_THROW(query.Execute("INSERT INTO People VALUES('y', 'JOS\xC3\x89 \xF0\x9F\x8C\xBF')"),
+               std::runtime_error)
+      << "the four-byte column's key too";
+}
+
 double Parsed(const testing::Cell& cell) { return cell ? std::strtod(cell->c_str(), nullptr) : 0; }
 
 // The largest Single and Double, the smallest, and every date Access can

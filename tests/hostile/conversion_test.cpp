@@ -1,0 +1,90 @@
+// Whole conversions on a server whose global settings work against them:
+// values near and past the packet limit, texts that would run as SQL under
+// NO_BACKSLASH_ESCAPES, and an AutoNumber 0.
+
+#include <gtest/gtest.h>
+
+#include "engine/catalog_source.h"
+#include "engine/conversion_run.h"
+#include "engine/run_report.h"
+#include "engine/source_connection.h"
+#include "engine/statement_executor.h"
+#include "tests/hostile/hostile_server.h"
+#include "tests/support/fixture_writer.h"
+#include "tests/support/recording_owner.h"
+
+namespace bracken::testing {
+namespace {
+
+using V = std::vector<FixtureValue>;
+
+class HostileConversion : public HostileServer {
+ protected:
+  engine::ConversionSummary Convert(const FixtureDatabase& file) {
+    source::Catalog catalog;
+    catalog.OpenBuffer(WriteJet4(file));
+    engine::CatalogSource source(catalog, "");
+    engine::MySqlStatementExecutor executor(connection_);
+    engine::ConversionContext context(executor, source);
+    std::vector<std::string> tables = engine::ListTableNames(catalog);
+    owner_.SetTables(tables, std::vector<bool>(tables.size(), true));
+    owner_.SetDestinationName(database_->name());
+    return engine::RunConversion(owner_, context);
+  }
+  RecordingOwner owner_;
+};
+
+TEST_F(HostileConversion, ValuesPastThePacketLimitArriveApartOrAreNamed) {
+  FixtureTable files;
+  files.name = "Files";
+  files.columns = {MakeCounter("ID"), MakeColumn("Name", ColumnKind::Text, 50),
+                   MakeColumn("Data", ColumnKind::Ole), MakeColumn("Notes", ColumnKind::Memo)};
+  files.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  const std::string threeMiB = RandomBytes(3u << 20, 1);
+  const std::string nineMiB = RandomBytes(9u << 20, 2);
+  const std::string hostile = "', (SELECT x FROM secrets)) -- \\' \\\\";
+  files.rows = {V{int64_t{1}, std::string("photo"), threeMiB, std::string(3u << 20, 'm')},
+                V{int64_t{2}, std::string("scan"), nineMiB, std::monostate{}},
+                V{int64_t{3}, hostile, std::string("\x00\x27\x5c", 3), hostile}};
+  FixtureDatabase file;
+  file.tables = {files};
+  engine::ConversionSummary summary = Convert(file);
+  EXPECT_EQ(summary.ending, engine::RunEnding::Completed);
+  EXPECT_EQ(summary.rowsRefused, 1);
+  EXPECT_EQ(owner_.reportLines,
+            std::vector<std::string>{
+                "Table [Files], row 2, column [Data]: the value of 9437184 bytes is larger than "
+                "the server's max_allowed_packet of 4194304 bytes; the row is left out. Raise "
+                "max_allowed_packet on the server (for example SET GLOBAL "
+                "max_allowed_packet=1073741824, the largest it takes) and convert again."});
+  EXPECT_EQ(owner_.reportMessage, engine::LossMessage(summary));
+  EXPECT_EQ(ReadValue("SELECT COUNT(*) FROM Files"), "2");
+  EXPECT_EQ(ReadValue("SELECT Data FROM Files WHERE ID = 1"), threeMiB);
+  EXPECT_EQ(ReadValue("SELECT LENGTH(Notes) FROM Files WHERE ID = 1"), "3145728");
+  EXPECT_EQ(ReadValue("SELECT HEX(Name) FROM Files WHERE ID = 3"), Hex(hostile));
+  EXPECT_EQ(ReadValue("SELECT HEX(Notes) FROM Files WHERE ID = 3"), Hex(hostile));
+  EXPECT_EQ(ReadValue("SELECT HEX(Data) FROM Files WHERE ID = 3"), "00275C");
+}
+
+// An auto-increment column takes 0 as "the next value" unless the session
+// says otherwise: the row numbered 0 would become 1 and the real 1 refused.
+TEST_F(HostileConversion, AnAutoNumberZeroStaysZero) {
+  FixtureTable counters;
+  counters.name = "Counters";
+  counters.columns = {MakeCounter("ID"), MakeColumn("Label", ColumnKind::Text, 10)};
+  counters.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  counters.rows = {V{int64_t{0}, std::string("zero")}, V{int64_t{1}, std::string("one")},
+                   V{int64_t{2}, std::string("two")}};
+  FixtureDatabase file;
+  file.tables = {counters};
+  engine::ConversionSummary summary = Convert(file);
+  EXPECT_EQ(summary.rowsRefused, 0) << ::testing::PrintToString(owner_.messages);
+  EXPECT_EQ(ReadValue("SELECT GROUP_CONCAT(ID, Label ORDER BY ID) FROM Counters"),
+            "0zero,1one,2two");
+  EXPECT_EQ(ReadValue("SELECT EXTRA FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                      "DATABASE() AND COLUMN_NAME = 'ID'"),
+            "auto_increment");
+}
+
+}  // namespace
+}  // namespace bracken::testing
