@@ -140,9 +140,8 @@ void OnInterrupt(int) {
 int ExitStatus(const engine::ConversionSummary& summary) {
   switch (summary.ending) {
     case engine::RunEnding::Completed:
-      return summary.tablesConverted == summary.tablesChecked && !summary.Lost()
-                 ? kExitSuccess
-                 : kExitIncomplete;
+      return summary.tablesConverted == summary.tablesChecked && !summary.Lost() ? kExitSuccess
+                                                                                 : kExitIncomplete;
     case engine::RunEnding::Stopped:
     case engine::RunEnding::TableFailed:
       return kExitIncomplete;

@@ -43,9 +43,9 @@ std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
   const ColumnPlan* planned = context.tablePlan.Find(field.name);
   std::string text = QuoteIdentifier(planned != nullptr ? planned->targetName : field.name);
   text += ' ';
-  text += planned != nullptr ? planned->typeText
-                             : MapColumnType(field.type, field.definedSize, field.numericScale,
-                                             field.precision);
+  text += planned != nullptr
+              ? planned->typeText
+              : MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
   if (planned != nullptr) AppendCharacterSet(text, *planned, context);
   // NaN and infinities arrive as NULL, so their column must take it.
   bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);

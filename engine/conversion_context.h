@@ -55,9 +55,9 @@ struct ConversionSummary {
   int tablesIncomplete = 0;  // rows cut short by a source error
   int tablesFailed = 0;      // refused, vanished or cut off by a lost connection
   long rowsSent = 0;
-  long rowsRefused = 0;      // by the server, or unreadable, or too large to send
-  long valuesChanged = 0;    // stored otherwise than Access held them (NaN as NULL, ...)
-  long reportLines = 0;      // lines of the run's report (also renames, widenings)
+  long rowsRefused = 0;    // by the server, or unreadable, or too large to send
+  long valuesChanged = 0;  // stored otherwise than Access held them (NaN as NULL, ...)
+  long reportLines = 0;    // lines of the run's report (also renames, widenings)
 
   // True when something did not arrive as Access held it.
   bool Lost() const {

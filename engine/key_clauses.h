@@ -21,7 +21,7 @@ struct KeyPart {
   std::string name;  // the source column's name
   std::string typeText;
   int32_t definedSize = 0;
-  std::string targetName;  // its name in MySQL; empty for the same
+  std::string targetName;     // its name in MySQL; empty for the same
   int bytesPerCharacter = 3;  // 4 for a utf8mb4 column
 };
 

@@ -127,8 +127,8 @@ std::string NameRegistry::Claim(std::string_view name, const std::string& fallba
   std::string spelling = LegalSpelling(name, fallback);
   for (int n = 2; Taken(spelling); ++n) {
     std::string suffix = "_" + std::to_string(n);
-    spelling = Trimmed(LegalSpelling(name, fallback), kMaxIdentifierCharacters - suffix.size()) +
-               suffix;
+    spelling =
+        Trimmed(LegalSpelling(name, fallback), kMaxIdentifierCharacters - suffix.size()) + suffix;
   }
   keys_.push_back(Key(spelling));
   return spelling;

@@ -14,7 +14,8 @@ constexpr std::size_t kPacketMargin = 1024;
 
 std::string LimitAdvice(std::size_t limit) {
   return "the server's max_allowed_packet of " + std::to_string(limit) +
-         " bytes; the row is left out. Raise max_allowed_packet on the server (for example SET GLOBAL "
+         " bytes; the row is left out. Raise max_allowed_packet on the server (for example SET "
+         "GLOBAL "
          "max_allowed_packet=1073741824, the largest it takes) and convert again.";
 }
 
@@ -46,8 +47,8 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
   const std::size_t packet = context.executor.Traits().maxAllowedPacket;
   if (size > limit) {
     return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
-                  ": the row of " + std::to_string(statement.size()) +
-                  " bytes is larger than " + LimitAdvice(packet));
+                  ": the row of " + std::to_string(statement.size()) + " bytes is larger than " +
+                  LimitAdvice(packet));
   }
   std::string text = statement.substr(0, starts[0]);
   std::vector<std::string> values;
@@ -62,9 +63,9 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     raw.binary = false;  // the bytes themselves, not their hex text
     AppendValueText(value, rows.Value(static_cast<long>(i)), raw);
     if (value.size() > packet) {
-      return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
-                    ", column " + Bracketed(plan[i].name) + ": the value of " +
-                    std::to_string(value.size()) + " bytes is larger than " + LimitAdvice(packet));
+      return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) + ", column " +
+                    Bracketed(plan[i].name) + ": the value of " + std::to_string(value.size()) +
+                    " bytes is larger than " + LimitAdvice(packet));
     }
     values.push_back(std::move(value));
     text.append("?,");

@@ -55,7 +55,8 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, long count, const ConversionC
     p.binary = IsBinaryCode(field.type);
     p.dateTime = p.typeName == "DATETIME" || p.typeName == "TIMESTAMP";
     p.real = field.type == source::adSingle || field.type == source::adDouble;
-    p.nullStaysNull = IsTextType(p.typeName) && Names(context.keyState.uniqueKeyColumns, field.name);
+    p.nullStaysNull =
+        IsTextType(p.typeName) && Names(context.keyState.uniqueKeyColumns, field.name);
     p.longValue = p.binary || IsTextType(p.typeName);
     if (const ColumnPlan* column = context.tablePlan.Find(field.name)) {
       p.hyperlink = column->hyperlink;
@@ -72,8 +73,8 @@ struct RowPlace {
 };
 
 std::string Where(const RowPlace& place, const FieldPlan& field) {
-  return "Table " + Bracketed(place.table) + ", row " + std::to_string(place.number) +
-         ", column " + Bracketed(field.name);
+  return "Table " + Bracketed(place.table) + ", row " + std::to_string(place.number) + ", column " +
+         Bracketed(field.name);
 }
 
 // A value Access holds that MySQL cannot store (NaN, an infinity) arrives

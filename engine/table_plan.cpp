@@ -43,9 +43,10 @@ void PlanColumns(ConversionOwner& owner, ConversionContext& context, RowSource& 
     planned.typeText =
         MapColumnType(column.type, column.definedSize, column.numericScale, column.precision);
     if (planned.targetName != column.name) {
-      Report(owner, context.summary, "Table " + Bracketed(plan.sourceName) + ", column " +
-                       Bracketed(column.name) + " is created as " + Bracketed(planned.targetName) +
-                       " (" + RenameReason(column.name) + ").");
+      Report(owner, context.summary,
+             "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column.name) +
+                 " is created as " + Bracketed(planned.targetName) + " (" +
+                 RenameReason(column.name) + ").");
     }
     plan.columns.push_back(std::move(planned));
   }
@@ -125,13 +126,15 @@ ColumnPlan* WidestVarchar(TablePlan& plan, const std::set<std::string>& keyColum
   return widest;
 }
 
-void FitRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan, const std::set<std::string>& keyColumns) {
+void FitRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
+            const std::set<std::string>& keyColumns) {
   while (RowBytes(plan) > kMaxRowBytes) {
     ColumnPlan* column = WidestVarchar(plan, keyColumns);
     if (column == nullptr) return;  // the server's own message will say why
-    Report(owner, context.summary, "Table " + Bracketed(plan.sourceName) + ", column " +
-                     Bracketed(column->sourceName) + " is created as TEXT instead of " +
-                     column->typeText + ", so that a row fits MySQL's limit of 65535 bytes.");
+    Report(owner, context.summary,
+           "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column->sourceName) +
+               " is created as TEXT instead of " + column->typeText +
+               ", so that a row fits MySQL's limit of 65535 bytes.");
     column->typeText = "TEXT";
   }
 }
@@ -174,11 +177,11 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
   plan.targetName = tableNames.Claim(table, "Table");
   if (plan.targetName != table) {
     bool legal = !table.empty() && LegalSpelling(table, "") == table;
-    Report(owner, context.summary, "Table " + Bracketed(table) + " is created as " + Bracketed(plan.targetName) +
-                     " (" +
-                     (legal ? "another table has that name in MySQL"
-                            : "MySQL does not accept the name as it is") +
-                     ").");
+    Report(owner, context.summary,
+           "Table " + Bracketed(table) + " is created as " + Bracketed(plan.targetName) + " (" +
+               (legal ? "another table has that name in MySQL"
+                      : "MySQL does not accept the name as it is") +
+               ").");
   }
   std::set<std::string> keyColumns;
   try {

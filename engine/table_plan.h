@@ -27,7 +27,7 @@ struct ColumnPlan {
 
 struct TablePlan {
   std::string sourceName;
-  std::string targetName;  // legal and unique in the database
+  std::string targetName;           // legal and unique in the database
   std::vector<ColumnPlan> columns;  // catalogue order
 
   // The plan of the column with this source name; nullptr when unknown.

@@ -39,8 +39,8 @@ std::string HyperlinkText(const std::string& stored) {
   if (second == std::string::npos) return stored.substr(first + 1);
   if (second > first + 1) return stored.substr(first + 1, second - first - 1);
   std::size_t third = stored.find('#', second + 1);
-  return stored.substr(second + 1, third == std::string::npos ? std::string::npos
-                                                               : third - second - 1);
+  return stored.substr(second + 1,
+                       third == std::string::npos ? std::string::npos : third - second - 1);
 }
 
 void RemoveRichTextMarkup(std::string& text) {

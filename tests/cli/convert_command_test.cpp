@@ -123,8 +123,11 @@ TEST_F(ConvertCommandTest, RefusedRowsGiveAFailingStatusAndASummary) {
 
 TEST_F(ConvertCommandTest, TheServersOwnSchemasAreRefusedBeforeAnythingIsSent) {
   ServerQuery query(server_);
-  auto tables = [&] { return query.Value("SELECT COUNT(*) FROM information_schema.TABLES WHERE "
-                                         "TABLE_SCHEMA IN ('sys', 'mysql')"); };
+  auto tables = [&] {
+    return query.Value(
+        "SELECT COUNT(*) FROM information_schema.TABLES WHERE "
+        "TABLE_SCHEMA IN ('sys', 'mysql')");
+  };
   const Cell before = tables();
   for (const char* name : {"sys", "MySQL", "information_schema", "performance_schema"}) {
     Result result = Convert("plain.mdb", {"--database", name, "--yes"});
@@ -156,8 +159,9 @@ TEST_F(ConvertCommandTest, LossesAreListedCountedAndFailTheRun) {
             "and is stored as NULL.\n"
             "Message: Bracken database conversion ended, but not everything was converted: 1 "
             "value changed. Each is listed in the report.\n");
-  EXPECT_EQ(result.output, "eng_cli_nan: 1 of 1 tables converted, 0 of 2 rows refused, 1 values "
-                           "changed\n");
+  EXPECT_EQ(result.output,
+            "eng_cli_nan: 1 of 1 tables converted, 0 of 2 rows refused, 1 values "
+            "changed\n");
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_nan");
 }
 

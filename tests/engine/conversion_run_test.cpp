@@ -1,11 +1,11 @@
 #include "engine/conversion_run.h"
-#include "engine/run_report.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "engine/column_definitions.h"
+#include "engine/run_report.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/recording_target.h"
@@ -235,25 +235,25 @@ TEST_F(ConversionRunTest, RenamesAloneEndInTheReportWithTheSuccessMessage) {
   ConversionSummary summary = Run({"Pets \xf0\x9f\x90\xbe"});
   EXPECT_FALSE(summary.Lost());
   EXPECT_EQ(owner_.reportMessage, kCompletedMessage);
-  EXPECT_EQ(owner_.reportLines,
-            (std::vector<std::string>{
-                "Table [Pets \xf0\x9f\x90\xbe] is created as [Pets _] (MySQL does not accept the "
-                "name as it is).",
-                "Table [Pets \xf0\x9f\x90\xbe], column [NAME ] is created as [NAME_2] (MySQL does not "
-                "accept the name as it is).",
-                "Table [Pets \xf0\x9f\x90\xbe], column [" + longName + "] is created as [" +
-                    std::string(64, 'x') + "] (MySQL does not accept the name as it is)."}));
-  EXPECT_EQ(target_.statements[4],
-            "CREATE TABLE `Pets _`(`Name` INT NULL, `NAME_2` INT NULL, `" + std::string(64, 'x') +
-                "` INT NULL)ENGINE=myisam DEFAULT CHARSET=utf8;");
+  EXPECT_EQ(
+      owner_.reportLines,
+      (std::vector<std::string>{
+          "Table [Pets \xf0\x9f\x90\xbe] is created as [Pets _] (MySQL does not accept the "
+          "name as it is).",
+          "Table [Pets \xf0\x9f\x90\xbe], column [NAME ] is created as [NAME_2] (MySQL does not "
+          "accept the name as it is).",
+          "Table [Pets \xf0\x9f\x90\xbe], column [" + longName + "] is created as [" +
+              std::string(64, 'x') + "] (MySQL does not accept the name as it is)."}));
+  EXPECT_EQ(target_.statements[4], "CREATE TABLE `Pets _`(`Name` INT NULL, `NAME_2` INT NULL, `" +
+                                       std::string(64, 'x') +
+                                       "` INT NULL)ENGINE=myisam DEFAULT CHARSET=utf8;");
 }
 
 TEST_F(ConversionRunTest, ARefusedCreateDatabaseEndsTheRunWithTheServersText) {
   owner_.SetDestinationName("a`b");
   target_.Refuse("CREATE DATABASE", "Access denied for user");
   EXPECT_EQ(Run({"A"}).ending, RunEnding::DatabaseRefused);
-  EXPECT_EQ(target_.statements,
-            (std::vector<std::string>{"USE `a``b`", "CREATE DATABASE `a``b`"}));
+  EXPECT_EQ(target_.statements, (std::vector<std::string>{"USE `a``b`", "CREATE DATABASE `a``b`"}));
   EXPECT_EQ(owner_.messages, std::vector<std::string>{"Bracken: Access denied for user"});
   ExpectIdlePage();
 }
@@ -263,9 +263,8 @@ TEST_F(ConversionRunTest, ARefusedCreateTableKeepsEarlierTablesAndTheCheckMarks)
   ConversionSummary summary = Run({"A", "B", "C"});
   EXPECT_EQ(summary.ending, RunEnding::TableFailed);
   EXPECT_EQ(summary.tablesConverted, 1);
-  EXPECT_EQ(owner_.messages,
-            (std::vector<std::string>{"Message: Incorrect column specifier",
-                                      "Report: " + LossMessage(summary)}));
+  EXPECT_EQ(owner_.messages, (std::vector<std::string>{"Message: Incorrect column specifier",
+                                                       "Report: " + LossMessage(summary)}));
   EXPECT_EQ(owner_.reportLines, std::vector<std::string>{"Table [B] was not converted completely: "
                                                          "Incorrect column specifier"});
   EXPECT_EQ(owner_.texts[1041], "1 of 3 Table(s) are converted.");

@@ -127,12 +127,12 @@ TEST_F(FidelityTest, FourByteCharactersArriveIntact) {
   auto query = Query();
   EXPECT_EQ(query.Rows("SELECT Name, `Note _` FROM `Pets _` ORDER BY ID"),
             (std::vector<testing::Row>{{S(fern), S("\xF0\x9F\x98\x80 memo")}, {S("Ivy"), S("")}}));
-  EXPECT_EQ(query.Rows("SELECT COLUMN_NAME, CHARACTER_SET_NAME FROM information_schema.COLUMNS "
-                       "WHERE TABLE_SCHEMA='fid_emoji' AND CHARACTER_SET_NAME IS NOT NULL "
-                       "ORDER BY ORDINAL_POSITION"),
-            (std::vector<testing::Row>{{S("Name"), S("utf8mb4")},
-                                       {S("Note _"), S("utf8mb4")},
-                                       {S("Plain"), S("utf8mb3")}}));
+  EXPECT_EQ(
+      query.Rows("SELECT COLUMN_NAME, CHARACTER_SET_NAME FROM information_schema.COLUMNS "
+                 "WHERE TABLE_SCHEMA='fid_emoji' AND CHARACTER_SET_NAME IS NOT NULL "
+                 "ORDER BY ORDINAL_POSITION"),
+      (std::vector<testing::Row>{
+          {S("Name"), S("utf8mb4")}, {S("Note _"), S("utf8mb4")}, {S("Plain"), S("utf8mb3")}}));
 }
 
 // Names MySQL refuses get the nearest legal spelling, unique among their
@@ -148,8 +148,8 @@ TEST_F(FidelityTest, NamesMySqlRefusesAreRespelledAndReported) {
                    testing::MakeColumn("Trailing ", ColumnKind::Long),
                    testing::MakeColumn(longName, ColumnKind::Long)};
   first.indexes = {{"NAME", {"NAME"}, false, true, false}};
-  first.rows = {V{std::string("a"), std::string("b"), int64_t{1}, int64_t{2}, int64_t{3},
-                  int64_t{4}}};
+  first.rows = {
+      V{std::string("a"), std::string("b"), int64_t{1}, int64_t{2}, int64_t{3}, int64_t{4}}};
   FixtureTable second = first;
   second.name = longName;
   FixtureTable third = first;
@@ -164,9 +164,8 @@ TEST_F(FidelityTest, NamesMySqlRefusesAreRespelledAndReported) {
   auto query = Query();
   EXPECT_EQ(query.Rows("SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
                        "TABLE_SCHEMA='fid_names' ORDER BY TABLE_NAME"),
-            (std::vector<testing::Row>{{S(std::string(64, 'L'))},
-                                       {S(std::string(62, 'L') + "_2")},
-                                       {S("Orders")}}));
+            (std::vector<testing::Row>{
+                {S(std::string(64, 'L'))}, {S(std::string(62, 'L') + "_2")}, {S("Orders")}}));
   EXPECT_EQ(query.Rows("SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE "
                        "TABLE_SCHEMA='fid_names' AND TABLE_NAME='Orders' ORDER BY "
                        "ORDINAL_POSITION"),
@@ -251,13 +250,12 @@ double Parsed(const testing::Cell& cell) { return cell ? std::strtod(cell->c_str
 TEST_F(FidelityTest, NumbersAndDatesAtTheEdges) {
   FixtureTable table;
   table.name = "Edges";
-  table.columns = {testing::MakeColumn("N", ColumnKind::Long),
-                   testing::MakeColumn("S", ColumnKind::Single),
-                   testing::MakeColumn("D", ColumnKind::Double),
-                   testing::MakeColumn("W", ColumnKind::DateTime)};
+  table.columns = {
+      testing::MakeColumn("N", ColumnKind::Long), testing::MakeColumn("S", ColumnKind::Single),
+      testing::MakeColumn("D", ColumnKind::Double), testing::MakeColumn("W", ColumnKind::DateTime)};
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  table.rows = {V{int64_t{1}, double{FLT_MAX}, DBL_MAX, 2958465.99999},  // 9999-12-31 23:59:59.1
+  table.rows = {V{int64_t{1}, double{FLT_MAX}, DBL_MAX, 2958465.99999},   // 9999-12-31 23:59:59.1
                 V{int64_t{2}, double{-FLT_MAX}, -DBL_MAX, -657434.0},     // 100-01-01
                 V{int64_t{3}, double{FLT_MIN}, DBL_MIN, 2958465.999999},  // last half second
                 V{int64_t{4}, double{FLT_TRUE_MIN}, DBL_TRUE_MIN, 36526.5},

@@ -25,7 +25,9 @@ TEST(NameSpellingTest, ColumnNamesCompareWithoutCaseOrAccentsTableNamesWithoutCa
   EXPECT_EQ(ColumnNameKey("NAME"), ColumnNameKey("name"));
   EXPECT_EQ(ColumnNameKey("Jos\xC3\xA9"), ColumnNameKey("JOSE"));
   EXPECT_EQ(ColumnNameKey("\xC3\x86ON"), ColumnNameKey("\xC3\xA6on"));
-  EXPECT_EQ(ColumnNameKey("\xC5\x81\xC3\xB3" "dz"), ColumnNameKey("lodz"));
+  EXPECT_EQ(ColumnNameKey("\xC5\x81\xC3\xB3"
+                          "dz"),
+            ColumnNameKey("lodz"));
   EXPECT_NE(ColumnNameKey("Jos\xC3\xA9", false), ColumnNameKey("Jose", false));
   EXPECT_EQ(ColumnNameKey("\xC3\x89T\xC3\x89", false), ColumnNameKey("\xC3\xA9t\xC3\xA9", false));
 }

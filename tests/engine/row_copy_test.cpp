@@ -215,7 +215,8 @@ TEST_F(RowCopyTest, MarkupIsCleanedOnlyInColumnsThatStoreIt) {
   link.flags.hyperlink = true;
   testing::FakeColumn rich = TypedColumn("Rich", source::adLongVarWChar);
   rich.flags.richText = true;
-  table.columns = {link, rich, TextColumn("Plain", 255), TypedColumn("Memo", source::adLongVarWChar)};
+  table.columns = {link, rich, TextColumn("Plain", 255),
+                   TypedColumn("Memo", source::adLongVarWChar)};
   const std::vector<std::vector<std::string>> cases = {
       {"someone@example.com#mailto:someone@example.com#", "<div>Hello</div>",
        "Order #12 paid, see #http://shop.example/o/12# for details", "<div>Hello</div>"},
@@ -235,7 +236,8 @@ TEST_F(RowCopyTest, MarkupIsCleanedOnlyInColumnsThatStoreIt) {
             (std::vector<std::string>{
                 "INSERT INTO `T` VALUES('someone@example.com','Hello','Order #12 paid, see "
                 "#http://shop.example/o/12# for details','<div>Hello</div>');",
-                "INSERT INTO `T` VALUES('Care sheet','Title','#http://www.example.com/a#','<p>kept</p>');",
+                "INSERT INTO `T` VALUES('Care "
+                "sheet','Title','#http://www.example.com/a#','<p>kept</p>');",
                 "INSERT INTO `T` VALUES('https://example.com/manuals/trowel.pdf','<div>open only',"
                 "'someone@example.com#mailto:someone@example.com#','a#b#c');",
                 "INSERT INTO `T` VALUES('Sheet1!A1','a<div align=right>b','x','y');",

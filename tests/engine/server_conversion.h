@@ -27,5 +27,4 @@ ServerConversion ConvertAll(const testing::TestServer& server, ConversionSource&
                             const std::vector<std::string>& tables, const std::string& database,
                             const std::function<void(testing::RecordingOwner&)>& prepare = {});
 
-
 }  // namespace bracken::engine
