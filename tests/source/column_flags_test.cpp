@@ -11,6 +11,7 @@
 
 #include "source/source_access.h"
 #include "tests/support/fixture_writer.h"
+#include "tests/support/written_catalog.h"
 
 namespace bracken::testing {
 namespace {
@@ -56,14 +57,6 @@ FixtureTable Orders() {
   return t;
 }
 
-Catalog Open(const FixtureTable& table, bool jet3) {
-  FixtureDatabase database;
-  database.tables = {table};
-  Catalog catalog;
-  catalog.OpenBuffer(jet3 ? WriteJet3(database) : WriteJet4(database));
-  return catalog;
-}
-
 bool Flag(const source::Column& column, const char* property) {
   return column.Properties().Item(property).Value().ToBool();
 }
@@ -71,7 +64,7 @@ bool Flag(const source::Column& column, const char* property) {
 TEST(ColumnFlags, FlagsCountOnlyOnTheirOwnKindInBothVersions) {
   for (bool jet3 : {false, true}) {
     SCOPED_TRACE(jet3 ? "Jet 3" : "Jet 4");
-    Catalog catalog = Open(Orders(), jet3);
+    Catalog catalog = OpenWritten(Orders(), jet3);
     source::Columns columns = catalog.Tables().Item("Orders").Columns();
     source::Column id = columns.Item("OrderID");
     EXPECT_TRUE(Flag(id, "Autoincrement"));
@@ -124,7 +117,7 @@ TEST(ColumnFlags, HyperlinkOnEveryColumnAndTextFormatWhereStored) {
                     std::string("p"), std::string("Home#http://example.com/#"), FixtureValue{}});
   for (bool jet3 : {false, true}) {
     SCOPED_TRACE(jet3 ? "Jet 3" : "Jet 4");
-    source::Columns columns = Open(t, jet3).Tables().Item("Pages").Columns();
+    source::Columns columns = OpenWritten(t, jet3).Tables().Item("Pages").Columns();
     for (long i = 0; i < columns.Count(); ++i) {
       source::Column column = columns.Item(i);
       EXPECT_EQ(Flag(column, "Jet OLEDB:Hyperlink"), column.Name() == "Link") << column.Name();

@@ -13,33 +13,13 @@
 
 #include "source/source_access.h"
 #include "tests/support/fixture_writer.h"
+#include "tests/support/written_catalog.h"
 
 namespace bracken::testing {
 namespace {
 
 using source::Catalog;
 using source::Variant;
-
-Catalog Open(const FixtureTable& table, bool jet3) {
-  FixtureDatabase database;
-  database.tables = {table};
-  Catalog catalog;
-  catalog.OpenBuffer(jet3 ? WriteJet3(database) : WriteJet4(database));
-  return catalog;
-}
-
-std::vector<std::vector<Variant>> ReadRows(const Catalog& catalog, const std::string& table) {
-  source::Recordset recordset;
-  recordset.Open("SELECT * FROM [" + table + "]", catalog);
-  std::vector<std::vector<Variant>> rows;
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    source::Fields fields = recordset.Fields();
-    std::vector<Variant> row;
-    for (long i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).Value());
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 const char* Version(bool jet3) { return jet3 ? "Jet 3" : "Jet 4"; }
 
@@ -65,11 +45,11 @@ TEST(EdgeFiles, NinetyTextColumnsOf255AndAnOleValueOfNineMebibytes) {
 
   for (bool jet3 : {false, true}) {
     SCOPED_TRACE(Version(jet3));
-    Catalog catalog = Open(wide, jet3);
+    Catalog catalog = OpenWritten(wide, jet3);
     source::Columns columns = catalog.Tables().Item("Wide").Columns();
     ASSERT_EQ(columns.Count(), 90);
     EXPECT_EQ(columns.Item(89L).DefinedSize(), 255);
-    auto rows = ReadRows(catalog, "Wide");
+    auto rows = ReadAllRows(catalog, "Wide");
     ASSERT_EQ(rows.size(), 3u);
     for (size_t i = 0; i < 90; ++i) {
       EXPECT_EQ(rows[0][i].ToText(), std::get<std::string>(small[i])) << i;
@@ -80,7 +60,7 @@ TEST(EdgeFiles, NinetyTextColumnsOf255AndAnOleValueOfNineMebibytes) {
       EXPECT_TRUE(rows[2][i].IsNull()) << i;
     }
 
-    auto bigRows = ReadRows(Open(big, jet3), "Big");
+    auto bigRows = ReadAllRows(OpenWritten(big, jet3), "Big");
     ASSERT_EQ(bigRows.size(), 1u);
     EXPECT_TRUE(bigRows[0][1].Bytes() == blob);
   }
@@ -94,14 +74,14 @@ TEST(EdgeFiles, CharactersOutsideTheBasicPlaneInNamesValuesAndProperties) {
   t.columns = {column, MakeColumn("Notiz", ColumnKind::Memo)};
   t.indexes = {{"Index 🔑", {"Spalte 🎉"}, false, true, false}};
   t.rows = {{std::string("🙂 text 𝄞"), std::string("memo 😀😀 and ascii")}};
-  Catalog catalog = Open(t, false);
+  Catalog catalog = OpenWritten(t, false);
   source::Table table = catalog.Tables().Item("Tabelle 😀");
   EXPECT_EQ(table.Name(), "Tabelle 😀");
   source::Column read = table.Columns().Item("Spalte 🎉");
   EXPECT_EQ(read.Name(), "Spalte 🎉");
   EXPECT_EQ(read.Properties().Item("Description").Value().ToText(), "Beschreibung 𝄞");
   EXPECT_EQ(table.Indexes().Item(0L).Name(), "Index 🔑");
-  auto rows = ReadRows(catalog, "Tabelle 😀");
+  auto rows = ReadAllRows(catalog, "Tabelle 😀");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].ToText(), "🙂 text 𝄞");
   EXPECT_EQ(rows[0][1].ToText(), "memo 😀😀 and ascii");
@@ -121,7 +101,7 @@ TEST(EdgeFiles, TrailingSpacesLongNamesAndNamesDifferingOnlyByCase) {
   t.rows = {{std::string("x "), int64_t{64}, std::string("A"), int64_t{7}}};
   for (bool jet3 : {false, true}) {
     SCOPED_TRACE(Version(jet3));
-    Catalog catalog = Open(t, jet3);
+    Catalog catalog = OpenWritten(t, jet3);
     source::Table table = catalog.Tables().Item("Table with trailing space ");
     EXPECT_EQ(table.Name(), "Table with trailing space ");
     source::Columns columns = table.Columns();
@@ -135,7 +115,7 @@ TEST(EdgeFiles, TrailingSpacesLongNamesAndNamesDifferingOnlyByCase) {
     EXPECT_FALSE(columns.Item("CODE").Properties().Item("Nullable").Value().ToBool());
     EXPECT_TRUE(columns.Item("code").Properties().Item("Nullable").Value().ToBool());
     EXPECT_EQ(columns.Item("code").Type(), source::adInteger);
-    auto rows = ReadRows(catalog, "Table with trailing space ");
+    auto rows = ReadAllRows(catalog, "Table with trailing space ");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0].ToText(), "x ");
     EXPECT_EQ(rows[0][1].ToInt64(), 64);
@@ -161,7 +141,7 @@ TEST(EdgeFiles, CounterHoldingZeroAndNumbersAndDatesAtTheirLimits) {
   }
   for (bool jet3 : {false, true}) {
     SCOPED_TRACE(Version(jet3));
-    auto rows = ReadRows(Open(t, jet3), "Limits");
+    auto rows = ReadAllRows(OpenWritten(t, jet3), "Limits");
     ASSERT_EQ(rows.size(), singles.size());
     EXPECT_EQ(rows[0][0].ToInt64(), 0);
     EXPECT_EQ(rows[1][0].ToInt64(), 1);  // the counter goes on from where it stands

@@ -14,6 +14,7 @@
 
 #include "source/source_access.h"
 #include "tests/support/fixture_writer.h"
+#include "tests/support/written_catalog.h"
 
 namespace bracken::testing {
 namespace {
@@ -21,25 +22,6 @@ namespace {
 using source::Catalog;
 using source::Recordset;
 using source::Variant;
-
-Catalog Open(const FixtureDatabase& database, const std::string& password = {}) {
-  Catalog catalog;
-  catalog.OpenBuffer(WriteJet3(database), password);
-  return catalog;
-}
-
-std::vector<std::vector<Variant>> ReadRows(const Catalog& catalog, const std::string& table) {
-  Recordset recordset;
-  recordset.Open("SELECT * FROM [" + table + "]", catalog);
-  std::vector<std::vector<Variant>> rows;
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    source::Fields fields = recordset.Fields();
-    std::vector<Variant> row;
-    for (long i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).Value());
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
 
 FixtureDatabase OneTable(FixtureTable table) {
   FixtureDatabase database;
@@ -89,7 +71,7 @@ FixtureTable KindsTable() {
 }
 
 TEST(Jet3RoundTrip, EveryKindKeepsItsTypePropertiesAndValues) {
-  Catalog catalog = Open(OneTable(KindsTable()));
+  Catalog catalog = OpenWritten(OneTable(KindsTable()), true);
   EXPECT_TRUE(catalog.IsJet3());
   source::Columns columns = catalog.Tables().Item("Alle Typen").Columns();
   ASSERT_EQ(columns.Count(), 16);
@@ -110,7 +92,7 @@ TEST(Jet3RoundTrip, EveryKindKeepsItsTypePropertiesAndValues) {
   EXPECT_FALSE(columns.Item("Notes").Properties().Item("Jet OLEDB:Hyperlink").Value().ToBool());
   EXPECT_TRUE(columns.Item("Key").Properties().Item("Jet OLEDB:AutoGenerate").Value().ToBool());
 
-  auto rows = ReadRows(catalog, "Alle Typen");
+  auto rows = ReadAllRows(catalog, "Alle Typen");
   ASSERT_EQ(rows.size(), 3u);
   const auto& first = rows[0];
   EXPECT_EQ(first[0].ToInt64(), 1);
@@ -177,7 +159,7 @@ TEST(Jet3RoundTrip, RowsOfEverySizeAndLongValuesOfEveryForm) {
     if (r % 7 == 0) row[10] = blobs[r % 3];
     t.rows.push_back(std::move(row));
   }
-  auto rows = ReadRows(Open(OneTable(t)), "Sizes");
+  auto rows = ReadAllRows(OpenWritten(OneTable(t), true), "Sizes");
   ASSERT_EQ(rows.size(), t.rows.size());
   for (size_t r = 0; r < rows.size(); ++r) {
     ASSERT_EQ(rows[r][0].ToInt64(), static_cast<int64_t>(r));
@@ -226,12 +208,12 @@ TEST(Jet3RoundTrip, LongDefinitionsLargeTablesIndexesAndPassword) {
   FixtureDatabase database;
   database.tables = {wide, tall};
   database.password = "Geheim;ß";
-  EXPECT_THROW(Open(database), source::SourceError);
-  Catalog catalog = Open(database, "Geheim;ß");
+  EXPECT_THROW(OpenWritten(database, true), source::SourceError);
+  Catalog catalog = OpenWritten(database, true, "Geheim;ß");
 
   source::Table wideTable = catalog.Tables().Item("Wide");
   EXPECT_EQ(wideTable.Columns().Count(), 120);
-  auto wideRows = ReadRows(catalog, "Wide");
+  auto wideRows = ReadAllRows(catalog, "Wide");
   ASSERT_EQ(wideRows.size(), 1u);
   EXPECT_EQ(wideRows[0][119].ToInt64(), 42);
   EXPECT_EQ(wideRows[0][118].ToText(), "letzte");

@@ -14,6 +14,7 @@
 
 #include "source/source_access.h"
 #include "tests/support/fixture_writer.h"
+#include "tests/support/written_catalog.h"
 
 namespace bracken::testing {
 namespace {
@@ -27,25 +28,6 @@ FixtureColumn DecimalColumn(std::string name, uint8_t precision, uint8_t scale) 
   c.precision = precision;
   c.scale = scale;
   return c;
-}
-
-Catalog Open(const FixtureDatabase& database, const std::string& password = {}) {
-  Catalog catalog;
-  catalog.OpenBuffer(WriteJet4(database), password);
-  return catalog;
-}
-
-std::vector<std::vector<Variant>> ReadRows(const Catalog& catalog, const std::string& table) {
-  Recordset recordset;
-  recordset.Open("SELECT * FROM [" + table + "]", catalog);
-  std::vector<std::vector<Variant>> rows;
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    source::Fields fields = recordset.Fields();
-    std::vector<Variant> row;
-    for (long i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i).Value());
-    rows.push_back(std::move(row));
-  }
-  return rows;
 }
 
 std::string Repeat(const std::string& piece, size_t times) {
@@ -101,7 +83,7 @@ FixtureTable EveryKindTable() {
 TEST(FixtureRoundTrip, EveryColumnKindKeepsItsTypeSizeAndProperties) {
   FixtureDatabase database;
   database.tables = {EveryKindTable()};
-  Catalog catalog = Open(database);
+  Catalog catalog = OpenWritten(database);
   source::Table table = catalog.Tables().Item("Every Kind");
   EXPECT_EQ(table.Type(), "TABLE");
   struct Expected {
@@ -152,7 +134,7 @@ TEST(FixtureRoundTrip, EveryColumnKindKeepsItsTypeSizeAndProperties) {
 TEST(FixtureRoundTrip, EveryColumnKindReadsBackItsValuesAndNulls) {
   FixtureDatabase database;
   database.tables = {EveryKindTable()};
-  auto rows = ReadRows(Open(database), "Every Kind");
+  auto rows = ReadAllRows(OpenWritten(database), "Every Kind");
   ASSERT_EQ(rows.size(), 3u);
   const auto& first = rows[0];
   EXPECT_EQ(first[0].ToInt64(), 1);  // counter filled in
@@ -217,7 +199,7 @@ TEST(FixtureRoundTrip, TextKeepsEveryCharacterCompressedOrNot) {
   for (const std::string& s : samples) t.rows.push_back({s, s, s});
   FixtureDatabase database;
   database.tables = {t};
-  auto rows = ReadRows(Open(database), "Texts");
+  auto rows = ReadAllRows(OpenWritten(database), "Texts");
   ASSERT_EQ(rows.size(), samples.size());
   for (size_t i = 0; i < samples.size(); ++i) {
     for (size_t c = 0; c < 3; ++c) EXPECT_EQ(rows[i][c].ToText(), samples[i]) << i << "/" << c;
@@ -252,7 +234,7 @@ TEST(FixtureRoundTrip, LongValuesReadBackFromEveryStorageForm) {
   }
   FixtureDatabase database;
   database.tables = {t};
-  auto rows = ReadRows(Open(database), "Long Values");
+  auto rows = ReadAllRows(OpenWritten(database), "Long Values");
   ASSERT_EQ(rows.size(), 204u);
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(rows[i][1].ToText(), texts[i]) << i;
@@ -277,7 +259,7 @@ TEST(FixtureRoundTrip, IndexesKeepNamesFlagsAndKeyOrder) {
   t.rows.push_back({int64_t{1}, std::string("x"), 1.0});
   FixtureDatabase database;
   database.tables = {t};
-  source::Indexes indexes = Open(database).Tables().Item("Indexed").Indexes();
+  source::Indexes indexes = OpenWritten(database).Tables().Item("Indexed").Indexes();
   ASSERT_EQ(indexes.Count(), 4);
   struct Expected {
     std::string name;
@@ -314,7 +296,7 @@ TEST(FixtureRoundTrip, CatalogueListsUserAndSystemTables) {
   second.name = "alpha with spaces";
   FixtureDatabase database;
   database.tables = {first, second};
-  source::Tables tables = Open(database).Tables();
+  source::Tables tables = OpenWritten(database).Tables();
   std::vector<std::string> user;
   bool sawObjects = false;
   for (long i = 0; i < tables.Count(); ++i) {
@@ -327,7 +309,7 @@ TEST(FixtureRoundTrip, CatalogueListsUserAndSystemTables) {
   }
   EXPECT_TRUE(sawObjects);
   EXPECT_EQ(user, (std::vector<std::string>{"alpha with spaces", "Zeta's table"}));
-  EXPECT_TRUE(ReadRows(Open(database), "Zeta's table").empty());
+  EXPECT_TRUE(ReadAllRows(OpenWritten(database), "Zeta's table").empty());
 }
 
 TEST(FixtureRoundTrip, PasswordOpensOnlyWithTheRightPassword) {
@@ -338,19 +320,19 @@ TEST(FixtureRoundTrip, PasswordOpensOnlyWithTheRightPassword) {
   FixtureDatabase database;
   database.tables = {t};
   database.password = "pa;ss Wörd";
-  auto rows = ReadRows(Open(database, "pa;ss Wörd"), "Secret");
+  auto rows = ReadAllRows(OpenWritten(database, false, "pa;ss Wörd"), "Secret");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0][0].ToText(), "hidden");
   for (const std::string wrong : {"", "pa;ss wörd", "pa;ss Wörd "}) {
     try {
-      Open(database, wrong);
+      OpenWritten(database, false, wrong);
       ADD_FAILURE() << "opened with \"" << wrong << "\"";
     } catch (const source::SourceError& e) {
       EXPECT_EQ(e.Description(), "Not a valid password.");
     }
   }
   database.password.clear();
-  EXPECT_NO_THROW(Open(database, "any"));
+  EXPECT_NO_THROW(OpenWritten(database, false, "any"));
 }
 
 TEST(FixtureRoundTrip, LongDefinitionsAndLargeTablesReadCompletely) {
@@ -378,8 +360,8 @@ TEST(FixtureRoundTrip, LongDefinitionsAndLargeTablesReadCompletely) {
   };
   FixtureDatabase database;
   database.tables = {wide, tall};
-  Catalog catalog = Open(database);
-  auto wideRows = ReadRows(catalog, "Wide");
+  Catalog catalog = OpenWritten(database);
+  auto wideRows = ReadAllRows(catalog, "Wide");
   ASSERT_EQ(wideRows.size(), 1u);
   EXPECT_EQ(wideRows[0][199].ToInt64(), 42);
   EXPECT_EQ(wideRows[0][198].ToText(), "last");
