@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "target/client_refusals.h"
 #include "target/long_value_statement.h"
@@ -35,7 +36,8 @@ MySqlConnection::~MySqlConnection() { Close(); }
 
 MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
                                                         const std::string& login,
-                                                        const std::string& password) {
+                                                        const std::string& password,
+                                                        const ConnectOptions& options) {
   Close();
   handle_ = mysql_init(nullptr);
   if (handle_ == nullptr) return ConnectResult::Refused;
@@ -43,9 +45,13 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     Fail("No server host given.", 0);
     return ConnectResult::EmptyHost;
   }
-  for (unsigned int port : kPorts) {
+  SetOptions(options);
+  std::vector<unsigned int> ports(std::begin(kPorts), std::end(kPorts));
+  if (options.port != 0) ports = {options.port};
+  const char* socket = options.socket.empty() ? nullptr : options.socket.c_str();
+  for (unsigned int port : ports) {
     if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port,
-                           nullptr, 0) == nullptr) {
+                           socket, 0) == nullptr) {
       FailFromHandle();
       continue;
     }
@@ -62,6 +68,12 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     return ConnectResult::Connected;
   }
   return ConnectResult::Refused;
+}
+
+void MySqlConnection::SetOptions(const ConnectOptions& options) {
+  mysql_optionsv(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
+  mysql_optionsv(handle_, MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
+  mysql_optionsv(handle_, MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
 }
 
 bool MySqlConnection::SetUpSession() {
@@ -150,7 +162,7 @@ bool MySqlConnection::LastErrorWasConnectionLost() const {
 }
 
 unsigned int MySqlConnection::LastErrorNumber() const {
-  return handle_ == nullptr ? 0 : mysql_errno(handle_);
+  return errorCode_;
 }
 
 void MySqlConnection::Close() {

@@ -10,6 +10,24 @@ struct st_mysql;
 
 namespace bracken::target {
 
+// How to reach the server beyond host, login and password. The defaults
+// are the program's own: the ports 3306 to 3309 in turn, the client
+// library's socket for "localhost", no TLS setting, and timeouts that end
+// the wait for a silent server.
+struct ConnectOptions {
+  unsigned int port = 0;  // only this port; 0 tries 3306, 3307, 3308 and 3309 in turn
+  std::string socket;     // the Unix socket for "localhost"; empty for the library's
+  // TLS as the mysql client names it: "", DISABLED, PREFERRED, REQUIRED,
+  // VERIFY_CA or VERIFY_IDENTITY ("" leaves the library's default).
+  std::string sslMode;
+  std::string sslCa;  // a file of trusted certificate authorities
+  unsigned int connectTimeoutSeconds = 10;  // per port tried
+  // Long enough for a slow DROP DATABASE or a key built over a big table,
+  // but finite: a frozen server ends the run as a lost connection does.
+  unsigned int readTimeoutSeconds = 3600;
+  unsigned int writeTimeoutSeconds = 3600;
+};
+
 // The one connection to the MySQL server. Connect tries the ports 3306,
 // 3307, 3308 and 3309 in this order on one handle. Once a port accepts the
 // login, the session is set up (utf8mb4, the fixed sql_mode of
@@ -29,7 +47,7 @@ class MySqlConnection {
 
   // Replaces any earlier handle (closing it first).
   ConnectResult Connect(const std::string& host, const std::string& login,
-                        const std::string& password);
+                        const std::string& password, const ConnectOptions& options = {});
   bool IsOpen() const { return handle_ != nullptr && connected_; }
 
   // What the server told of itself when connecting; all empty and zero when
@@ -58,6 +76,7 @@ class MySqlConnection {
   void Close();
 
  private:
+  void SetOptions(const ConnectOptions& options);
   bool SetUpSession();
   bool ReadTraits();
   bool ReadCollations();
