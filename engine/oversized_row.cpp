@@ -70,7 +70,7 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     values.push_back(std::move(value));
     text.append("?,");
   }
-  for (const std::string& value : values) sent.push_back(value);
+  sent.assign(values.begin(), values.end());
   text.back() = ')';
   text += ";";
   return context.executor.ExecuteWithLongValues(text, sent);
@@ -78,9 +78,8 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
 
 bool OversizedRow::Refuse(const std::string& why) {
   refusedHere = true;
-  std::string text = why;
-  Report(owner, context.summary, text);
-  owner.ShowMessage(text, "Message", MessageButtons::Ok, MessageIcon::None);
+  Report(owner, context.summary, why);
+  owner.ShowMessage(why, "Message", MessageButtons::Ok, MessageIcon::None);
   return false;
 }
 
