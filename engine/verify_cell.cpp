@@ -23,8 +23,8 @@ void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
-// Bytes whose order is that of the numbers: the sign bit flipped for
-// positive numbers, every bit for negative ones.
+// Bytes of an IEEE float whose order is that of the numbers: the sign bit
+// flipped for positive numbers, every bit for negative ones.
 void AppendOrderedBits(std::string& out, uint64_t bits, int bytes) {
   const uint64_t sign = uint64_t{1} << (8 * bytes - 1);
   const uint64_t mask = bytes == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
@@ -57,9 +57,10 @@ bool ReadDouble(std::string_view text, double& value) {
   return error == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// Two's complement sorts as the numbers once the sign bit is flipped.
 void AppendInteger(std::string& out, int64_t value) {
   out += kIntegerTag;
-  AppendOrderedBits(out, static_cast<uint64_t>(value), 8);
+  AppendBigEndian(out, static_cast<uint64_t>(value) ^ (uint64_t{1} << 63), 8);
 }
 
 void AppendFloat(std::string& out, float value) {
@@ -173,7 +174,8 @@ std::string Normalized(const std::string& type) {
   for (char c : type) {
     if (c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
-  for (const char* name : {"tinyint", "smallint", "mediumint", "bigint", "int", "bit"}) {
+  if (out == "bit(1)") return "bit";
+  for (const char* name : {"tinyint", "smallint", "mediumint", "bigint", "int"}) {
     const std::size_t length = std::strlen(name);
     if (out.compare(0, length, name) != 0 || out.size() <= length || out[length] != '(') continue;
     const std::size_t close = out.find(')', length);
