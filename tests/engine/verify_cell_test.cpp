@@ -33,7 +33,8 @@ std::string FromServerBytes(const std::string& bytes) {
 
 TEST(VerifyCell, EqualValuesMeetWhateverFormTheServerWritesThemIn) {
   // A Single compares as a float: the server's double of the float is equal.
-  EXPECT_EQ(FromAccess("0.1", TypeClass::Float), FromServer(CellKind::Float, "0.10000000149011612"));
+  EXPECT_EQ(FromAccess("0.1", TypeClass::Float),
+            FromServer(CellKind::Float, "0.10000000149011612"));
   EXPECT_NE(FromAccess("0.1", TypeClass::Float), FromServer(CellKind::Float, "0.1000001"));
   // A Double compares as a double, to the last bit.
   EXPECT_EQ(FromAccess("0.30000000000000004", TypeClass::Double),
