@@ -14,6 +14,7 @@
 #include "cli/command.h"
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
+#include "cli/verify_check.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/source_connection.h"
@@ -27,14 +28,16 @@ namespace {
 
 constexpr char kHelp[] =
     "Usage: bracken-cli convert FILE --host H --user U --database D [--password[=P]]\n"
-    "                           [--mdb-password P] [--table T]... [--yes|--no]\n\n"
+    "                           [--mdb-password P] [--table T]... [--yes|--no] [--verify]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn; \"localhost\" means the local socket).\n"
     "Without --table every table is converted. The MySQL password comes from\n"
     "--password=P, else the MYSQL_PWD environment variable, else a prompt on the\n"
     "terminal (--password alone prompts too); without a terminal on standard\n"
     "input there is no prompt. An existing database D is replaced only on --yes\n"
-    "or when a terminal answers yes. Ctrl-C stops after the current table.\n\n"
+    "or when a terminal answers yes. Ctrl-C stops after the current table.\n"
+    "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
+    "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
     "run: \"D: k of N tables converted, r of s rows refused\", with what ended it\n"
     "early when something did.\n\n";
@@ -45,6 +48,7 @@ struct Options {
   bool promptPassword = false;
   std::vector<std::string> tables;
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
+  bool verify = false;
 };
 
 // "--name=value" or "--name value".
@@ -77,6 +81,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.promptPassword = true;
     } else if (arg.rfind("--password=", 0) == 0) {
       options.password = arg.substr(11);
+    } else if (arg == "--verify") {
+      options.verify = true;
     } else if (arg == "--yes" || arg == "--no") {
       options.overwrite = arg == "--yes" ? OverwriteAnswer::Yes : OverwriteAnswer::No;
     } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
@@ -176,7 +182,8 @@ const char* EndingNote(engine::RunEnding ending) {
 }
 
 // One line on standard output, whatever the ending.
-void PrintSummary(const std::string& database, const engine::ConversionSummary& summary) {
+void PrintSummary(const std::string& database, const engine::ConversionSummary& summary,
+                  const std::string& verifyNote) {
   std::cout << database << ": " << summary.tablesConverted << " of " << summary.tablesChecked
             << " tables converted";
   if (summary.tablesSkipped > 0) std::cout << ", " << summary.tablesSkipped << " skipped";
@@ -186,6 +193,7 @@ void PrintSummary(const std::string& database, const engine::ConversionSummary& 
   if (summary.tablesFailed > 0) std::cout << ", " << summary.tablesFailed << " failed";
   std::cout << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
   if (summary.valuesChanged > 0) std::cout << ", " << summary.valuesChanged << " values changed";
+  std::cout << verifyNote;
   if (const char* note = EndingNote(summary.ending)) std::cout << "; " << note;
   std::cout << std::endl;
 }
@@ -245,8 +253,16 @@ int Convert(const std::vector<std::string>& args) {
   engine::ConversionSummary summary = engine::RunConversion(owner, context);
   std::signal(SIGINT, SIG_DFL);
   stopFlag = nullptr;
-  PrintSummary(options.database, summary);
-  return ExitStatus(summary);
+  int status = ExitStatus(summary);
+  std::string verifyNote;
+  if (options.verify && status != kExitFailed) {
+    engine::VerifySummary verified = VerifyAndPrint(source, CheckedTables(names, checked),
+                                                    connection, options.database, std::cerr);
+    verifyNote = VerifyNote(verified);
+    if (!verified.AllIdentical()) status = kExitIncomplete;
+  }
+  PrintSummary(options.database, summary, verifyNote);
+  return status;
 }
 
 const CommandRegistration kRegistration({"convert", "Convert an Access file into a MySQL database",

@@ -58,10 +58,10 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
       text.append(literal(i)).append(",");
       continue;
     }
-    std::string value;
-    FieldPlan raw = plan[i];
-    raw.binary = false;  // the bytes themselves, not their hex text
-    AppendValueText(value, rows.Value(static_cast<long>(i)), raw);
+    // The text or the bytes themselves, not their literal.
+    TargetValue expected;
+    ExpectedValue(rows, static_cast<long>(i), plan[i], expected);
+    std::string value = std::move(expected.text);
     if (value.size() > packet) {
       return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) + ", column " +
                     Bracketed(plan[i].name) + ": the value of " + std::to_string(value.size()) +

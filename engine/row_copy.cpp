@@ -1,17 +1,13 @@
 #include "engine/row_copy.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 #include "engine/identifier.h"
 #include "engine/oversized_row.h"
 #include "engine/run_report.h"
 #include "engine/source_connection.h"
-#include "engine/type_mapping.h"
-#include "engine/value_cleanup.h"
-#include "engine/value_literal.h"
-#include "engine/value_text.h"
+#include "engine/target_value.h"
 
 namespace bracken::engine {
 
@@ -21,50 +17,6 @@ namespace {
 constexpr unsigned int kNoSuchTable = 1146;
 constexpr unsigned int kNoDatabaseSelected = 1046;
 constexpr unsigned int kUnknownDatabase = 1049;
-
-bool IsBinaryCode(int32_t type) {
-  return type == source::adBinary || type == source::adVarBinary || type == source::adLongVarBinary;
-}
-
-void AppendHex(std::string& out, const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  out.reserve(out.size() + 2 + 2 * bytes.size());
-  out += "0x";
-  for (unsigned char byte : bytes) {
-    out += kDigits[byte >> 4];
-    out += kDigits[byte & 0x0F];
-  }
-}
-
-bool IsTextType(const std::string& type) {
-  return type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 || type == "TEXT" ||
-         type == "LONGTEXT";
-}
-
-bool Names(const std::vector<std::string>& names, const std::string& name) {
-  return std::find(names.begin(), names.end(), name) != names.end();
-}
-
-std::vector<FieldPlan> PlanFields(RowSource& rows, long count, const ConversionContext& context) {
-  std::vector<FieldPlan> plan(static_cast<std::size_t>(count));
-  for (long i = 0; i < count; ++i) {
-    ColumnDescription field = rows.Field(i);
-    FieldPlan& p = plan[static_cast<std::size_t>(i)];
-    p.name = field.name;
-    p.typeName = MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
-    p.binary = IsBinaryCode(field.type);
-    p.dateTime = p.typeName == "DATETIME" || p.typeName == "TIMESTAMP";
-    p.real = field.type == source::adSingle || field.type == source::adDouble;
-    p.nullStaysNull =
-        IsTextType(p.typeName) && Names(context.keyState.uniqueKeyColumns, field.name);
-    p.longValue = p.binary || IsTextType(p.typeName);
-    if (const ColumnPlan* column = context.tablePlan.Find(field.name)) {
-      p.hyperlink = column->hyperlink;
-      p.richText = column->richText;
-    }
-  }
-  return plan;
-}
 
 // Where the row being copied stands, for its messages.
 struct RowPlace {
@@ -77,42 +29,17 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
          Bracketed(field.name);
 }
 
-// A value Access holds that MySQL cannot store (NaN, an infinity) arrives
-// as NULL; the change is noted for the report, which names it once the row
-// has arrived.
-bool StoredAsNull(const RowPlace& place, const FieldPlan& field, const source::Variant& value,
-                  std::vector<std::string>& changes) {
-  if (!field.real || std::isfinite(value.ToDouble())) return false;
-  double number = value.ToDouble();
-  std::string text = std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
-  changes.push_back(Where(place, field) + ": the value " + text +
-                    " cannot be stored in MySQL and is stored as NULL.");
-  return true;
-}
-
-// The literal of one field, appended to the statement.
+// The literal of one field, appended to the statement. A value Access holds
+// that MySQL cannot store (NaN, an infinity) arrives as NULL; the change is
+// noted for the report, which names it once the row has arrived.
 void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
-                 std::string& valueText, std::string& statement,
-                 std::vector<std::string>& changes) {
-  valueText.clear();
-  const bool hasValue = rows.ActualSize(i) > 0;
-  source::Variant value;
-  if (hasValue || field.nullStaysNull) value = rows.Value(i);
-  if (hasValue) {
-    if (StoredAsNull(place, field, value, changes)) {
-      statement += "NULL,";
-      return;
-    }
-    AppendValueText(valueText, value, field);
+                 TargetValue& value, std::string& statement, std::vector<std::string>& changes) {
+  ExpectedValue(rows, i, field, value);
+  if (value.nonFinite != nullptr) {
+    changes.push_back(Where(place, field) + ": the value " + value.nonFinite +
+                      " cannot be stored in MySQL and is stored as NULL.");
   }
-  if (field.nullStaysNull && valueText.empty() && value.IsNull()) {
-    statement += "NULL,";
-    return;
-  }
-  std::string literal = MakeValueLiteral(valueText, field.typeName);
-  // A 12-hour date and time leaves "''," for the full date-and-time literal.
-  if (field.dateTime && literal == "'',") literal = MakeDateTimeLiteral(valueText);
-  statement += literal;
+  AppendLiteral(statement, value);
 }
 
 enum class RowResult { Sent, Refused, TableGone, ConnectionLost };
@@ -159,21 +86,6 @@ void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const 
 
 }  // namespace
 
-void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field) {
-  if (field.binary) {
-    AppendHex(out, value.Bytes());
-    return;
-  }
-  std::size_t start = out.size();
-  AppendExactText(out, value);
-  if (!field.hyperlink && !field.richText) return;
-  std::string text = out.substr(start);
-  if (field.hyperlink) text = HyperlinkText(text);
-  if (field.richText) RemoveRichTextMarkup(text);
-  out.resize(start);
-  out += text;
-}
-
 std::string ProgressCaption(const std::string& tableName, long rows) {
   std::string caption = "Converting Table: [";
   for (char c : tableName) {
@@ -189,14 +101,14 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   const std::string& target = table.sourceName == tableName ? table.targetName : tableName;
   const std::string statementStart = "INSERT INTO " + QuoteIdentifier(target) + " VALUES(";
   std::string statement;
-  std::string valueText;
+  TargetValue value;
   std::vector<std::size_t> starts;
   std::vector<std::string> changes;  // values of the current row stored otherwise
   long rowCount = 0;
   try {
     RowSource& rows = *context.recordset;
     const long fieldCount = rows.FieldCount();
-    const std::vector<FieldPlan> plan = PlanFields(rows, fieldCount, context);
+    const std::vector<FieldPlan> plan = PlanFields(rows, context);
     starts.resize(static_cast<std::size_t>(fieldCount) + 1);
     for (; !rows.Eof(); rows.MoveNext()) {
       RowPlace place{tableName, ++rowCount};
@@ -206,8 +118,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
-          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, valueText, statement,
-                      changes);
+          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, value, statement, changes);
         }
       } catch (const source::SourceError& error) {
         RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);

@@ -7,6 +7,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
+#include "engine/target_value.h"
 
 namespace bracken::engine {
 
@@ -24,25 +25,6 @@ struct CopyOutcome {
 
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
                           const std::string& tableName);
-
-// What stays the same for every row of a table's field.
-struct FieldPlan {
-  std::string name;      // the source column's name
-  std::string typeName;  // MapColumnType of the field
-  bool binary = false;
-  bool dateTime = false;
-  bool real = false;           // Single or Double
-  bool nullStaysNull = false;  // a text column of a UNIQUE key
-  bool longValue = false;      // text or bytes, which may be sent apart from the statement
-  bool hyperlink = false;
-  bool richText = false;
-};
-
-// The value text of one non-null field: "0x" and two lowercase hex digits
-// per byte for binary types, else the value's text, a hyperlink reduced to
-// its display text or address, a rich-text memo freed of its paragraph
-// markup. Appended to `out`.
-void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field);
 
 // "Converting Table: [T] n rows converted..." with every backtick of the
 // quoted name removed.

@@ -20,7 +20,7 @@ struct ConnectOptions {
   // TLS as the mysql client names it: "", DISABLED, PREFERRED, REQUIRED,
   // VERIFY_CA or VERIFY_IDENTITY ("" leaves the library's default).
   std::string sslMode;
-  std::string sslCa;  // a file of trusted certificate authorities
+  std::string sslCa;                        // a file of trusted certificate authorities
   unsigned int connectTimeoutSeconds = 10;  // per port tried
   // Long enough for a slow DROP DATABASE or a key built over a big table,
   // but finite: a frozen server ends the run as a lost connection does.
@@ -76,6 +76,7 @@ class MySqlConnection {
   void Close();
 
  private:
+  friend class RowStream;  // reads results on this handle
   void SetOptions(const ConnectOptions& options);
   bool SetUpSession();
   bool ReadTraits();

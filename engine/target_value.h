@@ -1,0 +1,106 @@
+#pragma once
+
+// The value MySQL must hold for one Access value of a planned column: the
+// one place that says what becomes of a value on its way (a null text
+// becomes '', hyperlinks and rich text lose their markup, NaN and the
+// infinities become NULL, Yes is 1, dates take MySQL's form, bytes stay
+// bytes). The row copy writes it as its literal; verify compares what the
+// server returns against it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/conversion_source.h"
+
+namespace bracken::engine {
+
+struct ConversionContext;
+
+// What kind of value the server holds, which decides how it compares.
+enum class CellKind : uint8_t { Null, Text, Bytes, Integer, Decimal, Float, Double, DateTime };
+
+// How the literal is written.
+enum class LiteralForm : uint8_t {
+  Null,    // NULL
+  Bare,    // the text as it is: 42, 2.5
+  Quoted,  // the text escaped between single quotes
+  Hex,     // the bytes as 0x and two lowercase hex digits each
+};
+
+// How the values of a column of one MySQL type are written, decided once
+// per column from its type name.
+enum class TypeClass : uint8_t {
+  Text,           // CHAR, VARCHAR, TEXT, LONGTEXT: an empty value is ''
+  Bit,            // Yes (-1) is 1
+  Integer,        // INT, SMALLINT, BIGINT, TINYINT: bare digits
+  QuotedInteger,  // other integer types (TINYINT UNSIGNED): digits in quotes
+  Float,          // FLOAT: a number, ".0" added to a whole one
+  Double,         // DOUBLE
+  Decimal,        // DECIMAL(p, s)
+  Date,           // DATE: the date alone
+  DateTime,       // DATETIME, TIMESTAMP
+  Blob,           // the BLOB types: hex bytes, or a quoted text (a GUID)
+  Other,          // anything else: a quoted text
+};
+
+TypeClass ClassifyType(const std::string& typeName);
+
+struct TargetValue {
+  CellKind kind = CellKind::Null;
+  LiteralForm form = LiteralForm::Null;
+  // Text: the text; Bytes: the raw bytes (or a GUID's text); numbers: their
+  // digits as the literal writes them; DateTime: "YYYY-MM-DD HH:MM:SS" or,
+  // in a DATE column, "YYYY-MM-DD".
+  std::string text;
+  // "NaN", "Infinity" or "-Infinity" when the value is stored as NULL
+  // because MySQL cannot hold it; nullptr otherwise.
+  const char* nonFinite = nullptr;
+
+  void SetNull() {
+    kind = CellKind::Null;
+    form = LiteralForm::Null;
+    text.clear();
+  }
+};
+
+// What stays the same for every row of a table's field.
+struct FieldPlan {
+  std::string name;      // the source column's name
+  std::string typeName;  // MapColumnType of the field
+  TypeClass typeClass = TypeClass::Other;
+  bool binary = false;
+  bool dateTime = false;
+  bool real = false;           // Single or Double
+  bool nullStaysNull = false;  // a text column of a UNIQUE key
+  bool longValue = false;      // text or bytes, which may be sent apart from the statement
+  bool hyperlink = false;
+  bool richText = false;
+};
+
+// The plans of the fields of `rows`, with the table plan and the unique key
+// columns of `context` (PlanTable and BuildKeyClauses must have run).
+std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& context);
+
+// The value MySQL must hold for field `index` of the current row of
+// `rows`, into `out` (whose text buffer is reused). May raise
+// source::SourceError when the value cannot be read or written as text.
+void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out);
+
+// The value for a value text in a column of the given type, as the row copy
+// makes it from what ExpectedValue reads; `fullDateTime` gives a 12-hour
+// text in a DATETIME or TIMESTAMP column its full date and time (else it
+// stays the empty text).
+void ValueFromText(const std::string& valueText, TypeClass type, bool fullDateTime,
+                   TargetValue& out);
+
+// Appends the value's literal and a "," to `out`.
+void AppendLiteral(std::string& out, const TargetValue& value);
+
+// The value text of one non-null field: "0x" and two lowercase hex digits
+// per byte for binary types, else the value's text, a hyperlink reduced to
+// its display text or address, a rich-text memo freed of its paragraph
+// markup. Appended to `out`.
+void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field);
+
+}  // namespace bracken::engine

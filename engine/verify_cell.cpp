@@ -1,0 +1,239 @@
+#include "engine/verify_cell.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace bracken::engine {
+
+namespace {
+
+// Tags, one byte before each cell. NULL sorts first, as the server sorts it.
+constexpr char kNullTag = 'A';
+constexpr char kIntegerTag = 'I';
+constexpr char kDecimalTag = 'D';
+constexpr char kFloatTag = 'F';
+constexpr char kDoubleTag = 'R';
+constexpr char kDateTag = 'W';
+constexpr char kTextTag = 'T';
+constexpr char kBytesTag = 'B';
+
+void AppendBigEndian(std::string& out, uint64_t value, int bytes) {
+  for (int i = bytes - 1; i >= 0; --i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// Bytes of an IEEE float whose order is that of the numbers: the sign bit
+// flipped for positive numbers, every bit for negative ones.
+void AppendOrderedBits(std::string& out, uint64_t bits, int bytes) {
+  const uint64_t sign = uint64_t{1} << (8 * bytes - 1);
+  const uint64_t mask = bytes == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * bytes)) - 1;
+  bits = (bits & sign) != 0 ? ~bits & mask : bits | sign;
+  AppendBigEndian(out, bits, bytes);
+}
+
+// Text and bytes: a zero byte becomes 00 FF and the value ends in 00 00, so
+// that the encoded bytes sort as the bytes themselves.
+void AppendBytes(std::string& out, char tag, std::string_view bytes) {
+  out += tag;
+  std::size_t from = 0;
+  for (std::size_t at; (at = bytes.find('\0', from)) != std::string_view::npos; from = at + 1) {
+    out.append(bytes.substr(from, at - from));
+    out += '\0';
+    out += '\xFF';
+  }
+  out.append(bytes.substr(from));
+  out += '\0';
+  out += '\0';
+}
+
+bool ReadInteger(std::string_view text, int64_t& value) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ReadDouble(std::string_view text, double& value) {
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// Two's complement sorts as the numbers once the sign bit is flipped.
+void AppendInteger(std::string& out, int64_t value) {
+  out += kIntegerTag;
+  AppendBigEndian(out, static_cast<uint64_t>(value) ^ (uint64_t{1} << 63), 8);
+}
+
+void AppendFloat(std::string& out, float value) {
+  if (value == 0) value = 0;  // -0 is 0
+  uint32_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  out += kFloatTag;
+  AppendOrderedBits(out, bits, 4);
+}
+
+void AppendDouble(std::string& out, double value) {
+  if (value == 0) value = 0;
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  out += kDoubleTag;
+  AppendOrderedBits(out, bits, 8);
+}
+
+// A decimal as sign, exponent and significant digits, in bytes that sort as
+// the numbers: "12.5000" and "12.5" alike. False when `text` is no decimal.
+bool AppendDecimal(std::string& out, std::string_view text) {
+  bool negative = !text.empty() && (text[0] == '-' || text[0] == '+');
+  if (negative) {
+    negative = text[0] == '-';
+    text.remove_prefix(1);
+  }
+  std::string digits;
+  int exponent = 0;
+  bool point = false, any = false;
+  for (char c : text) {
+    if (c == '.' && !point) {
+      point = true;
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    any = true;
+    if (digits.empty() && c == '0') {
+      if (point) --exponent;  // a zero after the point before the first digit
+      continue;
+    }
+    digits += c;
+    if (!point) ++exponent;
+  }
+  if (!any) return false;
+  while (!digits.empty() && digits.back() == '0') digits.pop_back();
+  out += kDecimalTag;
+  if (digits.empty()) {
+    out += '\x01';  // zero, between the negative and the positive numbers
+    return true;
+  }
+  std::string magnitude;
+  AppendBigEndian(magnitude, static_cast<uint64_t>(exponent + 32768), 2);
+  magnitude += digits;
+  magnitude += '\0';
+  out += negative ? '\x00' : '\x02';
+  for (char c : magnitude)
+    out += negative ? static_cast<char>(0xFF - static_cast<unsigned char>(c)) : c;
+  return true;
+}
+
+// "YYYY-MM-DD HH:MM:SS": a date alone is at midnight, fractions of a second go.
+void AppendDate(std::string& out, std::string_view text) {
+  out += kDateTag;
+  if (text.size() == 10) {
+    out.append(text);
+    out += " 00:00:00";
+  } else {
+    out.append(text.substr(0, 19));
+  }
+}
+
+bool LooksLikeDate(std::string_view text) {
+  return text.size() >= 10 && text[4] == '-' && text[7] == '-' &&
+         (text.size() == 10 || (text.size() >= 19 && text[10] == ' ' && text[13] == ':'));
+}
+
+// Cuts a text after about `limit` bytes, never inside a UTF-8 character.
+std::string Shortened(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return std::string(text);
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
+}
+
+std::string HexText(std::string_view bytes, std::size_t limit) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out = "0x";
+  for (unsigned char byte : bytes) {
+    if (out.size() + 2 > limit) return out + "... (" + std::to_string(bytes.size()) + " bytes)";
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+  }
+  return out;
+}
+
+std::string Shown(CellKind kind, std::string_view text, std::size_t limit) {
+  switch (kind) {
+    case CellKind::Null:
+      return "NULL";
+    case CellKind::Bytes:
+      return HexText(text, limit);
+    case CellKind::Text:
+      return "'" + Shortened(text, limit) + "'";
+    default:
+      return Shortened(text, limit);
+  }
+}
+
+std::string Normalized(const std::string& type) {
+  std::string out;
+  for (char c : type) {
+    if (c != ' ') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (out == "bit(1)") return "bit";
+  for (const char* name : {"tinyint", "smallint", "mediumint", "bigint", "int"}) {
+    const std::size_t length = std::strlen(name);
+    if (out.compare(0, length, name) != 0 || out.size() <= length || out[length] != '(') continue;
+    const std::size_t close = out.find(')', length);
+    if (close != std::string::npos) out.erase(length, close - length + 1);
+    break;
+  }
+  return out;
+}
+
+}  // namespace
+
+void AppendCanonical(std::string& out, const TargetValue& value) {
+  AppendCanonical(out, value.kind, value.kind == CellKind::Null, value.text);
+}
+
+void AppendCanonical(std::string& out, CellKind kind, bool isNull, std::string_view cell) {
+  if (isNull || kind == CellKind::Null) {
+    out += kNullTag;
+    return;
+  }
+  int64_t integer = 0;
+  double real = 0;
+  switch (kind) {
+    case CellKind::Integer:
+      if (ReadInteger(cell, integer)) return AppendInteger(out, integer);
+      break;
+    case CellKind::Float:
+      if (ReadDouble(cell, real)) return AppendFloat(out, static_cast<float>(real));
+      break;
+    case CellKind::Double:
+      if (ReadDouble(cell, real)) return AppendDouble(out, real);
+      break;
+    case CellKind::Decimal:
+      if (AppendDecimal(out, cell)) return;
+      break;
+    case CellKind::DateTime:
+      if (LooksLikeDate(cell)) return AppendDate(out, cell);
+      break;
+    case CellKind::Bytes:
+      return AppendBytes(out, kBytesTag, cell);
+    case CellKind::Text:
+    case CellKind::Null:
+      break;
+  }
+  AppendBytes(out, kTextTag, cell);
+}
+
+std::string DisplayValue(const TargetValue& value, std::size_t limit) {
+  return Shown(value.kind, value.text, limit);
+}
+
+std::string DisplayCell(CellKind kind, bool isNull, std::string_view cell, std::size_t limit) {
+  if (isNull) return "NULL";
+  return Shown(kind == CellKind::Null ? CellKind::Text : kind, cell, limit);
+}
+
+bool SameColumnType(const std::string& planned, const std::string& columnType) {
+  return Normalized(planned) == Normalized(columnType);
+}
+
+}  // namespace bracken::engine

@@ -1,0 +1,38 @@
+#pragma once
+
+// Verify over the chosen tables of an Access file: each table planned as the
+// conversion plans it (names, types, keys), then compared with what the
+// server holds in the converted database.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/conversion_source.h"
+#include "engine/table_verify.h"
+
+namespace bracken::target {
+class MySqlConnection;
+}
+
+namespace bracken::engine {
+
+struct VerifySummary {
+  std::vector<TableVerdict> tables;
+
+  int Identical() const;
+  bool AllIdentical() const { return Identical() == static_cast<int>(tables.size()); }
+};
+
+// `tables` in the order the conversion took them, so that the names given
+// out to them are the conversion's. `connection` is verify's own; the
+// session's sort length and write timeout are raised on it. `onTable` sees
+// each verdict as soon as it is known.
+VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
+                           target::MySqlConnection& connection, const std::string& database,
+                           const std::function<void(const TableVerdict&)>& onTable = {});
+
+// "D: 3 tables verified, 2 identical, 1 with differences".
+std::string VerifySummaryLine(const std::string& database, const VerifySummary& summary);
+
+}  // namespace bracken::engine

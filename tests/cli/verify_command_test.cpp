@@ -1,0 +1,236 @@
+// bracken-cli verify and convert --verify against the test server: faithful
+// copies verify clean, and every kind of damage done to a copy afterwards is
+// named with a failing exit status.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+
+#include "tests/support/fixture_writer.h"
+#include "tests/support/server_query.h"
+#include "tests/support/shell_run.h"
+#include "tests/support/test_server.h"
+
+namespace bracken::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class VerifyCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
+    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
+    auto server = TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << kNoServerMessage;
+    server_ = *server;
+    dir_ = fs::temp_directory_path() / ("bracken_verify_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+
+  ShellRun Run(const std::string& command, const std::string& file, const std::string& database,
+               const std::vector<std::string>& more = {}) {
+    std::string line = "MYSQL_PWD=" + ShellQuoted(server_.password) + " " +
+                       ShellQuoted(program_.string()) + " " + command + " " + ShellQuoted(file) +
+                       " --host " + ShellQuoted(server_.host) + " --user " +
+                       ShellQuoted(server_.user) + " --database " + ShellQuoted(database);
+    for (const std::string& arg : more) line += " " + ShellQuoted(arg);
+    return RunShell(line, dir_);
+  }
+
+  // A file with a keyed table, a table without a key and the values the
+  // conversion stores otherwise than Access holds them.
+  std::string WriteShop() {
+    FixtureTable orders;
+    orders.name = "Orders";
+    orders.columns = {
+        MakeColumn("OrderID", ColumnKind::Long),     MakeColumn("Customer", ColumnKind::Text, 40),
+        MakeColumn("Paid", ColumnKind::Boolean),     MakeColumn("Weight", ColumnKind::Single),
+        MakeColumn("Ratio", ColumnKind::Double),     MakeColumn("Freight", ColumnKind::Currency),
+        MakeColumn("Shipped", ColumnKind::DateTime), MakeColumn("Link", ColumnKind::Hyperlink),
+        MakeColumn("Photo", ColumnKind::Ole)};
+    orders.indexes = {{"PrimaryKey", {"OrderID"}, true, true, false}};
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int64_t i = 1; i <= 30; ++i) {
+      orders.rows.push_back(
+          {i, i % 7 == 0 ? FixtureValue{} : FixtureValue{"Customer " + std::to_string(i)},
+           i % 2 == 0, i == 5 ? FixtureValue{nan} : FixtureValue{i * 0.1},
+           i == 6 ? FixtureValue{std::numeric_limits<double>::infinity()} : FixtureValue{i / 3.0},
+           int64_t{12345} * i, 40000.0 + i + 0.25,
+           FixtureValue{"Site " + std::to_string(i) + "#http://example.com/" + std::to_string(i) +
+                        "#"},
+           i % 3 == 0 ? FixtureValue{} : FixtureValue{std::string("\x00\x01\xff", 3)}});
+    }
+    FixtureTable notes;
+    notes.name = "Notes";
+    notes.columns = {MakeColumn("Line", ColumnKind::Text, 100),
+                     MakeColumn("Count", ColumnKind::Integer)};
+    for (int64_t i = 0; i < 12; ++i) {
+      notes.rows.push_back({"note " + std::to_string(i % 5), i % 4});  // repeated rows too
+    }
+    FixtureDatabase database;
+    database.tables = {orders, notes};
+    const std::string path = (dir_ / "shop.mdb").string();
+    WriteJet4File(database, path);
+    return path;
+  }
+
+  TestServer server_;
+  fs::path program_;
+  fs::path dir_;
+};
+
+TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
+  const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus";
+  if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus beside the checkout";
+  std::vector<fs::path> files;
+  for (const char* folder : {"jet3", "jet4"}) {
+    for (const auto& entry : fs::directory_iterator(corpus / folder)) {
+      if (entry.path().extension() == ".mdb") files.push_back(entry.path());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  ASSERT_FALSE(files.empty());
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.filename().string());
+    std::vector<std::string> more;
+    if (file.stem() == "withPasswordV2000") more = {"--mdb-password", "password"};
+    std::vector<std::string> convertArgs = more;
+    convertArgs.insert(convertArgs.end(), {"--yes", "--verify"});
+    ShellRun converted = Run("convert", file.string(), "cli_verify_corpus", convertArgs);
+    ShellRun verified = Run("verify", file.string(), "cli_verify_corpus", more);
+    if (Has(converted.output, "no table to convert")) {
+      EXPECT_EQ(verified.status, 0) << verified.output;  // no tables: nothing differs
+      continue;
+    }
+    EXPECT_EQ(converted.status, 0) << converted.errors;
+    EXPECT_TRUE(Has(converted.output, "tables identical")) << converted.output;
+    EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
+    EXPECT_TRUE(Has(verified.output, " 0 with differences")) << verified.output;
+    EXPECT_FALSE(Has(verified.output, "difference (")) << verified.output;
+  }
+  ServerQuery(server_).Execute("DROP DATABASE IF EXISTS cli_verify_corpus");
+}
+
+// Nulls become '', hyperlinks their display text, NaN and infinities NULL,
+// Yes 1, bytes stay bytes: a faithful copy verifies clean with all of them.
+TEST_F(VerifyCommandTest, WhatTheConversionChangesOnPurposeVerifiesClean) {
+  const std::string file = WriteShop();
+  ShellRun converted = Run("convert", file, "cli_verify_shop", {"--yes", "--verify"});
+  EXPECT_EQ(converted.status, 1) << "NaN and Infinity are reported as changed values";
+  EXPECT_TRUE(Has(converted.output, "verified: 2 of 2 tables identical")) << converted.output;
+  ShellRun verified = Run("verify", file, "cli_verify_shop");
+  EXPECT_EQ(verified.status, 0) << verified.output;
+  EXPECT_EQ(verified.output,
+            "Notes: 12 rows identical\nOrders: 30 rows identical\n"
+            "cli_verify_shop: 2 tables verified, 2 identical, 0 with differences\n");
+  ServerQuery(server_).Execute("DROP DATABASE cli_verify_shop");
+}
+
+TEST_F(VerifyCommandTest, EachChangeMadeInMySqlAfterTheConversionIsNamed) {
+  const std::string file = WriteShop();
+  ASSERT_EQ(Run("convert", file, "cli_verify_damage", {"--yes"}).status, 1);
+  ServerQuery query(server_, "cli_verify_damage");
+  struct Damage {
+    std::string statement, undo, expected;
+  };
+  const std::vector<Damage> damages = {
+      {"UPDATE Orders SET Customer='Someone else' WHERE OrderID=4",
+       "UPDATE Orders SET Customer='Customer 4' WHERE OrderID=4",
+       "  row OrderID=4: column [Customer] is 'Customer 4' in the file, 'Someone else' in MySQL"},
+      {"UPDATE Orders SET Weight=0.2000001 WHERE OrderID=2",
+       "UPDATE Orders SET Weight=0.2 WHERE OrderID=2",
+       "  row OrderID=2: column [Weight] is 0.2 in the file, 0.2000001072883606 in MySQL"},
+      {"DELETE FROM Orders WHERE OrderID=9",
+       "INSERT INTO Orders SELECT * FROM cli_verify_damage_keep.Orders WHERE OrderID=9",
+       "  row OrderID=9 is missing in MySQL"},
+      {"INSERT INTO Orders (OrderID, Customer) VALUES (99, 'New')",
+       "DELETE FROM Orders WHERE OrderID=99", "  row OrderID=99 is in MySQL only"},
+      {"DELETE FROM Notes WHERE Line='note 3' LIMIT 1", "INSERT INTO Notes VALUES ('note 3', 3)",
+       "  row 4 of the file is missing in MySQL: 'note 3', 3"},
+      {"INSERT INTO Notes VALUES ('stray', 7)", "DELETE FROM Notes WHERE Line='stray'",
+       "  a row in MySQL only: 'stray', 7"},
+      {"ALTER TABLE Orders MODIFY Customer VARCHAR(60)",
+       "ALTER TABLE Orders MODIFY Customer VARCHAR(40)",
+       "  column [Customer] is varchar(60) in MySQL instead of VARCHAR(40)"},
+      {"RENAME TABLE Notes TO Gone", "RENAME TABLE Gone TO Notes", "Notes: missing in MySQL"},
+  };
+  query.Execute("DROP DATABASE IF EXISTS cli_verify_damage_keep");
+  query.Execute("CREATE DATABASE cli_verify_damage_keep");
+  query.Execute("CREATE TABLE cli_verify_damage_keep.Orders SELECT * FROM Orders");
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.statement);
+    query.Execute(damage.statement);
+    ShellRun verified = Run("verify", file, "cli_verify_damage");
+    EXPECT_EQ(verified.status, 1);
+    EXPECT_TRUE(Has(verified.output, damage.expected + "\n")) << verified.output;
+    EXPECT_TRUE(Has(verified.output, "1 identical, 1 with differences")) << verified.output;
+    query.Execute(damage.undo);
+    EXPECT_EQ(Run("verify", file, "cli_verify_damage").status, 0) << "undone";
+  }
+  // A table dropped outright, and a changed type the values survive.
+  query.Execute("ALTER TABLE Orders MODIFY Freight DECIMAL(30, 6)");
+  query.Execute("DROP TABLE Notes");
+  ShellRun verified = Run("verify", file, "cli_verify_damage", {"--table", "Orders"});
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_EQ(verified.output,
+            "Orders: 1 difference (30 rows in the file, 30 in MySQL)\n"
+            "  column [Freight] is decimal(30,6) in MySQL instead of DECIMAL(19, 4)\n"
+            "cli_verify_damage: 1 table verified, 0 identical, 1 with differences\n");
+  verified = Run("verify", file, "cli_verify_damage", {"--table", "Notes"});
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_TRUE(Has(verified.output, "Notes: missing in MySQL\n")) << verified.output;
+  query.Execute("DROP DATABASE cli_verify_damage");
+  query.Execute("DROP DATABASE cli_verify_damage_keep");
+}
+
+TEST_F(VerifyCommandTest, AtMostTwentyDifferencesAreShownWithTheTotal) {
+  const std::string file = WriteShop();
+  ASSERT_EQ(Run("convert", file, "cli_verify_many", {"--yes"}).status, 1);
+  ServerQuery query(server_, "cli_verify_many");
+  query.Execute("UPDATE Orders SET Freight=Freight+1");
+  ShellRun verified = Run("verify", file, "cli_verify_many", {"--table", "Orders"});
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_TRUE(Has(verified.output, "Orders: 30 differences (30 rows in the file, 30 in MySQL)\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output,
+                  "  row OrderID=1: column [Freight] is 1.2345 in the file, "
+                  "2.2345 in MySQL\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "  ... and 10 more\n")) << verified.output;
+  EXPECT_EQ(std::count(verified.output.begin(), verified.output.end(), '\n'), 23);
+  query.Execute("DROP DATABASE cli_verify_many");
+}
+
+TEST_F(VerifyCommandTest, UsageErrorsAndUnopenableInputsHaveTheirStatuses) {
+  const std::string file = WriteShop();
+  EXPECT_EQ(Run("verify", file, "cli_verify_none", {"--bogus"}).status, 2);
+  EXPECT_EQ(Run("verify", file, "cli_verify_none", {"--table", "Nowhere"}).status, 2);
+  EXPECT_EQ(Run("verify", (dir_ / "absent.mdb").string(), "cli_verify_none").status, 3);
+  ShellRun refused =
+      RunShell("MYSQL_PWD=wrong " + ShellQuoted(program_.string()) + " verify " +
+                   ShellQuoted(file) + " --host " + ShellQuoted(server_.host) + " --user " +
+                   ShellQuoted(server_.user) + " --database cli_verify_none",
+               dir_);
+  EXPECT_EQ(refused.status, 3);
+  // A database that does not exist: every table is missing, a difference.
+  ShellRun missing = Run("verify", file, "cli_verify_none");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.output,
+            "Notes: missing in MySQL\nOrders: missing in MySQL\n"
+            "cli_verify_none: 2 tables verified, 0 identical, 2 with differences\n");
+}
+
+}  // namespace
+}  // namespace bracken::testing
