@@ -145,7 +145,7 @@ class CapturingExecutor : public engine::StatementExecutor {
   bool LastErrorWasConnectionLost() const override { return false; }
   unsigned int LastErrorNumber() const override { return 1049; }  // unknown database
   std::vector<std::string> statements;
-  target::ServerTraits traits{std::uint64_t{1} << 30, "capture", false, "", ""};
+  target::ServerTraits traits{std::uint64_t{1} << 30, "capture", false, 0, "", ""};
 };
 
 engine::ConversionSummary Convert(const std::string& connectionText, const std::string& database,

@@ -2,19 +2,23 @@
 
 #include <iostream>
 
+#include "cli/terminal_prompt.h"
 #include "engine/control_ids.h"
 #include "engine/conversion_run.h"
+#include "engine/lock_wait_watch.h"
 
 namespace bracken::cli {
 
 namespace {
 
-// Source error messages carry Windows line ends.
+// Source error messages carry Windows line ends; names from the file may
+// carry control characters, which are shown escaped.
 std::string ConsoleText(const std::string& text) {
   std::string out;
   for (char c : text) {
     if (c != '\r') out += c;
   }
+  out = EscapeControls(out, true);
   while (!out.empty() && out.front() == '\n') out.erase(out.begin());
   while (!out.empty() && out.back() == '\n') out.pop_back();
   return out;
@@ -36,6 +40,7 @@ ConsoleOwner::ConsoleOwner(std::vector<std::string> tables, std::vector<bool> ch
 engine::MessageAnswer ConsoleOwner::ShowMessage(const std::string& text, const std::string& caption,
                                                 engine::MessageButtons buttons,
                                                 engine::MessageIcon) {
+  std::unique_lock<std::recursive_mutex> lock(mutex_);
   ClearProgressLine();
   out_ << caption << ": " << ConsoleText(text);
   if (buttons == engine::MessageButtons::Ok) {
@@ -48,29 +53,49 @@ engine::MessageAnswer ConsoleOwner::ShowMessage(const std::string& text, const s
     return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;
   }
   out_ << " [y/N] " << std::flush;
+  lock.unlock();
   std::string line;
   std::getline(std::cin, line);
   bool yes = line == "y" || line == "Y" || line == "yes" || line == "Yes";
   return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;
 }
 
+// The waiting label tells of a wait for another client's lock: a line when
+// it starts, and one when the run goes on.
 void ConsoleOwner::SetControlText(int id, const std::string& text) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (id == engine::control::kStatusLabel) status_ = text;
+  if (id != engine::control::kPleaseWaitLabel) return;
+  const bool waiting = text == engine::kLockWaitText;
+  if (!waiting && !waitShown_) return;
+  waitShown_ = waiting;
+  Note(waiting ? text : "The wait for the lock is over.");
+}
+
+void ConsoleOwner::Note(const std::string& line) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  ClearProgressLine();
+  if (!line.empty()) out_ << ConsoleText(line) << "\n";
+  out_ << std::flush;
 }
 
 std::string ConsoleOwner::ControlText(int id) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   return id == engine::control::kDestinationName ? databaseName_ : "";
 }
 
 bool ConsoleOwner::ListItemChecked(int, int row) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   return checked_.at(static_cast<std::size_t>(row));
 }
 
 void ConsoleOwner::SetListItemChecked(int, int row, bool checked) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   checked_.at(static_cast<std::size_t>(row)) = checked;
 }
 
 std::vector<std::string> ConsoleOwner::SelectedTableNames() {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   std::vector<std::string> names;
   for (std::size_t i = 0; i < tables_.size(); ++i) names.push_back(checked_[i] ? tables_[i] : "");
   return names;
@@ -79,6 +104,7 @@ std::vector<std::string> ConsoleOwner::SelectedTableNames() {
 // The caption carries the table and its row count; a terminal sees it at
 // most ten times a second, with the tables done so far.
 void ConsoleOwner::SetCaption(const std::string& caption) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (!showProgress_) return;
   if (caption == engine::kProductTitle) {
     ClearProgressLine();
@@ -87,7 +113,7 @@ void ConsoleOwner::SetCaption(const std::string& caption) {
   auto now = std::chrono::steady_clock::now();
   if (progressLineShown_ && now - lastProgress_ < std::chrono::milliseconds(100)) return;
   lastProgress_ = now;
-  out_ << "\r\033[K" << caption << "  (" << status_ << ")" << std::flush;
+  out_ << "\r\033[K" << ConsoleText(caption) << "  (" << status_ << ")" << std::flush;
   progressLineShown_ = true;
 }
 
@@ -100,11 +126,13 @@ void ConsoleOwner::ClearProgressLine() {
 // Report lines go out as they happen, so a long run shows its losses early
 // and a broken-off one still has them.
 void ConsoleOwner::ReportLine(const std::string& line) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   ClearProgressLine();
   out_ << "Report: " << ConsoleText(line) << "\n" << std::flush;
 }
 
 void ConsoleOwner::ShowReport(const std::string& message, const std::vector<std::string>&) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
   ClearProgressLine();
   out_ << "Message: " << ConsoleText(message) << "\n" << std::flush;
 }

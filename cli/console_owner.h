@@ -3,11 +3,14 @@
 // The conversion's owner in a terminal: messages go to standard error with
 // their caption, the overwrite question is answered by an option or asked on
 // the terminal, and the row progress is shown on one line when standard
-// error is a terminal.
+// error is a terminal. Its calls may come from the conversion worker, from
+// the lock-wait watch and from the Ctrl-C thread at once: each takes the
+// owner's lock.
 
 #include <chrono>
 #include <iosfwd>
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -46,6 +49,10 @@ class ConsoleOwner : public engine::ConversionOwner {
   void ReportLine(const std::string& line) override;
   void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
 
+  // One line of the program's own (the progress line cleared first); an
+  // empty text only clears the progress line.
+  void Note(const std::string& line);
+
  private:
   void ClearProgressLine();
 
@@ -59,6 +66,8 @@ class ConsoleOwner : public engine::ConversionOwner {
   bool progressLineShown_ = false;
   std::string status_;
   std::chrono::steady_clock::time_point lastProgress_{};
+  bool waitShown_ = false;  // the lock-wait line was printed
+  std::recursive_mutex mutex_;
 };
 
 }  // namespace bracken::cli

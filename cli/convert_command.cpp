@@ -1,22 +1,27 @@
 // bracken-cli convert: converts an Access file into a MySQL database with the
 // same engine the window uses, run by a console owner.
 
-#include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
+#include <atomic>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
+#include "cli/access_password.h"
 #include "cli/command.h"
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
+#include "cli/interrupt_watch.h"
+#include "cli/secret_arguments.h"
+#include "cli/server_options.h"
+#include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
+#include "engine/lock_wait_watch.h"
 #include "engine/source_connection.h"
 #include "engine/statement_executor.h"
 #include "source/source_access.h"
@@ -28,14 +33,23 @@ namespace {
 
 constexpr char kHelp[] =
     "Usage: bracken-cli convert FILE --host H --user U --database D [--password[=P]]\n"
-    "                           [--mdb-password P] [--table T]... [--yes|--no] [--verify]\n\n"
+    "                           [--mdb-password P] [--table T]... [--yes|--no]\n"
+    "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
+    "                           [--connect-timeout N] [--verify]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
-    "(ports 3306 to 3309 are tried in turn; \"localhost\" means the local socket).\n"
-    "Without --table every table is converted. The MySQL password comes from\n"
-    "--password=P, else the MYSQL_PWD environment variable, else a prompt on the\n"
-    "terminal (--password alone prompts too); without a terminal on standard\n"
-    "input there is no prompt. An existing database D is replaced only on --yes\n"
-    "or when a terminal answers yes. Ctrl-C stops after the current table.\n"
+    "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
+    "means the local socket). Without --table every table is converted.\n\n"
+    "The MySQL password comes from --password=P, else the MYSQL_PWD environment\n"
+    "variable, else a prompt on the terminal; --password alone (without '=')\n"
+    "prompts too, as with the mysql client. The Access file's password comes from\n"
+    "--mdb-password P, else BRACKEN_MDB_PASSWORD, else a prompt when the file asks\n"
+    "for one. Without a terminal on standard input there is no prompt. Passwords\n"
+    "given on the command line are blanked from the process list at once, with a\n"
+    "warning: others may have seen them already.\n\n"
+    "An existing database D is replaced only on --yes or when a terminal answers\n"
+    "yes. When a statement waits for a lock another client holds, a line says so.\n"
+    "Ctrl-C stops after the current table (or breaks a lock wait off); a second\n"
+    "Ctrl-C ends the program at once.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -43,12 +57,13 @@ constexpr char kHelp[] =
     "early when something did.\n\n";
 
 struct Options {
-  std::string file, host, user, database, mdbPassword;
-  std::optional<std::string> password;
+  std::string file, host, user, database;
+  std::optional<std::string> password, mdbPassword;
   bool promptPassword = false;
   std::vector<std::string> tables;
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
+  ServerOptions server;
 };
 
 // "--name=value" or "--name value".
@@ -65,6 +80,16 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::
   return true;
 }
 
+// An argument the parser does not take; one that follows a password option
+// may be a password and is not repeated.
+[[noreturn]] void Unexpected(const std::vector<std::string>& args, std::size_t i) {
+  if (FollowsPasswordOption(args, i)) {
+    throw std::runtime_error("unexpected argument after " + args[i - 1] +
+                             " (not shown; write --password=P, or --password alone to be asked)");
+  }
+  throw std::runtime_error("unexpected argument '" + args[i] + "'");
+}
+
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -72,10 +97,12 @@ Options ParseOptions(const std::vector<std::string>& args) {
     std::string value;
     if (TakeValue(args, i, "--host", options.host) || TakeValue(args, i, "--user", options.user) ||
         TakeValue(args, i, "--database", options.database) ||
-        TakeValue(args, i, "--mdb-password", options.mdbPassword)) {
+        TakeServerOption(args, i, options.server)) {
       continue;
     }
-    if (TakeValue(args, i, "--table", value)) {
+    if (TakeValue(args, i, "--mdb-password", value)) {
+      options.mdbPassword = value;
+    } else if (TakeValue(args, i, "--table", value)) {
       options.tables.push_back(value);
     } else if (arg == "--password") {
       options.promptPassword = true;
@@ -86,7 +113,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--yes" || arg == "--no") {
       options.overwrite = arg == "--yes" ? OverwriteAnswer::Yes : OverwriteAnswer::No;
     } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
-      throw std::runtime_error("unexpected argument '" + arg + "'");
+      Unexpected(args, i);
     } else {
       options.file = arg;
     }
@@ -96,28 +123,6 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::runtime_error("--host, --user and --database are required");
   }
   return options;
-}
-
-// Reads a line from the terminal with echo off, as the mysql client does.
-std::string PromptPassword() {
-  int fd = ::open("/dev/tty", O_RDWR);
-  if (fd < 0) throw std::runtime_error("no terminal to ask the MySQL password on");
-  const char prompt[] = "Enter password: ";
-  [[maybe_unused]] auto written = ::write(fd, prompt, sizeof prompt - 1);
-  termios saved{};
-  bool restore = tcgetattr(fd, &saved) == 0;
-  if (restore) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(fd, TCSANOW, &quiet);
-  }
-  std::string password;
-  char c;
-  while (::read(fd, &c, 1) == 1 && c != '\n') password += c;
-  if (restore) tcsetattr(fd, TCSANOW, &saved);
-  written = ::write(fd, "\n", 1);
-  ::close(fd);
-  return password;
 }
 
 std::string MySqlPassword(const Options& options) {
@@ -131,16 +136,7 @@ std::string MySqlPassword(const Options& options) {
         "no MySQL password: standard input is not a terminal, so give --password=P or set "
         "MYSQL_PWD");
   }
-  return PromptPassword();
-}
-
-std::atomic<bool>* stopFlag = nullptr;
-
-// The first Ctrl-C asks the run to stop after the current table; a second
-// one ends the program at once.
-void OnInterrupt(int) {
-  if (stopFlag != nullptr) stopFlag->store(true);
-  std::signal(SIGINT, SIG_DFL);
+  return PromptHidden("Enter password: ");
 }
 
 int ExitStatus(const engine::ConversionSummary& summary) {
@@ -181,55 +177,97 @@ const char* EndingNote(engine::RunEnding ending) {
   return nullptr;
 }
 
-// One line on standard output, whatever the ending.
-void PrintSummary(const std::string& database, const engine::ConversionSummary& summary,
-                  const std::string& verifyNote) {
-  std::cout << database << ": " << summary.tablesConverted << " of " << summary.tablesChecked
-            << " tables converted";
-  if (summary.tablesSkipped > 0) std::cout << ", " << summary.tablesSkipped << " skipped";
+// The one line on standard output, whatever the ending; `note` tells what
+// ended the run when given, else the summary's ending does.
+std::string SummaryLine(const std::string& database, const engine::ConversionSummary& summary,
+                        const char* note = nullptr, const std::string& verifyNote = "") {
+  std::ostringstream out;
+  out << database << ": " << summary.tablesConverted << " of " << summary.tablesChecked
+      << " tables converted";
+  if (summary.tablesSkipped > 0) out << ", " << summary.tablesSkipped << " skipped";
   if (summary.tablesIncomplete > 0) {
-    std::cout << ", " << summary.tablesIncomplete << " cut short by a read error";
+    out << ", " << summary.tablesIncomplete << " cut short by a read error";
   }
-  if (summary.tablesFailed > 0) std::cout << ", " << summary.tablesFailed << " failed";
-  std::cout << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
-  if (summary.valuesChanged > 0) std::cout << ", " << summary.valuesChanged << " values changed";
-  std::cout << verifyNote;
-  if (const char* note = EndingNote(summary.ending)) std::cout << "; " << note;
-  std::cout << std::endl;
+  if (summary.tablesFailed > 0) out << ", " << summary.tablesFailed << " failed";
+  out << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
+  if (summary.valuesChanged > 0) out << ", " << summary.valuesChanged << " values changed";
+  out << verifyNote;
+  if (note == nullptr) note = EndingNote(summary.ending);
+  if (note != nullptr) out << "; " << note;
+  out << "\n";
+  return out.str();
+}
+
+// Standard output without the stream, safe from the interrupt's thread.
+void WriteOut(const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    ssize_t n = ::write(STDOUT_FILENO, text.data() + done, text.size() - done);
+    if (n <= 0) return;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// The run a Ctrl-C speaks to: its context once it exists, and what the
+// summary line needs.
+struct RunState {
+  std::string database;
+  std::atomic<engine::ConversionContext*> context{nullptr};
+  std::atomic<ConsoleOwner*> owner{nullptr};
+  int tablesChecked = 0;
+};
+
+// The first Ctrl-C asks the run to stop as STOP does, and keeps asking
+// (the row copy clears the request as each table starts); the second ends
+// the program at once with the summary line so far.
+InterruptHooks Interrupts(RunState& state) {
+  InterruptHooks hooks;
+  hooks.first = [&state] {
+    const char* text = "Stopping after the current table; press Ctrl-C again to end at once.";
+    if (ConsoleOwner* owner = state.owner.load()) {
+      owner->Note(text);
+    } else {
+      std::cerr << text << std::endl;
+    }
+  };
+  hooks.tick = [&state] {
+    if (engine::ConversionContext* context = state.context.load()) context->stopRequested = true;
+  };
+  hooks.second = [&state] {
+    engine::ConversionSummary summary;
+    summary.tablesChecked = state.tablesChecked;
+    // A snapshot of the counts the worker is still writing.
+    if (engine::ConversionContext* context = state.context.load()) summary = context->summary;
+    if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
+    WriteOut(SummaryLine(state.database, summary, "ended at once by a second Ctrl-C"));
+    std::_Exit(kExitIncomplete);
+  };
+  return hooks;
 }
 
 int Convert(const std::vector<std::string>& args) {
   Options options;
+  target::ConnectOptions connectOptions;
   try {
     options = ParseOptions(args);
+    connectOptions = ResolveServerOptions(options.server);
   } catch (const std::exception& error) {
-    std::cerr << "bracken-cli convert: " << error.what() << "\n" << kHelp << kExitStatusHelp;
+    std::cerr << "bracken-cli convert: " << error.what() << "\n"
+              << kHelp << kServerOptionsHelp << kExitStatusHelp;
     return kExitUsage;
   }
 
-  target::MySqlConnection connection;
-  std::string password;
-  try {
-    password = MySqlPassword(options);
-  } catch (const std::exception& error) {
-    std::cerr << "bracken-cli convert: " << error.what() << "\n";
-    return kExitUsage;
-  }
-  if (connection.Connect(options.host, options.user, password) !=
-      target::MySqlConnection::ConnectResult::Connected) {
-    std::cerr << "Message: There is an error to connect with MySQL. Please check your input "
-                 "parameters or server configuration.\n";
-    return kExitFailed;
-  }
-
-  const std::string connectionText = engine::BuildConnectionText(options.file, options.mdbPassword);
+  // The file first: a file that cannot be opened needs no server.
   source::Catalog catalog;
+  std::string connectionText;
   std::vector<std::string> names;
   try {
-    catalog.SetActiveConnection(connectionText);
+    connectionText =
+        OpenAccessFile(catalog, options.file, GivenAccessPassword(options.mdbPassword));
     names = engine::ListTableNames(catalog);
   } catch (const source::SourceError& error) {
-    std::cerr << "Message: " << engine::ClassifyOpenFailure(error.Description()) << "\n";
+    std::cerr << "Message: "
+              << EscapeControls(engine::ClassifyOpenFailure(error.Description()), true) << "\n";
     return kExitFailed;
   }
 
@@ -237,36 +275,71 @@ int Convert(const std::vector<std::string>& args) {
   for (const std::string& wanted : options.tables) {
     auto found = std::find(names.begin(), names.end(), wanted);
     if (found == names.end()) {
-      std::cerr << "bracken-cli convert: no table '" << wanted << "' in " << options.file << "\n";
+      std::cerr << "bracken-cli convert: no table '" << EscapeControls(wanted) << "' in "
+                << EscapeControls(options.file) << "\n";
       return kExitUsage;
     }
     checked[static_cast<std::size_t>(found - names.begin())] = true;
   }
 
+  std::string password;
+  try {
+    password = MySqlPassword(options);
+  } catch (const std::exception& error) {
+    std::cerr << "bracken-cli convert: " << error.what() << "\n";
+    return kExitUsage;
+  }
+
+  RunState state;
+  state.database = options.database;
+  state.tablesChecked = static_cast<int>(std::count(checked.begin(), checked.end(), true));
+  InterruptWatch interrupts(Interrupts(state));
+  target::MySqlConnection connection;
+  if (connection.Connect(options.host, options.user, password, connectOptions) !=
+      target::MySqlConnection::ConnectResult::Connected) {
+    std::cerr << "Message: There is an error to connect with MySQL. Please check your input "
+                 "parameters or server configuration.\n";
+    return kExitFailed;
+  }
+
   engine::CatalogSource source(catalog, connectionText);
   engine::MySqlStatementExecutor executor(connection);
-  engine::ConversionContext context(executor, source);
+  target::ConnectOptions probeOptions = connectOptions;
+  probeOptions.port = connection.ConnectedPort();
+  engine::ServerLockProbe probe(options.host, options.user, password, probeOptions);
+  engine::LockWaitWatch watch(executor, probe);
+  engine::ConversionContext context(watch, source);
   ConsoleOwner owner(names, checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
-  stopFlag = &context.stopRequested;
-  std::signal(SIGINT, OnInterrupt);
-  engine::ConversionSummary summary = engine::RunConversion(owner, context);
-  std::signal(SIGINT, SIG_DFL);
-  stopFlag = nullptr;
+  watch.Attach(owner, context);
+  state.owner = &owner;
+  context.stopRequested = interrupts.Interrupted();
+  state.context = &context;
+  engine::ConversionSummary summary;
+  if (interrupts.Interrupted()) {
+    // Ctrl-C while connecting: nothing was written.
+    summary.tablesChecked = state.tablesChecked;
+    summary.ending = engine::RunEnding::Stopped;
+  } else {
+    summary = engine::RunConversion(owner, context);
+  }
+  state.context = nullptr;
+  state.owner = nullptr;
   int status = ExitStatus(summary);
   std::string verifyNote;
-  if (options.verify && status != kExitFailed) {
+  if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {
     engine::VerifySummary verified = VerifyAndPrint(source, CheckedTables(names, checked),
                                                     connection, options.database, std::cerr);
     verifyNote = VerifyNote(verified);
     if (!verified.AllIdentical()) status = kExitIncomplete;
   }
-  PrintSummary(options.database, summary, verifyNote);
+  std::cout << SummaryLine(options.database, summary, nullptr, verifyNote) << std::flush;
   return status;
 }
 
 const CommandRegistration kRegistration({"convert", "Convert an Access file into a MySQL database",
-                                         std::string(kHelp) + kExitStatusHelp, Convert});
+                                         std::string(kHelp) + kServerOptionsHelp + kExitStatusHelp,
+                                         Convert});
 
 }  // namespace
 

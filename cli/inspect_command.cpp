@@ -9,8 +9,10 @@
 #include <optional>
 #include <string>
 
+#include "cli/access_password.h"
 #include "cli/command.h"
 #include "cli/exit_status.h"
+#include "cli/terminal_prompt.h"
 #include "source/date_serial.h"
 #include "source/source_access.h"
 
@@ -25,13 +27,16 @@ constexpr char kHelp[] =
     "Shows the user tables of an Access file with their row counts, columns and\n"
     "indexes. --json prints one JSON object with every table's columns, indexes\n"
     "and rows; --rows N limits the rows shown per table (a summary shows none\n"
-    "unless asked).\n\n"
+    "unless asked). The file's password comes from --mdb-password P, else the\n"
+    "BRACKEN_MDB_PASSWORD environment variable, else a prompt on the terminal when\n"
+    "the file asks for one. Control characters in names and values are shown\n"
+    "escaped (\\x1b) in the summary; --json escapes them as JSON does.\n\n"
     "Exit status: 0 when the whole file was read, 2 on a usage error, 3 when the\n"
     "file could not be opened or read (the message goes to standard error).\n";
 
 struct Options {
   std::string file;
-  std::string password;
+  std::optional<std::string> password;
   bool json = false;
   std::optional<long> rows;
 };
@@ -44,6 +49,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args) {
       options.json = true;
     } else if (arg == "--mdb-password" && i + 1 < args.size()) {
       options.password = args[++i];
+    } else if (arg.rfind("--mdb-password=", 0) == 0) {
+      options.password = arg.substr(15);
     } else if (arg == "--rows" && i + 1 < args.size()) {
       long n = 0;
       const std::string& text = args[++i];
@@ -261,7 +268,9 @@ void WriteSummaryRows(source::Recordset& recordset, long limit) {
         line += "0x";
         AppendHex(value.Bytes(), line);
       } else {
-        value.AppendText(line);
+        std::string text;
+        value.AppendText(text);
+        line += EscapeControls(text);
       }
     }
     std::cout << line << "\n";
@@ -274,14 +283,14 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
   counter.Open("SELECT * FROM [" + table.Name() + "]", catalog);
   long rows = 0;
   for (; !counter.Eof(); counter.MoveNext()) ++rows;
-  std::cout << "Table " << table.Name() << " (" << rows << " rows)\n  Columns:\n";
+  std::cout << "Table " << EscapeControls(table.Name()) << " (" << rows << " rows)\n  Columns:\n";
   source::Recordset recordset;
   recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
   source::Fields fields = recordset.Fields();
   for (long i = 0; i < fields.Count(); ++i) {
     source::Field field = fields.Item(i);
     source::Column column = table.Columns().Item(field.Name());
-    std::cout << "    " << field.Name() << "  type " << field.Type() << "  size "
+    std::cout << "    " << EscapeControls(field.Name()) << "  type " << field.Type() << "  size "
               << field.DefinedSize();
     if (field.Type() == source::adNumeric) {
       std::cout << "  precision " << int{field.Precision()} << "  scale "
@@ -294,11 +303,12 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
   std::cout << "  Indexes:" << (indexes.Count() == 0 ? " none" : "") << "\n";
   for (long i = 0; i < indexes.Count(); ++i) {
     source::Index index = indexes.Item(i);
-    std::cout << "    " << index.Name() << (index.PrimaryKey() ? "  primary key" : "")
-              << (index.Unique() ? "  unique" : "") << "  (";
+    std::cout << "    " << EscapeControls(index.Name())
+              << (index.PrimaryKey() ? "  primary key" : "") << (index.Unique() ? "  unique" : "")
+              << "  (";
     source::Columns columns = index.Columns();
     for (long c = 0; c < columns.Count(); ++c) {
-      std::cout << (c > 0 ? ", " : "") << columns.Item(c).Name();
+      std::cout << (c > 0 ? ", " : "") << EscapeControls(columns.Item(c).Name());
     }
     std::cout << ")\n";
   }
@@ -309,7 +319,8 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
 }
 
 void WriteSummary(const source::Catalog& catalog, const Options& options) {
-  std::cout << "File " << options.file << " (" << (catalog.IsJet3() ? "Jet 3" : "Jet 4") << ")\n";
+  std::cout << "File " << EscapeControls(options.file) << " ("
+            << (catalog.IsJet3() ? "Jet 3" : "Jet 4") << ")\n";
   source::Tables tables = catalog.Tables();
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);
@@ -325,8 +336,7 @@ int RunInspect(const std::vector<std::string>& args) {
   }
   try {
     source::Catalog catalog;
-    catalog.SetActiveConnection("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + options->file +
-                                ";Jet OLEDB:Database Password=" + options->password);
+    OpenAccessFile(catalog, options->file, GivenAccessPassword(options->password));
     if (options->json) {
       WriteJson(catalog, *options);
     } else {
@@ -336,7 +346,7 @@ int RunInspect(const std::vector<std::string>& args) {
     return kExitSuccess;
   } catch (const source::SourceError& error) {
     std::cout.flush();
-    std::cerr << "bracken-cli inspect: " << error.Description() << "\n";
+    std::cerr << "bracken-cli inspect: " << EscapeControls(error.Description()) << "\n";
     return kExitFailed;
   }
 }

@@ -3,6 +3,7 @@
 
 #include "cli/command.h"
 #include "cli/exit_status.h"
+#include "cli/secret_arguments.h"
 
 namespace bracken::cli {
 
@@ -38,6 +39,8 @@ void PrintUsage(std::ostream& out) {
 int main(int argc, char** argv) {
   using namespace bracken::cli;
   std::vector<std::string> args(argv + 1, argv + argc);
+  // The copies above keep the values; the process list loses them now.
+  if (BlankSecretArguments(argc, argv)) std::cerr << kCommandLinePasswordWarning;
   if (args.empty()) {
     PrintUsage(std::cerr);
     return kExitUsage;

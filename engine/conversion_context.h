@@ -73,6 +73,10 @@ struct ConversionContext {
   ConversionSource& source;
   // Set by STOP on the interface thread; cleared when a table's rows start.
   std::atomic<bool> stopRequested{false};
+  // Set when a statement that waited for another client's lock was broken
+  // off because a stop was asked (see lock_wait_watch.h); the run then ends
+  // as stopped at once, whatever the row copy did to stopRequested.
+  std::atomic<bool> stoppedDuringWait{false};
   KeyState keyState;
   // The plan of the current table, and the names given out to tables so far.
   TablePlan tablePlan;

@@ -83,7 +83,16 @@ bool AskToOverwrite(ConversionOwner& owner, ConversionContext& context) {
   return false;
 }
 
+// A stop asked while a statement waited for another client's lock ends the
+// run without a message; the page returns to idle.
+bool EndStopped(ConversionOwner& owner, ConversionContext& context) {
+  UnlockPage(owner);
+  End(context, RunEnding::Stopped);
+  return false;
+}
+
 bool RefuseDatabase(ConversionOwner& owner, ConversionContext& context) {
+  if (context.stoppedDuringWait) return EndStopped(owner, context);
   Tell(owner, context.executor.ErrorText(), "Bracken");
   UnlockPage(owner);
   End(context, RunEnding::DatabaseRefused);
@@ -94,6 +103,7 @@ bool RefuseDatabase(ConversionOwner& owner, ConversionContext& context) {
 bool Recreate(ConversionOwner& owner, ConversionContext& context, const std::string& quotedName) {
   StatementExecutor& server = context.executor;
   server.Execute("DROP DATABASE IF EXISTS " + quotedName);
+  if (context.stoppedDuringWait) return EndStopped(owner, context);
   if (!server.Execute("CREATE DATABASE " + quotedName)) return RefuseDatabase(owner, context);
   return true;
 }
@@ -119,7 +129,9 @@ bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context,
   return ready;
 }
 
-enum class TableStep { Converted, Skipped, Vanished, Failed };
+// Stopped: a statement waiting for another client's lock was broken off by
+// a stop request.
+enum class TableStep { Converted, Skipped, Vanished, Failed, Stopped };
 
 TableStep Fail(ConversionOwner& owner, ConversionContext& context, const std::string& table,
                const std::string& failure, TableStep step) {
@@ -137,6 +149,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   context.tablePlan = PlanTable(owner, context, table, context.tableNames);
   const std::string& target = context.tablePlan.targetName;
   server.Execute("DROP TABLE IF EXISTS " + QuoteIdentifier(target));
+  if (context.stoppedDuringWait) return TableStep::Stopped;
   std::string keys = BuildKeyClauses(owner, context, table);
   std::string definitions = BuildColumnDefinitions(owner, context, table);
   if (definitions.empty()) {
@@ -146,11 +159,13 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     return TableStep::Skipped;
   }
   if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation))) {
+    if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
   }
   CopyOutcome copy = CopyTableRows(owner, context, table);
   failure = copy.errorText;
+  if (copy.result == CopyResult::Stopped) return TableStep::Stopped;
   if (copy.result == CopyResult::ConnectionLost) {
     return Fail(owner, context, table, failure, TableStep::Failed);
   }
@@ -195,6 +210,7 @@ std::string CreateTableStatement(const std::string& tableName, const std::string
 
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context) {
   context.summary = ConversionSummary{};
+  context.stoppedDuringWait = false;
   context.tableNames = NameRegistry(false);
   const int rowCount = owner.ListItemCount(kTableList);
   int checked = 0;
@@ -239,6 +255,7 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
     std::string failure;
     TableStep step = ConvertTable(owner, context, table, failure);
     if (step == TableStep::Skipped) continue;
+    if (step == TableStep::Stopped) break;
     if (step == TableStep::Vanished) {
       Tell(owner, failure, "Message");
       continue;
@@ -263,7 +280,7 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   owner.StopTimer(kActivityTimer);
   for (int i = 0; i < rowCount; ++i) owner.SetListItemChecked(kTableList, i, false);
   owner.SetCaption(kProductTitle);
-  bool stopped = context.stopRequested;
+  bool stopped = context.stopRequested || context.stoppedDuringWait;
   if (!stopped) ResetPage(owner);
   ShowOutcome(owner, context.summary, stopped);
   ResetPage(owner);

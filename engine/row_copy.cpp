@@ -42,7 +42,7 @@ void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace
   AppendLiteral(statement, value);
 }
 
-enum class RowResult { Sent, Refused, TableGone, ConnectionLost };
+enum class RowResult { Sent, Refused, TableGone, ConnectionLost, Stopped };
 
 bool TableGone(unsigned int error) {
   return error == kNoSuchTable || error == kNoDatabaseSelected || error == kUnknownDatabase;
@@ -58,6 +58,10 @@ RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource&
   bool sent = statement.size() <= MaxRowStatementBytes(server) ? server.Execute(statement)
                                                                : oversized.Send(statement, starts);
   if (sent) return RowResult::Sent;
+  if (context.stoppedDuringWait) {
+    --context.summary.rowsSent;  // broken off, so neither written nor refused
+    return RowResult::Stopped;
+  }
   if (oversized.refusedHere) {
     ++context.summary.rowsRefused;
     return RowResult::Refused;
@@ -129,6 +133,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       if (fieldCount > 0) statement.pop_back();
       statement += ");";
       RowResult result = SendRow(owner, context, rows, plan, place, statement, starts);
+      if (result == RowResult::Stopped) return {CopyResult::Stopped, ""};
       if (result == RowResult::ConnectionLost) {
         return {CopyResult::ConnectionLost, context.executor.ErrorText()};
       }
@@ -140,6 +145,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         context.summary.valuesChanged += static_cast<long>(changes.size());
       }
       owner.SetCaption(ProgressCaption(tableName, rowCount));
+      if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
   } catch (const source::SourceError& error) {
     owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);

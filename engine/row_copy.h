@@ -16,6 +16,7 @@ enum class CopyResult {
   SourceFailed,    // reading broke off; the error was shown
   ConnectionLost,  // the server went away; nothing was shown yet
   TableGone,       // another client dropped the table; nothing was shown yet
+  Stopped,         // a row waiting for another client's lock was broken off by a stop
 };
 
 struct CopyOutcome {

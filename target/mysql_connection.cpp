@@ -17,9 +17,16 @@ namespace {
 
 constexpr unsigned int kPorts[] = {3306, 3307, 3308, 3309};
 
-// Client errors for a connection that went away or was lost mid-query.
+// Client errors for a connection that went away or was lost mid-query; a
+// read or write timeout ends in one of them too (2013 for a server that
+// stopped answering, the 50xx numbers for a read or write that failed).
 constexpr unsigned int kServerGoneError = 2006;
 constexpr unsigned int kServerLostError = 2013;
+constexpr unsigned int kServerLostExtendedError = 2055;
+constexpr unsigned int kNetReadError = 5013;
+constexpr unsigned int kNetWriteError = 5014;
+// The client's number for a TLS failure.
+constexpr unsigned int kTlsError = 2026;
 // The server's number for a packet longer than max_allowed_packet.
 constexpr unsigned int kPacketTooLargeError = 1153;
 
@@ -31,6 +38,14 @@ bool ContainsMariaDb(std::string text) {
 }
 
 }  // namespace
+
+bool IsSslMode(const std::string& mode) {
+  for (const char* known :
+       {"", "DISABLED", "PREFERRED", "REQUIRED", "VERIFY_CA", "VERIFY_IDENTITY"}) {
+    if (mode == known) return true;
+  }
+  return false;
+}
 
 MySqlConnection::~MySqlConnection() { Close(); }
 
@@ -45,14 +60,26 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     Fail("No server host given.", 0);
     return ConnectResult::EmptyHost;
   }
+  if (!IsSslMode(options.sslMode)) {
+    Fail("Unknown TLS mode '" + options.sslMode + "'.", kTlsError);
+    return ConnectResult::Refused;
+  }
   SetOptions(options);
   std::vector<unsigned int> ports(std::begin(kPorts), std::end(kPorts));
   if (options.port != 0) ports = {options.port};
   const char* socket = options.socket.empty() ? nullptr : options.socket.c_str();
   for (unsigned int port : ports) {
-    if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port,
-                           socket, 0) == nullptr) {
+    if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port, socket,
+                           0) == nullptr) {
       FailFromHandle();
+      continue;
+    }
+    if (!TlsAsAsked(options)) {
+      // A fresh handle for the next port, with the same options.
+      mysql_close(handle_);
+      handle_ = mysql_init(nullptr);
+      if (handle_ == nullptr) return ConnectResult::Refused;
+      SetOptions(options);
       continue;
     }
     if (!SetUpSession() || !ReadTraits()) {
@@ -64,6 +91,7 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
       return ConnectResult::SessionRefused;
     }
     connected_ = true;
+    connectedPort_ = port;
     Succeed();
     return ConnectResult::Connected;
   }
@@ -74,6 +102,39 @@ void MySqlConnection::SetOptions(const ConnectOptions& options) {
   mysql_optionsv(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_optionsv(handle_, MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_optionsv(handle_, MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
+  const std::string& mode = options.sslMode;
+  if (mode.empty() && options.sslCa.empty()) return;
+  // The library uses TLS when the server offers it once asked to; checking
+  // the server's certificate makes TLS compulsory. REQUIRED is checked after
+  // the handshake (TlsAsAsked).
+  my_bool useTls = mode != "DISABLED";
+  my_bool verify =
+      mode == "VERIFY_CA" || mode == "VERIFY_IDENTITY" || (mode.empty() && !options.sslCa.empty());
+  mysql_optionsv(handle_, MYSQL_OPT_SSL_ENFORCE, &useTls);
+  mysql_optionsv(handle_, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+  if (useTls && !options.sslCa.empty()) {
+    mysql_optionsv(handle_, MYSQL_OPT_SSL_CA, options.sslCa.c_str());
+  }
+}
+
+// True when the session uses TLS as the options ask: never for DISABLED,
+// always for REQUIRED and the verifying modes.
+bool MySqlConnection::TlsAsAsked(const ConnectOptions& options) {
+  const bool encrypted = mysql_get_ssl_cipher(handle_) != nullptr;
+  const std::string& mode = options.sslMode;
+  if (mode == "DISABLED" && encrypted) {
+    Fail("The connection uses TLS although --ssl-mode=DISABLED asks for none.", kTlsError);
+    return false;
+  }
+  const bool required = mode == "REQUIRED" || mode == "VERIFY_CA" || mode == "VERIFY_IDENTITY" ||
+                        (mode.empty() && !options.sslCa.empty());
+  if (required && !encrypted) {
+    Fail("The server does not offer TLS, which --ssl-mode=" + (mode.empty() ? "VERIFY_CA" : mode) +
+             " asks for.",
+         kTlsError);
+    return false;
+  }
+  return true;
 }
 
 bool MySqlConnection::SetUpSession() {
@@ -90,9 +151,10 @@ bool MySqlConnection::SetUpSession() {
 }
 
 bool MySqlConnection::ReadTraits() {
-  auto found =
-      FetchRows(handle_, "SELECT @@SESSION.max_allowed_packet, @@version, @@version_comment");
-  if (!found || found->rows.size() != 1 || found->rows[0].size() != 3) {
+  auto found = FetchRows(handle_,
+                         "SELECT @@SESSION.max_allowed_packet, @@version, @@version_comment, "
+                         "CONNECTION_ID()");
+  if (!found || found->rows.size() != 1 || found->rows[0].size() != 4) {
     FailFromHandle();
     return false;
   }
@@ -100,6 +162,7 @@ bool MySqlConnection::ReadTraits() {
   traits_.maxAllowedPacket = std::strtoull(row[0].c_str(), nullptr, 10);
   traits_.version = row[1];
   traits_.isMariaDb = ContainsMariaDb(row[1]) || ContainsMariaDb(row[2]);
+  traits_.connectionId = std::strtoull(row[3].c_str(), nullptr, 10);
   return ReadCollations();
 }
 
@@ -157,18 +220,36 @@ bool MySqlConnection::ExecuteWithLongValues(const std::string& statement,
   return true;
 }
 
-bool MySqlConnection::LastErrorWasConnectionLost() const {
-  return errorCode_ == kServerGoneError || errorCode_ == kServerLostError;
+std::optional<std::vector<std::vector<std::string>>> MySqlConnection::QueryRows(
+    const std::string& query) {
+  if (!IsOpen()) {
+    Fail(kNotConnected, kServerGoneError);
+    return std::nullopt;
+  }
+  auto found = FetchRows(handle_, query);
+  if (!found) {
+    FailFromHandle();
+    return std::nullopt;
+  }
+  Succeed();
+  return std::move(found->rows);
 }
 
-unsigned int MySqlConnection::LastErrorNumber() const {
-  return errorCode_;
+bool MySqlConnection::LastErrorWasConnectionLost() const {
+  for (unsigned int lost : {kServerGoneError, kServerLostError, kServerLostExtendedError,
+                            kNetReadError, kNetWriteError}) {
+    if (errorCode_ == lost) return true;
+  }
+  return false;
 }
+
+unsigned int MySqlConnection::LastErrorNumber() const { return errorCode_; }
 
 void MySqlConnection::Close() {
   if (handle_ != nullptr) mysql_close(handle_);
   handle_ = nullptr;
   connected_ = false;
+  connectedPort_ = 0;
   traits_ = ServerTraits();
   Fail(kNotConnected, kServerGoneError);
 }

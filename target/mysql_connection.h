@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,15 +19,25 @@ struct ConnectOptions {
   unsigned int port = 0;  // only this port; 0 tries 3306, 3307, 3308 and 3309 in turn
   std::string socket;     // the Unix socket for "localhost"; empty for the library's
   // TLS as the mysql client names it: "", DISABLED, PREFERRED, REQUIRED,
-  // VERIFY_CA or VERIFY_IDENTITY ("" leaves the library's default).
+  // VERIFY_CA or VERIFY_IDENTITY ("" leaves the library's default, or means
+  // VERIFY_CA when sslCa is given, as with the mysql client). DISABLED never
+  // uses TLS; REQUIRED refuses a server without it. The client library checks
+  // the certificate's chain and host name together, so VERIFY_CA checks the
+  // name too.
   std::string sslMode;
   std::string sslCa;                        // a file of trusted certificate authorities
   unsigned int connectTimeoutSeconds = 10;  // per port tried
-  // Long enough for a slow DROP DATABASE or a key built over a big table,
-  // but finite: a frozen server ends the run as a lost connection does.
+  // How long one read or write of a statement may wait. Long enough for a
+  // slow DROP DATABASE, a key grown over a big table or another client's lock
+  // held through a batch job (the run says it waits for a lock and can be
+  // stopped meanwhile), but finite: a frozen server ends the run within the
+  // hour as a lost connection does.
   unsigned int readTimeoutSeconds = 3600;
   unsigned int writeTimeoutSeconds = 3600;
 };
+
+// The TLS modes ConnectOptions::sslMode takes; false for any other text.
+bool IsSslMode(const std::string& mode);
 
 // The one connection to the MySQL server. Connect tries the ports 3306,
 // 3307, 3308 and 3309 in this order on one handle. Once a port accepts the
@@ -53,6 +64,9 @@ class MySqlConnection {
   // What the server told of itself when connecting; all empty and zero when
   // not connected.
   const ServerTraits& Traits() const { return traits_; }
+  // The port the session was opened on (0 when not connected, or through a
+  // socket).
+  unsigned int ConnectedPort() const { return connectedPort_; }
 
   // Sends one statement; true when the server accepted it. A statement longer
   // than Traits().MaxStatementBytes() is refused without being sent (the
@@ -68,16 +82,21 @@ class MySqlConnection {
                              const std::vector<std::string_view>& values);
   // The server's explanation of the last failure.
   std::string ErrorText() const { return errorText_; }
-  // True when the last failure was a lost connection (client errors 2006, 2013).
+  // True when the last failure was a lost connection: the server went away,
+  // stopped answering within the read or write timeout, or a read or write failed.
   bool LastErrorWasConnectionLost() const;
   // The server's (or the client's) number for the last failure.
   unsigned int LastErrorNumber() const;
+  // Runs a query and fetches all its rows (each cell as text, NULL as an
+  // empty text); nullopt when refused, with ErrorText telling why.
+  std::optional<std::vector<std::vector<std::string>>> QueryRows(const std::string& query);
 
   void Close();
 
  private:
   friend class RowStream;  // reads results on this handle
   void SetOptions(const ConnectOptions& options);
+  bool TlsAsAsked(const ConnectOptions& options);
   bool SetUpSession();
   bool ReadTraits();
   bool ReadCollations();
@@ -87,6 +106,7 @@ class MySqlConnection {
 
   st_mysql* handle_ = nullptr;
   bool connected_ = false;
+  unsigned int connectedPort_ = 0;
   ServerTraits traits_;
   std::string errorText_ = "Not connected to the MySQL server.";
   unsigned int errorCode_ = 2006;

@@ -17,6 +17,9 @@ struct ServerTraits {
   // @@version as the server reports it, e.g. "10.11.6-MariaDB-0+deb12u1".
   std::string version;
   bool isMariaDb = false;
+  // CONNECTION_ID() of this session: the id another session names it by in
+  // the process list and in KILL QUERY.
+  std::uint64_t connectionId = 0;
   // A case-insensitive, accent-sensitive collation of the language-neutral
   // kind for utf8 (utf8mb3) and for utf8mb4; empty where the server has none.
   std::string utf8AccentSensitiveCollation;

@@ -15,7 +15,9 @@ namespace bracken::source::jet {
 std::shared_ptr<PageFile> PageFile::OpenPath(const std::string& path) {
   std::shared_ptr<PageFile> file(new PageFile());
   file->name_ = path;
-  file->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A FIFO or a device would block a plain open until a writer came; without
+  // blocking, fstat then refuses anything that is not a regular file.
+  file->fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat info {};
   if (file->fd_ < 0 || ::fstat(file->fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
     int error = errno;

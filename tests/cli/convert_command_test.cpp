@@ -211,9 +211,13 @@ TEST_F(ConvertCommandTest, OlderNorthwindCopiesConvertWhole) {
 TEST_F(ConvertCommandTest, PasswordsAndOpenFailures) {
   Result result = Convert("duplicate.mdb", {"--database", "eng_cli_pw", "--mdb-password", "wrong"});
   EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.errors,
-            "Message: Selected database is Password Protected.\nPlease enter valid password to "
-            "open database.\n");
+  // A password on the command line brings one warning first.
+  const std::string warning =
+      "bracken-cli: Warning: a password on the command line can be seen by other users of this "
+      "computer; use MYSQL_PWD, BRACKEN_MDB_PASSWORD or the prompt instead.\n";
+  EXPECT_EQ(result.errors, warning +
+                               "Message: Selected database is Password Protected.\nPlease enter "
+                               "valid password to open database.\n");
   result = Convert("missing.mdb", {"--database", "eng_cli_pw"});
   EXPECT_EQ(result.errors, "Message: Please select valid MS Access Database.\n");
   // The MySQL password from the command line, and a wrong one.
@@ -222,9 +226,11 @@ TEST_F(ConvertCommandTest, PasswordsAndOpenFailures) {
   EXPECT_EQ(result.status, 0) << result.errors;
   result = Convert("plain.mdb", {"--database", "eng_cli_pw", "--password=wrong"}, false);
   EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.errors,
-            "Message: There is an error to connect with MySQL. Please check your input parameters "
-            "or server configuration.\n");
+  EXPECT_EQ(
+      result.errors,
+      warning +
+          "Message: There is an error to connect with MySQL. Please check your input parameters "
+          "or server configuration.\n");
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_pw");
 }
 

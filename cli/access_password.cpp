@@ -1,0 +1,44 @@
+#include "cli/access_password.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "cli/terminal_prompt.h"
+#include "engine/source_connection.h"
+
+namespace bracken::cli {
+
+std::optional<std::string> GivenAccessPassword(const std::optional<std::string>& option) {
+  if (option) return option;
+  if (const char* environment = std::getenv(kAccessPasswordVariable))
+    return std::string(environment);
+  return std::nullopt;
+}
+
+std::string OpenAccessFile(source::Catalog& catalog, const std::string& file,
+                           const std::optional<std::string>& givenPassword) {
+  std::string text = engine::BuildConnectionText(file, givenPassword.value_or(""));
+  try {
+    catalog.SetActiveConnection(text);
+    return text;
+  } catch (const source::SourceError& error) {
+    // Only a file that asks for a password, when none was given and a
+    // terminal can answer.
+    if (givenPassword || error.Description() != "Not a valid password." ||
+        isatty(STDIN_FILENO) == 0) {
+      throw;
+    }
+  }
+  std::string password;
+  try {
+    password = PromptHidden("Enter password for the Access file: ");
+  } catch (const std::exception&) {
+    return OpenAccessFile(catalog, file, std::string());
+  }
+  text = engine::BuildConnectionText(file, password);
+  catalog.SetActiveConnection(text);
+  return text;
+}
+
+}  // namespace bracken::cli

@@ -1,0 +1,124 @@
+#pragma once
+
+// While a statement of the run waits for a lock another client of the server
+// holds (DROP DATABASE or DROP TABLE behind a metadata lock, an INSERT behind
+// LOCK TABLES), the run says so in its waiting label, and a stop asked
+// meanwhile breaks the statement off instead of waiting for the lock.
+//
+// The watch stands between the run and its executor: every statement passes
+// through it, and a thread of its own looks at a statement that takes longer
+// than a few seconds by asking the server, from a second session, what the
+// run's session is doing.
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/conversion_context.h"
+#include "engine/conversion_owner.h"
+#include "engine/statement_executor.h"
+#include "target/mysql_connection.h"
+
+namespace bracken::engine {
+
+// The waiting label (control 1040) during such a wait, and its usual text.
+inline constexpr const char* kLockWaitText =
+    "Bracken waits for a lock held by another client of the MySQL server...";
+inline constexpr const char* kPleaseWaitText = "Please wait.. Database conversion is in progress.";
+
+// What the watch asks of the server about the run's session.
+class LockProbe {
+ public:
+  virtual ~LockProbe() = default;
+  // True when the session with this CONNECTION_ID() waits for a lock.
+  virtual bool WaitsForLock(std::uint64_t connectionId) = 0;
+  // Breaks off the statement that session runs (KILL QUERY); the session stays.
+  virtual void BreakOff(std::uint64_t connectionId) = 0;
+};
+
+// The probe over a second session with the run's host, login and options,
+// opened when first needed (give the port the run's session found, so no
+// other server is tried). Its own reads wait at most a few seconds, so a
+// frozen server never holds the watch for long.
+class ServerLockProbe : public LockProbe {
+ public:
+  ServerLockProbe(std::string host, std::string login, std::string password,
+                  target::ConnectOptions options);
+  bool WaitsForLock(std::uint64_t connectionId) override;
+  void BreakOff(std::uint64_t connectionId) override;
+
+ private:
+  bool Open();
+
+  std::string host_, login_, password_;
+  target::ConnectOptions options_;
+  target::MySqlConnection connection_;
+};
+
+// True for a process-list state of a session that waits for a lock:
+// "Waiting for table metadata lock", "Waiting for table level lock", ...
+bool IsLockWaitState(const std::string& state);
+
+struct LockWaitTiming {
+  // How long a statement runs before the watch asks about it.
+  std::chrono::milliseconds threshold{3000};
+  // How often it asks again, and looks for a stop request, meanwhile.
+  std::chrono::milliseconds interval{250};
+};
+
+class LockWaitWatch : public StatementExecutor {
+ public:
+  // `inner` and `probe` must outlive the watch.
+  LockWaitWatch(StatementExecutor& inner, LockProbe& probe, LockWaitTiming timing = {});
+  ~LockWaitWatch() override;
+  LockWaitWatch(const LockWaitWatch&) = delete;
+  LockWaitWatch& operator=(const LockWaitWatch&) = delete;
+
+  // Who hears of a wait (label 1040 of `owner`, set from the watch's thread)
+  // and the run whose stop request breaks a wait off (setting its
+  // stoppedDuringWait). Call before the run starts; both must outlive the
+  // watch or the next Attach.
+  void Attach(ConversionOwner& owner, ConversionContext& context);
+
+  bool Execute(const std::string& statement) override;
+  bool ExecuteWithLongValues(const std::string& statementWithPlaceholders,
+                             const std::vector<std::string_view>& values) override;
+  const target::ServerTraits& Traits() const override { return inner_.Traits(); }
+  std::string ErrorText() const override { return inner_.ErrorText(); }
+  bool LastErrorWasConnectionLost() const override { return inner_.LastErrorWasConnectionLost(); }
+  unsigned int LastErrorNumber() const override { return inner_.LastErrorNumber(); }
+
+ private:
+  void Begin();
+  void End();
+  void Run();
+  bool StopRequested() const;
+  bool Look(std::uint64_t statement, std::uint64_t connectionId);
+
+  StatementExecutor& inner_;
+  LockProbe& probe_;
+  LockWaitTiming timing_;
+  ConversionOwner* owner_ = nullptr;
+  ConversionContext* context_ = nullptr;
+
+  std::mutex mutex_;                 // guards the statement state below
+  std::condition_variable changed_;  // wakes the thread to quit
+  bool quit_ = false;
+  bool running_ = false;
+  std::uint64_t statement_ = 0;  // counts statements begun
+  std::chrono::steady_clock::time_point started_;
+
+  // Held while the watch tells the owner or breaks a statement off, and by
+  // the worker as a statement begins or ends, so a notice never follows the
+  // end of its wait and a KILL never reaches a later statement.
+  std::mutex actMutex_;
+  bool noticeShown_ = false;
+
+  std::thread thread_;
+};
+
+}  // namespace bracken::engine

@@ -1,0 +1,275 @@
+// bracken-cli as a child process: passwords gone from the process list while
+// it waits on a lock, Ctrl-C once and twice, a FIFO as the file, a silent
+// server, a password after --password never echoed, and inspect escaping
+// control characters.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/fixture_writer.h"
+#include "tests/support/server_query.h"
+#include "tests/support/tcp_relay.h"
+#include "tests/support/test_server.h"
+
+extern char** environ;
+
+namespace bracken::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// bracken-cli started with standard input from /dev/null and its output in
+// files, so the test can look at it while it runs and send it signals.
+class Child {
+ public:
+  Child(const fs::path& dir, std::vector<std::string> args, std::vector<std::string> env = {})
+      : out_(dir / "out.txt"), err_(dir / "err.txt") {
+    args.insert(args.begin(), (fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli").string());
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::string(*e).rfind("MYSQL_PWD=", 0) != 0) env.push_back(*e);
+    }
+    std::vector<char*> envp;
+    for (auto& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Child() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  void Signal(int signal) { ::kill(pid_, signal); }
+  // The exit status, or -1 when it has not ended within `limit`.
+  int Wait(std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    return -1;
+  }
+  bool WaitForError(const std::string& text, std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
+      if (Errors().find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::string CommandLine() const { return ReadAll("/proc/" + std::to_string(pid_) + "/cmdline"); }
+  std::string Output() const { return ReadAll(out_); }
+  std::string Errors() const { return ReadAll(err_); }
+
+ private:
+  fs::path out_, err_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+class InterruptAndSecrets : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli")) {
+      GTEST_SKIP() << "bracken-cli is not built";
+    }
+    dir_ = fs::temp_directory_path() / ("bracken_sig_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    FixtureTable table;
+    table.name = "People";
+    table.columns = {MakeColumn("ID", ColumnKind::Long),
+                     MakeColumn("Name\x1b[2J", ColumnKind::Text, 50)};
+    table.rows = {{int64_t{1}, std::string("Ann\x1b]0;x\x07")}};
+    FixtureDatabase database;
+    database.tables = {table};
+    WriteJet4File(database, dir_ / "plain.mdb");
+    database.password = "file-secret";
+    WriteJet4File(database, dir_ / "locked.mdb");
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  std::string File(const char* name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+};
+
+TEST_F(InterruptAndSecrets, AFifoIsRefusedAtOnce) {
+  const fs::path fifo = dir_ / "pipe.mdb";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  Child convert(
+      dir_, {"convert", fifo.string(), "--host", "127.0.0.1", "--user", "u", "--database", "d"});
+  EXPECT_EQ(convert.Wait(5s), 3);
+  EXPECT_EQ(convert.Errors(), "Message: Please select valid MS Access Database.\n");
+  Child inspect(dir_, {"inspect", fifo.string()});
+  EXPECT_EQ(inspect.Wait(5s), 3);
+}
+
+TEST_F(InterruptAndSecrets, ASilentServerIsGivenUpAndUsageErrorsNeverEchoAPassword) {
+  TcpRelay silent;
+  Child convert(
+      dir_, {"convert", File("plain.mdb"), "--host", "127.0.0.1", "--user", "u", "--database", "d",
+             "--password=x", "--port", std::to_string(silent.Port()), "--connect-timeout", "1"});
+  EXPECT_EQ(convert.Wait(8s), 3);
+  EXPECT_NE(convert.Errors().find("error to connect with MySQL"), std::string::npos);
+
+  Child spaced(dir_, {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database", "d",
+                      "--password", "Hunter2Secret"});
+  EXPECT_EQ(spaced.Wait(5s), 2);
+  EXPECT_EQ(spaced.Errors().find("Hunter2Secret"), std::string::npos) << spaced.Errors();
+
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port", "0"},
+                                              {"--port", "http"},
+                                              {"--ssl-mode", "SOMETIMES"},
+                                              {"--connect-timeout", "-1"}}) {
+    std::vector<std::string> args = {"convert", File("plain.mdb"), "--host", "h", "--user",
+                                     "u",       "--database",      "d"};
+    args.insert(args.end(), bad.begin(), bad.end());
+    Child child(dir_, args);
+    EXPECT_EQ(child.Wait(5s), 2) << bad[0] << " " << bad[1];
+  }
+  Child environment(dir_,
+                    {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database", "d"},
+                    {"MYSQL_TCP_PORT=seventy"});
+  EXPECT_EQ(environment.Wait(5s), 2);
+  EXPECT_NE(environment.Errors().find("MYSQL_TCP_PORT"), std::string::npos);
+}
+
+TEST_F(InterruptAndSecrets, TheAccessPasswordComesFromTheEnvironmentAndInspectEscapes) {
+  Child fromEnvironment(dir_, {"inspect", File("locked.mdb"), "--rows", "1"},
+                        {"BRACKEN_MDB_PASSWORD=file-secret"});
+  EXPECT_EQ(fromEnvironment.Wait(5s), 0) << fromEnvironment.Errors();
+  const std::string output = fromEnvironment.Output();
+  EXPECT_EQ(output.find('\x1b'), std::string::npos) << "no raw escape reaches the terminal";
+  EXPECT_EQ(output.find('\x07'), std::string::npos);
+  EXPECT_NE(output.find("Name\\x1b[2J"), std::string::npos) << output;
+  EXPECT_NE(output.find("Ann\\x1b]0;x\\x07"), std::string::npos) << output;
+  EXPECT_EQ(fromEnvironment.Errors(), "") << "no warning without a password on the command line";
+
+  Child withoutPassword(dir_, {"inspect", File("locked.mdb")});
+  EXPECT_EQ(withoutPassword.Wait(5s), 3) << "no terminal, so no prompt";
+}
+
+// Another client holds a table of the database the run must replace.
+class LockedDestination : public InterruptAndSecrets {
+ protected:
+  void SetUp() override {
+    InterruptAndSecrets::SetUp();
+    if (IsSkipped()) return;
+    auto server = TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << kNoServerMessage;
+    server_ = *server;
+    holder_ = std::make_unique<ServerQuery>(server_);
+    holder_->Execute("DROP DATABASE IF EXISTS " + db_);
+    holder_->Execute("CREATE DATABASE " + db_);
+    holder_->Execute("CREATE TABLE " + db_ + ".Held (x INT) ENGINE=MyISAM");
+    holder_->Execute("LOCK TABLES " + db_ + ".Held WRITE");
+  }
+  void TearDown() override {
+    if (holder_) {
+      holder_->Execute("UNLOCK TABLES");
+      holder_->Execute("DROP DATABASE IF EXISTS " + db_);
+    }
+    InterruptAndSecrets::TearDown();
+  }
+  std::vector<std::string> Arguments() const {
+    return {"convert",
+            File("locked.mdb"),
+            "--host",
+            server_.host,
+            "--port",
+            std::to_string(server_.port),
+            "--user",
+            server_.user,
+            "--password=" + server_.password,
+            "--mdb-password",
+            "file-secret",
+            "--database",
+            db_,
+            "--yes"};
+  }
+
+  TestServer server_;
+  std::unique_ptr<ServerQuery> holder_;
+  // Each test process has its own database: the cases may run side by side.
+  const std::string db_ = "cli_lock_wait_" + std::to_string(::getpid());
+};
+
+TEST_F(LockedDestination, TheWaitIsToldWithoutPasswordsInTheProcessListAndCtrlCEndsIt) {
+  Child child(dir_, Arguments());
+  ASSERT_TRUE(child.WaitForError("waits for a lock held by another client", 15s)) << child.Errors();
+  const std::string commandLine = child.CommandLine();
+  EXPECT_EQ(commandLine.find(server_.password), std::string::npos);
+  EXPECT_EQ(commandLine.find("file-secret"), std::string::npos);
+  EXPECT_NE(commandLine.find("--password=xxx"), std::string::npos);
+  const std::string warning = "a password on the command line can be seen by other users";
+  const std::string errors = child.Errors();
+  EXPECT_EQ(errors.find(warning), errors.rfind(warning)) << "warned once";
+  EXPECT_NE(errors.find(warning), std::string::npos);
+
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(5s), 1) << "the first Ctrl-C breaks the wait off";
+  EXPECT_NE(child.Output().find(db_ + ": 0 of 1 tables converted"), std::string::npos)
+      << child.Output();
+  EXPECT_NE(child.Output().find("; stopped"), std::string::npos) << child.Output();
+  EXPECT_EQ(holder_->Rows("SHOW TABLES FROM " + db_).size(), 1u) << "nothing dropped";
+}
+
+TEST_F(LockedDestination, TheRunGoesOnWhenTheLockGoes) {
+  Child child(dir_, Arguments());
+  ASSERT_TRUE(child.WaitForError("waits for a lock held by another client", 15s));
+  holder_->Execute("UNLOCK TABLES");
+  EXPECT_EQ(child.Wait(15s), 0) << child.Errors();
+  EXPECT_NE(child.Errors().find("The wait for the lock is over."), std::string::npos);
+  EXPECT_EQ(holder_->Value("SELECT COUNT(*) FROM " + db_ + ".People"), "1");
+}
+
+TEST_F(InterruptAndSecrets, ASecondCtrlCEndsTheProgramAtOnceWithTheSummary) {
+  TcpRelay silent;
+  Child child(dir_,
+              {"convert", File("plain.mdb"), "--host", "127.0.0.1", "--user", "u", "--database",
+               "twice", "--port", std::to_string(silent.Port())},
+              {"MYSQL_PWD=x"});
+  std::this_thread::sleep_for(500ms);
+  child.Signal(SIGINT);
+  ASSERT_TRUE(child.WaitForError("press Ctrl-C again", 5s)) << child.Errors();
+  EXPECT_EQ(child.Wait(300ms), -1) << "the first Ctrl-C waits for the server";
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(3s), 1);
+  EXPECT_EQ(child.Output(),
+            "twice: 0 of 1 tables converted, 0 of 0 rows refused; ended at once by a second "
+            "Ctrl-C\n");
+}
+
+}  // namespace
+}  // namespace bracken::testing
