@@ -12,6 +12,7 @@
 
 #include "cli/access_password.h"
 #include "cli/command.h"
+#include "cli/command_arguments.h"
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_watch.h"
@@ -66,30 +67,6 @@ struct Options {
   ServerOptions server;
 };
 
-// "--name=value" or "--name value".
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
-               std::string& value) {
-  const std::string& arg = args[i];
-  if (arg.rfind(name + "=", 0) == 0) {
-    value = arg.substr(name.size() + 1);
-    return true;
-  }
-  if (arg != name) return false;
-  if (i + 1 >= args.size()) throw std::runtime_error(name + " needs a value");
-  value = args[++i];
-  return true;
-}
-
-// An argument the parser does not take; one that follows a password option
-// may be a password and is not repeated.
-[[noreturn]] void Unexpected(const std::vector<std::string>& args, std::size_t i) {
-  if (FollowsPasswordOption(args, i)) {
-    throw std::runtime_error("unexpected argument after " + args[i - 1] +
-                             " (not shown; write --password=P, or --password alone to be asked)");
-  }
-  throw std::runtime_error("unexpected argument '" + args[i] + "'");
-}
-
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -123,20 +100,6 @@ Options ParseOptions(const std::vector<std::string>& args) {
     throw std::runtime_error("--host, --user and --database are required");
   }
   return options;
-}
-
-std::string MySqlPassword(const Options& options) {
-  if (options.password) return *options.password;
-  if (!options.promptPassword) {
-    if (const char* environment = std::getenv("MYSQL_PWD")) return environment;
-  }
-  // A script must never hang on a prompt nobody sees.
-  if (isatty(STDIN_FILENO) == 0) {
-    throw std::runtime_error(
-        "no MySQL password: standard input is not a terminal, so give --password=P or set "
-        "MYSQL_PWD");
-  }
-  return PromptHidden("Enter password: ");
 }
 
 int ExitStatus(const engine::ConversionSummary& summary) {
@@ -284,7 +247,7 @@ int Convert(const std::vector<std::string>& args) {
 
   std::string password;
   try {
-    password = MySqlPassword(options);
+    password = MySqlPassword(options.password, options.promptPassword);
   } catch (const std::exception& error) {
     std::cerr << "bracken-cli convert: " << error.what() << "\n";
     return kExitUsage;

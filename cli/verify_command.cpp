@@ -1,17 +1,17 @@
 // bracken-cli verify: compares the tables of an Access file with what a
 // conversion left in MySQL, cell by cell, and prints a verdict per table.
 
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
 
+#include "cli/access_password.h"
 #include "cli/command.h"
+#include "cli/command_arguments.h"
 #include "cli/exit_status.h"
+#include "cli/server_options.h"
+#include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
 #include "engine/catalog_source.h"
 #include "engine/source_connection.h"
@@ -24,7 +24,8 @@ namespace {
 
 constexpr char kHelp[] =
     "Usage: bracken-cli verify FILE --host H --user U --database D [--password[=P]]\n"
-    "                          [--mdb-password P] [--port N] [--socket PATH] [--table T]...\n\n"
+    "                          [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
+    "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n\n"
     "Compares the tables of an Access file with the MySQL database D that a\n"
     "conversion made of it. Each Access value is put through the conversion's\n"
     "own rules (a null text becomes '', hyperlinks keep their display text,\n"
@@ -32,8 +33,9 @@ constexpr char kHelp[] =
     "server's: integers and decimals exactly, Single as a 32-bit and Double as a\n"
     "64-bit float, dates to the second, text and bytes byte for byte. Rows pair by\n"
     "the primary key, or as a multiset of row digests where there is none.\n"
-    "Without --table every table is verified. The password is found as for\n"
-    "convert (--password=P, MYSQL_PWD, a prompt on the terminal).\n\n"
+    "Without --table every table is verified. The passwords are found as for\n"
+    "convert (--password=P, MYSQL_PWD, a prompt on the terminal; --mdb-password P,\n"
+    "BRACKEN_MDB_PASSWORD, a prompt when the file asks for one).\n\n"
     "Each table's verdict goes to standard output, for example\n"
     "  Orders: 830 rows identical\n"
     "  Customers: 2 differences (91 rows in the file, 91 in MySQL)\n"
@@ -48,35 +50,12 @@ constexpr char kHelp[] =
     "  3  the Access file or the server could not be opened\n";
 
 struct Options {
-  std::string file, host, user, database, mdbPassword;
-  std::optional<std::string> password;
+  std::string file, host, user, database;
+  std::optional<std::string> password, mdbPassword;
   bool promptPassword = false;
   std::vector<std::string> tables;
-  target::ConnectOptions connect;
+  ServerOptions server;
 };
-
-// "--name=value" or "--name value".
-bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
-               std::string& value) {
-  const std::string& arg = args[i];
-  if (arg.rfind(name + "=", 0) == 0) {
-    value = arg.substr(name.size() + 1);
-    return true;
-  }
-  if (arg != name) return false;
-  if (i + 1 >= args.size()) throw std::runtime_error(name + " needs a value");
-  value = args[++i];
-  return true;
-}
-
-unsigned int Port(const std::string& text) {
-  char* end = nullptr;
-  const unsigned long port = std::strtoul(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || port == 0 || port > 65535) {
-    throw std::runtime_error("--port needs a number from 1 to 65535");
-  }
-  return static_cast<unsigned int>(port);
-}
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
@@ -85,20 +64,19 @@ Options ParseOptions(const std::vector<std::string>& args) {
     std::string value;
     if (TakeValue(args, i, "--host", options.host) || TakeValue(args, i, "--user", options.user) ||
         TakeValue(args, i, "--database", options.database) ||
-        TakeValue(args, i, "--mdb-password", options.mdbPassword) ||
-        TakeValue(args, i, "--socket", options.connect.socket)) {
+        TakeServerOption(args, i, options.server)) {
       continue;
     }
-    if (TakeValue(args, i, "--table", value)) {
+    if (TakeValue(args, i, "--mdb-password", value)) {
+      options.mdbPassword = value;
+    } else if (TakeValue(args, i, "--table", value)) {
       options.tables.push_back(value);
-    } else if (TakeValue(args, i, "--port", value)) {
-      options.connect.port = Port(value);
     } else if (arg == "--password") {
       options.promptPassword = true;
     } else if (arg.rfind("--password=", 0) == 0) {
       options.password = arg.substr(11);
     } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
-      throw std::runtime_error("unexpected argument '" + arg + "'");
+      Unexpected(args, i);
     } else {
       options.file = arg;
     }
@@ -110,68 +88,28 @@ Options ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-// Reads a line from the terminal with echo off, as the mysql client does.
-std::string PromptPassword() {
-  int fd = ::open("/dev/tty", O_RDWR);
-  if (fd < 0) throw std::runtime_error("no terminal to ask the MySQL password on");
-  const char prompt[] = "Enter password: ";
-  [[maybe_unused]] auto written = ::write(fd, prompt, sizeof prompt - 1);
-  termios saved{};
-  bool restore = tcgetattr(fd, &saved) == 0;
-  if (restore) {
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(fd, TCSANOW, &quiet);
-  }
-  std::string password;
-  char c;
-  while (::read(fd, &c, 1) == 1 && c != '\n') password += c;
-  if (restore) tcsetattr(fd, TCSANOW, &saved);
-  written = ::write(fd, "\n", 1);
-  ::close(fd);
-  return password;
-}
-
-std::string MySqlPassword(const Options& options) {
-  if (options.password) return *options.password;
-  if (!options.promptPassword) {
-    if (const char* environment = std::getenv("MYSQL_PWD")) return environment;
-  }
-  if (isatty(STDIN_FILENO) == 0) {
-    throw std::runtime_error(
-        "no MySQL password: standard input is not a terminal, so give --password=P or set "
-        "MYSQL_PWD");
-  }
-  return PromptPassword();
-}
-
 int Verify(const std::vector<std::string>& args) {
   Options options;
-  std::string password;
+  target::ConnectOptions connectOptions;
   try {
     options = ParseOptions(args);
-    password = MySqlPassword(options);
+    connectOptions = ResolveServerOptions(options.server);
   } catch (const std::exception& error) {
-    std::cerr << "bracken-cli verify: " << error.what() << "\n";
-    if (options.file.empty() || options.database.empty()) std::cerr << kHelp;
+    std::cerr << "bracken-cli verify: " << error.what() << "\n" << kHelp << kServerOptionsHelp;
     return kExitUsage;
   }
 
-  target::MySqlConnection connection;
-  if (connection.Connect(options.host, options.user, password, options.connect) !=
-      target::MySqlConnection::ConnectResult::Connected) {
-    std::cerr << "bracken-cli verify: cannot connect to MySQL: " << connection.ErrorText() << "\n";
-    return kExitFailed;
-  }
-
-  const std::string connectionText = engine::BuildConnectionText(options.file, options.mdbPassword);
+  // The file first: a file that cannot be opened needs no server.
   source::Catalog catalog;
+  std::string connectionText;
   std::vector<std::string> names;
   try {
-    catalog.SetActiveConnection(connectionText);
+    connectionText =
+        OpenAccessFile(catalog, options.file, GivenAccessPassword(options.mdbPassword));
     names = engine::ListTableNames(catalog);
   } catch (const source::SourceError& error) {
-    std::cerr << "Message: " << engine::ClassifyOpenFailure(error.Description()) << "\n";
+    std::cerr << "Message: "
+              << EscapeControls(engine::ClassifyOpenFailure(error.Description()), true) << "\n";
     return kExitFailed;
   }
 
@@ -179,10 +117,26 @@ int Verify(const std::vector<std::string>& args) {
   for (const std::string& wanted : options.tables) {
     auto found = std::find(names.begin(), names.end(), wanted);
     if (found == names.end()) {
-      std::cerr << "bracken-cli verify: no table '" << wanted << "' in " << options.file << "\n";
+      std::cerr << "bracken-cli verify: no table '" << EscapeControls(wanted) << "' in "
+                << EscapeControls(options.file) << "\n";
       return kExitUsage;
     }
     checked[static_cast<std::size_t>(found - names.begin())] = true;
+  }
+
+  std::string password;
+  try {
+    password = MySqlPassword(options.password, options.promptPassword);
+  } catch (const std::exception& error) {
+    std::cerr << "bracken-cli verify: " << error.what() << "\n";
+    return kExitUsage;
+  }
+  target::MySqlConnection connection;
+  if (connection.Connect(options.host, options.user, password, connectOptions) !=
+      target::MySqlConnection::ConnectResult::Connected) {
+    std::cerr << "bracken-cli verify: cannot connect to MySQL: "
+              << EscapeControls(connection.ErrorText()) << "\n";
+    return kExitFailed;
   }
 
   engine::CatalogSource source(catalog, connectionText);

@@ -218,6 +218,15 @@ TEST_F(VerifyCommandTest, UsageErrorsAndUnopenableInputsHaveTheirStatuses) {
   EXPECT_EQ(Run("verify", file, "cli_verify_none", {"--bogus"}).status, 2);
   EXPECT_EQ(Run("verify", file, "cli_verify_none", {"--table", "Nowhere"}).status, 2);
   EXPECT_EQ(Run("verify", (dir_ / "absent.mdb").string(), "cli_verify_none").status, 3);
+  // The server options of every command that reaches a server, and no echo
+  // of what follows a password option.
+  EXPECT_EQ(Run("verify", file, "cli_verify_none", {"--port", "70000"}).status, 2);
+  ShellRun secret = Run("verify", file, "cli_verify_none", {"--password", "S3cret!"});
+  EXPECT_EQ(secret.status, 2);
+  EXPECT_EQ(secret.errors.find("S3cret!"), std::string::npos) << secret.errors;
+  ShellRun ported = Run("verify", file, "cli_verify_none",
+                        {"--port", std::to_string(server_.port), "--connect-timeout", "5"});
+  EXPECT_EQ(ported.status, 1) << ported.errors;
   ShellRun refused =
       RunShell("MYSQL_PWD=wrong " + ShellQuoted(program_.string()) + " verify " +
                    ShellQuoted(file) + " --host " + ShellQuoted(server_.host) + " --user " +
