@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimerEvent>
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "ui/panel_box.h"
 #include "ui/picture.h"
 #include "ui/resources.h"
+#include "ui/screen_fit.h"
 #include "ui/stepped_progress_bar.h"
 #include "ui/wizard_pages.h"
 
@@ -88,6 +90,7 @@ CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProc
   hostEdit_->setText(QStringLiteral("localhost"));
   ShowFirstPageOnly();
   loginEdit_->setFocus(Qt::OtherFocusReason);
+  if (QScreen* shown = screen()) FitOnScreen(this, shown->availableGeometry());
 }
 
 CBrackenDlg::~CBrackenDlg() {
