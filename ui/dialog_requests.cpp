@@ -163,7 +163,7 @@ void CBrackenDlg::ApplyCaptionSoon() {
   if (since >= kCaptionIntervalMs) {
     FlushCaption();
   } else if (!captionTimer_.isActive()) {
-    captionTimer_.start(static_cast<int>(kCaptionIntervalMs - since), this);
+    captionTimer_.start(static_cast<int>(kCaptionIntervalMs - since), Qt::PreciseTimer, this);
   }
 }
 

@@ -33,11 +33,15 @@ struct TitleRecorder {
       shown.push_back({clock.elapsed(), title});
     });
   }
-  // The most titles shown within any one second.
-  int MostInOneSecond() const {
+  // The most titles containing `part` shown within any one second.
+  int MostInOneSecond(const QString& part) const {
+    std::vector<qint64> times;
+    for (const auto& [time, title] : shown) {
+      if (title.contains(part)) times.push_back(time);
+    }
     int most = 0;
-    for (std::size_t first = 0, last = 0; last < shown.size(); ++last) {
-      while (shown[last].first - shown[first].first >= 1000) ++first;
+    for (std::size_t first = 0, last = 0; last < times.size(); ++last) {
+      while (times[last] - times[first] >= 1000) ++first;
       most = std::max(most, static_cast<int>(last - first + 1));
     }
     return most;
@@ -101,7 +105,8 @@ TEST_F(LongRun, TheCaptionChangesAtMostTenTimesASecondAndEndsOnTheLastCount) {
   sampler.stop();
 
   ASSERT_GE(titles.shown.size(), 3u);
-  EXPECT_LE(titles.MostInOneSecond(), 12) << "titles: " << titles.shown.size();
+  // Within the long table: ten a second, and its last count at once when it ends.
+  EXPECT_LE(titles.MostInOneSecond("[Movements]"), 12) << "titles: " << titles.shown.size();
   EXPECT_TRUE(titles.Showed(
       QString("Converting Table: [Movements] %1 rows converted...").arg(kLongTableRows)));
   EXPECT_TRUE(titles.Showed("Converting Table: [Tail] 5 rows converted..."));
