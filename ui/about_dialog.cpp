@@ -67,7 +67,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   MakePicture(QStringLiteral(":/images/logo_about.svg"), picture.topLeft(), QSize(97, 97), this)
       ->setObjectName(QStringLiteral("logo"));
   PlainLabel(QStringLiteral("Quillon Database Converter - Bracken"), {95, 12, 184, 8}, this);
-  PlainLabel(QStringLiteral("Version : 4.0.1.6"), {126, 22, 55, 8}, this);
+  PlainLabel(QStringLiteral("Version : " BRACKEN_VERSION), {126, 22, 55, 8}, this);
   PlainLabel(QStringLiteral("Free for any use."), {115, 32, 78, 8}, this);
   PlainLabel(QStringLiteral("Email:"), {93, 45, 20, 8}, this);
   const QString mail = QString::fromUtf8(links::kSupportMail);

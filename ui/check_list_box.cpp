@@ -6,7 +6,11 @@ CheckListBox::CheckListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSortingEnabled(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Long names show whole: the list scrolls sideways, and each row tells
+  // its name as a tooltip.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+  setTextElideMode(Qt::ElideNone);
   setUniformItemSizes(true);
   connect(this, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     if (!settingMark_) emit MarkChangedByUser(row(item));
@@ -20,6 +24,7 @@ void CheckListBox::AddItem(const QString& text) {
   auto* item = new QListWidgetItem(text);
   item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   item->setCheckState(Qt::Unchecked);
+  item->setToolTip(text);
   settingMark_ = true;
   addItem(item);
   settingMark_ = false;

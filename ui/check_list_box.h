@@ -1,7 +1,8 @@
 #pragma once
 
 // A list with a check square in front of every row: single selection,
-// unsorted (rows keep the order in which they were added).
+// unsorted (rows keep the order in which they were added). Names longer
+// than the list is wide scroll sideways and show whole as tooltips.
 
 #include <QListWidget>
 

@@ -1,18 +1,25 @@
 // The conversion worker's requests to the window. Each one is carried out on
-// the interface thread while the worker waits for it.
+// the interface thread while the worker waits for it, except the caption:
+// the row copy asks for it after every row, and it is only noted for the
+// interface thread, which shows the latest one at most about ten times a
+// second, and always before it carries out any other request (so the last
+// count of a table is on screen when the table's end is shown).
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimerEvent>
 #include <utility>
 
+#include "engine/control_ids.h"
 #include "ui/check_list_box.h"
 #include "ui/interface_thread_call.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/report_dialog.h"
+#include "ui/row_progress.h"
 #include "ui/stepped_progress_bar.h"
 
 namespace bracken::ui {
@@ -23,33 +30,47 @@ using engine::MessageIcon;
 
 namespace {
 QString FromText(const std::string& text) { return QString::fromStdString(text); }
+
+// The fewest milliseconds between two captions on screen.
+constexpr qint64 kCaptionIntervalMs = 100;
 }  // namespace
+
+template <typename Request>
+auto CBrackenDlg::Serve(Request&& request) -> decltype(request()) {
+  return CallOnInterfaceThread(this, [this, &request] {
+    FlushCaption();
+    return request();
+  });
+}
 
 MessageAnswer CBrackenDlg::ShowMessage(const std::string& text, const std::string& caption,
                                        MessageButtons buttons, MessageIcon icon) {
-  return CallOnInterfaceThread(
-      this, [&] { return ShowMessageBox(this, FromText(text), FromText(caption), buttons, icon); });
+  return Serve(
+      [&] { return ShowMessageBox(this, FromText(text), FromText(caption), buttons, icon); });
 }
 
 void CBrackenDlg::SetControlVisible(int id, bool visible) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (QWidget* control = Control(id)) control->setVisible(visible);
+    // The rows of the current table show and hide with STOP.
+    if (id == engine::control::kStopButton) rowsLabel_->setVisible(visible);
   });
 }
 
 void CBrackenDlg::SetControlEnabled(int id, bool enabled) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (QWidget* control = Control(id)) control->setEnabled(enabled);
   });
 }
 
 void CBrackenDlg::SetControlText(int id, const std::string& text) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     QWidget* control = Control(id);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) {
       edit->setText(FromText(text));
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
       label->setText(FromText(text));
+      if (id == engine::control::kPleaseWaitLabel) ShowStopNotice();
     } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
       button->setText(FromText(text));
     } else if (auto* panel = qobject_cast<QGroupBox*>(control)) {
@@ -59,7 +80,7 @@ void CBrackenDlg::SetControlText(int id, const std::string& text) {
 }
 
 std::string CBrackenDlg::ControlText(int id) {
-  return CallOnInterfaceThread(this, [&]() -> std::string {
+  return Serve([&]() -> std::string {
     QWidget* control = Control(id);
     if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text().toStdString();
     if (auto* label = qobject_cast<QLabel*>(control)) return label->text().toStdString();
@@ -72,78 +93,120 @@ std::string CBrackenDlg::ControlText(int id) {
 }
 
 void CBrackenDlg::SetChecked(int id, bool checked) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* box = qobject_cast<QCheckBox*>(Control(id))) box->setChecked(checked);
   });
 }
 
 int CBrackenDlg::ListItemCount(int listId) {
-  return CallOnInterfaceThread(this, [&] {
+  return Serve([&] {
     auto* list = qobject_cast<CheckListBox*>(Control(listId));
     return list ? list->count() : 0;
   });
 }
 
 bool CBrackenDlg::ListItemChecked(int listId, int row) {
-  return CallOnInterfaceThread(this, [&] {
+  return Serve([&] {
     auto* list = qobject_cast<CheckListBox*>(Control(listId));
     return list != nullptr && list->IsMarked(row);
   });
 }
 
 void CBrackenDlg::SetListItemChecked(int listId, int row, bool checked) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* list = qobject_cast<CheckListBox*>(Control(listId))) list->SetMarked(row, checked);
   });
 }
 
 std::vector<std::string> CBrackenDlg::SelectedTableNames() {
-  return CallOnInterfaceThread(this, [&] { return selectedTableNames; });
+  return Serve([&] { return selectedTableNames; });
 }
 
 void CBrackenDlg::SetProgressRange(int id, int low, int high) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* bar = qobject_cast<SteppedProgressBar*>(Control(id))) bar->setRange(low, high);
   });
 }
 
 void CBrackenDlg::SetProgressStep(int id, int step) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* bar = qobject_cast<SteppedProgressBar*>(Control(id))) bar->SetStep(step);
   });
 }
 
 void CBrackenDlg::SetProgressPosition(int id, int position) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* bar = qobject_cast<SteppedProgressBar*>(Control(id))) bar->setValue(position);
   });
 }
 
 void CBrackenDlg::StepProgress(int id) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     if (auto* bar = qobject_cast<SteppedProgressBar*>(Control(id))) bar->StepIt();
   });
 }
 
 void CBrackenDlg::SetCaption(const std::string& caption) {
-  CallOnInterfaceThread(this, [&] { setWindowTitle(FromText(caption)); });
+  // A table's rows start with the stop request cleared; a STOP pressed
+  // before them still ends the run after this table.
+  if (stopPressed_.load(std::memory_order_relaxed) && run_) run_->stopRequested = true;
+  std::lock_guard lock(captionMutex_);
+  pendingCaption_ = FromText(caption);
+  if (captionQueued_) return;
+  captionQueued_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { ApplyCaptionSoon(); }, Qt::QueuedConnection);
+}
+
+void CBrackenDlg::ApplyCaptionSoon() {
+  const qint64 since = captionShown_.isValid() ? captionShown_.elapsed() : kCaptionIntervalMs;
+  if (since >= kCaptionIntervalMs) {
+    FlushCaption();
+  } else if (!captionTimer_.isActive()) {
+    captionTimer_.start(static_cast<int>(kCaptionIntervalMs - since), Qt::PreciseTimer, this);
+  }
+}
+
+void CBrackenDlg::FlushCaption() {
+  std::optional<QString> caption;
+  {
+    std::lock_guard lock(captionMutex_);
+    caption.swap(pendingCaption_);
+    captionQueued_ = false;
+  }
+  captionTimer_.stop();
+  if (!caption) return;
+  setWindowTitle(*caption);
+  captionShown_.start();
+  ShowRowProgress(*caption);
+}
+
+void CBrackenDlg::ShowRowProgress(const QString& caption) {
+  const std::optional<CaptionProgress> progress = ParseProgressCaption(caption);
+  if (!progress) {
+    rowsLabel_->clear();
+    return;
+  }
+  const auto total = tableRows_.find(progress->table);
+  rowsLabel_->setText(RowsText(progress->rows, total == tableRows_.end() ? -1 : total.value(),
+                               QLocale(QLocale::English, QLocale::UnitedStates)));
 }
 
 void CBrackenDlg::StartTimer(int, int periodMs) {
   // The window has one timer, the activity bar's.
-  CallOnInterfaceThread(this, [&] { activityTimer_.start(periodMs, this); });
+  Serve([&] { activityTimer_.start(periodMs, this); });
 }
 
 void CBrackenDlg::StopTimer(int) {
-  CallOnInterfaceThread(this, [&] { activityTimer_.stop(); });
+  Serve([&] { activityTimer_.stop(); });
 }
 
 void CBrackenDlg::ReportLine(const std::string& line) {
-  CallOnInterfaceThread(this, [&] { reportLines_.push_back(FromText(line)); });
+  Serve([&] { reportLines_.push_back(FromText(line)); });
 }
 
 void CBrackenDlg::ShowReport(const std::string& message, const std::vector<std::string>& lines) {
-  CallOnInterfaceThread(this, [&] {
+  Serve([&] {
     // The lines the window kept are the run's own, in the order reported.
     QStringList shown = std::exchange(reportLines_, {});
     if (shown.isEmpty()) {

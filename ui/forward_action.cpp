@@ -1,13 +1,24 @@
 // Next on the first page: check the server inputs, connect to the server,
-// open the Access file and list its tables.
+// open the Access file and list its tables. The connection, the file and
+// its catalogue are reached on a worker thread: a silent server or a slow
+// disk leaves the window responsive, and Exit still ends the program.
 
+#include <QApplication>
+#include <QEventLoop>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <utility>
 
 #include "engine/source_connection.h"
+#include "source/access_data.h"
 #include "ui/check_list_box.h"
+#include "ui/image_button.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
+#include "ui/row_progress.h"
+#include "ui/server_address.h"
+#include "ui/wizard_pages.h"
 
 namespace bracken::ui {
 
@@ -20,9 +31,40 @@ constexpr const char* kConnectFailure =
     "configuration.";
 }  // namespace
 
+// What the worker found; the interface thread shows it.
+struct CBrackenDlg::ForwardOutcome {
+  enum class Step { ConnectFailed, OpenFailed, ListFailed, Listed };
+  Step step = Step::ConnectFailed;
+  target::MySqlConnection::ConnectResult connected =
+      target::MySqlConnection::ConnectResult::Refused;
+  std::string failure;  // the message of a failed open or listing
+  std::unique_ptr<engine::CatalogSource> source;
+  std::vector<std::string> names;
+  QHash<QString, qint64> rows;
+};
+
 void CBrackenDlg::Inform(const QString& text, MessageIcon icon) {
   ShowMessageBox(this, text, QStringLiteral("Message"), MessageButtons::Ok, icon);
 }
+
+namespace {
+
+// The row count each table's definition holds, by the name the row copy's
+// caption gives it.
+QHash<QString, qint64> TableRows(const source::Catalog& catalog) {
+  QHash<QString, qint64> rows;
+  const auto data = catalog.Database();
+  if (!data) return rows;
+  for (const auto& table : data->tableData) {
+    if (table && table->definition) {
+      rows.insert(CaptionTableName(QString::fromStdString(table->name)),
+                  static_cast<qint64>(table->definition->rowCount));
+    }
+  }
+  return rows;
+}
+
+}  // namespace
 
 bool CBrackenDlg::RunForwardAction() {
   accessPath_ = pathEdit_->text().toStdString();
@@ -41,49 +83,93 @@ bool CBrackenDlg::RunForwardAction() {
     passwordEdit_->setFocus(Qt::OtherFocusReason);
     return false;
   }
+  ForwardOutcome outcome;
+  const std::optional<ServerAddress> address = ParseServerAddress(serverHost_);
+  if (!address) {
+    // A port that is no port: the server cannot be reached as given.
+    connection_.Close();
+    outcome.connected = target::MySqlConnection::ConnectResult::EmptyHost;
+  } else {
+    target::ConnectOptions options;
+    options.port = address->port;
+    serverHost_ = address->host;
+    // The last run's rows are read from the old file: they go first.
+    run_.reset();
+    WaitForForwardWorker(outcome, options);
+    if (leaving_) return false;
+  }
+  return ShowForwardOutcome(outcome);
+}
+
+void CBrackenDlg::WaitForForwardWorker(ForwardOutcome& outcome,
+                                       const target::ConnectOptions& options) {
+  SetBusy(true);
+  QEventLoop loop;
+  forwardWorker_.Start([this, &outcome, &options, &loop] {
+    outcome = ReachServerAndFile(options);
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+  });
+  // Exit, the title bar and Esc are served meanwhile.
+  loop.exec();
+  SetBusy(false);
+}
+
+// On the worker thread: touches only the connection and the outcome.
+CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::ConnectOptions& options) {
+  ForwardOutcome outcome;
   // A connection left open by an earlier Next whose Access part failed is
   // closed here rather than abandoned.
   connection_.Close();
-  const auto connected = connection_.Connect(serverHost_, loginName_, password_);
-  if (connected != target::MySqlConnection::ConnectResult::Connected) {
+  outcome.connected = connection_.Connect(serverHost_, loginName_, password_, options);
+  if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) return outcome;
+  const std::string connectionText = engine::BuildConnectionText(accessPath_, databasePassword_);
+  try {
+    source::Catalog catalog;
+    catalog.SetActiveConnection(connectionText);
+    outcome.rows = TableRows(catalog);
+    outcome.source = std::make_unique<engine::CatalogSource>(std::move(catalog), connectionText);
+  } catch (const source::SourceError& error) {
+    outcome.step = ForwardOutcome::Step::OpenFailed;
+    outcome.failure = engine::ClassifyOpenFailure(error.Description());
+    return outcome;
+  }
+  try {
+    outcome.names = engine::ListTableNames(outcome.source->catalog());
+  } catch (const source::SourceError& error) {
+    // The file opened but its catalogue could not be read.
+    outcome.step = ForwardOutcome::Step::ListFailed;
+    outcome.failure = engine::SourceErrorMessage(error);
+    return outcome;
+  }
+  outcome.step = ForwardOutcome::Step::Listed;
+  return outcome;
+}
+
+bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
+  using Step = ForwardOutcome::Step;
+  if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
     Inform(QString::fromUtf8(kConnectFailure), MessageIcon::None);
     loginEdit_->clear();
     passwordEdit_->clear();
-    QLineEdit* focus =
-        connected == target::MySqlConnection::ConnectResult::EmptyHost ? hostEdit_ : loginEdit_;
+    QLineEdit* focus = outcome.connected == target::MySqlConnection::ConnectResult::EmptyHost
+                           ? hostEdit_
+                           : loginEdit_;
     focus->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  return OpenSourceDatabase() && ListTables();
-}
-
-bool CBrackenDlg::OpenSourceDatabase() {
   connectionText_ = engine::BuildConnectionText(accessPath_, databasePassword_);
-  // The last run's rows are read from the old file: they go first.
-  run_.reset();
-  source_.reset();
-  try {
-    source::Catalog catalog;
-    catalog.SetActiveConnection(connectionText_);
-    source_ = std::make_unique<engine::CatalogSource>(std::move(catalog), connectionText_);
-  } catch (const source::SourceError& error) {
-    Inform(QString::fromStdString(engine::ClassifyOpenFailure(error.Description())),
-           MessageIcon::None);
+  source_ = std::move(outcome.source);
+  tableRows_ = std::move(outcome.rows);
+  if (outcome.step != Step::Listed) {
+    // Say why and stay on the first page, with nothing listed.
+    Inform(QString::fromStdString(outcome.failure), MessageIcon::None);
     return false;
   }
+  ListTables(outcome.names);
   return true;
 }
 
-bool CBrackenDlg::ListTables() {
-  std::vector<std::string> names;
-  try {
-    names = engine::ListTableNames(source_->catalog());
-  } catch (const source::SourceError& error) {
-    // The file opened but its catalogue could not be read: say why and stay
-    // on the first page, with nothing listed.
-    Inform(QString::fromStdString(engine::SourceErrorMessage(error)), MessageIcon::None);
-    return false;
-  }
+void CBrackenDlg::ListTables(const std::vector<std::string>& names) {
   // tableNames only grows or is rewritten entry by entry, so a file without
   // tables leaves the names of an earlier listing in place.
   for (size_t k = 0; k < names.size(); ++k) {
@@ -92,7 +178,28 @@ bool CBrackenDlg::ListTables() {
     tableList_->AddItem(QString::fromStdString(names[k]));
   }
   tableCount_->setText(QString::number(names.size()));
-  return true;
+}
+
+void CBrackenDlg::SetBusy(bool busy) {
+  if (busy) {
+    focusBeforeBusy_ = focusWidget();
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    enabledBeforeBusy_.clear();
+    for (auto it = controls_.begin(); it != controls_.end(); ++it) {
+      // Labels and panels keep their look; Exit keeps working.
+      QWidget* control = it.value();
+      const bool passive = qobject_cast<QLabel*>(control) || qobject_cast<QGroupBox*>(control);
+      if (control == exit_ || passive || !control->isEnabled()) continue;
+      if (!pages::OnFirstPage(it.key()) && control != help_ && control != logo_) continue;
+      enabledBeforeBusy_ << control;
+      control->setEnabled(false);
+    }
+    return;
+  }
+  QApplication::restoreOverrideCursor();
+  for (QWidget* control : std::exchange(enabledBeforeBusy_, {})) control->setEnabled(true);
+  // Disabling moved the focus on; it returns where the user left it.
+  if (focusBeforeBusy_) focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace bracken::ui

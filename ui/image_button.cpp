@@ -1,6 +1,8 @@
 #include "ui/image_button.h"
 
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QSvgRenderer>
 
 namespace bracken::ui {
@@ -42,12 +44,31 @@ void ImageButton::paintEvent(QPaintEvent*) {
   painter.setRenderHint(QPainter::Antialiasing);
   if (renderer->isValid()) {
     renderer->render(&painter, QRectF(rect()));
-    return;
+  } else {
+    // Without its picture the button still shows where it is and what it does.
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.drawText(rect(), Qt::AlignCenter, accessibleName());
   }
-  // Without its picture the button still shows where it is and what it does.
-  painter.setPen(palette().color(QPalette::ButtonText));
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  painter.drawText(rect(), Qt::AlignCenter, accessibleName());
+  if (ShowsFocusMark()) DrawFocusMark(painter);
+}
+
+bool ImageButton::ShowsFocusMark() const {
+  // As the style's own focus frames: only once the keyboard has moved the
+  // focus in this window, never for mouse users.
+  return hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void ImageButton::DrawFocusMark(QPainter& painter) const {
+  // A dotted frame just inside the picture, in the text colour over a
+  // light halo so that it shows on dark and light pictures alike.
+  const QRect frame = rect().adjusted(2, 2, -3, -3);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(palette().color(QPalette::Base), 1));
+  painter.drawRect(frame.adjusted(-1, -1, 1, 1));
+  painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+  painter.drawRect(frame);
 }
 
 }  // namespace bracken::ui

@@ -1,13 +1,14 @@
 #pragma once
 
-// A push button drawn entirely from pictures: one for the normal look (also
-// used when it has the focus), one while pressed and one while disabled.
-// It has no caption and takes the size of its normal picture.
+// A push button drawn entirely from pictures: one for the normal look, one
+// while pressed and one while disabled. It has no caption and takes the size
+// of its normal picture. With the keyboard focus it shows a dotted frame.
 
 #include <QAbstractButton>
 #include <QSize>
 #include <QString>
 
+class QPainter;
 class QSvgRenderer;
 
 namespace bracken::ui {
@@ -33,6 +34,9 @@ class ImageButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  bool ShowsFocusMark() const;
+  void DrawFocusMark(QPainter& painter) const;
+
   QSvgRenderer* normal_;
   QSvgRenderer* pressed_;
   QSvgRenderer* disabled_;

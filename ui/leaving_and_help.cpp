@@ -1,9 +1,11 @@
 // STOP, the way out of the program, help and the About box.
 
+#include <QLabel>
 #include <QUrl>
 
 #include "ui/about_dialog.h"
 #include "ui/help_file.h"
+#include "ui/image_button.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 #include "ui/product_links.h"
@@ -15,8 +17,27 @@ using engine::MessageAnswer;
 using engine::MessageButtons;
 using engine::MessageIcon;
 
+namespace {
+constexpr const char* kPleaseWait = "Please wait.. Database conversion is in progress.";
+constexpr const char* kStopping =
+    "STOP was pressed: the conversion ends after the table being copied.";
+}  // namespace
+
 void CBrackenDlg::OnStop() {
-  if (run_) run_->stopRequested = true;
+  if (!run_ || !conversionWorker.IsRunning()) return;
+  run_->stopRequested = true;
+  stopPressed_ = true;
+  // Taken once: the button says so by greying, the progress text by words.
+  stop_->setEnabled(false);
+  pleaseWait_->setText(QString::fromUtf8(kPleaseWait));
+  ShowStopNotice();
+}
+
+void CBrackenDlg::ShowStopNotice() {
+  // Other notices (a wait for a lock) stay; the usual text gives way.
+  if (stopPressed_ && pleaseWait_->text() == QString::fromUtf8(kPleaseWait)) {
+    pleaseWait_->setText(QString::fromUtf8(kStopping));
+  }
 }
 
 bool CBrackenDlg::AskToExit() {
@@ -33,7 +54,8 @@ void CBrackenDlg::OnExit() {
 
 void CBrackenDlg::LeaveProgram() {
   Shell().Open(QUrl(QString::fromUtf8(links::kProductPage)), WindowState::Default);
-  if (conversionWorker.IsRunning()) {
+  leaving_ = true;
+  if (conversionWorker.IsRunning() || forwardWorker_.IsRunning()) {
     // The worker may be inside a statement: the connection must not be
     // closed under it, and it is not waited for. Ending the process ends
     // both at once; the tables already written stay on the server.

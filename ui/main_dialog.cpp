@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimerEvent>
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "ui/panel_box.h"
 #include "ui/picture.h"
 #include "ui/resources.h"
+#include "ui/screen_fit.h"
 #include "ui/stepped_progress_bar.h"
 #include "ui/wizard_pages.h"
 
@@ -28,6 +30,7 @@ namespace bracken::ui {
 namespace {
 
 constexpr const char* kCaption = "Quillon Database Converter - Bracken";
+constexpr const char* kPleaseWait = "Please wait.. Database conversion is in progress.";
 constexpr QSize kButtonSize(70, 61);
 constexpr QSize kLogoSize(73, 66);
 
@@ -87,13 +90,14 @@ CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProc
   hostEdit_->setText(QStringLiteral("localhost"));
   ShowFirstPageOnly();
   loginEdit_->setFocus(Qt::OtherFocusReason);
+  if (QScreen* shown = screen()) FitOnScreen(this, shown->availableGeometry());
 }
 
 CBrackenDlg::~CBrackenDlg() {
   // A run still going holds on to this window; it is asked to stop after
   // its current table, and its requests are served until it has returned.
   if (run_) run_->stopRequested = true;
-  while (conversionWorker.IsRunning()) {
+  while (conversionWorker.IsRunning() || forwardWorker_.IsRunning()) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   }
 }
@@ -166,10 +170,17 @@ void CBrackenDlg::CreateTemplateControls() {
   stop_->setAccessibleName(QStringLiteral("STOP"));
   place(stop_, {217, 235, 46, 37});
   stop_->SetFixedImageSize(stop_->size());
-  place(Add(1040,
-            MakeLabel(QStringLiteral("Please wait.. Database conversion is in progress."), this)),
-        {10, 224, 158, 8});
+  // The progress text takes the window's width and grows upwards to a
+  // second line, so a longer notice (a wait for another client's lock, a
+  // pending STOP) shows whole; one line stays where the template has it.
+  pleaseWait_ = Add(1040, MakeLabel(QString::fromUtf8(kPleaseWait), this));
+  pleaseWait_->setWordWrap(true);
+  pleaseWait_->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
+  place(pleaseWait_, {10, 216, 398, 16});
   place(Add(1041, MakeLabel(QString(), this)), {10, 250, 194, 8});
+  // The rows of the table being copied, beside STOP.
+  rowsLabel_ = Add(1043, MakeLabel(QString(), this));
+  place(rowsLabel_, {268, 250, 140, 8});
 
   const QRect arrow = ToPixels(DialogUnitRect{186, 88, 47, 95});
   pictures_ << MakePicture(QStringLiteral(":/images/arrow.svg"), arrow.topLeft(), QSize(70, 155),
@@ -227,7 +238,7 @@ void CBrackenDlg::ApplyFontsAndColours() {
   const QFont title = PanelTitleFont();
   for (QGroupBox* panel : panels_) panel->setFont(title);
   for (int id : {1013, 1014, 1015, 1017, 1022, 1016, 1021, 1020, 1035, 1036, 1024, 1023, 1040, 1039,
-                 1037, 1041}) {
+                 1037, 1041, 1043}) {
     ColourAsPanelText(Control(id));
   }
   ColourAsPathEdit(pathEdit_);
@@ -301,6 +312,10 @@ bool CBrackenDlg::eventFilter(QObject* watched, QEvent* event) {
 void CBrackenDlg::timerEvent(QTimerEvent* event) {
   if (event->timerId() == activityTimer_.timerId()) {
     activityBar_->StepIt();
+    return;
+  }
+  if (event->timerId() == captionTimer_.timerId()) {
+    FlushCaption();
     return;
   }
   QDialog::timerEvent(event);

@@ -7,11 +7,15 @@
 
 #include <QBasicTimer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QPointer>
 #include <QStringList>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +54,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   const std::vector<std::string>& TableNames() const { return tableNames; }
   bool ConversionRunning() const { return conversionWorker.IsRunning(); }
   bool ActivityTimerRunning() const { return activityTimer_.isActive(); }
+  bool ForwardActionRunning() const { return forwardWorker_.IsRunning(); }
 
   // What ends the process when the user leaves during a run; the program
   // ends at once, tests record the request instead.
@@ -109,11 +114,26 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   void SetFirstPageVisible(bool visible);
   void SetSecondPageVisible(bool visible);
 
-  // The forward action of the first page.
+  // The forward action of the first page: the inputs are checked here, the
+  // server, the file and its tables are reached on a worker thread while
+  // the window stays responsive, and the outcome is shown here again.
+  struct ForwardOutcome;
   bool RunForwardAction();
-  bool OpenSourceDatabase();
-  bool ListTables();
+  ForwardOutcome ReachServerAndFile(const target::ConnectOptions& options);
+  void WaitForForwardWorker(ForwardOutcome& outcome, const target::ConnectOptions& options);
+  bool ShowForwardOutcome(ForwardOutcome& outcome);
+  void ListTables(const std::vector<std::string>& names);
   void Inform(const QString& text, engine::MessageIcon icon);
+  // Every control but Exit is disabled while the forward action works.
+  void SetBusy(bool busy);
+
+  // The worker's requests: each runs on the interface thread after any
+  // caption still waiting to be shown.
+  template <typename Request>
+  auto Serve(Request&& request) -> decltype(request());
+  void ApplyCaptionSoon();
+  void FlushCaption();
+  void ShowRowProgress(const QString& caption);
 
   // The file name Save As proposes for the report.
   QString ReportFileName() const;
@@ -129,6 +149,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
 
   // Progress, exit, help.
   void OnStop();
+  // While a pressed STOP is pending, the progress text says so.
+  void ShowStopNotice();
   void OnExit();
   bool AskToExit();
   void LeaveProgram();
@@ -155,6 +177,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   QCheckBox* selectAll_ = nullptr;
   CheckListBox* tableList_ = nullptr;
   QLabel* tableCount_ = nullptr;
+  QLabel* pleaseWait_ = nullptr;
+  QLabel* rowsLabel_ = nullptr;
   SteppedProgressBar* activityBar_ = nullptr;
   SteppedProgressBar* tableBar_ = nullptr;
   QList<QWidget*> pictures_;
@@ -180,6 +204,25 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   ConversionWorker conversionWorker;
 
   QBasicTimer activityTimer_;
+
+  // The caption the row copy asked for last and not shown yet; shown at most
+  // about ten times a second, and at once before any other request.
+  std::mutex captionMutex_;
+  std::optional<QString> pendingCaption_;
+  bool captionQueued_ = false;
+  QBasicTimer captionTimer_;
+  QElapsedTimer captionShown_;
+  // Rows of each table as its definition counts them, for the rows label.
+  QHash<QString, qint64> tableRows_;
+
+  // STOP was pressed during the current run: the request is repeated with
+  // each row, as a table's rows start with the request cleared.
+  std::atomic<bool> stopPressed_{false};
+  // The forward action's thread, and Exit having been chosen meanwhile.
+  ConversionWorker forwardWorker_;
+  bool leaving_ = false;
+  QPointer<QWidget> focusBeforeBusy_;
+  QList<QWidget*> enabledBeforeBusy_;
   // The report lines of the current run, shown at its end; a new run and the
   // report itself start them afresh.
   QStringList reportLines_;

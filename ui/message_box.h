@@ -11,6 +11,14 @@ class QWidget;
 
 namespace bracken::ui {
 
+// The invisible mark where a long run of characters may break.
+inline constexpr QChar kBreakOpportunity{0x200B};
+
+// The text with a break opportunity in every run of more than 40 characters
+// without a space, so that a long name wraps instead of being cut off.
+QString WithBreakOpportunities(const QString& text);
+
+// Copying the box's text (Ctrl+C) gives the text without the marks.
 engine::MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
                                      engine::MessageButtons buttons, engine::MessageIcon icon);
 

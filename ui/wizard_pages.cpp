@@ -3,6 +3,7 @@
 #include "ui/wizard_pages.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "engine/conversion_run.h"
@@ -53,6 +54,11 @@ void CBrackenDlg::OnConvert() {
   run_ = std::make_shared<engine::ConversionContext>(executor_, *source_);
   // Lines left from a run that ended without its report are not this run's.
   reportLines_.clear();
+  // STOP is offered afresh, and the progress text is the usual one.
+  stopPressed_ = false;
+  stop_->setEnabled(true);
+  pleaseWait_->setText(QStringLiteral("Please wait.. Database conversion is in progress."));
+  rowsLabel_->clear();
   conversionWorker.Start([this, run = run_] { engine::RunConversion(*this, *run); });
 }
 

@@ -19,6 +19,7 @@
 
 #include "ui/about_dialog.h"
 #include "ui/check_list_box.h"
+#include "ui/message_box.h"
 #include "ui/report_dialog.h"
 
 namespace bracken::testing {
@@ -66,8 +67,10 @@ void ModalAnswerer::Poll() {
   answering = true;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
     const bool question = box->button(QMessageBox::Yes) != nullptr;
-    SeenBox record{box->windowTitle(),         box->text(), IconName(box->icon()),
-                   question ? "Yes/No" : "OK", {},          {}};
+    // The text as given, without the marks where long runs may break.
+    const QString text = QString(box->text()).remove(ui::kBreakOpportunity);
+    SeenBox record{box->windowTitle(),         text, IconName(box->icon()),
+                   question ? "Yes/No" : "OK", {},   {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     bool yes = false;

@@ -1,0 +1,28 @@
+#pragma once
+
+// The rows of the table being copied, read back from the caption the row
+// copy writes ("Converting Table: [Orders] 1200 rows converted...") and
+// shown against the table's row count in the progress area.
+
+#include <QLocale>
+#include <QString>
+#include <optional>
+
+namespace bracken::ui {
+
+struct CaptionProgress {
+  QString table;  // as the caption spells it (without backquotes)
+  qint64 rows = 0;
+};
+
+// The table and count of a row copy's caption; nothing for any other title.
+std::optional<CaptionProgress> ParseProgressCaption(const QString& caption);
+
+// "Rows: 1,200 of 8,000"; without a known total (negative) or past it, only
+// the rows done.
+QString RowsText(qint64 rows, qint64 total, const QLocale& locale);
+
+// The name as the caption spells it.
+QString CaptionTableName(const QString& name);
+
+}  // namespace bracken::ui
