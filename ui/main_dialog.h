@@ -22,6 +22,7 @@
 #include "engine/catalog_source.h"
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
+#include "engine/lock_wait_watch.h"
 #include "engine/statement_executor.h"
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
@@ -196,6 +197,10 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   engine::MySqlStatementExecutor executor_{connection_};
   std::string connectionText_;
   std::unique_ptr<engine::CatalogSource> source_;
+  // The watch the run's statements pass through, with its probe; replaced
+  // per run. Declared before run_, so a run's context goes first.
+  std::unique_ptr<engine::ServerLockProbe> lockProbe_;
+  std::unique_ptr<engine::LockWaitWatch> lockWatch_;
   // What the current or last run shares with the window (its stop flag).
   std::shared_ptr<engine::ConversionContext> run_;
 

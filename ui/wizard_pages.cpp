@@ -51,7 +51,16 @@ void CBrackenDlg::OnConvert() {
   // Convert is hidden for the whole run; a click that slips in before the
   // run has hidden it starts nothing.
   if (conversionWorker.IsRunning() || !source_) return;
-  run_ = std::make_shared<engine::ConversionContext>(executor_, *source_);
+  // Statements go through a watch that tells of a lock another client
+  // holds, and lets STOP break such a wait off; it asks on a session of its
+  // own, on the port this one found.
+  target::ConnectOptions probeOptions;
+  probeOptions.port = connection_.ConnectedPort();
+  lockProbe_ =
+      std::make_unique<engine::ServerLockProbe>(serverHost_, loginName_, password_, probeOptions);
+  lockWatch_ = std::make_unique<engine::LockWaitWatch>(executor_, *lockProbe_);
+  run_ = std::make_shared<engine::ConversionContext>(*lockWatch_, *source_);
+  lockWatch_->Attach(*this, *run_);
   // Lines left from a run that ended without its report are not this run's.
   reportLines_.clear();
   // STOP is offered afresh, and the progress text is the usual one.

@@ -16,6 +16,7 @@
 #include <map>
 #include <thread>
 
+#include "engine/lock_wait_watch.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 
@@ -61,7 +62,8 @@ class LongRun : public ::testing::Test {
     if (!found) GTEST_SKIP() << kNoServerMessage;
     server = *found;
     query = std::make_unique<ServerQuery>(server);
-    database = DatabaseName("long_run");
+    // A database per test process: the cases may run side by side.
+    database = DatabaseName("long_run_" + std::to_string(::getpid()));
     query->Execute("DROP DATABASE IF EXISTS `" + database + "`");
   }
   void TearDown() override {
@@ -150,6 +152,29 @@ TEST_F(LongRun, StopDuringALongTableIsShownAndTheRunEndsAfterThatTable) {
   EXPECT_TRUE(ui.Widget(1032)->isEnabled());
   EXPECT_EQ(ui.Text(1040), "Please wait.. Database conversion is in progress.");
   ASSERT_TRUE(Finished(ui));
+}
+
+// Another client holds a table of the database the run must replace: the
+// progress text says Bracken waits for its lock, and STOP breaks the wait
+// off, leaving that client's table alone.
+TEST_F(LongRun, ALockHeldByAnotherClientIsToldAndStopBreaksTheWaitOff) {
+  ServerQuery holder(server);
+  holder.Execute("CREATE DATABASE `" + database + "`");
+  holder.Execute("CREATE TABLE `" + database + "`.Held (x INT) ENGINE=MyISAM");
+  holder.Execute("LOCK TABLES `" + database + "`.Held WRITE");
+  DialogUnderTest ui;
+  OpenLongFile(ui);
+  answerer.AnswerYes();
+  ui.Click(1004);
+  EXPECT_TRUE(WaitUntil([&] { return ui.Text(1040) == engine::kLockWaitText; }, 20000))
+      << ui.Text(1040).toStdString();
+  ui.Click(1032);
+  EXPECT_TRUE(WaitUntil([&] { return !ui.dialog->ConversionRunning(); }, 10000));
+  EXPECT_EQ(holder.Value("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='" +
+                         database + "' AND TABLE_NAME='Held'"),
+            "1")
+      << "the other client's table stays";
+  holder.Execute("UNLOCK TABLES");
 }
 
 TEST_F(LongRun, TheProgressTextShowsALongNoticeWhole) {
