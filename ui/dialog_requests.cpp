@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "engine/control_ids.h"
+#include "engine/verify_run.h"
 #include "ui/check_list_box.h"
 #include "ui/interface_thread_call.h"
 #include "ui/main_dialog.h"
@@ -213,8 +214,34 @@ void CBrackenDlg::ShowReport(const std::string& message, const std::vector<std::
       for (const std::string& line : lines) shown << FromText(line);
     }
     CReportDlg report(FromText(message), shown, this, reportFileChooser_, ReportFileName());
+    report.OfferVerify(VerifyThisRun());
     report.exec();
   });
+}
+
+// Verify reads the file and the server while the run's worker waits for the
+// report to close: its own session on the run's server, the run's tables in
+// the run's order.
+VerifyAction CBrackenDlg::VerifyThisRun() {
+  if (!source_) return {};
+  target::ConnectOptions options;
+  options.port = connection_.ConnectedPort();
+  return [this, options, tables = runTables_,
+          database = runDatabase_](const std::function<void(const std::string&)>& report) {
+    target::MySqlConnection connection;
+    if (connection.Connect(serverHost_, loginName_, password_, options) !=
+        target::MySqlConnection::ConnectResult::Connected) {
+      report("The copy could not be verified: " + connection.ErrorText());
+      return;
+    }
+    engine::VerifySummary summary = engine::VerifyTables(
+        *source_, tables, connection, database, [&](const engine::TableVerdict& verdict) {
+          for (const std::string& line : engine::VerdictLines(verdict)) {
+            report(line);
+          }
+        });
+    report(engine::VerifySummaryLine(database, summary));
+  };
 }
 
 QString CBrackenDlg::ReportFileName() const {

@@ -138,6 +138,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
 
   // The file name Save As proposes for the report.
   QString ReportFileName() const;
+  VerifyAction VerifyThisRun();
 
   // First page helpers.
   void OnBrowse();
@@ -201,8 +202,11 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   // per run. Declared before run_, so a run's context goes first.
   std::unique_ptr<engine::ServerLockProbe> lockProbe_;
   std::unique_ptr<engine::LockWaitWatch> lockWatch_;
-  // What the current or last run shares with the window (its stop flag).
+  // What the current or last run shares with the window (its stop flag),
+  // and the tables and database it converts, for verify at its end.
   std::shared_ptr<engine::ConversionContext> run_;
+  std::vector<std::string> runTables_;
+  std::string runDatabase_;
 
   std::vector<std::string> tableNames;
   std::vector<std::string> selectedTableNames;

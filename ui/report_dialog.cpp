@@ -94,6 +94,9 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   text_->setPlainText(OneLineEach(lines).join(QLatin1Char('\n')));
   ColourAsPathEdit(text_);
 
+  verify_ = MakeButton(QStringLiteral("Verify the Copy"), QStringLiteral("reportVerify"), this);
+  verify_->setVisible(false);
+  connect(verify_, &QPushButton::clicked, this, &CReportDlg::OnVerify);
   save_ = MakeButton(QStringLiteral("Save As..."), QStringLiteral("reportSave"), this);
   ok_ = MakeButton(QStringLiteral("OK"), QStringLiteral("reportOk"), this);
   ok_->setDefault(true);
@@ -101,6 +104,7 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
 
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(verify_);
   buttons->addStretch();
   buttons->addWidget(save_);
   buttons->addWidget(ok_);
@@ -108,6 +112,51 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   layout->addWidget(messageLabel_);
   layout->addWidget(text_, 1);
   layout->addLayout(buttons);
+  ok_->setFocus(Qt::OtherFocusReason);
+}
+
+CReportDlg::~CReportDlg() {
+  if (verifier_.joinable()) verifier_.join();
+}
+
+void CReportDlg::OfferVerify(VerifyAction action) {
+  verifyAction_ = std::move(action);
+  verify_->setVisible(static_cast<bool>(verifyAction_));
+}
+
+void CReportDlg::reject() {
+  if (!Verifying()) QDialog::reject();
+}
+
+void CReportDlg::OnVerify() {
+  if (!verifyAction_ || Verifying()) return;
+  verify_->setEnabled(false);
+  save_->setEnabled(false);
+  ok_->setEnabled(false);
+  setCursor(Qt::BusyCursor);
+  AppendLine(QStringLiteral("Verifying the copy against the file..."));
+  verifier_ = std::thread([this, action = verifyAction_] {
+    action([this](const std::string& line) {
+      QMetaObject::invokeMethod(
+          this, [this, text = QString::fromStdString(line)] { AppendLine(text); },
+          Qt::QueuedConnection);
+    });
+    QMetaObject::invokeMethod(
+        this, [this] { OnVerifyDone(); }, Qt::QueuedConnection);
+  });
+}
+
+void CReportDlg::AppendLine(const QString& line) {
+  const QString one = OneLineEach({line}).front();
+  lines_ << one;
+  text_->appendPlainText(one);
+}
+
+void CReportDlg::OnVerifyDone() {
+  verifier_.join();
+  unsetCursor();
+  save_->setEnabled(true);
+  ok_->setEnabled(true);
   ok_->setFocus(Qt::OtherFocusReason);
 }
 

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
+#include <thread>
 
 class QLabel;
 class QPlainTextEdit;
@@ -19,6 +21,11 @@ namespace bracken::ui {
 // the chosen path, or an empty text when the user cancels. The program asks
 // with the desktop's file dialog; tests answer with a path of their own.
 using ReportFileChooser = std::function<QString(QWidget* parent, const QString& proposedPath)>;
+
+// Verifies the copy the run made, on a thread of its own, handing each line
+// of its report to `report` (from that thread) as it comes.
+using VerifyAction =
+    std::function<void(const std::function<void(const std::string& line)>& report)>;
 
 // The desktop's "Save As" dialog.
 QString ChooseReportFileWithDialog(QWidget* parent, const QString& proposedPath);
@@ -37,12 +44,26 @@ class CReportDlg : public QDialog {
              ReportFileChooser chooser = ChooseReportFileWithDialog,
              const QString& proposedName = QStringLiteral("Bracken report.txt"));
 
+  ~CReportDlg() override;
+
   // Writes the report to path as UTF-8; on failure, says why in a message box
   // and returns false (the file is then left as it was).
   bool SaveTo(const QString& path);
 
+  // Offers a button that verifies the copy against the file; its lines join
+  // the report, so Save As keeps them too. Once, per window.
+  void OfferVerify(VerifyAction action);
+  bool Verifying() const { return verifier_.joinable(); }
+
+ protected:
+  // The window stays while verify runs.
+  void reject() override;
+
  private:
   void OnSaveAs();
+  void OnVerify();
+  void AppendLine(const QString& line);
+  void OnVerifyDone();
 
   QString message_;
   QStringList lines_;
@@ -52,6 +73,9 @@ class CReportDlg : public QDialog {
   QPlainTextEdit* text_ = nullptr;
   QPushButton* save_ = nullptr;
   QPushButton* ok_ = nullptr;
+  QPushButton* verify_ = nullptr;
+  VerifyAction verifyAction_;
+  std::thread verifier_;
 };
 
 }  // namespace bracken::ui

@@ -61,6 +61,11 @@ void CBrackenDlg::OnConvert() {
   lockWatch_ = std::make_unique<engine::LockWaitWatch>(executor_, *lockProbe_);
   run_ = std::make_shared<engine::ConversionContext>(*lockWatch_, *source_);
   lockWatch_->Attach(*this, *run_);
+  runTables_.clear();
+  for (const std::string& name : selectedTableNames) {
+    if (!name.empty()) runTables_.push_back(name);
+  }
+  runDatabase_ = destinationEdit_->text().toStdString();
   // Lines left from a run that ended without its report are not this run's.
   reportLines_.clear();
   // STOP is offered afresh, and the progress text is the usual one.

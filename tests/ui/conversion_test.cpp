@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <limits>
 
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
@@ -157,6 +158,33 @@ TEST_F(Conversion, ARunReportsNoLinesLeftFromBeforeIt) {
   ASSERT_EQ(answerer.seen.back().buttons, "report");
   EXPECT_FALSE(answerer.seen.back().lines.contains("left from before"));
   EXPECT_FALSE(answerer.seen.back().lines.isEmpty());
+}
+
+// A run that lost a value ends with its report, which offers to verify the
+// copy: the verdicts join the report, and the value stored as NULL by the
+// conversion's own rule is no difference.
+TEST_F(Conversion, TheReportVerifiesTheCopyAgainstTheFile) {
+  const std::string database = Database("report_verify");
+  FixtureTable numbers;
+  numbers.name = "Numbers";
+  numbers.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("D", ColumnKind::Double)};
+  numbers.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  numbers.rows = {{int64_t{1}, 1.5}, {int64_t{2}, std::numeric_limits<double>::quiet_NaN()}};
+  FixtureDatabase file;
+  file.tables = {numbers};
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, file, database));
+  answerer.VerifyReports();
+  ui.ClickMark(0);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  ASSERT_EQ(answerer.seen.back().buttons, "report");
+  const QStringList lines = answerer.seen.back().lines;
+  EXPECT_TRUE(lines.contains("Verifying the copy against the file..."))
+      << lines.join("|").toStdString();
+  EXPECT_TRUE(lines.contains("Numbers: 2 rows identical")) << lines.join("|").toStdString();
+  EXPECT_EQ(lines.back().toStdString(),
+            database + ": 1 table verified, 1 identical, 0 with differences");
 }
 
 // Enough rows that STOP surely lands while they are being copied, and that

@@ -104,6 +104,11 @@ void ModalAnswerer::Poll() {
     if (whileShown_) whileShown_(record);
     if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
   } else if (auto* report = qobject_cast<ui::CReportDlg*>(modal)) {
+    auto* verify = report->findChild<QPushButton*>("reportVerify");
+    if (verifyReports_ && verify != nullptr && verify->isVisible()) {
+      verify->click();
+      WaitUntil([&] { return !report->Verifying(); }, 60000);
+    }
     const auto* message = report->findChild<QLabel*>("reportMessage");
     SeenBox record{
         report->windowTitle(), message ? message->text() : QString(), "none", "report", {},

@@ -67,6 +67,9 @@ class ModalAnswerer {
   void AnswerNo() { answers_.push_back(false); }
   void ChooseFile(const QString& path) { files_.push_back(path); }
   void CancelFileDialog() { files_.push_back(QString()); }
+  // The report window's "Verify the Copy" is pressed, and its lines are
+  // recorded once verify is done.
+  void VerifyReports() { verifyReports_ = true; }
   // Called while the box is up, before it is answered.
   void WhileShown(std::function<void(const SeenBox&)> hook) { whileShown_ = std::move(hook); }
 
@@ -83,6 +86,7 @@ class ModalAnswerer {
   std::deque<bool> answers_;
   std::deque<QString> files_;
   std::function<void(const SeenBox&)> whileShown_;
+  bool verifyReports_ = false;
 };
 
 // Processes events until the condition holds or the time is up.
