@@ -1,10 +1,11 @@
+#include "source/variant.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
 #include "source/date_serial.h"
 #include "source/shortest_number.h"
-#include "source/source_access.h"
 #include "source/source_error.h"
 
 namespace bracken::source {

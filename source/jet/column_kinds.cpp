@@ -1,6 +1,6 @@
 #include "source/jet/column_kinds.h"
 
-#include "source/source_access.h"
+#include "source/data_type_code.h"
 
 namespace bracken::source::jet {
 
