@@ -1,6 +1,6 @@
 #pragma once
 
-// The access operations over an Access (.mdb) file: a catalogue of tables with
+// The access operations over an Access (.mdb or .accdb) file: a catalogue of tables with
 // their columns and indexes, and recordsets that stream a table's rows. The
 // objects and members follow the ADO/ADOX model the rest of the program is
 // written against; underneath, the Jet reader in source/jet/ does the work.
@@ -145,6 +145,8 @@ class Catalog {
   std::shared_ptr<DatabaseData> Database() const { return database_; }
   // True for an Access 97 (Jet 3) file, false for Jet 4.
   bool IsJet3() const;
+  // "Jet3", "Jet4", "ACE12", "ACE14", "ACE16" or "ACE17"; "" before a file is open.
+  std::string FormatName() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;
@@ -152,6 +154,12 @@ class Catalog {
 };
 
 class RecordsetCursor;
+
+// One element of an attachment or multi-value field: its named values, an
+// attachment's "FileName", "FileType", "FileData" (the file's bytes) and,
+// where the file keeps them, "FileURL", "FileTimeStamp", "FileFlags"; a
+// multi-value element's "Value".
+using ComplexItem = std::vector<Property>;
 
 // One field of the current row of a recordset.
 class Field {
@@ -164,7 +172,10 @@ class Field {
   uint8_t Precision() const;
   // This row's value length in bytes; 0 for null.
   long ActualSize() const;
+  // Attachment and multi-value fields (types 101 to 109) hold the row's set
+  // number (Null when it has none); Items() gives the set's elements.
   Variant Value() const;
+  std::vector<ComplexItem> Items() const;
 
  private:
   const RecordsetCursor* cursor_;

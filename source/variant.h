@@ -24,6 +24,7 @@ class Variant {
     Binary,
     Guid,     // 16 bytes as stored
     Decimal,  // sign, scale and 96-bit magnitude
+    BigInt,   // 64-bit
   };
 
   Variant() = default;
@@ -39,6 +40,7 @@ class Variant {
   static Variant Binary(std::string bytes);
   static Variant Guid(std::string sixteenBytes);
   static Variant Decimal(bool negative, uint8_t scale, uint32_t hi, uint64_t lo);
+  static Variant BigInt(int64_t value);
 
   Kind kind() const { return kind_; }
   bool IsNull() const { return kind_ == Kind::Null; }
