@@ -235,7 +235,17 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
   }
   std::stable_sort(table.columnsByName.begin(), table.columnsByName.end(),
                    [](const Column& a, const Column& b) { return NameLess(a.Name(), b.Name()); });
-  table.indexes = BuildIndexes(*table.definition, allColumns);
+  // An index over a column that is not the user's (a version history) goes
+  // with it.
+  for (Index& index : BuildIndexes(*table.definition, allColumns)) {
+    source::Columns keys = index.Columns();
+    bool shown = true;
+    for (long k = 0; k < keys.Count(); ++k) {
+      shown = shown && std::any_of(table.columnsInOrder.begin(), table.columnsInOrder.end(),
+                                   [&](const auto& c) { return c->name == keys.Item(k).Name(); });
+    }
+    if (shown) table.indexes.push_back(std::move(index));
+  }
 }
 
 // Whether name may be a child table of the table parent ("PARENT_COLUMN").
