@@ -35,9 +35,9 @@ struct IndexDescription {
 struct ColumnFlags {
   bool nullable = true;
   bool autoIncrement = false;
-  bool hyperlink = false;  // a memo holding display#address#subaddress#tip
-  bool richText = false;   // a memo stored as HTML (text format 1)
-  std::string expression;  // a calculated column's expression; "" for others
+  bool hyperlink = false;       // a memo holding display#address#subaddress#tip
+  bool richText = false;        // a memo stored as HTML (text format 1)
+  std::string expression = "";  // a calculated column's expression; "" for others
 };
 
 // The open rows of one table, read forward only.
