@@ -158,6 +158,37 @@ void AppendJsonValue(const Variant& value, std::string& out) {
   }
 }
 
+const Variant& ItemValue(const source::ComplexItem& item, const char* name) {
+  static const Variant kNull;
+  for (const auto& property : item) {
+    if (property.Name() == name) return property.Value();
+  }
+  return kNull;
+}
+
+// An attachment cell lists the row's files as {name, type, data}; a
+// multi-value cell lists the row's values.
+void AppendJsonItems(const source::Field& field, std::string& out) {
+  out.push_back('[');
+  bool first = true;
+  for (const source::ComplexItem& item : field.Items()) {
+    if (!first) out.push_back(',');
+    first = false;
+    if (field.Type() != source::adAttachment) {
+      AppendJsonValue(ItemValue(item, "Value"), out);
+      continue;
+    }
+    out += "{\"name\":";
+    AppendJsonString(ItemValue(item, "FileName").ToText(), out);
+    out += ",\"type\":";
+    AppendJsonString(ItemValue(item, "FileType").ToText(), out);
+    out += ",\"data\":\"";
+    AppendHex(ItemValue(item, "FileData").Bytes(), out);
+    out += "\"}";
+  }
+  out.push_back(']');
+}
+
 bool PropertyFlag(const source::Column& column, const char* name) {
   return column.Properties().Item(name).Value().ToBool();
 }
@@ -215,7 +246,12 @@ void WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std:
     out.push_back('[');
     for (long i = 0; i < fields.Count(); ++i) {
       if (i > 0) out.push_back(',');
-      AppendJsonValue(fields.Item(i).Value(), out);
+      source::Field field = fields.Item(i);
+      if (source::IsComplexTypeCode(field.Type())) {
+        AppendJsonItems(field, out);
+      } else {
+        AppendJsonValue(field.Value(), out);
+      }
     }
     out.push_back(']');
     if (out.size() > (1 << 16)) {
@@ -229,7 +265,7 @@ void WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std:
 void WriteJson(const source::Catalog& catalog, const Options& options) {
   auto database = catalog.Database();
   std::string out = "{\"format\":\"";
-  out += catalog.IsJet3() ? "Jet3" : "Jet4";
+  out += catalog.FormatName();
   out += "\",\"tables\":[";
   source::Tables tables = catalog.Tables();
   bool first = true;
@@ -319,8 +355,9 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
 }
 
 void WriteSummary(const source::Catalog& catalog, const Options& options) {
-  std::cout << "File " << EscapeControls(options.file) << " ("
-            << (catalog.IsJet3() ? "Jet 3" : "Jet 4") << ")\n";
+  std::string format = catalog.FormatName();  // "Jet4" is shown as "Jet 4"
+  format.insert(format.find_first_of("0123456789"), " ");
+  std::cout << "File " << EscapeControls(options.file) << " (" << format << ")\n";
   source::Tables tables = catalog.Tables();
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);

@@ -59,13 +59,15 @@ IndexDescription CatalogSource::Index(const std::string& table, long index) {
 ColumnFlags CatalogSource::Flags(const std::string& table, const std::string& column) {
   const source::Properties& properties =
       catalog_.Tables().Item(table).Columns().Item(column).Properties();
-  ColumnFlags flags{properties.Item("Nullable").Value().ToBool(),
-                    properties.Item("Autoincrement").Value().ToBool()};
+  ColumnFlags flags;
+  flags.nullable = properties.Item("Nullable").Value().ToBool();
+  flags.autoIncrement = properties.Item("Autoincrement").Value().ToBool();
   // Properties a file may lack: looked up without raising.
   for (long i = 0; i < properties.Count(); ++i) {
     const source::Property& property = properties.Item(i);
     if (property.Name() == "Jet OLEDB:Hyperlink") flags.hyperlink = property.Value().ToBool();
     if (property.Name() == "TextFormat") flags.richText = IsOne(property.Value());
+    if (property.Name() == "Expression") flags.expression = property.Value().ToText();
   }
   return flags;
 }
@@ -80,6 +82,19 @@ std::unique_ptr<RowSource> CatalogSource::OpenRows(const std::string& table) {
     recordset.Open(query, connectionText_);
   }
   return std::make_unique<RecordsetRows>(std::move(recordset));
+}
+
+std::vector<std::string> CatalogSource::ChildTables(const std::string& table) {
+  std::vector<std::string> names;
+  source::Tables tables = catalog_.Tables();
+  for (long i = 0; i < tables.Count(); ++i) {
+    source::Table child = tables.Item(i);
+    if (child.Type() != "CHILD TABLE") continue;
+    if (child.Properties().Item("ParentTable").Value().ToText() == table) {
+      names.push_back(child.Name());
+    }
+  }
+  return names;
 }
 
 }  // namespace bracken::engine

@@ -22,6 +22,7 @@ class CatalogSource : public ConversionSource {
   IndexDescription Index(const std::string& table, long index) override;
   ColumnFlags Flags(const std::string& table, const std::string& column) override;
   std::unique_ptr<RowSource> OpenRows(const std::string& table) override;
+  std::vector<std::string> ChildTables(const std::string& table) override;
 
   const source::Catalog& catalog() const { return catalog_; }
   const std::string& connectionText() const { return connectionText_; }

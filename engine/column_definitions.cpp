@@ -6,6 +6,7 @@
 #include "engine/identifier.h"
 #include "engine/source_connection.h"
 #include "engine/type_mapping.h"
+#include "engine/value_literal.h"
 
 namespace bracken::engine {
 
@@ -37,6 +38,11 @@ void AppendCharacterSet(std::string& text, const ColumnPlan& column,
   if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
 }
 
+// A calculated column keeps its expression as the column's comment.
+std::string CommentLiteral(const std::string& expression) {
+  return "'" + EscapeText(expression) + "'";
+}
+
 std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
                        const ConversionContext& context) {
   const KeyState& state = context.keyState;
@@ -52,6 +58,7 @@ std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
   bool nullable = takesNull && !InPrimaryKey(state, field.name);
   text += nullable ? " NULL" : " NOT NULL";
   if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
+  if (!flags.expression.empty()) text += " COMMENT " + CommentLiteral(flags.expression);
   return text;
 }
 

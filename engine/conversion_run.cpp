@@ -177,6 +177,21 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   return TableStep::Converted;
 }
 
+// A checked table, then the child tables of its attachment and multi-value
+// columns; a child that fails or vanishes ends the step as the table would.
+TableStep ConvertTableWithChildren(ConversionOwner& owner, ConversionContext& context,
+                                   const std::string& table, std::string& failure) {
+  TableStep step = ConvertTable(owner, context, table, failure);
+  if (step != TableStep::Converted) return step;
+  for (const std::string& child : context.source.ChildTables(table)) {
+    if (context.stopRequested) break;
+    context.keyState.Clear();
+    TableStep childStep = ConvertTable(owner, context, child, failure);
+    if (childStep == TableStep::Failed || childStep == TableStep::Vanished) return childStep;
+  }
+  return step;
+}
+
 // The closing message: plain success only when nothing was lost, changed
 // or renamed; otherwise the report with its count.
 void ShowOutcome(ConversionOwner& owner, const ConversionSummary& summary, bool stopped) {
@@ -253,7 +268,7 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
     if (!owner.ListItemChecked(kTableList, i)) continue;
     const std::string table = i < static_cast<int>(tableNames.size()) ? tableNames[i] : "";
     std::string failure;
-    TableStep step = ConvertTable(owner, context, table, failure);
+    TableStep step = ConvertTableWithChildren(owner, context, table, failure);
     if (step == TableStep::Skipped) continue;
     if (step == TableStep::Stopped) break;
     if (step == TableStep::Vanished) {

@@ -35,8 +35,9 @@ struct IndexDescription {
 struct ColumnFlags {
   bool nullable = true;
   bool autoIncrement = false;
-  bool hyperlink = false;  // a memo holding display#address#subaddress#tip
-  bool richText = false;   // a memo stored as HTML (text format 1)
+  bool hyperlink = false;       // a memo holding display#address#subaddress#tip
+  bool richText = false;        // a memo stored as HTML (text format 1)
+  std::string expression = "";  // a calculated column's expression; "" for others
 };
 
 // The open rows of one table, read forward only.
@@ -64,6 +65,9 @@ class ConversionSource {
   virtual ColumnFlags Flags(const std::string& table, const std::string& column) = 0;
   // Opens "SELECT * FROM [table]", positioned on its first row.
   virtual std::unique_ptr<RowSource> OpenRows(const std::string& table) = 0;
+  // The child tables holding the elements of the table's attachment and
+  // multi-value columns, in column order; converted right after the table.
+  virtual std::vector<std::string> ChildTables(const std::string& /*table*/) { return {}; }
 };
 
 }  // namespace bracken::engine

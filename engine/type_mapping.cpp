@@ -28,8 +28,8 @@ std::string MapColumnType(int32_t typeCode, int32_t definedSize, uint8_t numeric
       return "DATE";
     case 134:  // adDBTime
       return "TIME";
-    case 135:  // adDBTimeStamp
-      return "TIMESTAMP";
+    case 135:  // Date/Time Extended: the seventh fraction digit cannot be held
+      return "DATETIME(6)";
     case 11:  // adBoolean
       return "BIT";
     case 16:  // adTinyInt
@@ -64,6 +64,9 @@ std::string MapColumnType(int32_t typeCode, int32_t definedSize, uint8_t numeric
     case 203:  // adLongVarWChar
       return "LONGTEXT";
     default:
+      // An attachment (101) or multi-value (102 to 109) column holds the
+      // row's set number; its elements go to a child table.
+      if (typeCode >= 101 && typeCode <= 109) return "INT";
       return "";
   }
 }

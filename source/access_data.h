@@ -14,6 +14,16 @@
 
 namespace bracken::source {
 
+// An attachment or multi-value column: the hidden flat table of its
+// elements, the flat table's column holding the set number the parent row
+// stores, and the columns that make up an element.
+struct ComplexColumnData {
+  std::shared_ptr<const jet::TableDefinition> flat;
+  size_t setPosition = 0;
+  std::vector<std::pair<std::string, size_t>> items;  // name, position in the flat table
+  bool attachment = false;
+};
+
 struct ColumnData {
   std::string name;
   int32_t type = adEmpty;
@@ -21,7 +31,9 @@ struct ColumnData {
   uint8_t precision = 0;
   uint8_t scale = 0;
   source::Properties properties;
-  size_t position = 0;  // index into the table definition's columns
+  size_t position = 0;                               // index into the table definition's columns
+  std::shared_ptr<const ComplexColumnData> complex;  // for types 101 to 109
+  bool attachmentFile = false;  // an attachment's file bytes, kept in their stored form
 };
 
 struct IndexData {
@@ -49,6 +61,15 @@ struct DatabaseData {
 
 // Opens the database the connection text names and reads its catalogue;
 // with onlyTable, the model holds only the objects of that name.
+// The child table of a complex column of a table, named "TABLE_COLUMN":
+// the set number under the column's name, then the element's columns.
+std::shared_ptr<TableData> MakeChildTable(const TableData& parent, const ColumnData& column);
+
+// Fills a complex column's type code and flat table; false for a column
+// that is not the user's (the version history of an append-only memo).
+bool ResolveComplexColumn(const jet::Database& database, const jet::ColumnDefinition& column,
+                          ColumnData& data);
+
 std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText,
                                                const std::string* onlyTable = nullptr);
 std::shared_ptr<DatabaseData> OpenDatabaseBuffer(std::string bytes, const std::string& password);

@@ -31,6 +31,9 @@ std::string TypeText(const CatalogueObject& object) {
   return "";
 }
 
+constexpr uint8_t kCalculatedDecimalPrecision = 57;
+constexpr uint8_t kCalculatedDecimalScale = 28;
+
 int32_t DefinedSize(const ColumnDefinition& column, bool jet3) {
   switch (column.kind) {
     case ColumnKind::Text:
@@ -154,15 +157,58 @@ std::vector<Index> BuildIndexes(const jet::TableDefinition& definition,
   return indexes;
 }
 
+// A calculated column reads as its result: the kind its "ResultType"
+// property names, in the size the result takes.
+void ApplyResultType(jet::ColumnDefinition& column, const jet::PropertyBlock* block) {
+  const Variant* resultType = FindValue(block, "ResultType");
+  if (resultType == nullptr || resultType->kind() != Variant::Kind::Byte ||
+      !jet::IsKnownKind(static_cast<uint8_t>(resultType->ToInt64()))) {
+    ThrowDamaged("a calculated column has no known result type");
+  }
+  column.resultKind = static_cast<ColumnKind>(resultType->ToInt64());
+}
+
+// A calculated column's size is the stored one, header included, as the
+// file keeps it; a long result has none.
+int32_t CalculatedSize(const ColumnDefinition& column, bool jet3) {
+  ColumnDefinition result = column;
+  result.kind = column.resultKind;
+  return DefinedSize(result, jet3);
+}
+
+// The column's model; false for a column that is not the user's.
+bool FillColumn(ColumnData& data, const ColumnDefinition& column, const jet::PropertyBlock* block,
+                const jet::Database& database) {
+  const jet::Header& header = database.header;
+  data.name = column.name;
+  ColumnKind kind = column.calculated ? column.resultKind : column.kind;
+  data.type = jet::AdoTypeCode(kind, column.FixedLength() && !column.calculated);
+  data.definedSize = column.calculated ? CalculatedSize(column, header.format.jet3)
+                                       : DefinedSize(column, header.format.jet3);
+  ColumnDefinition typed = column;
+  typed.kind = kind;
+  data.precision = PrecisionOf(typed);
+  data.scale = kind == ColumnKind::Decimal ? column.scale : kind == ColumnKind::Currency ? 4 : 0;
+  if (kind == ColumnKind::Decimal && column.calculated) {
+    // Each calculated decimal carries its own scale (up to 28) on a 96-bit
+    // magnitude: 29 digits before the point and 28 after hold any of them.
+    data.precision = kCalculatedDecimalPrecision;
+    data.scale = kCalculatedDecimalScale;
+  }
+  data.properties = ColumnProperties(column, block);
+  if (column.kind == ColumnKind::Complex) return ResolveComplexColumn(database, column, data);
+  return true;
+}
+
 void FillTableDefinition(TableData& table, const CatalogueObject& object,
                          const jet::Database& database) {
   const jet::Header& header = database.header;
-  table.definition = jet::ReadTableDefinition(*database.file, header.format, header.codePage,
-                                              object.DefinitionPage());
+  auto definition = std::make_shared<jet::TableDefinition>(*jet::ReadTableDefinition(
+      *database.file, header.format, header.codePage, object.DefinitionPage()));
   std::vector<jet::PropertyBlock> stored = StoredProperties(object, header);
   // The first block belongs to the table itself, the others to its columns.
   bool columnNamedLikeTable =
-      std::any_of(table.definition->columns.begin(), table.definition->columns.end(),
+      std::any_of(definition->columns.begin(), definition->columns.end(),
                   [&](const auto& column) { return NameEqual(column.name, object.name); });
   if (!stored.empty() &&
       (stored.front().owner.empty() ||
@@ -172,25 +218,40 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
     table.properties = Properties(std::move(items));
     stored.erase(stored.begin());
   }
-  for (size_t i = 0; i < table.definition->columns.size(); ++i) {
-    const ColumnDefinition& column = table.definition->columns[i];
-    const jet::PropertyBlock* block = ColumnBlock(stored, column.name);
+  for (auto& column : definition->columns) {
+    if (column.calculated) ApplyResultType(column, ColumnBlock(stored, column.name));
+  }
+  table.definition = definition;
+  std::vector<std::shared_ptr<const ColumnData>> allColumns;
+  for (size_t i = 0; i < definition->columns.size(); ++i) {
+    const ColumnDefinition& column = definition->columns[i];
     auto data = std::make_shared<ColumnData>();
-    data->name = column.name;
-    data->type = jet::AdoTypeCode(column.kind, column.FixedLength());
-    data->definedSize = DefinedSize(column, header.format.jet3);
-    data->precision = PrecisionOf(column);
-    data->scale = column.kind == ColumnKind::Decimal    ? column.scale
-                  : column.kind == ColumnKind::Currency ? 4
-                                                        : 0;
-    data->properties = ColumnProperties(column, block);
     data->position = i;
+    bool shown = FillColumn(*data, column, ColumnBlock(stored, column.name), database);
+    allColumns.push_back(data);
+    if (!shown) continue;
     table.columnsInOrder.push_back(data);
     table.columnsByName.emplace_back(data);
   }
   std::stable_sort(table.columnsByName.begin(), table.columnsByName.end(),
                    [](const Column& a, const Column& b) { return NameLess(a.Name(), b.Name()); });
-  table.indexes = BuildIndexes(*table.definition, table.columnsInOrder);
+  // An index over a column that is not the user's (a version history) goes
+  // with it.
+  for (Index& index : BuildIndexes(*table.definition, allColumns)) {
+    source::Columns keys = index.Columns();
+    bool shown = true;
+    for (long k = 0; k < keys.Count(); ++k) {
+      shown = shown && std::any_of(table.columnsInOrder.begin(), table.columnsInOrder.end(),
+                                   [&](const auto& c) { return c->name == keys.Item(k).Name(); });
+    }
+    if (shown) table.indexes.push_back(std::move(index));
+  }
+}
+
+// Whether name may be a child table of the table parent ("PARENT_COLUMN").
+bool IsChildTableName(std::string_view name, std::string_view parent) {
+  return name.size() > parent.size() + 1 && name[parent.size()] == '_' &&
+         NameEqual(name.substr(0, parent.size()), parent);
 }
 
 // Builds the model of the catalogue's objects; with a name, only of the
@@ -201,14 +262,24 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
   data->database = std::move(database);
   for (const CatalogueObject& object : data->database->objects) {
     std::string type = TypeText(object);
-    if (type.empty() || (onlyName != nullptr && !NameEqual(object.name, *onlyName))) continue;
+    if (type.empty() || (onlyName != nullptr && !NameEqual(object.name, *onlyName) &&
+                         !IsChildTableName(*onlyName, object.name))) {
+      continue;
+    }
     auto table = std::make_shared<TableData>();
     table->name = object.name;
     table->type = type;
     if (object.kind == static_cast<int16_t>(jet::ObjectKind::Table)) {
       FillTableDefinition(*table, object, *data->database);
     }
+    std::vector<std::shared_ptr<TableData>> children;
+    if (type == "TABLE") {
+      for (const auto& column : table->columnsInOrder) {
+        if (column->complex) children.push_back(MakeChildTable(*table, *column));
+      }
+    }
     data->tableData.push_back(std::move(table));
+    for (auto& child : children) data->tableData.push_back(std::move(child));
   }
   std::stable_sort(data->tableData.begin(), data->tableData.end(),
                    [](const auto& a, const auto& b) {

@@ -1,8 +1,11 @@
 // The row side of the access objects: a recordset streams one table's rows
 // and its fields decode the current row's values on demand.
 
+#include <map>
+
 #include "source/access_data.h"
 #include "source/connection_text.h"
+#include "source/jet/attachment_data.h"
 #include "source/jet/long_value.h"
 #include "source/jet/row_layout.h"
 #include "source/jet/row_scanner.h"
@@ -23,6 +26,7 @@ class RecordsetCursor {
         longValues_(*database_->database->file, format_),
         columns_(table_->definition->columns.data()),
         count_(static_cast<long>(table_->columnsInOrder.size())) {
+    for (const auto& column : table_->columnsInOrder) positions_.push_back(column->position);
     MoveNext();
   }
 
@@ -52,18 +56,37 @@ class RecordsetCursor {
 
   Variant Value(long index) const {
     const jet::ColumnDefinition& column = Column(index);
-    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
-    if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
+    const jet::FieldSlice& slice = Slice(index);
+    if (column.kind == jet::ColumnKind::Boolean && !column.calculated) {
+      return Variant::Boolean(slice.present);
+    }
     if (!slice.present) return Variant();
-    if (jet::IsLongValue(column.kind)) {
+    if (jet::IsLongValue(column.kind) && !column.calculated) {
+      if (Meta(index).attachmentFile) {
+        return Variant::Binary(jet::AttachmentFileBytes(LongValueBytes(slice)));
+      }
       return jet::LongValueVariant(column, LongValueBytes(slice), context_);
     }
     return jet::DecodeValue(column, Stored(slice), context_);
   }
 
+  std::vector<ComplexItem> Items(long index) const {
+    const ColumnData& meta = Meta(index);
+    if (!meta.complex) return {};
+    Variant set = Value(index);
+    if (set.IsNull()) return {};
+    auto& cache = items_[meta.position];
+    if (!cache) cache = ReadItems(*meta.complex);
+    auto found = cache->find(static_cast<int32_t>(set.ToInt64()));
+    return found == cache->end() ? std::vector<ComplexItem>{} : found->second;
+  }
+
   long ActualSize(long index) const {
     const jet::ColumnDefinition& column = Column(index);
-    const jet::FieldSlice& slice = slices_[static_cast<size_t>(index)];
+    const jet::FieldSlice& slice = Slice(index);
+    if (column.calculated) {
+      return slice.present ? static_cast<long>(Value(index).ToText().size()) : 0;
+    }
     if (column.kind == jet::ColumnKind::Boolean) return 2;
     if (!slice.present) return 0;
     switch (column.kind) {
@@ -72,6 +95,7 @@ class RecordsetCursor {
       case jet::ColumnKind::Memo:
         return static_cast<long>(2 * TextUnits(LongValueBytes(slice)));
       case jet::ColumnKind::Ole:
+        if (Meta(index).attachmentFile) return static_cast<long>(Value(index).Bytes().size());
         return static_cast<long>(LongValueBytes(slice).size());
       default:
         return static_cast<long>(slice.length);
@@ -85,7 +109,49 @@ class RecordsetCursor {
     if (eof_) {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     }
-    return columns_[index];
+    return columns_[positions_[static_cast<size_t>(index)]];
+  }
+
+  const jet::FieldSlice& Slice(long index) const {
+    return slices_[positions_[static_cast<size_t>(index)]];
+  }
+
+  using ItemMap = std::map<int32_t, std::vector<ComplexItem>>;
+
+  // Every element of a complex column, by set number, read from its flat
+  // table in one pass.
+  std::shared_ptr<ItemMap> ReadItems(const ComplexColumnData& complex) const {
+    auto items = std::make_shared<ItemMap>();
+    jet::RowScanner scanner(database_->database->file, format_, complex.flat);
+    jet::RowLayout layout;
+    std::vector<jet::FieldSlice> slices;
+    while (scanner.Next()) {
+      layout.Parse(scanner.Row(), *complex.flat, format_, slices);
+      const jet::FieldSlice& set = slices[complex.setPosition];
+      if (!set.present) continue;
+      Variant number = jet::DecodeValue(complex.flat->columns[complex.setPosition],
+                                        scanner.Row().Sub(set.offset, set.length), context_);
+      ComplexItem item;
+      for (const auto& [name, position] : complex.items) {
+        item.emplace_back(name, ItemValue(complex, position, scanner.Row(), slices[position]));
+      }
+      (*items)[static_cast<int32_t>(number.ToInt64())].push_back(std::move(item));
+    }
+    return items;
+  }
+
+  Variant ItemValue(const ComplexColumnData& complex, size_t position, jet::Bytes row,
+                    const jet::FieldSlice& slice) const {
+    const jet::ColumnDefinition& column = complex.flat->columns[position];
+    if (column.kind == jet::ColumnKind::Boolean) return Variant::Boolean(slice.present);
+    if (!slice.present) return Variant();
+    jet::Bytes stored = row.Sub(slice.offset, slice.length);
+    if (!jet::IsLongValue(column.kind)) return jet::DecodeValue(column, stored, context_);
+    jet::Bytes whole = stored.empty() ? stored : longValues_.Read(stored);
+    if (complex.attachment && column.name == "FileData") {
+      return Variant::Binary(jet::AttachmentFileBytes(whole));
+    }
+    return jet::LongValueVariant(column, whole, context_);
   }
 
   jet::Bytes Stored(const jet::FieldSlice& slice) const {
@@ -112,6 +178,8 @@ class RecordsetCursor {
   jet::ValueContext context_;
   mutable jet::LongValueReader longValues_;
   const jet::ColumnDefinition* columns_;
+  std::vector<size_t> positions_;  // each field's column in the table definition
+  mutable std::map<size_t, std::shared_ptr<ItemMap>> items_;
   long count_;
   bool eof_ = true;
   bool started_ = false;
@@ -163,6 +231,7 @@ uint8_t Field::NumericScale() const { return Open(cursor_).Meta(index_).scale; }
 uint8_t Field::Precision() const { return Open(cursor_).Meta(index_).precision; }
 long Field::ActualSize() const { return Open(cursor_).ActualSize(index_); }
 Variant Field::Value() const { return Open(cursor_).Value(index_); }
+std::vector<ComplexItem> Field::Items() const { return Open(cursor_).Items(index_); }
 
 long Fields::Count() const { return cursor_ == nullptr ? 0 : cursor_->Count(); }
 Field Fields::Item(std::string_view name) const {

@@ -89,6 +89,17 @@ void Catalog::OpenBuffer(std::string bytes, const std::string& password) {
 
 source::Tables Catalog::Tables() const { return tables_; }
 
+std::string Catalog::FormatName() const {
+  if (database_ == nullptr) return "";
+  const jet::Format& format = database_->database->header.format;
+  if (format.jet3) return "Jet3";
+  if (!format.ace) return "Jet4";
+  return "ACE" + std::to_string(format.version == 2   ? 12
+                                : format.version == 3 ? 14
+                                : format.version == 5 ? 16
+                                                      : 17);
+}
+
 bool Catalog::IsJet3() const {
   return database_ != nullptr && database_->database->header.format.jet3;
 }

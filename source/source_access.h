@@ -1,6 +1,6 @@
 #pragma once
 
-// The access operations over an Access (.mdb) file: a catalogue of tables with
+// The access operations over an Access (.mdb or .accdb) file: a catalogue of tables with
 // their columns and indexes, and recordsets that stream a table's rows. The
 // objects and members follow the ADO/ADOX model the rest of the program is
 // written against; underneath, the Jet reader in source/jet/ does the work.
@@ -15,109 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "source/data_type_code.h"
+#include "source/source_error.h"
+#include "source/variant.h"
+
 namespace bracken::source {
-
-// Type codes as the provider reports them for columns and fields.
-enum DataTypeCode : int32_t {
-  adEmpty = 0,
-  adSmallInt = 2,
-  adInteger = 3,
-  adSingle = 4,
-  adDouble = 5,
-  adCurrency = 6,
-  adDate = 7,
-  adBoolean = 11,
-  adUnsignedTinyInt = 17,
-  adGUID = 72,
-  adBinary = 128,
-  adNumeric = 131,
-  adVarWChar = 202,
-  adLongVarWChar = 203,
-  adVarBinary = 204,
-  adLongVarBinary = 205,
-};
-
-// A failure of a source operation: numeric code, source name, description.
-class SourceError : public std::runtime_error {
- public:
-  SourceError(long code, std::string source, std::string description);
-  long Code() const { return code_; }
-  const std::string& Source() const { return source_; }
-  const std::string& Description() const { return description_; }
-
- private:
-  long code_;
-  std::string source_;
-  std::string description_;
-};
-
-// A field or property value. Text is UTF-8.
-class Variant {
- public:
-  enum class Kind {
-    Null,
-    Boolean,
-    Byte,
-    Integer,   // 16-bit
-    Long,      // 32-bit
-    Currency,  // 64-bit count of ten-thousandths
-    Single,
-    Double,
-    Date,  // days since 1899-12-30, fraction = time of day
-    Text,
-    Binary,
-    Guid,     // 16 bytes as stored
-    Decimal,  // sign, scale and 96-bit magnitude
-  };
-
-  Variant() = default;
-  static Variant Boolean(bool value);
-  static Variant Byte(uint8_t value);
-  static Variant Integer(int16_t value);
-  static Variant Long(int32_t value);
-  static Variant Currency(int64_t tenThousandths);
-  static Variant Single(float value);
-  static Variant Double(double value);
-  static Variant Date(double serial);
-  static Variant Text(std::string utf8);
-  static Variant Binary(std::string bytes);
-  static Variant Guid(std::string sixteenBytes);
-  static Variant Decimal(bool negative, uint8_t scale, uint32_t hi, uint64_t lo);
-
-  Kind kind() const { return kind_; }
-  bool IsNull() const { return kind_ == Kind::Null; }
-
-  // The value as text in the program's fixed conventions: dates
-  // "3/15/2008 2:30:00 PM" (date alone at midnight, time alone on day 0),
-  // "." as decimal separator, Single and Double in their shortest exact
-  // form, Currency and Decimal as exact decimals without trailing zeros,
-  // booleans "-1"/"0", GUIDs "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
-  // Binary values give their raw bytes; Null gives "".
-  std::string ToText() const;
-  // Appends what ToText() returns, without a temporary string.
-  void AppendText(std::string& out) const;
-
-  bool ToBool() const;      // Boolean, or any number (non-zero = true)
-  int64_t ToInt64() const;  // integer kinds and Boolean (-1/0)
-  double ToDouble() const;  // numeric kinds and Date
-  // The raw bytes of Binary and Guid, the UTF-8 of Text.
-  const std::string& Bytes() const { return bytes_; }
-
-  // Decimal parts.
-  bool DecimalNegative() const { return negative_; }
-  uint8_t DecimalScale() const { return scale_; }
-  uint32_t DecimalHigh() const { return hi_; }
-  uint64_t DecimalLow() const { return static_cast<uint64_t>(integer_); }
-
- private:
-  Kind kind_ = Kind::Null;
-  int64_t integer_ = 0;
-  double real_ = 0;
-  std::string bytes_;
-  bool negative_ = false;
-  uint8_t scale_ = 0;
-  uint32_t hi_ = 0;
-};
 
 class Property {
  public:
@@ -243,6 +145,8 @@ class Catalog {
   std::shared_ptr<DatabaseData> Database() const { return database_; }
   // True for an Access 97 (Jet 3) file, false for Jet 4.
   bool IsJet3() const;
+  // "Jet3", "Jet4", "ACE12", "ACE14", "ACE16" or "ACE17"; "" before a file is open.
+  std::string FormatName() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;
@@ -250,6 +154,12 @@ class Catalog {
 };
 
 class RecordsetCursor;
+
+// One element of an attachment or multi-value field: its named values, an
+// attachment's "FileName", "FileType", "FileData" (the file's bytes) and,
+// where the file keeps them, "FileURL", "FileTimeStamp", "FileFlags"; a
+// multi-value element's "Value".
+using ComplexItem = std::vector<Property>;
 
 // One field of the current row of a recordset.
 class Field {
@@ -262,7 +172,10 @@ class Field {
   uint8_t Precision() const;
   // This row's value length in bytes; 0 for null.
   long ActualSize() const;
+  // Attachment and multi-value fields (types 101 to 109) hold the row's set
+  // number (Null when it has none); Items() gives the set's elements.
   Variant Value() const;
+  std::vector<ComplexItem> Items() const;
 
  private:
   const RecordsetCursor* cursor_;

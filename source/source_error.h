@@ -3,11 +3,24 @@
 // Raising source errors: the engine's own wording for damaged files and the
 // provider's wording for the failures that callers classify.
 
+#include <stdexcept>
 #include <string>
 
-#include "source/source_access.h"
-
 namespace bracken::source {
+
+// A failure of a source operation: numeric code, source name, description.
+class SourceError : public std::runtime_error {
+ public:
+  SourceError(long code, std::string source, std::string description);
+  long Code() const { return code_; }
+  const std::string& Source() const { return source_; }
+  const std::string& Description() const { return description_; }
+
+ private:
+  long code_;
+  std::string source_;
+  std::string description_;
+};
 
 // The numeric code and source name every error of this reader carries.
 inline constexpr long kErrorCode = -2147467259;  // 0x80004005, the provider's generic failure

@@ -1,10 +1,11 @@
+#include "source/variant.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
 #include "source/date_serial.h"
 #include "source/shortest_number.h"
-#include "source/source_access.h"
 #include "source/source_error.h"
 
 namespace bracken::source {
@@ -215,6 +216,13 @@ Variant Variant::Decimal(bool negative, uint8_t scale, uint32_t hi, uint64_t lo)
   return v;
 }
 
+Variant Variant::BigInt(int64_t value) {
+  Variant v;
+  v.kind_ = Kind::BigInt;
+  v.integer_ = value;
+  return v;
+}
+
 std::string Variant::ToText() const {
   std::string out;
   AppendText(out);
@@ -229,6 +237,7 @@ void Variant::AppendText(std::string& out) const {
     case Kind::Byte:
     case Kind::Integer:
     case Kind::Long:
+    case Kind::BigInt:
       AppendSigned(integer_, out);
       return;
     case Kind::Currency: {
@@ -274,6 +283,7 @@ int64_t Variant::ToInt64() const {
     case Kind::Byte:
     case Kind::Integer:
     case Kind::Long:
+    case Kind::BigInt:
       return integer_;
     default:
       ThrowTypeMismatch();
@@ -286,6 +296,7 @@ double Variant::ToDouble() const {
     case Kind::Byte:
     case Kind::Integer:
     case Kind::Long:
+    case Kind::BigInt:
       return static_cast<double>(integer_);
     case Kind::Currency:
       return static_cast<double>(integer_) / 10000.0;

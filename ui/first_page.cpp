@@ -15,7 +15,7 @@ void CBrackenDlg::OnBrowse() {
   // Any name may be typed, but its folder must exist.
   chooser.setFileMode(QFileDialog::AnyFile);
   chooser.setDefaultSuffix(QStringLiteral("mdb"));
-  chooser.setNameFilter(QStringLiteral("MS Access (*.mdb)"));
+  chooser.setNameFilter(QStringLiteral("Access Databases (*.mdb *.accdb)"));
   chooser.setObjectName(QStringLiteral("browse-dialog"));
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
   const QFileInfo chosen(chooser.selectedFiles().first());

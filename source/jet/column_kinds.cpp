@@ -1,11 +1,12 @@
 #include "source/jet/column_kinds.h"
 
-#include "source/source_access.h"
+#include "source/data_type_code.h"
 
 namespace bracken::source::jet {
 
 bool IsKnownKind(uint8_t code) {
-  return (code >= 0x01 && code <= 0x0C) || code == 0x0F || code == 0x10;
+  return (code >= 0x01 && code <= 0x0C) || code == 0x0F || code == 0x10 ||
+         (code >= 0x12 && code <= 0x14);
 }
 
 int32_t AdoTypeCode(ColumnKind kind, bool fixedLength) {
@@ -38,6 +39,12 @@ int32_t AdoTypeCode(ColumnKind kind, bool fixedLength) {
       return adGUID;
     case ColumnKind::Decimal:
       return adNumeric;
+    case ColumnKind::Complex:
+      return adAttachment;
+    case ColumnKind::BigInt:
+      return adBigInt;
+    case ColumnKind::ExtendedDateTime:
+      return adDBTimeStamp;
   }
   return adVarBinary;
 }
@@ -52,11 +59,15 @@ uint32_t FixedSize(ColumnKind kind) {
       return 2;
     case ColumnKind::Long:
     case ColumnKind::Single:
+    case ColumnKind::Complex:
       return 4;
     case ColumnKind::Currency:
     case ColumnKind::Double:
     case ColumnKind::DateTime:
+    case ColumnKind::BigInt:
       return 8;
+    case ColumnKind::ExtendedDateTime:
+      return 42;
     case ColumnKind::Guid:
       return 16;
     case ColumnKind::Decimal:

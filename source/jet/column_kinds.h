@@ -22,6 +22,9 @@ enum class ColumnKind : uint8_t {
   Memo = 0x0C,
   Guid = 0x0F,
   Decimal = 0x10,
+  Complex = 0x12,           // attachment or multi-value: the row's set number
+  BigInt = 0x13,            // Large Number
+  ExtendedDateTime = 0x14,  // Date/Time Extended, 42 bytes of text
 };
 
 // Column flags in the table definition, the same in both versions. Each
@@ -32,6 +35,8 @@ inline constexpr uint8_t kColumnFixedLength = 0x01;
 inline constexpr uint8_t kColumnAutoLong = 0x04;
 inline constexpr uint8_t kColumnAutoGuid = 0x40;
 inline constexpr uint8_t kColumnHyperlink = 0x80;
+// The second flag byte of Jet 4 and ACE column entries: a calculated column.
+inline constexpr uint8_t kColumnCalculated = 0xC0;
 
 bool IsKnownKind(uint8_t code);
 // Memo and OLE values live in long-value storage.

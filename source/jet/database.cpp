@@ -10,6 +10,10 @@ std::shared_ptr<Database> OpenDatabase(std::shared_ptr<PageFile> file,
   database->file = std::move(file);
   database->objects =
       ReadCatalogue(database->file, database->header.format, database->header.codePage);
+  if (database->header.format.ace) {
+    database->complexColumns = ReadComplexColumns(database->file, database->header.format,
+                                                  database->header.codePage, database->objects);
+  }
   return database;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "source/jet/catalogue.h"
+#include "source/jet/complex_columns.h"
 #include "source/jet/header.h"
 #include "source/jet/page_file.h"
 
@@ -16,6 +17,7 @@ struct Database {
   std::shared_ptr<PageFile> file;
   Header header;
   std::vector<CatalogueObject> objects;
+  std::vector<ComplexColumnEntry> complexColumns;
 };
 
 // Opens the file, checks the password and reads the catalogue.

@@ -11,6 +11,12 @@ namespace bracken::source::jet {
 
 struct Format {
   bool jet3 = false;
+  // Set for the Access 2007 and later formats (ACE), which keep the Jet 4
+  // layout and add their own column kinds and catalogue objects.
+  bool ace = false;
+  // The version byte of the header: 0 Jet 3, 1 Jet 4, 2 ACE 12, 3 ACE 14,
+  // 5 ACE 16, 6 ACE 17.
+  uint8_t version = 1;
   uint32_t pageSize = 4096;
 
   // Data pages.
@@ -34,6 +40,7 @@ struct Format {
   size_t columnPrecision = 11;
   size_t columnScale = 12;
   size_t columnFlags = 15;
+  size_t columnExtraFlags = 16;  // 0: the version has none
   size_t columnFixedOffset = 21;
   size_t columnLength = 23;
   size_t nameLengthSize = 2;
@@ -51,9 +58,16 @@ struct Format {
   size_t logicalIndexKind = 23;
 
   static Format Jet4() { return Format{}; }
+  static Format Ace(uint8_t version) {
+    Format f;
+    f.ace = true;
+    f.version = version;
+    return f;
+  }
   static Format Jet3() {
     Format f;
     f.jet3 = true;
+    f.version = 0;
     f.pageSize = 2048;
     f.dataRowCount = 8;
     f.rowColumnCountSize = 1;
@@ -71,6 +85,7 @@ struct Format {
     f.columnPrecision = 11;
     f.columnScale = 12;
     f.columnFlags = 13;
+    f.columnExtraFlags = 0;
     f.columnFixedOffset = 14;
     f.columnLength = 16;
     f.nameLengthSize = 1;

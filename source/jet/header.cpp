@@ -19,10 +19,24 @@ constexpr size_t kPageKeyOffset = 0x3E;
 constexpr size_t kPasswordOffset = 0x42;
 constexpr size_t kCreationDateOffset = 0x72;
 constexpr uint8_t kHeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
-constexpr char kMagic[] = "\x00\x01\x00\x00Standard Jet DB";  // 20 bytes with the final NUL
+constexpr char kJetMagic[] = "\x00\x01\x00\x00Standard Jet DB";  // 20 bytes with the final NUL
+constexpr char kAceMagic[] = "\x00\x01\x00\x00Standard ACE DB";
 
 [[noreturn]] void ThrowUnrecognized(const PageFile& file) {
   ThrowSourceError("Unrecognized database format '" + file.Name() + "'.");
+}
+
+// The layout the magic text and version byte name; anything else, a future
+// version included, is not a database this reader knows.
+Format FormatOf(const uint8_t* start, const PageFile& file) {
+  uint8_t version = start[kVersionOffset];
+  if (std::memcmp(start, kJetMagic, 20) == 0) {
+    if (version == 0) return Format::Jet3();
+    if (version == 1) return Format::Jet4();
+  } else if (std::memcmp(start, kAceMagic, 20) == 0) {
+    if (version == 2 || version == 3 || version == 5 || version == 6) return Format::Ace(version);
+  }
+  ThrowUnrecognized(file);
 }
 
 std::string ReadPassword(Bytes page, const Format& format) {
@@ -50,17 +64,9 @@ std::string ReadPassword(Bytes page, const Format& format) {
 
 Header ReadHeader(PageFile& file) {
   uint8_t start[kVersionOffset + 4];
-  if (!file.ReadRaw(0, sizeof start, start) || std::memcmp(start, kMagic, 20) != 0) {
-    ThrowUnrecognized(file);
-  }
+  if (!file.ReadRaw(0, sizeof start, start)) ThrowUnrecognized(file);
   Header header;
-  if (start[kVersionOffset] == 0) {
-    header.format = Format::Jet3();
-  } else if (start[kVersionOffset] == 1) {
-    header.format = Format::Jet4();
-  } else {
-    ThrowUnrecognized(file);
-  }
+  header.format = FormatOf(start, file);
   uint32_t pageSize = header.format.pageSize;
   std::vector<uint8_t> page(pageSize);
   if (!file.ReadRaw(0, pageSize, page.data())) ThrowUnrecognized(file);

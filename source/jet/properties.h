@@ -11,7 +11,7 @@
 
 #include "source/jet/bytes.h"
 #include "source/jet/format.h"
-#include "source/source_access.h"
+#include "source/variant.h"
 
 namespace bracken::source::jet {
 

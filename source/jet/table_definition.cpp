@@ -45,6 +45,10 @@ ColumnDefinition ReadColumn(Bytes entry, const Format& format) {
     column.precision = entry.U8(format.columnPrecision);
     column.scale = entry.U8(format.columnScale);
   }
+  if (format.columnExtraFlags != 0) column.extraFlags = entry.U8(format.columnExtraFlags);
+  if (column.kind == ColumnKind::Complex) column.complexId = entry.U32(format.columnPrecision);
+  column.calculated = (column.extraFlags & kColumnCalculated) == kColumnCalculated;
+  column.resultKind = column.kind;
   if (column.FixedLength() && FixedSize(column.kind) != 0 &&
       column.length < FixedSize(column.kind)) {
     ThrowDamaged("column entry with a size too small for its type");

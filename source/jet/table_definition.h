@@ -26,6 +26,14 @@ struct ColumnDefinition {
   uint8_t flags = 0;
   uint8_t precision = 0;
   uint8_t scale = 0;
+  uint8_t extraFlags = 0;
+  // A complex column's entry in MSysComplexColumns.
+  uint32_t complexId = 0;
+  // A calculated column keeps its stored result behind a small header; the
+  // result's kind is the column's "ResultType" property, set by the catalogue
+  // model (until then the column's own kind).
+  bool calculated = false;
+  ColumnKind resultKind = ColumnKind::Text;
 
   // A flag counts only on the kinds it belongs to: files from older Access
   // versions carry 0x40 on ordinary columns, and a memo or OLE value always

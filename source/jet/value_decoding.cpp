@@ -1,5 +1,7 @@
 #include "source/jet/value_decoding.h"
 
+#include "source/jet/calculated_value.h"
+#include "source/jet/extended_date.h"
 #include "source/jet/long_value.h"
 #include "source/jet/text_decoding.h"
 
@@ -25,6 +27,7 @@ Variant LongValueVariant(const ColumnDefinition& column, Bytes whole, const Valu
 }
 
 Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueContext& context) {
+  if (column.calculated) return DecodeCalculated(column, stored, context);
   switch (column.kind) {
     case ColumnKind::Boolean:
       return Variant::Boolean(true);
@@ -46,6 +49,12 @@ Variant DecodeValue(const ColumnDefinition& column, Bytes stored, const ValueCon
       return Variant::Guid(stored.Sub(0, 16).String());
     case ColumnKind::Decimal:
       return DecodeDecimal(column, stored);
+    case ColumnKind::Complex:
+      return Variant::Long(static_cast<int32_t>(stored.U32(0)));
+    case ColumnKind::BigInt:
+      return Variant::BigInt(static_cast<int64_t>(stored.U64(0)));
+    case ColumnKind::ExtendedDateTime:
+      return Variant::Text(ExtendedDateText(stored));
     case ColumnKind::Binary:
       return Variant::Binary(stored.String());
     case ColumnKind::Text:

@@ -11,7 +11,7 @@
 #include "source/jet/format.h"
 #include "source/jet/page_file.h"
 #include "source/jet/table_definition.h"
-#include "source/source_access.h"
+#include "source/variant.h"
 
 namespace bracken::source::jet {
 

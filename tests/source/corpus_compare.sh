@@ -4,16 +4,22 @@
 #   corpus_compare.sh CLI PYTHON SHARED_DIR NAME [PASSWORD]
 cli=$1 python=$2 shared=$3 name=$4 password=$5
 base="$shared/corpus/$name"
-if [ ! -f "$base.mdb" ] || [ ! -f "$shared/tools/mdb-compare.py" ]; then
-  echo "corpus file $base.mdb not present: skipped"
+file="$base.mdb"
+[ -f "$file" ] || file="$base.accdb"
+if [ ! -f "$file" ] || [ ! -f "$shared/tools/mdb-compare.py" ]; then
+  echo "corpus file $base.mdb or .accdb not present: skipped"
   exit 77
 fi
 actual=$(mktemp)
-trap 'rm -f "$actual"' EXIT
-args=(inspect --json "$base.mdb")
+expected=$(mktemp)
+trap 'rm -f "$actual" "$expected"' EXIT
+args=(inspect --json "$file")
 [ -n "$password" ] && args+=(--mdb-password "$password")
 if ! "$cli" "${args[@]}" > "$actual"; then
   echo "bracken-cli inspect failed"
   exit 1
 fi
-"$python" "$shared/tools/mdb-compare.py" "$base.json" "$actual"
+# The reference reader's known gaps (complex columns it cannot read) are
+# taken out of its dump first.
+"$python" "$(dirname "$0")/corpus_reference_gaps.py" "$base.json" "$actual" > "$expected" || exit 1
+"$python" "$shared/tools/mdb-compare.py" "$expected" "$actual"

@@ -8,7 +8,14 @@ set(BRACKEN_CORPUS_NAMES
   jet4/delTestV2000 jet4/emptyJet4 jet4/fixedNumericTestV2000 jet4/fixedTextTestV2000
   jet4/indexCursorTestV2000 jet4/indexTestV2000 jet4/noPasswordV2000 jet4/numericV2000
   jet4/overflowTestV2000 jet4/queryTestV2000 jet4/test2V2000 jet4/testIndexPropertiesV2000
-  jet4/testPromotionV2000 jet4/testV2000 jet4/withPasswordV2000)
+  jet4/testPromotionV2000 jet4/testV2000 jet4/withPasswordV2000
+  ace/attachmentsV2016 ace/bigIndexTestV2007 ace/bigintV2016 ace/compIndexTestV2007
+  ace/complexDataTestV2007 ace/currencyV2016 ace/delColTestV2007 ace/delTestV2007
+  ace/extDateTestV2019 ace/fixedNumericTestV2007 ace/fixedTextTestV2007
+  ace/indexCursorTestV2007 ace/indexTestV2007 ace/linkerTestV2007 ace/longtextV2016
+  ace/noPasswordV2010 ace/numericV2007 ace/odbcLinkerTestV2007 ace/oldDatesV2007
+  ace/overflowTestV2007 ace/queryTestV2007 ace/test2V2007 ace/testIndexPropertiesV2007
+  ace/testPromotionV2007 ace/testV2007 ace/withDeletedColV2016 ace/withInsertedColV2016)
 
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
