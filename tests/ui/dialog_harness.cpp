@@ -103,7 +103,7 @@ void ModalAnswerer::Poll() {
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     if (auto* ok = about->findChild<QPushButton*>("1")) ok->click();
-  } else if (auto* report = qobject_cast<ui::CReportDlg*>(modal)) {
+  } else if (auto* report = qobject_cast<ui::CReportDlg*>(modal); report && !leaveReports_) {
     auto* verify = report->findChild<QPushButton*>("reportVerify");
     if (verifyReports_ && verify != nullptr && verify->isVisible()) {
       verify->click();

@@ -70,6 +70,9 @@ class ModalAnswerer {
   // The report window's "Verify the Copy" is pressed, and its lines are
   // recorded once verify is done.
   void VerifyReports() { verifyReports_ = true; }
+  // Report windows are left to the test (one under test is not a box to
+  // answer, however slowly the test runs).
+  void LeaveReportsOpen() { leaveReports_ = true; }
   // Called while the box is up, before it is answered.
   void WhileShown(std::function<void(const SeenBox&)> hook) { whileShown_ = std::move(hook); }
 
@@ -87,6 +90,7 @@ class ModalAnswerer {
   std::deque<QString> files_;
   std::function<void(const SeenBox&)> whileShown_;
   bool verifyReports_ = false;
+  bool leaveReports_ = false;
 };
 
 // Processes events until the condition holds or the time is up.

@@ -96,6 +96,7 @@ TEST(ReportWindow, ShowsTheMessageAboveEveryLineOnePerEntry) {
 
 TEST(ReportWindow, SaveAsWritesTheMessageAndEveryLineAsUtf8) {
   ModalAnswerer answerer;
+  answerer.LeaveReportsOpen();
   ScratchFolder folder;
   ReportUnderTest report("Conversion ended.\r\nSee below.",
                          {"Table \"Kunden Übersicht\" is named Kunden_Übersicht", "a\nb", ""});
@@ -125,6 +126,7 @@ TEST(ReportWindow, SaveAsWritesTheMessageAndEveryLineAsUtf8) {
 
 TEST(ReportWindow, AFailedSaveSaysSoAndKeepsTheWindowOpen) {
   ModalAnswerer answerer;
+  answerer.LeaveReportsOpen();
   ScratchFolder folder;
   ReportUnderTest report(kEnded, {"Orders: row 7 refused"});
 
