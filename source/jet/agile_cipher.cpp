@@ -115,7 +115,8 @@ std::unique_ptr<PageCipher> OpenAgileEncryption(Bytes info, std::array<uint8_t, 
   std::string_view xml = info.From(8).View();
   std::vector<XmlAttributes> keyData = ElementsNamed(xml, "keyData");
   if (keyData.empty()) ThrowDamaged("the encryption description lacks keyData");
-  const XmlAttributes& encryptor = PasswordEncryptor(ElementsNamed(xml, "encryptedKey"));
+  std::vector<XmlAttributes> keys = ElementsNamed(xml, "encryptedKey");
+  const XmlAttributes& encryptor = PasswordEncryptor(keys);
   PasswordKey passwordKey(encryptor, password);
 
   std::vector<uint8_t> input =

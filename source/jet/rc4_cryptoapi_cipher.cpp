@@ -26,8 +26,9 @@ class Rc4CryptoApiCipher : public PageCipher {
   // The RC4 key of one block: the hash with the block key, cut to the key
   // size; a 40-bit key is padded with zeros to 128 bits.
   std::vector<uint8_t> KeyOf(ByteSpan blockKey) const {
-    std::vector<uint8_t> hash = sha1_.Of({passwordHash_, blockKey});
-    return FitToLength(hash, keyBytes_ == 5 ? 16 : keyBytes_, 0);
+    std::vector<uint8_t> key = FitToLength(sha1_.Of({passwordHash_, blockKey}), keyBytes_, 0);
+    if (keyBytes_ == 5) key.resize(16, 0);
+    return key;
   }
 
   void DecodePage(uint32_t n, uint8_t* data, size_t length) const override {
