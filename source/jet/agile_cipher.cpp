@@ -64,12 +64,12 @@ class AgileCipher : public PageCipher {
     std::array<uint8_t, 4> block = PageBlockKey(pageKey_, n);
     std::vector<uint8_t> iv =
         FitToLength(scheme_.digest.Of({scheme_.salt, block}), scheme_.blockSize, 0x36);
-    DecryptAesCbc(key_, iv, data, length - length % scheme_.blockSize);
+    key_.Decrypt(iv, data, length - length % scheme_.blockSize);
   }
 
  private:
   Scheme scheme_;
-  std::vector<uint8_t> key_;
+  AesCbcDecryptor key_;
   std::array<uint8_t, 4> pageKey_;
 };
 

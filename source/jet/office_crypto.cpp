@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <atomic>
 #include <memory>
 
 #include "source/source_error.h"
@@ -39,27 +40,68 @@ void ApplyAesCbc(ByteSpan key, ByteSpan iv, uint8_t* data, size_t length, bool e
   }
 }
 
+using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+
+// The contexts each thread reuses; the cipher's remembers whose key it holds.
+struct ThreadContexts {
+  DigestContext digest{EVP_MD_CTX_new(), &EVP_MD_CTX_free};
+  CipherContext cipher{EVP_CIPHER_CTX_new(), &EVP_CIPHER_CTX_free};
+  uint64_t cipherKeyId = 0;
+};
+
+ThreadContexts& Contexts() {
+  thread_local ThreadContexts contexts;
+  if (!contexts.digest || !contexts.cipher) ThrowSourceError("The page cipher failed.");
+  return contexts;
+}
+
+std::atomic<uint64_t> nextKeyId{1};
+
 }  // namespace
 
-Digest::Digest(const std::string& name) : md_(EVP_get_digestbyname(name.c_str())) {
-  if (md_ == nullptr) ThrowUnsupportedEncryption("the hash " + name);
-  size_ = static_cast<size_t>(EVP_MD_get_size(md_));
+Digest::Digest(const std::string& name) {
+  // Only the names Office writes; the fetch would accept many more.
+  for (const char* known : {"MD5", "SHA1", "SHA256", "SHA384", "SHA512"}) {
+    if (name == known) md_.reset(EVP_MD_fetch(nullptr, known, nullptr), &EVP_MD_free);
+  }
+  if (!md_) ThrowUnsupportedEncryption("the hash " + name);
+  size_ = static_cast<size_t>(EVP_MD_get_size(md_.get()));
 }
 
 std::vector<uint8_t> Digest::Of(std::initializer_list<ByteSpan> parts) const {
-  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(),
-                                                                  &EVP_MD_CTX_free);
+  EVP_MD_CTX* context = Contexts().digest.get();
   std::vector<uint8_t> out(EVP_MAX_MD_SIZE);
   unsigned int length = 0;
-  bool ok = context && EVP_DigestInit_ex(context.get(), md_, nullptr) == 1;
-  for (ByteSpan part : parts) {
-    ok = ok && EVP_DigestUpdate(context.get(), part.data(), part.size()) == 1;
-  }
-  if (!ok || EVP_DigestFinal_ex(context.get(), out.data(), &length) != 1) {
+  bool ok = EVP_DigestInit_ex(context, md_.get(), nullptr) == 1;
+  for (ByteSpan part : parts) ok = ok && EVP_DigestUpdate(context, part.data(), part.size()) == 1;
+  if (!ok || EVP_DigestFinal_ex(context, out.data(), &length) != 1) {
     ThrowSourceError("The hash of the password failed.");
   }
   out.resize(length);
   return out;
+}
+
+AesCbcDecryptor::AesCbcDecryptor(std::vector<uint8_t> key)
+    : key_(std::move(key)), id_(nextKeyId++) {
+  AesCbcOf(key_.size());  // refuses an odd key size now rather than at the first page
+}
+
+void AesCbcDecryptor::Decrypt(ByteSpan iv, uint8_t* data, size_t length) const {
+  if (length % 16 != 0 || iv.size() != 16) ThrowDamaged("an encrypted block is not whole");
+  ThreadContexts& contexts = Contexts();
+  EVP_CIPHER_CTX* context = contexts.cipher.get();
+  // A context that holds this key already takes the new vector alone.
+  const bool fresh = contexts.cipherKeyId != id_;
+  contexts.cipherKeyId = 0;
+  int done = 0;
+  if (EVP_DecryptInit_ex(context, fresh ? AesCbcOf(key_.size()) : nullptr, nullptr,
+                         fresh ? key_.data() : nullptr, iv.data()) != 1 ||
+      EVP_CIPHER_CTX_set_padding(context, 0) != 1 ||
+      EVP_DecryptUpdate(context, data, &done, data, static_cast<int>(length)) != 1 ||
+      static_cast<size_t>(done) != length) {
+    ThrowSourceError("The page cipher failed.");
+  }
+  contexts.cipherKeyId = id_;
 }
 
 void DecryptAesCbc(ByteSpan key, ByteSpan iv, uint8_t* data, size_t length) {

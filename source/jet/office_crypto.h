@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,7 +19,8 @@ namespace bracken::source::jet {
 using ByteSpan = std::span<const uint8_t>;
 
 // A hash function named as Office names them ("SHA1", "SHA512", ...). An
-// unknown name raises the unsupported-encryption error.
+// unknown name raises the unsupported-encryption error. Safe from several
+// threads at once.
 class Digest {
  public:
   explicit Digest(const std::string& name);
@@ -27,8 +29,21 @@ class Digest {
   std::vector<uint8_t> Of(std::initializer_list<ByteSpan> parts) const;
 
  private:
-  const evp_md_st* md_;
-  size_t size_;
+  std::shared_ptr<evp_md_st> md_;
+  size_t size_ = 0;
+};
+
+// AES in CBC mode without padding under one key, for many pages: each
+// thread expands the key once and keeps it while it decrypts under it.
+class AesCbcDecryptor {
+ public:
+  explicit AesCbcDecryptor(std::vector<uint8_t> key);
+  // The length must be a multiple of 16.
+  void Decrypt(ByteSpan iv, uint8_t* data, size_t length) const;
+
+ private:
+  std::vector<uint8_t> key_;
+  uint64_t id_;
 };
 
 // Decrypts data in place with AES in CBC mode without padding; the length

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "source/source_access.h"
 #include "tests/support/ace_header.h"
@@ -114,6 +115,46 @@ TEST(OfficeEncryption, AgileAndRc4FilesReadAsTheirOriginals) {
       EXPECT_EQ(OpenError(c.bytes, wrong), "Not a valid password.") << wrong;
     }
   }
+}
+
+// Each thread keeps the key it last decrypted with; files under other keys
+// read in turn, and threads reading at once, still get their own pages.
+TEST(OfficeEncryption, FilesUnderOtherKeysReadSideBySideAndInThreads) {
+  std::string plain = PlainAceFile();
+  std::string expected = ReadBuffer(plain, "");
+  AgileSettings aes128;
+  aes128.spinCount = 100;
+  aes128.keyBits = 128;
+  AgileSettings aes256 = aes128;
+  aes256.keyBits = 256;
+  std::vector<std::string> files = {EncryptAgile(plain, "one", aes128),
+                                    EncryptAgile(plain, "two", aes256)};
+  std::vector<Catalog> catalogs(2);
+  std::vector<Recordset> rows(2);
+  std::vector<std::string> texts(2);
+  for (int i = 0; i < 2; ++i) {
+    catalogs[i].OpenBuffer(files[i], i == 0 ? "one" : "two");
+    rows[i].Open("SELECT * FROM [Orders]", catalogs[i]);
+  }
+  while (!rows[0].Eof() || !rows[1].Eof()) {
+    for (int i = 0; i < 2; ++i) {
+      if (rows[i].Eof()) continue;
+      Fields fields = rows[i].Fields();
+      for (long f = 0; f < fields.Count(); ++f) texts[i] += fields.Item(f).Value().ToText() + "|";
+      texts[i] += "\n";
+      rows[i].MoveNext();
+    }
+  }
+  EXPECT_EQ("[Orders]\n" + texts[0], expected);
+  EXPECT_EQ(texts[1], texts[0]);
+
+  std::vector<std::string> threaded(4);
+  std::vector<std::thread> threads;
+  for (size_t t = 0; t < threaded.size(); ++t) {
+    threads.emplace_back([&, t] { threaded[t] = ReadBuffer(files[t % 2], t % 2 ? "two" : "one"); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& text : threaded) EXPECT_EQ(text, expected);
 }
 
 TEST(OfficeEncryption, UnknownSchemesAndDamagedDescriptionsAreNamed) {
