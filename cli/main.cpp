@@ -21,7 +21,8 @@ namespace {
 void PrintUsage(std::ostream& out) {
   out << "Usage: bracken-cli COMMAND [OPTIONS]\n"
          "       bracken-cli --help | --version\n\n"
-         "Converts Microsoft Access databases (.mdb) into MySQL or MariaDB.\n\n"
+         "Converts Microsoft Access databases (.mdb, .accdb; encrypted ones with their password)\n"
+         "into MySQL or MariaDB.\n\n"
          "Commands:\n";
   auto commands = Commands();
   std::sort(commands.begin(), commands.end(),

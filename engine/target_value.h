@@ -18,7 +18,20 @@ namespace bracken::engine {
 struct ConversionContext;
 
 // What kind of value the server holds, which decides how it compares.
-enum class CellKind : uint8_t { Null, Text, Bytes, Integer, Decimal, Float, Double, DateTime };
+// FineDateTime: a DATETIME with fractions of a second (Date/Time Extended),
+// compared to the microsecond; the file's seventh fraction digit is cut, as
+// the server cuts it.
+enum class CellKind : uint8_t {
+  Null,
+  Text,
+  Bytes,
+  Integer,
+  Decimal,
+  Float,
+  Double,
+  DateTime,
+  FineDateTime
+};
 
 // How the literal is written.
 enum class LiteralForm : uint8_t {

@@ -132,6 +132,18 @@ void AppendDate(std::string& out, std::string_view text) {
   }
 }
 
+// "YYYY-MM-DD HH:MM:SS.ffffff": six fraction digits, a seventh cut, missing
+// ones zero.
+void AppendFineDate(std::string& out, std::string_view text) {
+  out += kDateTag;
+  out.append(text.substr(0, 19));
+  out += '.';
+  std::string_view fraction = text.size() > 20 && text[19] == '.' ? text.substr(20) : "";
+  fraction = fraction.substr(0, 6);
+  out.append(fraction);
+  out.append(6 - fraction.size(), '0');
+}
+
 bool LooksLikeDate(std::string_view text) {
   return text.size() >= 10 && text[4] == '-' && text[7] == '-' &&
          (text.size() == 10 || (text.size() >= 19 && text[10] == ' ' && text[13] == ':'));
@@ -213,6 +225,9 @@ void AppendCanonical(std::string& out, CellKind kind, bool isNull, std::string_v
       break;
     case CellKind::DateTime:
       if (LooksLikeDate(cell)) return AppendDate(out, cell);
+      break;
+    case CellKind::FineDateTime:
+      if (LooksLikeDate(cell) && cell.size() >= 19) return AppendFineDate(out, cell);
       break;
     case CellKind::Bytes:
       return AppendBytes(out, kBytesTag, cell);

@@ -47,6 +47,9 @@ CellKind KindOf(const FieldPlan& field) {
     case TypeClass::Other:
       break;
   }
+  // The row copy writes Date/Time Extended values as their text, which the
+  // server cuts to its six fraction digits.
+  if (field.typeName.rfind("DATETIME(", 0) == 0) return CellKind::FineDateTime;
   return CellKind::Text;
 }
 

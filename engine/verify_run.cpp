@@ -58,12 +58,19 @@ VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::stri
   ConversionContext context(executor, source);
   SilentOwner owner;
   VerifySummary summary;
-  for (const std::string& table : tables) {
+  auto verify = [&](const std::string& table) {
     context.keyState.Clear();
     context.tablePlan = PlanTable(owner, context, table, context.tableNames);
     BuildKeyClauses(owner, context, table);
     summary.tables.push_back(VerifyTable(context, table, connection, database));
     if (onTable) onTable(summary.tables.back());
+  };
+  // Each table is followed by the child tables of its attachment and
+  // multi-value columns, as the conversion takes them, so that their names
+  // come out as the conversion gave them.
+  for (const std::string& table : tables) {
+    verify(table);
+    for (const std::string& child : source.ChildTables(table)) verify(child);
   }
   return summary;
 }

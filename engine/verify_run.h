@@ -25,7 +25,8 @@ struct VerifySummary {
 };
 
 // `tables` in the order the conversion took them, so that the names given
-// out to them are the conversion's. `connection` is verify's own; the
+// out to them are the conversion's; the child tables of a table's
+// attachment and multi-value columns are verified after it. `connection` is verify's own; the
 // session's sort length and write timeout are raised on it. `onTable` sees
 // each verdict as soon as it is known.
 VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,

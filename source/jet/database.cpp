@@ -6,7 +6,7 @@ std::shared_ptr<Database> OpenDatabase(std::shared_ptr<PageFile> file,
                                        const std::string& password) {
   auto database = std::make_shared<Database>();
   database->header = ReadHeader(*file);
-  CheckPassword(database->header, password);
+  CheckPassword(database->header, password, *file);
   database->file = std::move(file);
   database->objects =
       ReadCatalogue(database->file, database->header.format, database->header.codePage);

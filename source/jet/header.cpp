@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "source/jet/bytes.h"
+#include "source/jet/office_encryption.h"
 #include "source/jet/rc4.h"
 #include "source/jet/text_decoding.h"
 
@@ -76,12 +77,26 @@ Header ReadHeader(PageFile& file) {
   header.codePage = bytes.U16(kCodePageOffset);
   for (size_t i = 0; i < 4; ++i) header.pageKey[i] = bytes.U8(kPageKeyOffset + i);
   header.password = ReadPassword(bytes, header.format);
-  file.SetLayout(pageSize, std::move(page), header.pageKey);
+  bool encrypted = header.pageKey != std::array<uint8_t, 4>{};
+  if (header.format.ace && encrypted) {
+    Bytes info = bytes.Sub(kEncryptionInfoOffset + 2, bytes.U16(kEncryptionInfoOffset));
+    header.encryptionInfo.assign(info.data(), info.data() + info.size());
+  }
+  // Access 2007 and later files are never RC4-encoded the Jet way: their
+  // key belongs to the encryption the password unlocks.
+  file.SetLayout(pageSize, std::move(page),
+                 header.format.ace ? std::array<uint8_t, 4>{} : header.pageKey);
   if (file.PageCount() < 3) ThrowDamaged("the file is too short to hold a catalogue");
   return header;
 }
 
-void CheckPassword(const Header& header, const std::string& given) {
+void CheckPassword(const Header& header, const std::string& given, PageFile& file) {
+  if (!header.encryptionInfo.empty()) {
+    Bytes info(header.encryptionInfo.data(), header.encryptionInfo.size(),
+               "encryption description");
+    file.SetCipher(OpenOfficeEncryption(info, header.pageKey, given));
+    return;
+  }
   if (!header.password.empty() && given != header.password) {
     ThrowSourceError("Not a valid password.");
   }

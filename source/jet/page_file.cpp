@@ -82,7 +82,9 @@ void PageFile::ReadPage(uint32_t n, std::vector<uint8_t>& out) const {
   if (!ReadRaw(uint64_t{n} * pageSize_, pageSize_, out.data())) {
     ThrowDamaged("page " + std::to_string(n) + " cannot be read");
   }
-  if (encoded_) {
+  if (cipher_) {
+    cipher_->DecodePage(n, out.data(), out.size());
+  } else if (encoded_) {
     uint8_t pageKey[4];
     for (int i = 0; i < 4; ++i) pageKey[i] = key_[i] ^ static_cast<uint8_t>(n >> (8 * i));
     ApplyRc4(pageKey, 4, out.data(), out.size());

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "source/jet/page_cipher.h"
+
 namespace bracken::source::jet {
 
 class PageFile {
@@ -28,6 +30,9 @@ class PageFile {
 
   // Set once the header has been read.
   void SetLayout(uint32_t pageSize, std::vector<uint8_t> headerPage, std::array<uint8_t, 4> key);
+  // Set when the password has unlocked an encrypted file: every page after
+  // the header is decoded with it.
+  void SetCipher(std::unique_ptr<const PageCipher> cipher) { cipher_ = std::move(cipher); }
   uint32_t PageSize() const { return pageSize_; }
   uint32_t PageCount() const { return pageCount_; }
   // Reads page n into out (resized to the page size); a page number beyond
@@ -46,6 +51,7 @@ class PageFile {
   std::vector<uint8_t> header_;
   std::array<uint8_t, 4> key_{};
   bool encoded_ = false;
+  std::unique_ptr<const PageCipher> cipher_;
 };
 
 }  // namespace bracken::source::jet

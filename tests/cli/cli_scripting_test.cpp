@@ -135,6 +135,32 @@ TEST_F(CliScripting, InspectJsonIsTheWholeOutputAndFailuresExitWithThree) {
   EXPECT_NE(run.errors.find("Could not find file"), std::string::npos) << run.errors;
 }
 
+// An encrypted Access 2010 file: a missing or wrong password is the same
+// classified failure as for an .mdb file, status 3 before any summary; the
+// right one converts.
+TEST_F(CliScripting, EncryptedAccdbFilesNeedTheirPassword) {
+  const fs::path encrypted =
+      fs::path(BRACKEN_SHARED_DIR) / "corpus" / "ace" / "withPasswordAgileV2010.accdb";
+  if (!fs::exists(encrypted)) GTEST_SKIP() << "no corpus beside the checkout";
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  const std::string convert = "convert " + ShellQuoted(encrypted.string()) + " --host " +
+                              ShellQuoted(server.host) + " --user " + ShellQuoted(server.user) +
+                              " --database pkg_cli_encrypted --yes";
+  const std::string serverPassword = "MYSQL_PWD=" + ShellQuoted(server.password);
+  for (const char* given : {"", "BRACKEN_MDB_PASSWORD=wrong", "BRACKEN_MDB_PASSWORD=Password"}) {
+    SCOPED_TRACE(given);
+    ScriptRun run = Cli(convert + " </dev/null", serverPassword + " " + given);
+    EXPECT_EQ(run.status, 3) << run.errors;
+    EXPECT_TRUE(run.output.empty()) << run.output;
+    EXPECT_NE(run.errors.find("Selected database is Password Protected."), std::string::npos)
+        << run.errors;
+  }
+  ScriptRun run = Cli(convert, serverPassword + " BRACKEN_MDB_PASSWORD=password");
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(run.output, "pkg_cli_encrypted: 1 of 1 tables converted, 0 of 3 rows refused\n");
+  ServerQuery(server).Execute("DROP DATABASE IF EXISTS pkg_cli_encrypted");
+}
+
 // Every run that reaches the conversion ends with one line on standard
 // output, and its status tells success from "nothing converted".
 TEST_F(CliScripting, ConvertEndsWithASummaryLineAndATellingStatus) {

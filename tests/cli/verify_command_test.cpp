@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <map>
 
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
@@ -95,17 +96,27 @@ TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
   const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus";
   if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus beside the checkout";
   std::vector<fs::path> files;
-  for (const char* folder : {"jet3", "jet4"}) {
+  for (const char* folder : {"jet3", "jet4", "ace"}) {
     for (const auto& entry : fs::directory_iterator(corpus / folder)) {
-      if (entry.path().extension() == ".mdb") files.push_back(entry.path());
+      const fs::path& path = entry.path();
+      if (path.extension() == ".mdb" || path.extension() == ".accdb") files.push_back(path);
     }
   }
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());
+  // The child tables of attachment and multi-value columns are verified
+  // after their table, under the names the conversion gave them.
+  const std::map<std::string, std::string> children = {
+      {"attachmentsV2016", "Table1: 3 rows identical\nTable1_Attachments: 4 rows identical\n"},
+      {"complexDataTestV2007",
+       "Table1: 4 rows identical\nTable1_attach-data: 3 rows identical\n"
+       "Table1_multi-value-data: 6 rows identical\n"}};
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.filename().string());
     std::vector<std::string> more;
-    if (file.stem() == "withPasswordV2000") more = {"--mdb-password", "password"};
+    if (file.stem().string().rfind("withPassword", 0) == 0) {
+      more = {"--mdb-password", "password"};
+    }
     std::vector<std::string> convertArgs = more;
     convertArgs.insert(convertArgs.end(), {"--yes", "--verify"});
     ShellRun converted = Run("convert", file.string(), "cli_verify_corpus", convertArgs);
@@ -119,8 +130,49 @@ TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
     EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
     EXPECT_TRUE(Has(verified.output, " 0 with differences")) << verified.output;
     EXPECT_FALSE(Has(verified.output, "difference (")) << verified.output;
+    auto lines = children.find(file.stem().string());
+    if (lines != children.end()) {
+      EXPECT_TRUE(Has(verified.output, lines->second)) << verified.output;
+    }
   }
   ServerQuery(server_).Execute("DROP DATABASE IF EXISTS cli_verify_corpus");
+}
+
+// Changes in the child tables of complex columns and in the values of the
+// Access 2007 types are named like any other.
+TEST_F(VerifyCommandTest, ChangesToChildTablesAndExtendedDatesAreNamed) {
+  const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus" / "ace";
+  if (!fs::exists(corpus / "complexDataTestV2007.accdb")) GTEST_SKIP() << "no corpus";
+  const std::string complex = (corpus / "complexDataTestV2007.accdb").string();
+  ASSERT_EQ(Run("convert", complex, "cli_verify_ace", {"--yes"}).status, 0);
+  ServerQuery query(server_, "cli_verify_ace");
+  query.Execute("UPDATE `Table1_multi-value-data` SET Value='value9' WHERE Value='value4'");
+  query.Execute("DELETE FROM `Table1_attach-data` WHERE FileName LIKE '%' LIMIT 1");
+  ShellRun verified = Run("verify", complex, "cli_verify_ace");
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_TRUE(Has(verified.output, "Table1: 4 rows identical\n")) << verified.output;
+  EXPECT_TRUE(Has(verified.output, "Table1_attach-data: 1 difference (3 rows in the file, 2 in"))
+      << verified.output;
+  EXPECT_TRUE(
+      Has(verified.output, "Table1_multi-value-data: 4 differences (6 rows in the file, 6 in"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "  a row in MySQL only: 2, 'value9'\n")) << verified.output;
+  EXPECT_TRUE(Has(verified.output, "  row 2 of the file is missing in MySQL: 2, 'value4'\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "3 tables verified, 1 identical, 2 with differences"))
+      << verified.output;
+
+  const std::string dates = (corpus / "extDateTestV2019.accdb").string();
+  ASSERT_EQ(Run("convert", dates, "cli_verify_ace", {"--yes"}).status, 0);
+  query.Execute("UPDATE Table1 SET DateExt=DateExt + INTERVAL 1 MICROSECOND WHERE ID=6");
+  verified = Run("verify", dates, "cli_verify_ace");
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_TRUE(Has(verified.output,
+                  "  row ID=6: column [DateExt] is 2021-06-14 22:45:12.3456789 in the file, "
+                  "2021-06-14 22:45:12.345679 in MySQL\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "Table1: 1 difference")) << verified.output;
+  query.Execute("DROP DATABASE cli_verify_ace");
 }
 
 // Nulls become '', hyperlinks their display text, NaN and infinities NULL,

@@ -71,6 +71,29 @@ TEST(VerifyCell, EqualValuesMeetWhateverFormTheServerWritesThemIn) {
   EXPECT_EQ(FromAccess("", TypeClass::Double), FromServer(CellKind::Double, nullptr));
 }
 
+// The Access 2007 types: Large Number exactly, beyond a double's 53 bits;
+// Date/Time Extended to the microsecond, the file's seventh digit cut (not
+// rounded) as the server cuts it.
+TEST(VerifyCell, LargeNumbersAndExtendedDatesCompareAsTheServerHoldsThem) {
+  EXPECT_EQ(FromAccess("9223372036854775807", TypeClass::Integer),
+            FromServer(CellKind::Integer, "9223372036854775807"));
+  EXPECT_NE(FromAccess("9007199254740993", TypeClass::Integer),
+            FromServer(CellKind::Integer, "9007199254740992"));
+  EXPECT_NE(FromAccess("-9223372036854775808", TypeClass::Integer),
+            FromServer(CellKind::Integer, "-9223372036854775807"));
+  auto fine = [](const char* text) { return FromServer(CellKind::FineDateTime, text); };
+  EXPECT_EQ(fine("2021-06-14 22:45:12.3456789"), fine("2021-06-14 22:45:12.345678"));
+  EXPECT_NE(fine("2021-06-14 22:45:12.3456789"), fine("2021-06-14 22:45:12.345679"));
+  EXPECT_EQ(fine("0100-06-14 12:45:00.0000000"), fine("0100-06-14 12:45:00.000000"));
+  EXPECT_EQ(fine("2020-06-17 00:00:00"), fine("2020-06-17 00:00:00.000000"));
+  EXPECT_NE(fine("2020-06-17 00:00:00.0000001"), fine("2020-06-17 00:00:00.000001"));
+  EXPECT_NE(fine("2020-06-17 00:00:00.000000"), FromServer(CellKind::FineDateTime, nullptr));
+  EXPECT_NE(fine("2020-06-17 00:00:00.000000"),
+            FromServer(CellKind::Text, "2020-06-17 00:00:00.000000"));
+  // Canonical keys of extended dates sort as the dates.
+  EXPECT_LT(fine("0999-12-31 23:59:59.999999"), fine("1000-01-01 00:00:00.0000000"));
+}
+
 // A column whose type was changed sends texts that are no numbers or dates;
 // they never equal a value of the planned kind.
 TEST(VerifyCell, TextsOfAnotherKindNeverEqualANumberOrDate) {

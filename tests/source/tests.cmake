@@ -15,7 +15,8 @@ set(BRACKEN_CORPUS_NAMES
   ace/indexCursorTestV2007 ace/indexTestV2007 ace/linkerTestV2007 ace/longtextV2016
   ace/noPasswordV2010 ace/numericV2007 ace/odbcLinkerTestV2007 ace/oldDatesV2007
   ace/overflowTestV2007 ace/queryTestV2007 ace/test2V2007 ace/testIndexPropertiesV2007
-  ace/testPromotionV2007 ace/testV2007 ace/withDeletedColV2016 ace/withInsertedColV2016)
+  ace/testPromotionV2007 ace/testV2007 ace/withDeletedColV2016 ace/withInsertedColV2016
+  ace/withPasswordAgileV2010)
 
 find_package(Python3 COMPONENTS Interpreter)
 if(Python3_FOUND)
