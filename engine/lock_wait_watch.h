@@ -91,6 +91,10 @@ class LockWaitWatch : public StatementExecutor {
   std::string ErrorText() const override { return inner_.ErrorText(); }
   bool LastErrorWasConnectionLost() const override { return inner_.LastErrorWasConnectionLost(); }
   unsigned int LastErrorNumber() const override { return inner_.LastErrorNumber(); }
+  // A count never waits for a lock the copy does not already hold.
+  std::optional<long long> CountRows(const std::string& quotedName) override {
+    return inner_.CountRows(quotedName);
+  }
 
  private:
   void Begin();
