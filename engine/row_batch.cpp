@@ -14,7 +14,8 @@ RowBatch::RowBatch(ConversionOwner& owner, ConversionContext& context, const std
       table_(table),
       quotedTarget_(std::move(quotedTarget)),
       insertStart_(std::move(insertStart)),
-      budget_(std::min(context.batching.bytes, MaxRowStatementBytes(context.executor))) {}
+      budget_(std::min(context.batching.bytes, MaxRowStatementBytes(context.executor))),
+      captions_(table) {}
 
 bool RowBatch::Takes(std::size_t tupleBytes) const {
   return insertStart_.size() + tupleBytes + 1 <= budget_;
@@ -86,7 +87,7 @@ bool RowBatch::SendFrom(std::size_t from) {
     if (!SendAlone(rows_[from])) return false;
     ++from;
   }
-  owner_.SetCaption(ProgressCaption(table_, rows_.back().number));
+  owner_.SetCaption(captions_.For(rows_.back().number));
   return true;
 }
 

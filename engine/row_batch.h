@@ -62,6 +62,7 @@ class RowBatch {
   std::string quotedTarget_;
   std::string insertStart_;
   std::size_t budget_;
+  ProgressCaptions captions_;
   std::string statement_;
   std::vector<Pending> rows_;
   std::vector<std::string> changes_;

@@ -1,6 +1,7 @@
 #include "engine/row_copy.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "engine/identifier.h"
@@ -39,15 +40,17 @@ void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace
   AppendLiteral(statement, value);
 }
 
-// Sends one row; a refusal is shown and reported, and the copy goes on.
+// Sends one row (whole when its statement is at most `rowLimit` bytes); a refusal is shown and
+// reported, and the copy goes on.
 RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource& rows,
                   const std::vector<FieldPlan>& plan, const RowPlace& place,
-                  const std::string& statement, const std::vector<std::size_t>& starts) {
+                  const std::string& statement, const std::vector<std::size_t>& starts,
+                  std::size_t rowLimit) {
   StatementExecutor& server = context.executor;
   ++context.summary.rowsSent;
   OversizedRow oversized{owner, context, rows, plan, place.table, place.number};
-  bool sent = statement.size() <= MaxRowStatementBytes(server) ? server.Execute(statement)
-                                                               : oversized.Send(statement, starts);
+  bool sent =
+      statement.size() <= rowLimit ? server.Execute(statement) : oversized.Send(statement, starts);
   if (sent) return RowResult::Sent;
   if (context.stoppedDuringWait) {
     --context.summary.rowsSent;  // broken off, so neither written nor refused
@@ -73,12 +76,22 @@ void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const 
 
 }  // namespace
 
-std::string ProgressCaption(const std::string& tableName, long rows) {
-  std::string caption = "Converting Table: [";
+ProgressCaptions::ProgressCaptions(const std::string& tableName) : head_("Converting Table: [") {
   for (char c : tableName) {
-    if (c != '`') caption += c;
+    if (c != '`') head_ += c;
   }
-  return caption.append("] ").append(std::to_string(rows)).append(" rows converted...");
+  head_ += "] ";
+}
+
+const std::string& ProgressCaptions::For(long rows) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, rows).ptr;
+  text_.assign(head_).append(digits, end).append(" rows converted...");
+  return text_;
+}
+
+std::string ProgressCaption(const std::string& tableName, long rows) {
+  return ProgressCaptions(tableName).For(rows);
 }
 
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
@@ -91,6 +104,8 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   const std::string statementStart = insertStart + "(";
   const bool batched = context.batching.Batched();
   RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
+  ProgressCaptions captions(tableName);
+  const std::size_t rowLimit = MaxRowStatementBytes(context.executor);
   std::string statement;
   TargetValue value;
   std::vector<std::size_t> starts;
@@ -114,7 +129,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       } catch (const source::SourceError& error) {
         if (batched && !batch.Flush()) return batch.Ending();
         RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
-        owner.SetCaption(ProgressCaption(tableName, rowCount));
+        owner.SetCaption(captions.For(rowCount));
         continue;
       }
       starts[static_cast<std::size_t>(fieldCount)] = statement.size();
@@ -131,7 +146,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         // Too large to share a statement: alone, after the rows before it.
         if (!batch.Flush()) return batch.Ending();
       }
-      RowResult result = SendRow(owner, context, rows, plan, place, statement, starts);
+      RowResult result = SendRow(owner, context, rows, plan, place, statement, starts, rowLimit);
       if (result == RowResult::Stopped) return {CopyResult::Stopped, ""};
       if (result == RowResult::ConnectionLost) {
         return {CopyResult::ConnectionLost, context.executor.ErrorText()};
@@ -144,7 +159,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         for (const std::string& change : changes) Report(owner, context.summary, change);
         context.summary.valuesChanged += static_cast<long>(changes.size());
       }
-      owner.SetCaption(ProgressCaption(tableName, rowCount));
+      owner.SetCaption(captions.For(rowCount));
       if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
     if (batched && !batch.Flush()) return batch.Ending();
