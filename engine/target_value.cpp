@@ -245,13 +245,15 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& cont
 void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out) {
   out.nonFinite = nullptr;
   out.text.clear();
-  if (rows.ActualSize(index) <= 0) {
-    // Null or empty: '' in a text column, except a null in a UNIQUE key,
-    // which stays NULL so that many such rows fit the key.
-    if (field.nullStaysNull && rows.Value(index).IsNull()) return out.SetNull();
+  // The value is read once: an empty one takes the same way as a null one
+  // below (an empty text classifies as a null does, empty bytes are NULL).
+  const source::Variant value = rows.Value(index);
+  if (value.IsNull()) {
+    // '' in a text column, except in a UNIQUE key, where a null stays NULL
+    // so that many such rows fit the key.
+    if (field.nullStaysNull) return out.SetNull();
     return Classify(out, field.typeClass, field.dateTime);
   }
-  const source::Variant value = rows.Value(index);
   if (field.real && !std::isfinite(value.ToDouble())) {
     out.SetNull();
     out.nonFinite = NonFiniteName(value.ToDouble());
