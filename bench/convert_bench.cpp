@@ -1,22 +1,27 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS [ROUNDS]]   (default 1000000 rows in 10 rounds; needs
-//                                    the test server, named by BRACKEN_TEST_MYSQL_*)
+//   convert_bench [ROWS [ROUNDS [BATCH_ROWS]]]   (default 1000000 rows in 10
+//        rounds, 1000 rows per batch; needs the test server, named by
+//        BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine alone)
 //
 // Writes ROUNDS tables of ten mixed columns with a primary key, ROWS rows in
 // all, then:
 //   1. runs the engine over every table against a target that only keeps the
-//      statements (the engine's own time: reading, rendering, literals,
-//      statement texts);
-//   2. round by round, converts one table into the server as bracken-cli
-//      does, then replays the same INSERT texts from memory through the same
-//      connection into a fresh copy of that table.
-// Alternating the two keeps them under the same load on a shared machine.
-// The ratio of their sums is the conversion's overhead over the server's
-// time; the goal is 1.15 or less. The figures end in one summary line.
+//      statements, one row per INSERT and batched: the engine's own time per
+//      row (reading, rendering, literals, statement texts);
+//   2. round by round, on one table each: converts it as bracken-cli does
+//      (batched), converts it one INSERT per row (--row-by-row), replays the
+//      captured one-row INSERTs, and replays the same rows as INSERTs of 1000
+//      rows each built from them (the multi-row ceiling). The order of the
+//      four turns from round to round, so that they share the load of a
+//      shared machine; each figure is the median of its rounds.
+// Goals: batched at 80% or more of the multi-row ceiling, never slower than
+// one row per INSERT; one row per INSERT at most 1.15 times its replay. The
+// figures end in one summary line.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -150,11 +155,13 @@ class CapturingExecutor : public engine::StatementExecutor {
 
 engine::ConversionSummary Convert(const std::string& connectionText, const std::string& database,
                                   const std::vector<std::string>& tables,
-                                  engine::StatementExecutor& executor) {
+                                  engine::StatementExecutor& executor,
+                                  engine::RowBatching batching = {}) {
   source::Catalog catalog;
   catalog.SetActiveConnection(connectionText);
   engine::CatalogSource source(catalog, connectionText);
   engine::ConversionContext context(executor, source);
+  context.batching = batching;
   QuietOwner owner(database, tables);
   return engine::RunConversion(owner, context);
 }
@@ -174,32 +181,72 @@ std::vector<TableStatements> SplitByTable(const std::vector<std::string>& statem
   return tables;
 }
 
+// The one-row INSERTs of a table as INSERTs of `rows` rows each.
+std::vector<std::string> MultiRow(const std::vector<std::string>& inserts, std::size_t rows) {
+  std::vector<std::string> statements;
+  for (std::size_t i = 0; i < inserts.size(); i += rows) {
+    const std::string& first = inserts[i];
+    const std::size_t start = first.find(" VALUES(") + 7;
+    std::string statement = first.substr(0, start);
+    for (std::size_t j = i; j < std::min(inserts.size(), i + rows); ++j) {
+      if (j > i) statement += ',';
+      statement.append(inserts[j], start, inserts[j].size() - start - 1);
+    }
+    statements.push_back(statement + ";");
+  }
+  return statements;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The four ways of writing one table, timed under the same load.
+struct Round {
+  double batched, single, replay, ceiling;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
+  const std::size_t batchRows = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000;
   auto server = testing::TestServerFromEnvironment();
-  if (!server || rounds < 1) {
+  if (!server || rounds < 0 || batchRows < 1) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
     return 2;
   }
   const fs::path file =
       fs::temp_directory_path() / ("bracken_convert_bench_" + std::to_string(::getpid()) + ".mdb");
   auto start = Clock::now();
-  WriteTables(file, rows, rounds);
+  const int tables = std::max(rounds, 1);
+  WriteTables(file, rows, tables);
   std::printf("written: %lld rows in %d tables, %.1f MB, %.2f s\n", static_cast<long long>(rows),
-              rounds, static_cast<double>(fs::file_size(file)) / 1e6, Seconds(start));
+              tables, static_cast<double>(fs::file_size(file)) / 1e6, Seconds(start));
   const std::string connectionText = engine::BuildConnectionText(file.string(), "");
   std::vector<std::string> all;
-  for (int r = 0; r < rounds; ++r) all.push_back(TableName(r));
+  for (int r = 0; r < tables; ++r) all.push_back(TableName(r));
+  const engine::RowBatching batching{batchRows};
 
   CapturingExecutor capture;
   start = Clock::now();
   Convert(connectionText, "eng_bench", all, capture);
   const double engineSeconds = Seconds(start);
-  std::printf("engine alone: %.2f s, %.0f rows/s\n", engineSeconds, rows / engineSeconds);
   const std::vector<TableStatements> captured = SplitByTable(capture.statements);
+  capture.statements.clear();
+  start = Clock::now();
+  Convert(connectionText, "eng_bench", all, capture, batching);
+  const double engineBatchedSeconds = Seconds(start);
+  capture.statements.clear();
+  std::printf("engine alone: %.3f us per row one per INSERT, %.3f us per row batched\n",
+              engineSeconds * 1e6 / rows, engineBatchedSeconds * 1e6 / rows);
+  if (rounds == 0) {
+    fs::remove(file);
+    return 0;
+  }
 
   target::MySqlConnection connection;
   if (connection.Connect(server->host, server->user, server->password) !=
@@ -208,39 +255,80 @@ int main(int argc, char** argv) {
     return 2;
   }
   engine::MySqlStatementExecutor executor(connection);
-  double convertSeconds = 0, replaySeconds = 0;
   long refused = 0;
-  for (int r = 0; r < rounds; ++r) {
-    start = Clock::now();
-    refused += Convert(connectionText, "eng_bench", {TableName(r)}, executor).rowsRefused;
-    const double convert = Seconds(start);
-
+  auto replay = [&](const TableStatements& table, const std::vector<std::string>& inserts) {
     for (const char* setup : {"DROP DATABASE IF EXISTS eng_bench_replay",
                               "CREATE DATABASE eng_bench_replay", "USE eng_bench_replay"}) {
       connection.Execute(setup);
     }
-    connection.Execute(captured[static_cast<std::size_t>(r)].create);
-    start = Clock::now();
-    for (const std::string& insert : captured[static_cast<std::size_t>(r)].inserts) {
+    connection.Execute(table.create);
+    auto begin = Clock::now();
+    for (const std::string& insert : inserts) {
       if (!connection.Execute(insert)) ++refused;
     }
-    const double replay = Seconds(start);
-    std::printf("round %d: conversion %.2f s, replay %.2f s, ratio %.3f\n", r + 1, convert, replay,
-                convert / replay);
+    return Seconds(begin);
+  };
+  std::vector<Round> timed;
+  for (int r = 0; r < rounds; ++r) {
+    const TableStatements& table = captured[static_cast<std::size_t>(r)];
+    const std::vector<std::string> multiRow = MultiRow(table.inserts, 1000);
+    Round round{};
+    for (int step = 0; step < 4; ++step) {
+      switch ((step + r) % 4) {
+        case 0:
+          start = Clock::now();
+          refused +=
+              Convert(connectionText, "eng_bench", {TableName(r)}, executor, batching).rowsRefused;
+          round.batched = Seconds(start);
+          break;
+        case 1:
+          start = Clock::now();
+          refused += Convert(connectionText, "eng_bench", {TableName(r)}, executor).rowsRefused;
+          round.single = Seconds(start);
+          break;
+        case 2:
+          round.replay = replay(table, table.inserts);
+          break;
+        case 3:
+          round.ceiling = replay(table, multiRow);
+          break;
+      }
+    }
+    std::printf(
+        "round %d: batched %.3f s, one per INSERT %.2f s, replay %.2f s, multi-row ceiling "
+        "%.3f s\n",
+        r + 1, round.batched, round.single, round.replay, round.ceiling);
     std::fflush(stdout);
-    convertSeconds += convert;
-    replaySeconds += replay;
+    timed.push_back(round);
   }
   connection.Execute("DROP DATABASE eng_bench");
   connection.Execute("DROP DATABASE eng_bench_replay");
   fs::remove(file);
 
-  // The engine works while the server waits and the other way round, so its
-  // own time over the replay is the overhead a quiet machine would show.
+  auto median = [&](double Round::*field) {
+    std::vector<double> values;
+    for (const Round& round : timed) values.push_back(round.*field);
+    return Median(values);
+  };
+  const double batched = median(&Round::batched), single = median(&Round::single),
+               replayed = median(&Round::replay), ceiling = median(&Round::ceiling);
+  // The same ratios within each round, whose four runs shared one load.
+  auto medianRatio = [&](double Round::*over, double Round::*under) {
+    std::vector<double> values;
+    for (const Round& round : timed) values.push_back(round.*over / round.*under);
+    return Median(values);
+  };
+  const double perRound = static_cast<double>(rows / rounds);
   std::printf(
-      "convert_bench: %lld rows, conversion %.0f rows/s, replay %.0f rows/s, ratio %.3f "
-      "(goal 1.15; engine alone over replay %.3f), %ld refused\n",
-      static_cast<long long>(rows), rows / convertSeconds, rows / replaySeconds,
-      convertSeconds / replaySeconds, (engineSeconds + replaySeconds) / replaySeconds, refused);
+      "convert_bench: %lld rows, %zu per batch; batched %.0f rows/s = %.2f of the multi-row "
+      "ceiling (%.0f rows/s; goal 0.80) and %.2f times one per INSERT (%.0f rows/s; goal 1.00); "
+      "one per INSERT over its replay %.3f (goal 1.15); engine %.3f us/row one per INSERT, %.3f "
+      "us/row batched; medians of the rounds' own ratios: %.2f of the ceiling, %.2f times one "
+      "per INSERT; %ld refused\n",
+      static_cast<long long>(rows), batchRows, perRound / batched, ceiling / batched,
+      perRound / ceiling, single / batched, perRound / single, single / replayed,
+      engineSeconds * 1e6 / rows, engineBatchedSeconds * 1e6 / rows,
+      medianRatio(&Round::ceiling, &Round::batched), medianRatio(&Round::single, &Round::batched),
+      refused);
   return 0;
 }

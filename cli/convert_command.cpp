@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -22,21 +24,31 @@
 #include "cli/verify_check.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
+#include "engine/dump_executor.h"
 #include "engine/lock_wait_watch.h"
 #include "engine/source_connection.h"
 #include "engine/statement_executor.h"
 #include "source/source_access.h"
+#include "target/assumed_server.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::cli {
 
 namespace {
 
+// Rows per INSERT unless --batch-rows says otherwise: past it a larger
+// batch gains nothing measurable on a local server.
+constexpr std::size_t kDefaultBatchRows = 1000;
+
 constexpr char kHelp[] =
     "Usage: bracken-cli convert FILE --host H --user U --database D [--password[=P]]\n"
     "                           [--mdb-password P] [--table T]... [--yes|--no]\n"
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
-    "                           [--connect-timeout N] [--verify]\n\n"
+    "                           [--connect-timeout N] [--verify]\n"
+    "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
+    "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
+    "                           [--mdb-password P] [--table T]... [--batch-rows N] "
+    "[--row-by-row]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -51,6 +63,18 @@ constexpr char kHelp[] =
     "yes. When a statement waits for a lock another client holds, a line says so.\n"
     "Ctrl-C stops after the current table (or breaks a lock wait off); a second\n"
     "Ctrl-C ends the program at once.\n\n"
+    "Rows go to the server many to an INSERT (up to --batch-rows N rows, default\n"
+    "1000, and --batch-bytes N bytes, default 1048576, never more than the\n"
+    "server's max_allowed_packet takes); the result, refused rows and the report\n"
+    "included, is the same as with --row-by-row, which sends one INSERT per row\n"
+    "as the window does.\n\n"
+    "--output PATH.sql writes the statements to the file (\"-\": standard output)\n"
+    "instead of sending them; no server is contacted. `mariadb < PATH.sql` (or\n"
+    "mysql) creates database D as a run with --yes would, replacing it. Server\n"
+    "choices (collations, statement sizes) follow --server-version V, such as\n"
+    "10.11, mariadb-10.4 or mysql-8.0 (default: mysql-5.7, the oldest server\n"
+    "supported). The server may still refuse rows while loading; with\n"
+    "--row-by-row, `mariadb --force` leaves out only those rows.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -65,10 +89,28 @@ struct Options {
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
   ServerOptions server;
+  engine::RowBatching batching{kDefaultBatchRows};
+  std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
+  std::optional<std::string> serverVersion;
 };
+
+std::size_t PositiveNumber(const std::string& option, const std::string& value) {
+  std::size_t used = 0;
+  unsigned long long number = 0;
+  try {
+    number = std::stoull(value, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != value.size() || number == 0 || value[0] == '-') {
+    throw std::runtime_error(option + " takes a positive whole number, not '" + value + "'");
+  }
+  return static_cast<std::size_t>(number);
+}
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
+  bool rowByRow = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
@@ -87,6 +129,16 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.password = arg.substr(11);
     } else if (arg == "--verify") {
       options.verify = true;
+    } else if (TakeValue(args, i, "--batch-rows", value)) {
+      options.batching.rows = PositiveNumber("--batch-rows", value);
+    } else if (TakeValue(args, i, "--batch-bytes", value)) {
+      options.batching.bytes = PositiveNumber("--batch-bytes", value);
+    } else if (arg == "--row-by-row") {
+      rowByRow = true;
+    } else if (TakeValue(args, i, "--output", value)) {
+      options.output = value;
+    } else if (TakeValue(args, i, "--server-version", value)) {
+      options.serverVersion = value;
     } else if (arg == "--yes" || arg == "--no") {
       options.overwrite = arg == "--yes" ? OverwriteAnswer::Yes : OverwriteAnswer::No;
     } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
@@ -96,6 +148,20 @@ Options ParseOptions(const std::vector<std::string>& args) {
     }
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
+  if (rowByRow) options.batching.rows = 1;
+  if (options.output) {
+    if (options.database.empty()) throw std::runtime_error("--database is required");
+    if (options.verify) throw std::runtime_error("--verify needs a server, not --output");
+    if (!options.serverVersion) options.serverVersion = target::kOldestServerVersion;
+    if (!target::AssumedServerTraits(*options.serverVersion)) {
+      throw std::runtime_error(
+          "--server-version takes a version such as 10.11, mariadb-10.4 or "
+          "mysql-8.0, not '" +
+          *options.serverVersion + "'");
+    }
+    return options;
+  }
+  if (options.serverVersion) throw std::runtime_error("--server-version goes with --output");
   if (options.host.empty() || options.user.empty() || options.database.empty()) {
     throw std::runtime_error("--host, --user and --database are required");
   }
@@ -208,6 +274,73 @@ InterruptHooks Interrupts(RunState& state) {
   return hooks;
 }
 
+// The run under the Ctrl-C watch, which sees its context and owner while
+// it lasts.
+engine::ConversionSummary RunWatched(RunState& state, InterruptWatch& interrupts,
+                                     ConsoleOwner& owner, engine::ConversionContext& context) {
+  state.owner = &owner;
+  context.stopRequested = interrupts.Interrupted();
+  state.context = &context;
+  engine::ConversionSummary summary;
+  if (interrupts.Interrupted()) {
+    // Ctrl-C while connecting: nothing was written.
+    summary.tablesChecked = state.tablesChecked;
+    summary.ending = engine::RunEnding::Stopped;
+  } else {
+    summary = engine::RunConversion(owner, context);
+  }
+  state.context = nullptr;
+  state.owner = nullptr;
+  return summary;
+}
+
+std::string UtcNow() {
+  std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
+  return text;
+}
+
+// The run into a dump file: the same engine, with an executor that writes
+// the statements instead of sending them. The summary line goes to
+// standard error when the statements take standard output.
+int ConvertToDump(const Options& options, source::Catalog& catalog,
+                  const std::string& connectionText, const std::vector<std::string>& names,
+                  const std::vector<bool>& checked) {
+  const bool toStandardOutput = *options.output == "-";
+  std::ofstream file;
+  if (!toStandardOutput) {
+    file.open(*options.output, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      std::cerr << "bracken-cli convert: cannot write " << EscapeControls(*options.output) << "\n";
+      return kExitFailed;
+    }
+  }
+  std::ostream& out = toStandardOutput ? std::cout : file;
+  const target::ServerTraits traits = *target::AssumedServerTraits(*options.serverVersion);
+  out << engine::DumpHeader(options.file, UtcNow(), traits);
+  RunState state;
+  state.database = options.database;
+  state.tablesChecked = static_cast<int>(std::count(checked.begin(), checked.end(), true));
+  InterruptWatch interrupts(Interrupts(state));
+  engine::CatalogSource source(catalog, connectionText);
+  engine::DumpStatementExecutor executor(out, traits,
+                                         toStandardOutput ? "standard output" : *options.output);
+  engine::ConversionContext context(executor, source);
+  context.batching = options.batching;
+  ConsoleOwner owner(names, checked, options.database, OverwriteAnswer::Yes, std::cerr,
+                     isatty(STDERR_FILENO) != 0, false);
+  engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
+  out.flush();
+  int status = ExitStatus(summary);
+  if (!out && status == kExitSuccess) status = kExitFailed;
+  (toStandardOutput ? std::cerr : std::cout)
+      << SummaryLine(options.database, summary) << std::flush;
+  return status;
+}
+
 int Convert(const std::vector<std::string>& args) {
   Options options;
   target::ConnectOptions connectOptions;
@@ -245,6 +378,8 @@ int Convert(const std::vector<std::string>& args) {
     checked[static_cast<std::size_t>(found - names.begin())] = true;
   }
 
+  if (options.output) return ConvertToDump(options, catalog, connectionText, names, checked);
+
   std::string password;
   try {
     password = MySqlPassword(options.password, options.promptPassword);
@@ -272,22 +407,11 @@ int Convert(const std::vector<std::string>& args) {
   engine::ServerLockProbe probe(options.host, options.user, password, probeOptions);
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
+  context.batching = options.batching;
   ConsoleOwner owner(names, checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);
-  state.owner = &owner;
-  context.stopRequested = interrupts.Interrupted();
-  state.context = &context;
-  engine::ConversionSummary summary;
-  if (interrupts.Interrupted()) {
-    // Ctrl-C while connecting: nothing was written.
-    summary.tablesChecked = state.tablesChecked;
-    summary.ending = engine::RunEnding::Stopped;
-  } else {
-    summary = engine::RunConversion(owner, context);
-  }
-  state.context = nullptr;
-  state.owner = nullptr;
+  engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
   int status = ExitStatus(summary);
   std::string verifyNote;
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {

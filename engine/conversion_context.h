@@ -65,6 +65,16 @@ struct ConversionSummary {
   }
 };
 
+// How many rows one INSERT carries. The window sends one per row; the
+// command line sends many, up to `rows` rows and `bytes` of statement text
+// (never more than the server takes in one statement).
+struct RowBatching {
+  std::size_t rows = 1;
+  std::size_t bytes = std::size_t{1} << 20;
+
+  bool Batched() const { return rows > 1; }
+};
+
 struct ConversionContext {
   ConversionContext(StatementExecutor& executor, ConversionSource& source)
       : executor(executor), source(source) {}
@@ -85,6 +95,7 @@ struct ConversionContext {
   // utf8mb4 text, as Access compares text; empty where it has none.
   std::string textCollation;
   std::string extendedTextCollation;
+  RowBatching batching;
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;

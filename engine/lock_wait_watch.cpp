@@ -84,6 +84,13 @@ bool LockWaitWatch::ExecuteWithLongValues(const std::string& statementWithPlaceh
   return done;
 }
 
+std::optional<long long> LockWaitWatch::CountRows(const std::string& quotedName) {
+  Begin();
+  std::optional<long long> count = inner_.CountRows(quotedName);
+  End();
+  return count;
+}
+
 // Begin and End only note the statement: the watch's thread looks at it
 // on its own ticks, so a quick statement costs no wake-up.
 void LockWaitWatch::Begin() {

@@ -91,6 +91,9 @@ class LockWaitWatch : public StatementExecutor {
   std::string ErrorText() const override { return inner_.ErrorText(); }
   bool LastErrorWasConnectionLost() const override { return inner_.LastErrorWasConnectionLost(); }
   unsigned int LastErrorNumber() const override { return inner_.LastErrorNumber(); }
+  // The row count a batch reads after a refusal; it may wait for a lock as
+  // a statement may.
+  std::optional<long long> CountRows(const std::string& quotedName) override;
 
  private:
   void Begin();

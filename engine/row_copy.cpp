@@ -1,10 +1,13 @@
 #include "engine/row_copy.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 #include "engine/identifier.h"
 #include "engine/oversized_row.h"
+#include "engine/row_batch.h"
+#include "engine/row_refusal.h"
 #include "engine/run_report.h"
 #include "engine/source_connection.h"
 #include "engine/target_value.h"
@@ -12,11 +15,6 @@
 namespace bracken::engine {
 
 namespace {
-
-// Server errors that mean the table the rows go to is gone.
-constexpr unsigned int kNoSuchTable = 1146;
-constexpr unsigned int kNoDatabaseSelected = 1046;
-constexpr unsigned int kUnknownDatabase = 1049;
 
 // Where the row being copied stands, for its messages.
 struct RowPlace {
@@ -42,21 +40,17 @@ void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace
   AppendLiteral(statement, value);
 }
 
-enum class RowResult { Sent, Refused, TableGone, ConnectionLost, Stopped };
-
-bool TableGone(unsigned int error) {
-  return error == kNoSuchTable || error == kNoDatabaseSelected || error == kUnknownDatabase;
-}
-
-// Sends one row; a refusal is shown and reported, and the copy goes on.
+// Sends one row (whole when its statement is at most `rowLimit` bytes); a refusal is shown and
+// reported, and the copy goes on.
 RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource& rows,
                   const std::vector<FieldPlan>& plan, const RowPlace& place,
-                  const std::string& statement, const std::vector<std::size_t>& starts) {
+                  const std::string& statement, const std::vector<std::size_t>& starts,
+                  std::size_t rowLimit) {
   StatementExecutor& server = context.executor;
   ++context.summary.rowsSent;
   OversizedRow oversized{owner, context, rows, plan, place.table, place.number};
-  bool sent = statement.size() <= MaxRowStatementBytes(server) ? server.Execute(statement)
-                                                               : oversized.Send(statement, starts);
+  bool sent =
+      statement.size() <= rowLimit ? server.Execute(statement) : oversized.Send(statement, starts);
   if (sent) return RowResult::Sent;
   if (context.stoppedDuringWait) {
     --context.summary.rowsSent;  // broken off, so neither written nor refused
@@ -66,15 +60,7 @@ RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource&
     ++context.summary.rowsRefused;
     return RowResult::Refused;
   }
-  if (server.LastErrorWasConnectionLost()) return RowResult::ConnectionLost;
-  if (TableGone(server.LastErrorNumber())) return RowResult::TableGone;
-  ++context.summary.rowsRefused;
-  std::string text = server.ErrorText();
-  Report(owner, context.summary,
-         "Table " + Bracketed(place.table) + ", row " + std::to_string(place.number) +
-             ": refused by the server: " + text);
-  owner.ShowMessage(text, "Bracken", MessageButtons::Ok, MessageIcon::None);
-  return RowResult::Refused;
+  return AfterRowFailure(owner, context, place.table, place.number);
 }
 
 // A value that cannot be read or written as text leaves its row out; the
@@ -90,12 +76,22 @@ void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const 
 
 }  // namespace
 
-std::string ProgressCaption(const std::string& tableName, long rows) {
-  std::string caption = "Converting Table: [";
+ProgressCaptions::ProgressCaptions(const std::string& tableName) : head_("Converting Table: [") {
   for (char c : tableName) {
-    if (c != '`') caption += c;
+    if (c != '`') head_ += c;
   }
-  return caption.append("] ").append(std::to_string(rows)).append(" rows converted...");
+  head_ += "] ";
+}
+
+const std::string& ProgressCaptions::For(long rows) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, rows).ptr;
+  text_.assign(head_).append(digits, end).append(" rows converted...");
+  return text_;
+}
+
+std::string ProgressCaption(const std::string& tableName, long rows) {
+  return ProgressCaptions(tableName).For(rows);
 }
 
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
@@ -103,7 +99,13 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   context.stopRequested = false;
   const TablePlan& table = context.tablePlan;
   const std::string& target = table.sourceName == tableName ? table.targetName : tableName;
-  const std::string statementStart = "INSERT INTO " + QuoteIdentifier(target) + " VALUES(";
+  const std::string quotedTarget = QuoteIdentifier(target);
+  const std::string insertStart = "INSERT INTO " + quotedTarget + " VALUES";
+  const std::string statementStart = insertStart + "(";
+  const bool batched = context.batching.Batched();
+  RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
+  ProgressCaptions captions(tableName);
+  const std::size_t rowLimit = MaxRowStatementBytes(context.executor);
   std::string statement;
   TargetValue value;
   std::vector<std::size_t> starts;
@@ -125,14 +127,26 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
           AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, value, statement, changes);
         }
       } catch (const source::SourceError& error) {
+        if (batched && !batch.Flush()) return batch.Ending();
         RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
-        owner.SetCaption(ProgressCaption(tableName, rowCount));
+        owner.SetCaption(captions.For(rowCount));
         continue;
       }
       starts[static_cast<std::size_t>(fieldCount)] = statement.size();
       if (fieldCount > 0) statement.pop_back();
       statement += ");";
-      RowResult result = SendRow(owner, context, rows, plan, place, statement, starts);
+      if (batched) {
+        // The row's "(...)", without the statement's start and its ";".
+        std::string_view tuple(statement);
+        tuple = tuple.substr(insertStart.size(), tuple.size() - insertStart.size() - 1);
+        if (batch.Takes(tuple.size())) {
+          if (!batch.Add(tuple, rowCount, changes)) return batch.Ending();
+          continue;
+        }
+        // Too large to share a statement: alone, after the rows before it.
+        if (!batch.Flush()) return batch.Ending();
+      }
+      RowResult result = SendRow(owner, context, rows, plan, place, statement, starts, rowLimit);
       if (result == RowResult::Stopped) return {CopyResult::Stopped, ""};
       if (result == RowResult::ConnectionLost) {
         return {CopyResult::ConnectionLost, context.executor.ErrorText()};
@@ -141,13 +155,17 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         return {CopyResult::TableGone, context.executor.ErrorText()};
       }
       if (result == RowResult::Sent) {
+        batch.ArrivedAlone();
         for (const std::string& change : changes) Report(owner, context.summary, change);
         context.summary.valuesChanged += static_cast<long>(changes.size());
       }
-      owner.SetCaption(ProgressCaption(tableName, rowCount));
+      owner.SetCaption(captions.For(rowCount));
       if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
+    if (batched && !batch.Flush()) return batch.Ending();
   } catch (const source::SourceError& error) {
+    // The rows read before the error arrive before it is told.
+    if (batched && !batch.Flush()) return batch.Ending();
     owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
     Report(owner, context.summary,
            "Table " + Bracketed(tableName) + ": reading stopped after row " +

@@ -31,4 +31,17 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
 // quoted name removed.
 std::string ProgressCaption(const std::string& tableName, long rows);
 
+// The same captions for one table, its name written once: the copy shows one
+// after every row.
+class ProgressCaptions {
+ public:
+  explicit ProgressCaptions(const std::string& tableName);
+  // The caption for `rows`, valid until the next call.
+  const std::string& For(long rows);
+
+ private:
+  std::string head_;  // "Converting Table: [T] "
+  std::string text_;
+};
+
 }  // namespace bracken::engine

@@ -4,6 +4,8 @@
 
 namespace bracken::engine {
 
+std::optional<long long> StatementExecutor::CountRows(const std::string&) { return std::nullopt; }
+
 bool MySqlStatementExecutor::Execute(const std::string& statement) {
   return connection_.Execute(statement);
 }
@@ -23,6 +25,12 @@ bool MySqlStatementExecutor::LastErrorWasConnectionLost() const {
 
 unsigned int MySqlStatementExecutor::LastErrorNumber() const {
   return connection_.LastErrorNumber();
+}
+
+std::optional<long long> MySqlStatementExecutor::CountRows(const std::string& quotedName) {
+  auto rows = connection_.QueryRows("SELECT COUNT(*) FROM " + quotedName);
+  if (!rows || rows->empty() || rows->front().empty()) return std::nullopt;
+  return std::stoll(rows->front().front());
 }
 
 }  // namespace bracken::engine

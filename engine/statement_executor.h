@@ -4,6 +4,7 @@
 // program, a recorder in tests.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,11 @@ class StatementExecutor {
   virtual bool LastErrorWasConnectionLost() const = 0;
   // The server's number for the last failure; 0 when none is known.
   virtual unsigned int LastErrorNumber() const = 0;
+  // The number of rows the table `quotedName` holds (exact and cheap for
+  // MyISAM); nothing when it cannot be read, with ErrorText and
+  // LastErrorWasConnectionLost telling why. Executors that never refuse a
+  // row need not know it.
+  virtual std::optional<long long> CountRows(const std::string& quotedName);
 };
 
 // The executor over the program's one MySQL connection, which must outlive it.
@@ -51,6 +57,7 @@ class MySqlStatementExecutor : public StatementExecutor {
   std::string ErrorText() const override;
   bool LastErrorWasConnectionLost() const override;
   unsigned int LastErrorNumber() const override;
+  std::optional<long long> CountRows(const std::string& quotedName) override;
 
  private:
   target::MySqlConnection& connection_;

@@ -68,7 +68,32 @@ void Set(TargetValue& value, CellKind kind, LiteralForm form) {
   value.form = form;
 }
 
+// Writes `number` as exactly `width` digits; false when it has more or is
+// negative.
+bool PutDigits(char* at, int number, int width) {
+  if (number < 0) return false;
+  for (int i = width - 1; i >= 0; --i, number /= 10) at[i] = static_cast<char>('0' + number % 10);
+  return number == 0;
+}
+
+// "YYYY-MM-DD HH:MM:SS" or its date alone, without a format to read per value.
+bool PutDate(TargetValue& value, const DateTimeParts& parts, bool withTime) {
+  char text[19] = {'0', '0', '0', '0', '-', '0', '0', '-', '0', '0',
+                   ' ', '0', '0', ':', '0', '0', ':', '0', '0'};
+  bool fits = PutDigits(text, parts.year, 4) && PutDigits(text + 5, parts.month, 2) &&
+              PutDigits(text + 8, parts.day, 2);
+  if (withTime) {
+    fits = fits && PutDigits(text + 11, parts.hour, 2) && PutDigits(text + 14, parts.minute, 2) &&
+           PutDigits(text + 17, parts.second, 2);
+  }
+  if (!fits) return false;
+  value.text.assign(text, withTime ? 19 : 10);
+  Set(value, CellKind::DateTime, LiteralForm::Quoted);
+  return true;
+}
+
 void SetDate(TargetValue& value, const DateTimeParts& parts, bool withTime) {
+  if (PutDate(value, parts, withTime)) return;
   char buffer[48];
   int size = withTime
                  ? std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", parts.year,
@@ -220,13 +245,15 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& cont
 void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out) {
   out.nonFinite = nullptr;
   out.text.clear();
-  if (rows.ActualSize(index) <= 0) {
-    // Null or empty: '' in a text column, except a null in a UNIQUE key,
-    // which stays NULL so that many such rows fit the key.
-    if (field.nullStaysNull && rows.Value(index).IsNull()) return out.SetNull();
+  // The value is read once: an empty one takes the same way as a null one
+  // below (an empty text classifies as a null does, empty bytes are NULL).
+  const source::Variant value = rows.Value(index);
+  if (value.IsNull()) {
+    // '' in a text column, except in a UNIQUE key, where a null stays NULL
+    // so that many such rows fit the key.
+    if (field.nullStaysNull) return out.SetNull();
     return Classify(out, field.typeClass, field.dateTime);
   }
-  const source::Variant value = rows.Value(index);
   if (field.real && !std::isfinite(value.ToDouble())) {
     out.SetNull();
     out.nonFinite = NonFiniteName(value.ToDouble());

@@ -20,12 +20,14 @@ using V = std::vector<FixtureValue>;
 
 class HostileConversion : public HostileServer {
  protected:
-  engine::ConversionSummary Convert(const FixtureDatabase& file) {
+  engine::ConversionSummary Convert(const FixtureDatabase& file,
+                                    engine::RowBatching batching = {}) {
     source::Catalog catalog;
     catalog.OpenBuffer(WriteJet4(file));
     engine::CatalogSource source(catalog, "");
     engine::MySqlStatementExecutor executor(connection_);
     engine::ConversionContext context(executor, source);
+    context.batching = batching;
     std::vector<std::string> tables = engine::ListTableNames(catalog);
     owner_.SetTables(tables, std::vector<bool>(tables.size(), true));
     owner_.SetDestinationName(database_->name());
@@ -84,6 +86,40 @@ TEST_F(HostileConversion, AnAutoNumberZeroStaysZero) {
   EXPECT_EQ(ReadValue("SELECT EXTRA FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
                       "DATABASE() AND COLUMN_NAME = 'ID'"),
             "auto_increment");
+}
+
+// Batches stay under the packet limit, whatever their byte budget says; rows
+// near the limit, past it and refused ones leave what one INSERT per row
+// leaves.
+TEST_F(HostileConversion, BatchesNearThePacketLimitLeaveWhatSingleRowsLeave) {
+  FixtureTable big;
+  big.name = "Big";
+  big.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo)};
+  big.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  const std::size_t limit = kPacketLimit - 2 - 1024;  // the longest row statement sent whole
+  const std::vector<std::size_t> sizes = {10,         1u << 20, 20,          limit - 40,
+                                          limit - 20, 30,       limit + 100, 2u << 20,
+                                          (2u << 20), 5u << 20, 40,          50};
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const int64_t id = i == 8 ? 4 : static_cast<int64_t>(i);  // a duplicate key
+    big.rows.push_back(V{id, std::string(sizes[i], static_cast<char>('a' + i))});
+  }
+  FixtureDatabase file;
+  file.tables = {big};
+  auto contents = [&] {
+    return ReadValue(
+        "SELECT GROUP_CONCAT(ID, ':', LENGTH(Body), ':', LEFT(MD5(Body), 6)) FROM Big");
+  };
+  engine::ConversionSummary single = Convert(file);
+  const std::vector<std::string> singleReport = owner_.reportLines;
+  const Cell singleContents = contents();
+  owner_ = RecordingOwner{};
+  engine::ConversionSummary batched = Convert(file, engine::RowBatching{100, 64u << 20});
+  EXPECT_EQ(owner_.reportLines, singleReport);
+  EXPECT_EQ(contents(), singleContents);
+  EXPECT_EQ(batched.rowsSent, single.rowsSent);
+  EXPECT_EQ(batched.rowsRefused, single.rowsRefused);
+  EXPECT_EQ(single.rowsRefused, 2) << "the duplicate and the value past the limit";
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#include "engine/row_refusal.h"
+
+#include "engine/run_report.h"
+
+namespace bracken::engine {
+
+namespace {
+
+constexpr unsigned int kNoSuchTable = 1146;
+constexpr unsigned int kNoDatabaseSelected = 1046;
+constexpr unsigned int kUnknownDatabase = 1049;
+
+}  // namespace
+
+bool TableGoneError(unsigned int error) {
+  return error == kNoSuchTable || error == kNoDatabaseSelected || error == kUnknownDatabase;
+}
+
+RowResult AfterRowFailure(ConversionOwner& owner, ConversionContext& context,
+                          const std::string& table, long number) {
+  StatementExecutor& server = context.executor;
+  if (context.stoppedDuringWait) return RowResult::Stopped;
+  if (server.LastErrorWasConnectionLost()) return RowResult::ConnectionLost;
+  if (TableGoneError(server.LastErrorNumber())) return RowResult::TableGone;
+  ++context.summary.rowsRefused;
+  std::string text = server.ErrorText();
+  Report(owner, context.summary,
+         "Table " + Bracketed(table) + ", row " + std::to_string(number) +
+             ": refused by the server: " + text);
+  owner.ShowMessage(text, "Bracken", MessageButtons::Ok, MessageIcon::None);
+  return RowResult::Refused;
+}
+
+}  // namespace bracken::engine

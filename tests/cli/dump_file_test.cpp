@@ -1,0 +1,189 @@
+// bracken-cli convert --output: a file of statements written without a
+// server, which the mariadb client loads into the same database a direct
+// run creates (bracken-cli verify finds it identical), and the batched
+// rows of a direct run, which leave what one INSERT per row leaves.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support/fixture_writer.h"
+#include "tests/support/server_fixture.h"
+#include "tests/support/server_query.h"
+#include "tests/support/shell_run.h"
+#include "tests/support/test_server.h"
+
+namespace bracken::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using V = std::vector<FixtureValue>;
+
+class DumpFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
+    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
+    auto server = TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << kNoServerMessage;
+    server_ = *server;
+    dir_ = fs::temp_directory_path() / ("bracken_dump_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    FixtureTable shop;
+    shop.name = "Shop Items";
+    shop.columns = {
+        MakeColumn("ID", ColumnKind::Long),        MakeColumn("Name", ColumnKind::Text, 50),
+        MakeColumn("Price", ColumnKind::Currency), MakeColumn("Since", ColumnKind::DateTime),
+        MakeColumn("Photo", ColumnKind::Ole),      MakeColumn("Notes", ColumnKind::Memo)};
+    shop.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+    shop.generatedRows = 2500;
+    shop.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+      row[0] = i + 1;
+      row[1] = i % 7 ? FixtureValue("Caf\xc3\xa9 it's ? " + std::to_string(i)) : FixtureValue();
+      row[2] = i * 12345;
+      row[3] = 40000.5 + static_cast<double>(i);
+      row[4] =
+          i % 5 ? FixtureValue(std::string("\x00\x01'\\", 4) + std::to_string(i)) : FixtureValue();
+      row[5] = "a note \xf0\x9f\x98\x80 \\ ; -- " + std::to_string(i);
+    };
+    // A row longer than a 4 MiB statement, of values that each fit one.
+    FixtureTable large;
+    large.name = "Large";
+    large.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Data", ColumnKind::Ole),
+                     MakeColumn("Text", ColumnKind::Memo)};
+    large.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+    large.rows = {V{int64_t{1}, RandomBytes(3u << 20, 3), std::string(3u << 20, 'x')},
+                  V{int64_t{2}, std::string("small"), std::string("? ' ?")}};
+    FixtureDatabase file;
+    file.tables = {shop, large};
+    WriteJet4File(file, dir_ / "shop.mdb");
+  }
+  void TearDown() override {
+    if (!dir_.empty()) fs::remove_all(dir_);
+    for (const std::string& name : databases_) {
+      ServerQuery(server_).Execute("DROP DATABASE IF EXISTS `" + name + "`");
+    }
+  }
+
+  ShellRun Cli(const std::string& command, const std::vector<std::string>& args) {
+    std::string line = "MYSQL_PWD=" + ShellQuoted(server_.password) + " " +
+                       ShellQuoted(program_.string()) + " " + command + " " +
+                       ShellQuoted((dir_ / "shop.mdb").string());
+    for (const std::string& arg : args) line += " " + ShellQuoted(arg);
+    return RunShell(line, dir_);
+  }
+  ShellRun Load(const fs::path& dump) {
+    return RunShell("MYSQL_PWD=" + ShellQuoted(server_.password) + " mariadb -h " +
+                        ShellQuoted(server_.host) + " -P " + std::to_string(server_.port) + " -u " +
+                        ShellQuoted(server_.user) + " < " + ShellQuoted(dump.string()),
+                    dir_);
+  }
+  ShellRun Verify(const std::string& database, const std::vector<std::string>& more = {}) {
+    databases_.push_back(database);
+    std::vector<std::string> args = {
+        "--host", server_.host, "--port",     std::to_string(server_.port),
+        "--user", server_.user, "--database", database};
+    args.insert(args.end(), more.begin(), more.end());
+    return Cli("verify", args);
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  TestServer server_;
+  fs::path program_, dir_;
+  std::vector<std::string> databases_;
+};
+
+TEST_F(DumpFileTest, ALoadedDumpIsIdenticalToTheFile) {
+  const fs::path dump = dir_ / "shop.sql";
+  ShellRun written = Cli("convert", {"--output", dump.string(), "--database", "eng_dump_load"});
+  ASSERT_EQ(written.status, 0) << written.errors;
+  EXPECT_EQ(written.output, "eng_dump_load: 2 of 2 tables converted, 0 of 2502 rows refused\n");
+  const std::string text = Read(dump);
+  EXPECT_EQ(text.rfind("-- Bracken dump of " + (dir_ / "shop.mdb").string() + "\n-- Written ", 0),
+            0u);
+  EXPECT_NE(text.find("for MySQL 5.7 or later"), std::string::npos);
+  const std::size_t drop = text.find(
+      "DROP DATABASE IF EXISTS `eng_dump_load`;\n"
+      "CREATE DATABASE `eng_dump_load`;\nUSE `eng_dump_load`;\n");
+  EXPECT_NE(drop, std::string::npos);
+  EXPECT_GT(text.find("USE "), drop) << "no USE before the database is replaced";
+  EXPECT_EQ(text.find("COLLATE"), std::string::npos) << "MySQL 5.7 has no such collation";
+  EXPECT_NE(text.find("SET @bracken_long_1 = CONCAT(@bracken_long_1, 0x"), std::string::npos);
+
+  ShellRun loaded = Load(dump);
+  ASSERT_EQ(loaded.status, 0) << loaded.errors;
+  ShellRun verified = Verify("eng_dump_load");
+  EXPECT_EQ(verified.status, 0) << verified.errors << verified.output;
+}
+
+TEST_F(DumpFileTest, StandardOutputAndANewerServerVersion) {
+  ShellRun written = Cli("convert", {"--output", "-", "--database", "eng_dump_newer",
+                                     "--server-version", "10.11", "--table", "Shop Items"});
+  ASSERT_EQ(written.status, 0) << written.errors;
+  EXPECT_NE(written.errors.find("eng_dump_newer: 1 of 1 tables converted, 0 of 2500 rows"),
+            std::string::npos)
+      << "the summary goes to standard error: " << written.errors;
+  EXPECT_NE(written.output.find("for MariaDB 10.11 or later"), std::string::npos);
+  EXPECT_NE(written.output.find("COLLATE=utf8mb3_uca1400_as_ci;"), std::string::npos);
+  { std::ofstream(dir_ / "newer.sql", std::ios::binary) << written.output; }
+  ShellRun loaded = Load(dir_ / "newer.sql");
+  ASSERT_EQ(loaded.status, 0) << loaded.errors;
+  ShellRun verified = Verify("eng_dump_newer", {"--table", "Shop Items"});
+  EXPECT_EQ(verified.status, 0) << verified.errors << verified.output;
+
+  for (const std::vector<std::string>& wrong :
+       {std::vector<std::string>{"--output", "-", "--server-version", "eleven"},
+        std::vector<std::string>{"--output", "-", "--verify"},
+        std::vector<std::string>{"--host", "h", "--user", "u", "--server-version", "10.11"},
+        std::vector<std::string>{"--output", "-", "--batch-rows", "0"}}) {
+    std::vector<std::string> args = wrong;
+    args.insert(args.end(), {"--database", "eng_dump_wrong"});
+    ShellRun refused = Cli("convert", args);
+    EXPECT_EQ(refused.status, 2) << refused.errors;
+    EXPECT_EQ(refused.output, "");
+  }
+}
+
+TEST_F(DumpFileTest, BatchedAndRowByRowRunsLeaveTheSameReport) {
+  // A file with duplicate keys: the report and summary of both runs match.
+  FixtureTable people;
+  people.name = "People";
+  people.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 50)};
+  people.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  people.generatedRows = 40;
+  people.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i % 9 == 4 ? int64_t{3} : i;
+    row[1] = "P" + std::to_string(i);
+  };
+  FixtureDatabase file;
+  file.tables = {people};
+  WriteJet4File(file, dir_ / "shop.mdb");
+  auto run = [&](const std::string& database, const std::vector<std::string>& more) {
+    databases_.push_back(database);
+    std::vector<std::string> args = {
+        "--host",     server_.host, "--port", std::to_string(server_.port), "--user", server_.user,
+        "--database", database,     "--yes"};
+    args.insert(args.end(), more.begin(), more.end());
+    ShellRun result = Cli("convert", args);
+    result.output.replace(0, database.size(), "D");
+    return result;
+  };
+  ShellRun single = run("eng_dump_single", {"--row-by-row"});
+  ShellRun batched = run("eng_dump_batched", {"--batch-rows", "7"});
+  EXPECT_EQ(single.status, 1);
+  EXPECT_EQ(batched.status, single.status);
+  EXPECT_EQ(batched.errors, single.errors);
+  EXPECT_EQ(batched.output, single.output);
+  EXPECT_EQ(single.output, "D: 1 of 1 tables converted, 4 of 40 rows refused\n");
+}
+
+}  // namespace
+}  // namespace bracken::testing
