@@ -68,7 +68,8 @@ double CliSeconds(const testing::TestServer& server, const fs::path& file) {
     const int quiet = ::open("/dev/null", O_WRONLY);
     ::dup2(quiet, 1);
     ::execl(BRACKEN_CLI, "bracken-cli", "convert", file.c_str(), "--host", server.host.c_str(),
-            "--user", server.user.c_str(), "--database", "wiz_bench_cli", "--yes", nullptr);
+            "--user", server.user.c_str(), "--database", "wiz_bench_cli", "--yes", "--row-by-row",
+            nullptr);
     std::_Exit(127);
   }
   int status = 0;
