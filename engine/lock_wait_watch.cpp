@@ -84,6 +84,17 @@ bool LockWaitWatch::ExecuteWithLongValues(const std::string& statementWithPlaceh
   return done;
 }
 
+void LockWaitWatch::StartStatement(const std::string& statement) {
+  Begin();
+  inner_.StartStatement(statement);
+}
+
+bool LockWaitWatch::FinishStatement() {
+  bool done = inner_.FinishStatement();
+  End();
+  return done;
+}
+
 std::optional<long long> LockWaitWatch::CountRows(const std::string& quotedName) {
   Begin();
   std::optional<long long> count = inner_.CountRows(quotedName);

@@ -17,30 +17,53 @@ RowBatch::RowBatch(ConversionOwner& owner, ConversionContext& context, const std
       budget_(std::min(context.batching.bytes, MaxRowStatementBytes(context.executor))),
       captions_(table) {}
 
+RowBatch::~RowBatch() {
+  if (onItsWay_) context_.executor.FinishStatement();
+}
+
 bool RowBatch::Takes(std::size_t tupleBytes) const {
   return insertStart_.size() + tupleBytes + 1 <= budget_;
 }
 
 bool RowBatch::Add(std::string_view tuple, long number, const std::vector<std::string>& changes) {
-  if (!rows_.empty() && statement_.size() + 1 + tuple.size() + 1 > budget_ && !Flush()) {
+  if (!fillRows_.empty() && fillStatement_.size() + 1 + tuple.size() + 1 > budget_ && !Launch()) {
     return false;
   }
-  if (rows_.empty()) {
-    statement_.assign(insertStart_);
+  if (fillRows_.empty()) {
+    fillStatement_.assign(insertStart_);
   } else {
-    statement_ += ',';
+    fillStatement_ += ',';
   }
-  const std::size_t firstChange = changes_.size();
-  changes_.insert(changes_.end(), changes.begin(), changes.end());
-  rows_.push_back({number, statement_.size(), tuple.size(), firstChange, changes_.size()});
-  statement_.append(tuple);
-  return rows_.size() < context_.batching.rows || Flush();
+  const std::size_t firstChange = fillChanges_.size();
+  fillChanges_.insert(fillChanges_.end(), changes.begin(), changes.end());
+  fillRows_.push_back(
+      {number, fillStatement_.size(), tuple.size(), firstChange, fillChanges_.size()});
+  fillStatement_.append(tuple);
+  return fillRows_.size() < context_.batching.rows || Launch();
 }
 
-bool RowBatch::Flush() {
-  if (rows_.empty()) return true;
+bool RowBatch::Flush() { return Launch() && Settle(); }
+
+bool RowBatch::Launch() {
+  if (fillRows_.empty()) return true;
+  if (!Settle()) return false;
+  std::swap(statement_, fillStatement_);
+  std::swap(rows_, fillRows_);
+  std::swap(changes_, fillChanges_);
+  fillStatement_.clear();
+  fillRows_.clear();
+  fillChanges_.clear();
   statement_ += ';';
-  const bool goOn = SendFrom(0);
+  context_.executor.StartStatement(statement_);
+  onItsWay_ = true;
+  return true;
+}
+
+bool RowBatch::Settle() {
+  if (!onItsWay_) return true;
+  onItsWay_ = false;
+  const bool answered = context_.executor.FinishStatement();
+  const bool goOn = SendFrom(0, answered);
   Clear();
   return goOn;
 }
@@ -57,13 +80,15 @@ std::string RowBatch::StatementFrom(std::size_t from) const {
 
 // Sends rows_[from...]; after a refusal, the rows the table kept are known
 // by its row count, the refused row goes alone and the rest go on.
-bool RowBatch::SendFrom(std::size_t from) {
+bool RowBatch::SendFrom(std::size_t from, std::optional<bool> firstAnswer) {
   StatementExecutor& server = context_.executor;
   ConversionSummary& summary = context_.summary;
   while (from < rows_.size()) {
     const long count = static_cast<long>(rows_.size() - from);
     summary.rowsSent += count;
-    if (server.Execute(from == 0 ? statement_ : StatementFrom(from))) {
+    const bool answered = firstAnswer ? *firstAnswer : server.Execute(StatementFrom(from));
+    firstAnswer.reset();
+    if (answered) {
       tableRows_ += count;
       Arrived(from, rows_.size());
       break;

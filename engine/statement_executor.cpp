@@ -33,4 +33,10 @@ std::optional<long long> MySqlStatementExecutor::CountRows(const std::string& qu
   return std::stoll(rows->front().front());
 }
 
+void MySqlStatementExecutor::StartStatement(const std::string& statement) {
+  connection_.StartQuery(statement);
+}
+
+bool MySqlStatementExecutor::FinishStatement() { return connection_.FinishQuery(); }
+
 }  // namespace bracken::engine

@@ -44,6 +44,16 @@ class StatementExecutor {
   // LastErrorWasConnectionLost telling why. Executors that never refuse a
   // row need not know it.
   virtual std::optional<long long> CountRows(const std::string& quotedName);
+
+  // A statement in two halves, so the next rows can be read while the server
+  // works: StartStatement sends it and returns at once, FinishStatement waits
+  // for its answer and tells as Execute does. Nothing else may be sent in
+  // between. The default sends the whole statement at FinishStatement.
+  virtual void StartStatement(const std::string& statement) { started_ = statement; }
+  virtual bool FinishStatement() { return Execute(started_); }
+
+ private:
+  std::string started_;
 };
 
 // The executor over the program's one MySQL connection, which must outlive it.
@@ -58,6 +68,8 @@ class MySqlStatementExecutor : public StatementExecutor {
   bool LastErrorWasConnectionLost() const override;
   unsigned int LastErrorNumber() const override;
   std::optional<long long> CountRows(const std::string& quotedName) override;
+  void StartStatement(const std::string& statement) override;
+  bool FinishStatement() override;
 
  private:
   target::MySqlConnection& connection_;

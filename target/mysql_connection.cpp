@@ -205,6 +205,29 @@ bool MySqlConnection::Execute(const std::string& statement) {
   return true;
 }
 
+void MySqlConnection::StartQuery(const std::string& statement) {
+  startFailed_ = true;
+  if (!IsOpen()) {
+    Fail(kNotConnected, kServerGoneError);
+  } else if (statement.size() > traits_.MaxStatementBytes()) {
+    Fail(StatementTooLongText(statement.size(), traits_.maxAllowedPacket), kPacketTooLargeError);
+  } else if (mysql_send_query(handle_, statement.data(), statement.size()) != 0) {
+    FailFromHandle();
+  } else {
+    startFailed_ = false;
+  }
+}
+
+bool MySqlConnection::FinishQuery() {
+  if (startFailed_) return false;
+  if (mysql_read_query_result(handle_) != 0) {
+    FailFromHandle();
+    return false;
+  }
+  Succeed();
+  return true;
+}
+
 bool MySqlConnection::ExecuteWithLongValues(const std::string& statement,
                                             const std::vector<std::string_view>& values) {
   if (!IsOpen()) {

@@ -72,6 +72,11 @@ class MySqlConnection {
   // than Traits().MaxStatementBytes() is refused without being sent (the
   // server would drop the connection over it).
   bool Execute(const std::string& statement);
+  // Execute in two halves: StartQuery sends the statement and returns at
+  // once; FinishQuery waits for the answer and returns what Execute would.
+  // Nothing else may be sent in between.
+  void StartQuery(const std::string& statement);
+  bool FinishQuery();
   // Sends one statement whose `?` placeholders take `values` in order, each
   // sent apart as long data in pieces (see long_value_statement.h), so only
   // each value alone must fit in max_allowed_packet. The values are bytes:
@@ -105,6 +110,7 @@ class MySqlConnection {
   void Succeed();
 
   st_mysql* handle_ = nullptr;
+  bool startFailed_ = false;  // StartQuery failed; FinishQuery tells it
   bool connected_ = false;
   unsigned int connectedPort_ = 0;
   ServerTraits traits_;
