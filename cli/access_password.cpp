@@ -2,8 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iostream>
 
+#include "cli/exit_status.h"
 #include "cli/terminal_prompt.h"
 #include "engine/source_connection.h"
 
@@ -39,6 +42,30 @@ std::string OpenAccessFile(source::Catalog& catalog, const std::string& file,
   text = engine::BuildConnectionText(file, password);
   catalog.SetActiveConnection(text);
   return text;
+}
+
+std::optional<int> OpenAndChoose(const std::string& command, const std::string& file,
+                                 const std::optional<std::string>& givenPassword,
+                                 const std::vector<std::string>& wanted, ChosenTables& chosen) {
+  try {
+    chosen.connectionText = OpenAccessFile(chosen.catalog, file, givenPassword);
+    chosen.names = engine::ListTableNames(chosen.catalog);
+  } catch (const source::SourceError& error) {
+    std::cerr << "Message: "
+              << EscapeControls(engine::ClassifyOpenFailure(error.Description()), true) << "\n";
+    return kExitFailed;
+  }
+  chosen.checked.assign(chosen.names.size(), wanted.empty());
+  for (const std::string& name : wanted) {
+    auto found = std::find(chosen.names.begin(), chosen.names.end(), name);
+    if (found == chosen.names.end()) {
+      std::cerr << "bracken-cli " << command << ": no table '" << EscapeControls(name) << "' in "
+                << EscapeControls(file) << "\n";
+      return kExitUsage;
+    }
+    chosen.checked[static_cast<std::size_t>(found - chosen.names.begin())] = true;
+  }
+  return std::nullopt;
 }
 
 }  // namespace bracken::cli

@@ -5,20 +5,17 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cli/command_arguments.h"
+
 namespace bracken::cli {
 
 namespace {
 
 bool TakeOne(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
              std::optional<std::string>& value) {
-  const std::string& arg = args[i];
-  if (arg.rfind(name + "=", 0) == 0) {
-    value = arg.substr(name.size() + 1);
-    return true;
-  }
-  if (arg != name) return false;
-  if (i + 1 >= args.size()) throw std::runtime_error(name + " needs a value");
-  value = args[++i];
+  std::string taken;
+  if (!TakeValue(args, i, name, taken)) return false;
+  value = std::move(taken);
   return true;
 }
 

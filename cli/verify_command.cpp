@@ -100,29 +100,15 @@ int Verify(const std::vector<std::string>& args) {
   }
 
   // The file first: a file that cannot be opened needs no server.
-  source::Catalog catalog;
-  std::string connectionText;
-  std::vector<std::string> names;
-  try {
-    connectionText =
-        OpenAccessFile(catalog, options.file, GivenAccessPassword(options.mdbPassword));
-    names = engine::ListTableNames(catalog);
-  } catch (const source::SourceError& error) {
-    std::cerr << "Message: "
-              << EscapeControls(engine::ClassifyOpenFailure(error.Description()), true) << "\n";
-    return kExitFailed;
+  ChosenTables file;
+  if (auto failed = OpenAndChoose("verify", options.file, GivenAccessPassword(options.mdbPassword),
+                                  options.tables, file)) {
+    return *failed;
   }
-
-  std::vector<bool> checked(names.size(), options.tables.empty());
-  for (const std::string& wanted : options.tables) {
-    auto found = std::find(names.begin(), names.end(), wanted);
-    if (found == names.end()) {
-      std::cerr << "bracken-cli verify: no table '" << EscapeControls(wanted) << "' in "
-                << EscapeControls(options.file) << "\n";
-      return kExitUsage;
-    }
-    checked[static_cast<std::size_t>(found - names.begin())] = true;
-  }
+  source::Catalog& catalog = file.catalog;
+  const std::string& connectionText = file.connectionText;
+  const std::vector<std::string>& names = file.names;
+  const std::vector<bool>& checked = file.checked;
 
   std::string password;
   try {

@@ -9,6 +9,8 @@ namespace {
 constexpr double kFirstDate = -657434.0;  // 1 January 100
 constexpr double kLastDate = 2958466.0;   // the day after 31 December 9999
 
+}  // namespace
+
 void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   int64_t z = days - 25569 + 719468;  // days since 1 March of year 0
   int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -20,8 +22,6 @@ void CivilFromDays(int64_t days, int& year, int& month, int& day) {
   month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
-
-}  // namespace
 
 bool SplitDateSerial(double serial, DateParts& parts) {
   // Before 1899 the whole days count back and the fraction forward, so the

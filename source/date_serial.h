@@ -17,4 +17,11 @@ struct DateParts {
 // False for values outside 1 January 100 to 31 December 9999, or not finite.
 bool SplitDateSerial(double serial, DateParts& parts);
 
+// Year, month and day of a count of days from 30 December 1899 (negative
+// before it), in the proleptic Gregorian calendar.
+void CivilFromDays(int64_t days, int& year, int& month, int& day);
+
+// Days from 1 January of the year 1 to 30 December 1899.
+inline constexpr int64_t kDaysFromYearOne = 693593;
+
 }  // namespace bracken::source

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "source/date_serial.h"
+
 namespace bracken::source::jet {
 
 namespace {
@@ -19,20 +21,6 @@ uint64_t Digits(Bytes stored, size_t offset, size_t count) {
   return value;
 }
 
-// Year, month and day of a count of days since 0001-01-01.
-void CivilDate(uint64_t days, int& year, int& month, int& day) {
-  // Shift to days since 0000-03-01 so that leap days end each cycle.
-  int64_t z = static_cast<int64_t>(days) + 306;
-  int64_t era = z / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
-}
-
 }  // namespace
 
 std::string ExtendedDateText(Bytes stored) {
@@ -45,7 +33,7 @@ std::string ExtendedDateText(Bytes stored) {
     ThrowDamaged("a Date/Time Extended value lies outside its range");
   }
   int year = 0, month = 0, day = 0;
-  CivilDate(days, year, month, day);
+  CivilFromDays(static_cast<int64_t>(days) - kDaysFromYearOne, year, month, day);
   uint64_t seconds = ticks / 10'000'000;
   char text[96];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02u:%02u:%02u.%07u", year, month, day,
