@@ -23,6 +23,7 @@
 #include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
 #include "engine/catalog_source.h"
+#include "engine/connect_messages.h"
 #include "engine/conversion_run.h"
 #include "engine/dump_executor.h"
 #include "engine/lock_wait_watch.h"
@@ -379,10 +380,14 @@ int Convert(const std::vector<std::string>& args) {
   state.tablesChecked = static_cast<int>(std::count(checked.begin(), checked.end(), true));
   InterruptWatch interrupts(Interrupts(state));
   target::MySqlConnection connection;
-  if (connection.Connect(options.host, options.user, password, connectOptions) !=
-      target::MySqlConnection::ConnectResult::Connected) {
-    std::cerr << "Message: There is an error to connect with MySQL. Please check your input "
-                 "parameters or server configuration.\n";
+  const auto connected = connection.Connect(options.host, options.user, password, connectOptions);
+  if (connected != target::MySqlConnection::ConnectResult::Connected) {
+    const bool session = connected == target::MySqlConnection::ConnectResult::SessionRefused;
+    std::cerr << "Message: "
+              << EscapeControls(session ? engine::SessionRefusedMessage(connection.ErrorText())
+                                        : engine::kConnectFailureMessage,
+                                true)
+              << "\n";
     return kExitFailed;
   }
 

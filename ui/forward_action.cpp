@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <utility>
 
+#include "engine/connect_messages.h"
 #include "engine/source_connection.h"
 #include "source/access_data.h"
 #include "ui/check_list_box.h"
@@ -25,18 +26,13 @@ namespace bracken::ui {
 using engine::MessageButtons;
 using engine::MessageIcon;
 
-namespace {
-constexpr const char* kConnectFailure =
-    "There is an error to connect with MySQL. Please check your input parameters or server "
-    "configuration.";
-}  // namespace
-
 // What the worker found; the interface thread shows it.
 struct CBrackenDlg::ForwardOutcome {
   enum class Step { ConnectFailed, OpenFailed, ListFailed, Listed };
   Step step = Step::ConnectFailed;
   target::MySqlConnection::ConnectResult connected =
       target::MySqlConnection::ConnectResult::Refused;
+  std::string refusal;  // why a server that took the login refused the session
   std::string failure;  // the message of a failed open or listing
   std::unique_ptr<engine::CatalogSource> source;
   std::vector<std::string> names;
@@ -121,7 +117,10 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
   // closed here rather than abandoned.
   connection_.Close();
   outcome.connected = connection_.Connect(serverHost_, loginName_, password_, options);
-  if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) return outcome;
+  if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
+    outcome.refusal = connection_.ErrorText();
+    return outcome;
+  }
   const std::string connectionText = engine::BuildConnectionText(accessPath_, databasePassword_);
   try {
     source::Catalog catalog;
@@ -148,7 +147,11 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
 bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
   using Step = ForwardOutcome::Step;
   if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
-    Inform(QString::fromUtf8(kConnectFailure), MessageIcon::None);
+    const bool session =
+        outcome.connected == target::MySqlConnection::ConnectResult::SessionRefused;
+    Inform(QString::fromStdString(session ? engine::SessionRefusedMessage(outcome.refusal)
+                                          : std::string(engine::kConnectFailureMessage)),
+           MessageIcon::None);
     loginEdit_->clear();
     passwordEdit_->clear();
     QLineEdit* focus = outcome.connected == target::MySqlConnection::ConnectResult::EmptyHost
