@@ -31,6 +31,34 @@ void Unexpected(const std::vector<std::string>& args, std::size_t i) {
   throw std::runtime_error("unexpected argument '" + EscapeControls(args[i]) + "'");
 }
 
+bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
+                      CommonArguments& common) {
+  const std::string& arg = args[i];
+  std::string value;
+  if (TakeValue(args, i, "--host", common.host) || TakeValue(args, i, "--user", common.user) ||
+      TakeValue(args, i, "--database", common.database) ||
+      TakeServerOption(args, i, common.server)) {
+    return true;
+  }
+  if (TakeValue(args, i, "--mdb-password", value)) {
+    common.mdbPassword = value;
+  } else if (TakeValue(args, i, "--table", value)) {
+    common.tables.push_back(value);
+  } else if (arg == "--password") {
+    common.promptPassword = true;
+  } else if (arg.rfind("--password=", 0) == 0) {
+    common.password = arg.substr(11);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void TakeFile(const std::vector<std::string>& args, std::size_t i, CommonArguments& common) {
+  if (args[i].rfind("--", 0) == 0 || !common.file.empty()) Unexpected(args, i);
+  common.file = args[i];
+}
+
 std::string MySqlPassword(const std::optional<std::string>& given, bool prompt) {
   if (given) return *given;
   if (!prompt) {

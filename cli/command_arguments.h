@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/server_options.h"
+
 namespace bracken::cli {
 
 // Takes args[i] (and its value) when it is `name`; throws
@@ -19,6 +21,22 @@ bool TakeValue(const std::vector<std::string>& args, std::size_t& i, const std::
 // Throws the usage error for args[i]; an argument that follows a password
 // option is not repeated.
 [[noreturn]] void Unexpected(const std::vector<std::string>& args, std::size_t i);
+
+// What every command that reads an Access file and reaches a server takes.
+struct CommonArguments {
+  std::string file, host, user, database;
+  std::optional<std::string> password, mdbPassword;
+  bool promptPassword = false;  // --password alone
+  std::vector<std::string> tables;
+  ServerOptions server;
+};
+
+// Takes args[i] (and its value) when it is one of the options above.
+bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
+                      CommonArguments& common);
+// Takes args[i] as the Access file, the one argument without "--"; any
+// other argument is a usage error (see Unexpected).
+void TakeFile(const std::vector<std::string>& args, std::size_t i, CommonArguments& common);
 
 // --password=P, else MYSQL_PWD (unless --password alone asked for a
 // prompt), else a prompt without echo on the terminal. Throws

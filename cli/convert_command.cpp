@@ -82,14 +82,9 @@ constexpr char kHelp[] =
     "run: \"D: k of N tables converted, r of s rows refused\", with what ended it\n"
     "early when something did.\n\n";
 
-struct Options {
-  std::string file, host, user, database;
-  std::optional<std::string> password, mdbPassword;
-  bool promptPassword = false;
-  std::vector<std::string> tables;
+struct Options : CommonArguments {
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
-  ServerOptions server;
   engine::RowBatching batching{kDefaultBatchRows};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
@@ -115,20 +110,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string value;
-    if (TakeValue(args, i, "--host", options.host) || TakeValue(args, i, "--user", options.user) ||
-        TakeValue(args, i, "--database", options.database) ||
-        TakeServerOption(args, i, options.server)) {
-      continue;
-    }
-    if (TakeValue(args, i, "--mdb-password", value)) {
-      options.mdbPassword = value;
-    } else if (TakeValue(args, i, "--table", value)) {
-      options.tables.push_back(value);
-    } else if (arg == "--password") {
-      options.promptPassword = true;
-    } else if (arg.rfind("--password=", 0) == 0) {
-      options.password = arg.substr(11);
-    } else if (arg == "--verify") {
+    if (TakeCommonOption(args, i, options)) continue;
+    if (arg == "--verify") {
       options.verify = true;
     } else if (TakeValue(args, i, "--batch-rows", value)) {
       options.batching.rows = PositiveNumber("--batch-rows", value);
@@ -142,10 +125,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.serverVersion = value;
     } else if (arg == "--yes" || arg == "--no") {
       options.overwrite = arg == "--yes" ? OverwriteAnswer::Yes : OverwriteAnswer::No;
-    } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
-      Unexpected(args, i);
     } else {
-      options.file = arg;
+      TakeFile(args, i, options);
     }
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
@@ -307,9 +288,7 @@ std::string UtcNow() {
 // The run into a dump file: the same engine, with an executor that writes
 // the statements instead of sending them. The summary line goes to
 // standard error when the statements take standard output.
-int ConvertToDump(const Options& options, source::Catalog& catalog,
-                  const std::string& connectionText, const std::vector<std::string>& names,
-                  const std::vector<bool>& checked) {
+int ConvertToDump(const Options& options, ChosenTables& access) {
   const bool toStandardOutput = *options.output == "-";
   std::ofstream file;
   if (!toStandardOutput) {
@@ -324,15 +303,16 @@ int ConvertToDump(const Options& options, source::Catalog& catalog,
   out << engine::DumpHeader(options.file, UtcNow(), traits);
   RunState state;
   state.database = options.database;
-  state.tablesChecked = static_cast<int>(std::count(checked.begin(), checked.end(), true));
+  state.tablesChecked =
+      static_cast<int>(std::count(access.checked.begin(), access.checked.end(), true));
   InterruptWatch interrupts(Interrupts(state));
-  engine::CatalogSource source(catalog, connectionText);
+  engine::CatalogSource source(access.catalog, access.connectionText);
   engine::DumpStatementExecutor executor(out, traits,
                                          toStandardOutput ? "standard output" : *options.output);
   engine::ConversionContext context(executor, source);
   context.batching = options.batching;
-  ConsoleOwner owner(names, checked, options.database, OverwriteAnswer::Yes, std::cerr,
-                     isatty(STDERR_FILENO) != 0, false);
+  ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
+                     std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
   out.flush();
   int status = ExitStatus(summary);
@@ -360,12 +340,8 @@ int Convert(const std::vector<std::string>& args) {
                                   options.tables, file)) {
     return *failed;
   }
-  source::Catalog& catalog = file.catalog;
-  const std::string& connectionText = file.connectionText;
-  const std::vector<std::string>& names = file.names;
-  const std::vector<bool>& checked = file.checked;
 
-  if (options.output) return ConvertToDump(options, catalog, connectionText, names, checked);
+  if (options.output) return ConvertToDump(options, file);
 
   std::string password;
   try {
@@ -377,7 +353,8 @@ int Convert(const std::vector<std::string>& args) {
 
   RunState state;
   state.database = options.database;
-  state.tablesChecked = static_cast<int>(std::count(checked.begin(), checked.end(), true));
+  state.tablesChecked =
+      static_cast<int>(std::count(file.checked.begin(), file.checked.end(), true));
   InterruptWatch interrupts(Interrupts(state));
   target::MySqlConnection connection;
   const auto connected = connection.Connect(options.host, options.user, password, connectOptions);
@@ -391,7 +368,7 @@ int Convert(const std::vector<std::string>& args) {
     return kExitFailed;
   }
 
-  engine::CatalogSource source(catalog, connectionText);
+  engine::CatalogSource source(file.catalog, file.connectionText);
   engine::MySqlStatementExecutor executor(connection);
   target::ConnectOptions probeOptions = connectOptions;
   probeOptions.port = connection.ConnectedPort();
@@ -399,14 +376,14 @@ int Convert(const std::vector<std::string>& args) {
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;
-  ConsoleOwner owner(names, checked, options.database, options.overwrite, std::cerr,
+  ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
   int status = ExitStatus(summary);
   std::string verifyNote;
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {
-    engine::VerifySummary verified = VerifyAndPrint(source, CheckedTables(names, checked),
+    engine::VerifySummary verified = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
                                                     connection, options.database, std::cerr);
     verifyNote = VerifyNote(verified);
     if (!verified.AllIdentical()) status = kExitIncomplete;

@@ -49,37 +49,12 @@ constexpr char kHelp[] =
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  the Access file or the server could not be opened\n";
 
-struct Options {
-  std::string file, host, user, database;
-  std::optional<std::string> password, mdbPassword;
-  bool promptPassword = false;
-  std::vector<std::string> tables;
-  ServerOptions server;
-};
+using Options = CommonArguments;
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    std::string value;
-    if (TakeValue(args, i, "--host", options.host) || TakeValue(args, i, "--user", options.user) ||
-        TakeValue(args, i, "--database", options.database) ||
-        TakeServerOption(args, i, options.server)) {
-      continue;
-    }
-    if (TakeValue(args, i, "--mdb-password", value)) {
-      options.mdbPassword = value;
-    } else if (TakeValue(args, i, "--table", value)) {
-      options.tables.push_back(value);
-    } else if (arg == "--password") {
-      options.promptPassword = true;
-    } else if (arg.rfind("--password=", 0) == 0) {
-      options.password = arg.substr(11);
-    } else if (arg.rfind("--", 0) == 0 || !options.file.empty()) {
-      Unexpected(args, i);
-    } else {
-      options.file = arg;
-    }
+    if (!TakeCommonOption(args, i, options)) TakeFile(args, i, options);
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
   if (options.host.empty() || options.user.empty() || options.database.empty()) {
@@ -105,10 +80,6 @@ int Verify(const std::vector<std::string>& args) {
                                   options.tables, file)) {
     return *failed;
   }
-  source::Catalog& catalog = file.catalog;
-  const std::string& connectionText = file.connectionText;
-  const std::vector<std::string>& names = file.names;
-  const std::vector<bool>& checked = file.checked;
 
   std::string password;
   try {
@@ -125,9 +96,9 @@ int Verify(const std::vector<std::string>& args) {
     return kExitFailed;
   }
 
-  engine::CatalogSource source(catalog, connectionText);
-  engine::VerifySummary summary = VerifyAndPrint(source, CheckedTables(names, checked), connection,
-                                                 options.database, std::cout);
+  engine::CatalogSource source(file.catalog, file.connectionText);
+  engine::VerifySummary summary = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
+                                                 connection, options.database, std::cout);
   std::cout << engine::VerifySummaryLine(options.database, summary) << std::endl;
   return summary.AllIdentical() ? kExitSuccess : kExitIncomplete;
 }
