@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_table.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/source_connection.h"
@@ -51,19 +52,6 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-void FillRow(int64_t i, std::vector<FixtureValue>& row) {
-  row[0] = i + 1;
-  row[1] = "Customer O'Name " + std::to_string(i % 9973);
-  row[2] = i % 3 == 0;
-  row[3] = (i * 7) % 30000;
-  row[4] = i * 0.125;
-  row[5] = i * 1999;
-  row[6] = 36526.0 + (i % 20000) + (i % 86400) / 86400.0;
-  row[7] = i % 5 ? FixtureValue(std::string("C").append(std::to_string(i % 1000))) : FixtureValue();
-  row[8] = i % 4 ? FixtureValue("A short note for row " + std::to_string(i)) : FixtureValue();
-  row[9] = (i * 31) % 1000003;
-}
-
 std::string TableName(int round) { return "Bench" + std::to_string(round); }
 
 void WriteTables(const fs::path& path, int64_t rows, int rounds) {
@@ -71,23 +59,13 @@ void WriteTables(const fs::path& path, int64_t rows, int rounds) {
   for (int r = 0; r < rounds; ++r) {
     testing::FixtureTable table;
     table.name = TableName(r);
-    FixtureColumn id = MakeColumn("Id", ColumnKind::Long);
-    id.autoNumber = true;
-    table.columns = {id,
-                     MakeColumn("Name", ColumnKind::Text, 40),
-                     MakeColumn("Active", ColumnKind::Boolean),
-                     MakeColumn("Score", ColumnKind::Integer),
-                     MakeColumn("Ratio", ColumnKind::Double),
-                     MakeColumn("Balance", ColumnKind::Currency),
-                     MakeColumn("Since", ColumnKind::DateTime),
-                     MakeColumn("Code", ColumnKind::Text, 10),
-                     MakeColumn("Note", ColumnKind::Memo),
-                     MakeColumn("Quantity", ColumnKind::Long)};
+    table.columns = bench::BenchColumns();
+    table.columns[0].autoNumber = true;
     table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
     table.generatedRows = rows / rounds;
     const int64_t first = r * (rows / rounds);
     table.generator = [first](int64_t i, std::vector<FixtureValue>& row) {
-      FillRow(first + i, row);
+      bench::FillBenchRow(first + i, row);
     };
     database.tables.push_back(std::move(table));
   }

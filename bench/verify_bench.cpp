@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_table.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/source_connection.h"
@@ -42,33 +43,15 @@ double Seconds(Clock::time_point since) {
   return std::chrono::duration<double>(Clock::now() - since).count();
 }
 
-void FillRow(int64_t i, std::vector<FixtureValue>& row) {
-  row[0] = i + 1;
-  row[1] = "Customer O'Name " + std::to_string(i % 9973);
-  row[2] = i % 3 == 0;
-  row[3] = (i * 7) % 30000;
-  row[4] = i * 0.125;
-  row[5] = i * 1999;
-  row[6] = 36526.0 + (i % 20000) + (i % 86400) / 86400.0;
-  row[7] = i % 5 ? FixtureValue(std::string("C").append(std::to_string(i % 1000))) : FixtureValue();
-  row[8] = i % 4 ? FixtureValue("A short note for row " + std::to_string(i)) : FixtureValue();
-  row[9] = (i * 31) % 1000003;
-}
-
 testing::FixtureTable BenchTable(const std::string& name, int64_t rows, bool keyed) {
   testing::FixtureTable table;
   table.name = name;
-  table.columns = {
-      MakeColumn("Id", ColumnKind::Long),        MakeColumn("Name", ColumnKind::Text, 40),
-      MakeColumn("Active", ColumnKind::Boolean), MakeColumn("Score", ColumnKind::Integer),
-      MakeColumn("Ratio", ColumnKind::Double),   MakeColumn("Balance", ColumnKind::Currency),
-      MakeColumn("Since", ColumnKind::DateTime), MakeColumn("Code", ColumnKind::Text, 10),
-      MakeColumn("Note", ColumnKind::Memo),      MakeColumn("Quantity", ColumnKind::Long)};
+  table.columns = bench::BenchColumns();
   if (keyed) table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
   table.generatedRows = rows;
   // Rows out of key order, as a file edited over years holds them.
   table.generator = [rows](int64_t i, std::vector<FixtureValue>& row) {
-    FillRow((i * 7919) % rows, row);
+    bench::FillBenchRow((i * 7919) % rows, row);
   };
   return table;
 }
