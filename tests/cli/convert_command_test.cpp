@@ -11,6 +11,7 @@
 #include <limits>
 #include <sstream>
 
+#include "tests/cli/cli_server_test.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/shell_run.h"
@@ -23,16 +24,12 @@ namespace fs = std::filesystem;
 
 using Result = ShellRun;
 
-class ConvertCommandTest : public ::testing::Test {
+class ConvertCommandTest : public CliServerTest {
  protected:
+  ConvertCommandTest() : CliServerTest("bracken_cli") {}
   void SetUp() override {
-    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
-    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
-    auto server = TestServerFromEnvironment();
-    if (!server) GTEST_SKIP() << kNoServerMessage;
-    server_ = *server;
-    dir_ = fs::temp_directory_path() / ("bracken_cli_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
+    CliServerTest::SetUp();
+    if (IsSkipped()) return;
     FixtureTable people;
     people.name = "People";
     people.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 50)};
@@ -50,9 +47,6 @@ class ConvertCommandTest : public ::testing::Test {
     database.password = "secret";
     WriteJet4File(database, dir_ / "duplicate.mdb");
   }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
 
   // Runs bracken-cli convert with standard input from /dev/null; the MySQL
   // password comes from MYSQL_PWD unless the arguments name one.
@@ -65,10 +59,6 @@ class ConvertCommandTest : public ::testing::Test {
     for (const std::string& arg : more) command += " " + ShellQuoted(arg);
     return RunShell(command, dir_);
   }
-
-  TestServer server_;
-  fs::path program_;
-  fs::path dir_;
 };
 
 TEST_F(ConvertCommandTest, ConvertsEveryTableOrTheChosenOnes) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/cli/cli_server_test.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_fixture.h"
 #include "tests/support/server_query.h"
@@ -22,16 +23,12 @@ namespace {
 namespace fs = std::filesystem;
 using V = std::vector<FixtureValue>;
 
-class DumpFileTest : public ::testing::Test {
+class DumpFileTest : public CliServerTest {
  protected:
+  DumpFileTest() : CliServerTest("bracken_dump") {}
   void SetUp() override {
-    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
-    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
-    auto server = TestServerFromEnvironment();
-    if (!server) GTEST_SKIP() << kNoServerMessage;
-    server_ = *server;
-    dir_ = fs::temp_directory_path() / ("bracken_dump_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
+    CliServerTest::SetUp();
+    if (IsSkipped()) return;
     FixtureTable shop;
     shop.name = "Shop Items";
     shop.columns = {
@@ -62,7 +59,7 @@ class DumpFileTest : public ::testing::Test {
     WriteJet4File(file, dir_ / "shop.mdb");
   }
   void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
+    CliServerTest::TearDown();
     for (const std::string& name : databases_) {
       ServerQuery(server_).Execute("DROP DATABASE IF EXISTS `" + name + "`");
     }
@@ -96,8 +93,6 @@ class DumpFileTest : public ::testing::Test {
     return text.str();
   }
 
-  TestServer server_;
-  fs::path program_, dir_;
   std::vector<std::string> databases_;
 };
 

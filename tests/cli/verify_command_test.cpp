@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 
+#include "tests/cli/cli_server_test.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/shell_run.h"
@@ -25,20 +26,9 @@ bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class VerifyCommandTest : public ::testing::Test {
+class VerifyCommandTest : public CliServerTest {
  protected:
-  void SetUp() override {
-    program_ = fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli";
-    if (!fs::exists(program_)) GTEST_SKIP() << "bracken-cli is not built";
-    auto server = TestServerFromEnvironment();
-    if (!server) GTEST_SKIP() << kNoServerMessage;
-    server_ = *server;
-    dir_ = fs::temp_directory_path() / ("bracken_verify_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    if (!dir_.empty()) fs::remove_all(dir_);
-  }
+  VerifyCommandTest() : CliServerTest("bracken_verify") {}
 
   ShellRun Run(const std::string& command, const std::string& file, const std::string& database,
                const std::vector<std::string>& more = {}) {
@@ -86,10 +76,6 @@ class VerifyCommandTest : public ::testing::Test {
     WriteJet4File(database, path);
     return path;
   }
-
-  TestServer server_;
-  fs::path program_;
-  fs::path dir_;
 };
 
 TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
