@@ -30,6 +30,7 @@ class RecordsetRows : public RowSource {
   void MoveNext() override { recordset_.MoveNext(); }
   long ActualSize(long index) override { return recordset_.Fields().Item(index).ActualSize(); }
   source::Variant Value(long index) override { return recordset_.Fields().Item(index).Value(); }
+  std::vector<std::string> Damage() override { return recordset_.Damage(); }
 
  private:
   source::Recordset recordset_;
@@ -96,5 +97,15 @@ std::vector<std::string> CatalogSource::ChildTables(const std::string& table) {
   }
   return names;
 }
+
+std::vector<std::string> CatalogSource::TableDamage(const std::string& table) {
+  return catalog_.Tables().Item(table).Damage();
+}
+
+long CatalogSource::StoredRowCount(const std::string& table) {
+  return catalog_.Tables().Item(table).StoredRowCount();
+}
+
+std::vector<std::string> CatalogSource::FileDamage() { return catalog_.Damage(); }
 
 }  // namespace bracken::engine

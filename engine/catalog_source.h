@@ -23,6 +23,9 @@ class CatalogSource : public ConversionSource {
   ColumnFlags Flags(const std::string& table, const std::string& column) override;
   std::unique_ptr<RowSource> OpenRows(const std::string& table) override;
   std::vector<std::string> ChildTables(const std::string& table) override;
+  std::vector<std::string> TableDamage(const std::string& table) override;
+  long StoredRowCount(const std::string& table) override;
+  std::vector<std::string> FileDamage() override;
 
   const source::Catalog& catalog() const { return catalog_; }
   const std::string& connectionText() const { return connectionText_; }

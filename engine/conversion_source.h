@@ -52,6 +52,9 @@ class RowSource {
   // This row's value length; 0 for a null or empty value.
   virtual long ActualSize(long index) = 0;
   virtual source::Variant Value(long index) = 0;
+  // The parts of the table left out so far because they cannot be read, one
+  // note each to follow "Table [name]: "; see source::Recordset::Damage.
+  virtual std::vector<std::string> Damage() { return {}; }
 };
 
 class ConversionSource {
@@ -68,6 +71,13 @@ class ConversionSource {
   // The child tables holding the elements of the table's attachment and
   // multi-value columns, in column order; converted right after the table.
   virtual std::vector<std::string> ChildTables(const std::string& /*table*/) { return {}; }
+  // What of the table's definition could not be read, one note each to
+  // follow "Table [name]: "; see source::Table::Damage.
+  virtual std::vector<std::string> TableDamage(const std::string& /*table*/) { return {}; }
+  // The row count the table's definition keeps; -1 where it keeps none.
+  virtual long StoredRowCount(const std::string& /*table*/) { return -1; }
+  // What of the file's catalogue could not be read, whole sentences.
+  virtual std::vector<std::string> FileDamage() { return {}; }
 };
 
 }  // namespace bracken::engine

@@ -51,12 +51,16 @@ struct TableData {
   std::vector<std::shared_ptr<const ColumnData>> columnsInOrder;
   std::vector<Index> indexes;
   source::Properties properties;
+  // What of the definition could not be read; see Table::Damage.
+  std::vector<std::string> damage;
 };
 
 struct DatabaseData {
   std::shared_ptr<jet::Database> database;
   std::vector<std::shared_ptr<const TableData>> tableData;  // in catalogue order
   std::vector<Table> tables;                                // the same, as handles
+  // What of the catalogue could not be read; see Catalog::Damage.
+  std::vector<std::string> damage;
 };
 
 // Opens the database the connection text names and reads its catalogue;

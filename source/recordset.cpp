@@ -32,6 +32,7 @@ class RecordsetCursor {
 
   long Count() const { return count_; }
   bool Eof() const { return eof_; }
+  std::vector<std::string> Damage() const { return scanner_.Damage(); }
 
   const ColumnData& Meta(long index) const {
     if (index < 0 || index >= count_) ThrowItemNotFound();
@@ -254,6 +255,9 @@ void Recordset::Open(const std::string& sourceText, const Catalog& catalog) {
 
 source::Fields Recordset::Fields() const { return source::Fields(cursor_.get()); }
 bool Recordset::Eof() const { return cursor_ == nullptr || cursor_->Eof(); }
+std::vector<std::string> Recordset::Damage() const {
+  return cursor_ == nullptr ? std::vector<std::string>{} : cursor_->Damage();
+}
 void Recordset::MoveNext() {
   if (cursor_ == nullptr) ThrowSourceError("Operation is not allowed when the object is closed.");
   cursor_->MoveNext();

@@ -67,6 +67,10 @@ const std::string& Table::Type() const { return data_->type; }
 source::Columns Table::Columns() const { return source::Columns(data_->columnsByName); }
 source::Indexes Table::Indexes() const { return source::Indexes(data_->indexes); }
 const source::Properties& Table::Properties() const { return data_->properties; }
+const std::vector<std::string>& Table::Damage() const { return data_->damage; }
+long Table::StoredRowCount() const {
+  return data_->definition ? static_cast<long>(data_->definition->rowCount) : -1;
+}
 
 Tables::Tables(std::vector<Table> items) : items_(std::move(items)) {}
 long Tables::Count() const { return static_cast<long>(items_.size()); }
@@ -88,6 +92,11 @@ void Catalog::OpenBuffer(std::string bytes, const std::string& password) {
 }
 
 source::Tables Catalog::Tables() const { return tables_; }
+
+const std::vector<std::string>& Catalog::Damage() const {
+  static const std::vector<std::string> kNone;
+  return database_ ? database_->damage : kNone;
+}
 
 std::string Catalog::FormatName() const {
   if (database_ == nullptr) return "";

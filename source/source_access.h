@@ -111,6 +111,15 @@ class Table {
   source::Indexes Indexes() const;
   // The table's own properties as the catalogue keeps them ("Description", ...).
   const source::Properties& Properties() const;
+  // What of the table's definition could not be read, one note each, worded
+  // to follow "Table [name]: " ("its properties cannot be read (...); they are
+  // unknown"). A table whose definition cannot be read at all has that one
+  // note, no columns or indexes, and a recordset that will not open.
+  const std::vector<std::string>& Damage() const;
+  // The row count the table's definition keeps; -1 where it keeps none (a
+  // query, a link, a definition that cannot be read). Access keeps it up to
+  // date, but damaged and some old files hold a stale one.
+  long StoredRowCount() const;
 
  private:
   std::shared_ptr<const TableData> data_;
@@ -147,6 +156,10 @@ class Catalog {
   bool IsJet3() const;
   // "Jet3", "Jet4", "ACE12", "ACE14", "ACE16" or "ACE17"; "" before a file is open.
   std::string FormatName() const;
+  // What of the catalogue itself could not be read (rows of it, the tables of
+  // attachment columns), one whole sentence each; empty for a sound file. A
+  // file whose catalogue cannot be read at all does not open.
+  const std::vector<std::string>& Damage() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;
@@ -209,6 +222,10 @@ class Recordset {
   // True past the last row (ADO's EOF; that name is a C macro).
   bool Eof() const;
   void MoveNext();
+  // The parts of the table the scan so far has left out because they cannot
+  // be read (a data page, a row), one note each, worded to follow
+  // "Table [name]: " ("page 57 cannot be read (...); its rows are left out").
+  std::vector<std::string> Damage() const;
 
  private:
   std::unique_ptr<RecordsetCursor> cursor_;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "source/jet/bytes.h"
@@ -24,6 +25,8 @@ class RowScanner {
   bool Next();
   // The current row's bytes; valid until the next call of Next().
   Bytes Row() const { return row_; }
+  // The pages and rows left out so far because they cannot be read.
+  const std::vector<std::string>& Damage() const { return damage_; }
 
  private:
   bool LoadNextPage();
@@ -40,6 +43,7 @@ class RowScanner {
   std::vector<uint8_t> overflowPage_;
   Bytes row_;
   uint8_t pointerCopy_[4] = {};
+  std::vector<std::string> damage_;
 };
 
 }  // namespace bracken::source::jet
