@@ -8,6 +8,7 @@
 #include "source/access_data.h"
 #include "source/connection_text.h"
 #include "source/jet/properties.h"
+#include "source/jet/row_scanner.h"
 #include "source/source_error.h"
 
 namespace bracken::source {
@@ -200,12 +201,32 @@ bool FillColumn(ColumnData& data, const ColumnDefinition& column, const jet::Pro
   return true;
 }
 
+// The object's property blocks. A blob that cannot be read leaves them all
+// unknown, which the table's damage notes say.
+std::vector<jet::PropertyBlock> ReadStoredProperties(const CatalogueObject& object,
+                                                     const jet::Header& header,
+                                                     std::vector<std::string>& damage) {
+  std::string reason = object.propertiesDamage;
+  if (reason.empty()) {
+    try {
+      return StoredProperties(object, header);
+    } catch (const SourceError& error) {
+      reason = DamageReason(error);
+    }
+  }
+  damage.push_back("its properties cannot be read (" + reason +
+                   "); they are unknown: descriptions, default values, validation rules and "
+                   "which columns are required");
+  return {};
+}
+
 void FillTableDefinition(TableData& table, const CatalogueObject& object,
                          const jet::Database& database) {
   const jet::Header& header = database.header;
   auto definition = std::make_shared<jet::TableDefinition>(*jet::ReadTableDefinition(
       *database.file, header.format, header.codePage, object.DefinitionPage()));
-  std::vector<jet::PropertyBlock> stored = StoredProperties(object, header);
+  std::vector<jet::PropertyBlock> stored = ReadStoredProperties(object, header, table.damage);
+  const bool propertiesKnown = table.damage.empty();
   // The first block belongs to the table itself, the others to its columns.
   bool columnNamedLikeTable =
       std::any_of(definition->columns.begin(), definition->columns.end(),
@@ -218,8 +239,12 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
     table.properties = Properties(std::move(items));
     stored.erase(stored.begin());
   }
+  // Without its properties a calculated column reads as the kind it is
+  // stored as, which is its result's.
   for (auto& column : definition->columns) {
-    if (column.calculated) ApplyResultType(column, ColumnBlock(stored, column.name));
+    if (column.calculated && propertiesKnown) {
+      ApplyResultType(column, ColumnBlock(stored, column.name));
+    }
   }
   table.definition = definition;
   std::vector<std::shared_ptr<const ColumnData>> allColumns;
@@ -235,9 +260,21 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
   }
   std::stable_sort(table.columnsByName.begin(), table.columnsByName.end(),
                    [](const Column& a, const Column& b) { return NameLess(a.Name(), b.Name()); });
+  std::vector<Index> indexes;
+  if (!definition->indexDamage.empty()) {
+    table.damage.push_back("its indexes cannot be read (" + definition->indexDamage +
+                           "); it is converted without them");
+  } else {
+    try {
+      indexes = BuildIndexes(*table.definition, allColumns);
+    } catch (const SourceError& error) {
+      table.damage.push_back("its indexes cannot be read (" + DamageReason(error) +
+                             "); it is converted without them");
+    }
+  }
   // An index over a column that is not the user's (a version history) goes
   // with it.
-  for (Index& index : BuildIndexes(*table.definition, allColumns)) {
+  for (Index& index : indexes) {
     source::Columns keys = index.Columns();
     bool shown = true;
     for (long k = 0; k < keys.Count(); ++k) {
@@ -254,12 +291,39 @@ bool IsChildTableName(std::string_view name, std::string_view parent) {
          NameEqual(name.substr(0, parent.size()), parent);
 }
 
+// The system tables hold what the file knows of its objects (queries,
+// relationships, permissions, attachments): rows they lose, or a definition
+// put in the place of another's, show as rows missing from their count.
+void CheckSystemTables(DatabaseData& data) {
+  const jet::Database& database = *data.database;
+  for (const auto& table : data.tableData) {
+    if (table->type != "SYSTEM TABLE" || !table->definition || table->name == "MSysObjects" ||
+        table->definition->rowCount == 0) {
+      continue;
+    }
+    jet::RowScanner scanner(database.file, database.header.format, table->definition);
+    uint32_t found = 0;
+    while (scanner.Next()) ++found;
+    for (const std::string& note : scanner.Damage()) {
+      data.damage.push_back("The system table " + table->name + " is damaged: " + note + ".");
+    }
+    if (found < table->definition->rowCount) {
+      data.damage.push_back("The system table " + table->name + " counts " +
+                            std::to_string(table->definition->rowCount) + " rows, but only " +
+                            std::to_string(found) +
+                            " could be found; what the others held about the file's objects is "
+                            "missing.");
+    }
+  }
+}
+
 // Builds the model of the catalogue's objects; with a name, only of the
 // objects of that name (a recordset needs no other table).
 std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database,
                                          const std::string* onlyName = nullptr) {
   auto data = std::make_shared<DatabaseData>();
   data->database = std::move(database);
+  data->damage = data->database->damage;
   for (const CatalogueObject& object : data->database->objects) {
     std::string type = TypeText(object);
     if (type.empty() || (onlyName != nullptr && !NameEqual(object.name, *onlyName) &&
@@ -270,7 +334,17 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
     table->name = object.name;
     table->type = type;
     if (object.kind == static_cast<int16_t>(jet::ObjectKind::Table)) {
-      FillTableDefinition(*table, object, *data->database);
+      try {
+        FillTableDefinition(*table, object, *data->database);
+      } catch (const SourceError& error) {
+        // Listed all the same, so that its loss is seen: no columns, and a
+        // recordset that will not open.
+        *table = TableData{};
+        table->name = object.name;
+        table->type = type;
+        table->damage.push_back("its definition cannot be read (" + DamageReason(error) +
+                                "); none of its rows can be converted");
+      }
     }
     std::vector<std::shared_ptr<TableData>> children;
     if (type == "TABLE") {
@@ -287,6 +361,7 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
                      return NameLess(a->name, b->name);
                    });
   for (const auto& table : data->tableData) data->tables.emplace_back(table);
+  if (onlyName == nullptr) CheckSystemTables(*data);
   return data;
 }
 

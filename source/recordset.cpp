@@ -51,8 +51,15 @@ class RecordsetCursor {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     }
     started_ = true;
-    eof_ = !scanner_.Next();
-    if (!eof_) layout_.Parse(scanner_.Row(), *table_->definition, format_, slices_);
+    // A row whose fields cannot be told apart is left out, and noted.
+    while ((eof_ = !scanner_.Next()) == false) {
+      try {
+        layout_.Parse(scanner_.Row(), *table_->definition, format_, slices_);
+        return;
+      } catch (const SourceError& error) {
+        scanner_.LeaveOut(error);
+      }
+    }
   }
 
   Variant Value(long index) const {
@@ -127,7 +134,11 @@ class RecordsetCursor {
     jet::RowLayout layout;
     std::vector<jet::FieldSlice> slices;
     while (scanner.Next()) {
-      layout.Parse(scanner.Row(), *complex.flat, format_, slices);
+      try {
+        layout.Parse(scanner.Row(), *complex.flat, format_, slices);
+      } catch (const SourceError&) {
+        continue;  // the child table's own scan names it
+      }
       const jet::FieldSlice& set = slices[complex.setPosition];
       if (!set.present) continue;
       Variant number = jet::DecodeValue(complex.flat->columns[complex.setPosition],
@@ -212,6 +223,9 @@ std::unique_ptr<RecordsetCursor> OpenCursor(const std::string& sourceText,
   std::string name = TableNameOf(sourceText);
   for (const auto& table : database->tableData) {
     if (!NameEqual(table->name, name)) continue;
+    if (!table->definition && !table->damage.empty()) {
+      ThrowDamaged("the definition of the table '" + name + "' cannot be read");
+    }
     if (!table->definition) {
       ThrowSourceError("The table '" + name +
                        "' is a query or a linked table, which this "

@@ -1,5 +1,7 @@
 #include "source/source_error.h"
 
+#include <string_view>
+
 namespace bracken::source {
 
 SourceError::SourceError(long code, std::string source, std::string description)
@@ -8,8 +10,21 @@ SourceError::SourceError(long code, std::string source, std::string description)
       source_(std::move(source)),
       description_(std::move(description)) {}
 
+namespace {
+constexpr std::string_view kDamagedStart = "The database file is damaged: ";
+}
+
 void ThrowDamaged(const std::string& what) {
-  throw SourceError(kErrorCode, kErrorSource, "The database file is damaged: " + what + ".");
+  throw SourceError(kErrorCode, kErrorSource, std::string(kDamagedStart) + what + ".");
+}
+
+std::string DamageReason(const SourceError& error) {
+  std::string_view text = error.Description();
+  if (text.substr(0, kDamagedStart.size()) == kDamagedStart) {
+    text.remove_prefix(kDamagedStart.size());
+    if (!text.empty() && text.back() == '.') text.remove_suffix(1);
+  }
+  return std::string(text);
 }
 
 void ThrowDamaged(const char* what) { ThrowDamaged(std::string(what)); }

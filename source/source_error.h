@@ -31,6 +31,9 @@ inline constexpr const char* kErrorSource = "Microsoft JET Database Engine";
 // The same for a fixed text; kept out of line so that the checks on hot
 // paths build no string where they test.
 [[noreturn, gnu::cold, gnu::noinline]] void ThrowDamaged(const char* what);
+// What a damaged-file error says is damaged ("a row lies outside its data
+// page"), without the sentence around it; any other error's description.
+std::string DamageReason(const SourceError& error);
 // Any other failure, with the description as given.
 [[noreturn]] void ThrowSourceError(const std::string& description);
 [[noreturn, gnu::cold, gnu::noinline]] void ThrowSourceError(const char* description);

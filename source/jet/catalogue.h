@@ -32,11 +32,19 @@ struct CatalogueObject {
   int16_t kind = 0;
   uint32_t flags = 0;
   std::string properties;  // the raw LvProp blob
+  // Why the blob could not be read; empty when it was (or there is none).
+  std::string propertiesDamage;
 
   uint32_t DefinitionPage() const { return static_cast<uint32_t>(id) & 0x00FFFFFF; }
 };
 
+// Reads every object the catalogue's rows describe. A row that cannot be
+// read is left out, and so is a page of them; `damage` gets one sentence for
+// what was left out and one for rows the catalogue's own count misses. A
+// catalogue whose definition cannot be read, or that yields no object at
+// all, raises a source error: the file cannot be opened.
 std::vector<CatalogueObject> ReadCatalogue(std::shared_ptr<const PageFile> file,
-                                           const Format& format, uint16_t codePage);
+                                           const Format& format, uint16_t codePage,
+                                           std::vector<std::string>& damage);
 
 }  // namespace bracken::source::jet

@@ -48,10 +48,16 @@ std::vector<ComplexColumnEntry> ReadComplexColumns(std::shared_ptr<const PageFil
   std::vector<FieldSlice> slices;
   while (scanner.Next()) {
     Bytes row = scanner.Row();
-    layout.Parse(row, *table, format, slices);
-    entries.push_back({LongField(*table, complexId, row, slices, context),
-                       LongField(*table, flatTable, row, slices, context),
-                       LongField(*table, typeObject, row, slices, context)});
+    // An entry that cannot be read leaves its column without one, and the
+    // column's table then names its definition unreadable.
+    try {
+      layout.Parse(row, *table, format, slices);
+      entries.push_back({LongField(*table, complexId, row, slices, context),
+                         LongField(*table, flatTable, row, slices, context),
+                         LongField(*table, typeObject, row, slices, context)});
+    } catch (const SourceError& error) {
+      scanner.LeaveOut(error);
+    }
   }
   return entries;
 }

@@ -10,21 +10,45 @@ uint16_t PageRowCount(Bytes page, const Format& format) {
   return count;
 }
 
-RowSlot PageRow(Bytes page, const Format& format, uint32_t row) {
+namespace {
+
+struct RowBounds {
+  uint16_t flags = 0;
+  size_t start = 0;
+  size_t end = 0;
+  bool inside = false;  // between the offset table and the page's end
+};
+
+RowBounds Bounds(Bytes page, const Format& format, uint32_t row) {
   uint16_t count = PageRowCount(page, format);
   if (row >= count) ThrowDamaged("a row pointer names a row its page does not have");
   size_t table = format.dataRowCount + 2;
   uint16_t entry = page.U16(table + row * 2);
-  size_t start = entry & kRowOffsetMask;
-  size_t end = row == 0 ? page.size() : (page.U16(table + (row - 1) * 2) & kRowOffsetMask);
+  RowBounds bounds;
+  bounds.flags = entry & (kRowDeleted | kRowOverflow);
+  bounds.start = entry & kRowOffsetMask;
+  bounds.end = row == 0 ? page.size() : (page.U16(table + (row - 1) * 2) & kRowOffsetMask);
+  bounds.inside = bounds.start >= table + size_t{count} * 2 && bounds.start <= bounds.end &&
+                  bounds.end <= page.size();
+  return bounds;
+}
+
+}  // namespace
+
+RowSlot PageRow(Bytes page, const Format& format, uint32_t row) {
+  RowBounds bounds = Bounds(page, format, row);
   RowSlot slot;
-  slot.flags = entry & (kRowDeleted | kRowOverflow);
+  slot.flags = bounds.flags;
   if (slot.flags == (kRowDeleted | kRowOverflow)) return slot;  // deleted: nothing to read
-  if (start < table + size_t{count} * 2 || start > end || end > page.size()) {
-    ThrowDamaged("a row lies outside its data page");
-  }
-  slot.bytes = page.Sub(start, end - start);
+  if (!bounds.inside) ThrowDamaged("a row lies outside its data page");
+  slot.bytes = page.Sub(bounds.start, bounds.end - bounds.start);
   return slot;
+}
+
+Bytes DeletedRowBytes(Bytes page, const Format& format, uint32_t row) {
+  RowBounds bounds = Bounds(page, format, row);
+  if (!bounds.inside || bounds.start == bounds.end) return Bytes();
+  return page.Sub(bounds.start, bounds.end - bounds.start);
 }
 
 }  // namespace bracken::source::jet

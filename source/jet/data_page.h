@@ -32,6 +32,10 @@ struct RowSlot {
 uint16_t PageRowCount(Bytes page, const Format& format);
 // Row n of a data page, bounds-checked; a deleted row has no bytes.
 RowSlot PageRow(Bytes page, const Format& format, uint32_t row);
+// The bytes a deleted row left behind: deleting a row only flags its entry,
+// so its start and the start of the row before it still bound it, until a
+// later row is written over the space. Empty where those bounds make no sense.
+Bytes DeletedRowBytes(Bytes page, const Format& format, uint32_t row);
 
 // A row pointer as Jet stores it: the page in the upper three bytes and the
 // row number in the lowest.

@@ -18,6 +18,8 @@ struct Database {
   Header header;
   std::vector<CatalogueObject> objects;
   std::vector<ComplexColumnEntry> complexColumns;
+  // What of the catalogue could not be read, whole sentences.
+  std::vector<std::string> damage;
 };
 
 // Opens the file, checks the password and reads the catalogue.

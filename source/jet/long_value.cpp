@@ -28,11 +28,16 @@ Bytes LongValueReader::Row(uint32_t pointer) {
     }
     pageNumber_ = number;
   }
-  RowSlot slot =
-      PageRow(Bytes(page_.data(), page_.size(), "long value page"), format_, PointerRow(pointer));
-  if (slot.flags == (kRowDeleted | kRowOverflow) || slot.bytes.empty()) {
-    ThrowDamaged("a long value points to a deleted row");
+  Bytes page(page_.data(), page_.size(), "long value page");
+  RowSlot slot = PageRow(page, format_, PointerRow(pointer));
+  if (slot.flags == (kRowDeleted | kRowOverflow)) {
+    // A value whose row was deleted while the pointer to it stayed: like
+    // Access, read what the row left behind; it is there until the space is
+    // written over, and the value's length and chain still check it.
+    slot.bytes = DeletedRowBytes(page, format_, PointerRow(pointer));
+    if (slot.bytes.empty()) ThrowDamaged("a long value points to a deleted row");
   }
+  if (slot.bytes.empty()) ThrowDamaged("a long value points to an empty row");
   return slot.bytes;
 }
 
@@ -67,7 +72,11 @@ Bytes LongValueReader::Read(Bytes field) {
   if (kind == kInline) return field.Sub(kLongValueHeaderSize, length);
   if (length > file_->Size()) ThrowDamaged("a long value claims more bytes than the file holds");
   uint32_t pointer = field.U32(4);
-  if (kind == kSinglePage) return Row(pointer).Sub(0, length);
+  if (kind == kSinglePage) {
+    Bytes row = Row(pointer);
+    if (row.size() < length) ThrowDamaged("a long value is shorter than its length");
+    return row.Sub(0, length);
+  }
   if (kind != 0) ThrowDamaged("a long value has an unknown storage form");
   return Chained(pointer, length);
 }

@@ -83,8 +83,15 @@ std::shared_ptr<const TableDefinition> ReadTableDefinition(const PageFile& file,
   for (auto& column : table->columns) {
     column.name = ReadDefinitionName(bytes, format, codePage, offset);
   }
-  offset = ReadRealIndexes(bytes, format, offset, realCount, table->realIndexes);
-  ReadLogicalIndexes(bytes, format, codePage, offset, logicalCount, table->logicalIndexes);
+  // The indexes come last: damage there leaves the columns and rows readable.
+  try {
+    offset = ReadRealIndexes(bytes, format, offset, realCount, table->realIndexes);
+    ReadLogicalIndexes(bytes, format, codePage, offset, logicalCount, table->logicalIndexes);
+  } catch (const SourceError& error) {
+    table->realIndexes.clear();
+    table->logicalIndexes.clear();
+    table->indexDamage = DamageReason(error);
+  }
 
   std::stable_sort(table->columns.begin(), table->columns.end(),
                    [](const auto& a, const auto& b) { return a.number < b.number; });

@@ -53,6 +53,8 @@ struct TableDefinition {
   std::vector<ColumnDefinition> columns;  // in the table's own order (by number)
   std::vector<RealIndex> realIndexes;
   std::vector<LogicalIndex> logicalIndexes;
+  // Why the index definitions could not be read; the table then has none.
+  std::string indexDamage;
 };
 
 // Reads the definition whose first page is given.

@@ -1,0 +1,164 @@
+#include "tests/support/file_damage.h"
+
+#include <stdexcept>
+
+namespace bracken::testing {
+
+namespace {
+
+constexpr uint8_t kDataPage = 0x01;
+constexpr uint8_t kDefinitionPage = 0x02;
+constexpr uint32_t kCataloguePage = 2;
+constexpr uint32_t kLongValueOwner = 0x4c41564c;  // "LVAL"
+constexpr uint16_t kOffsetMask = 0x1FFF;
+
+uint16_t Get16(const std::string& bytes, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(bytes.at(at)) |
+                               (static_cast<uint8_t>(bytes.at(at + 1)) << 8));
+}
+
+uint32_t Get32(const std::string& bytes, size_t at) {
+  return Get16(bytes, at) | (uint32_t{Get16(bytes, at + 2)} << 16);
+}
+
+void Put16(std::string& bytes, size_t at, uint16_t value) {
+  bytes.at(at) = static_cast<char>(value & 0xFF);
+  bytes.at(at + 1) = static_cast<char>(value >> 8);
+}
+
+void Put32(std::string& bytes, size_t at, uint32_t value) {
+  Put16(bytes, at, static_cast<uint16_t>(value & 0xFFFF));
+  Put16(bytes, at + 2, static_cast<uint16_t>(value >> 16));
+}
+
+}  // namespace
+
+std::string Utf16(std::string_view ascii) {
+  std::string out;
+  for (char c : ascii) {
+    out.push_back(c);
+    out.push_back('\0');
+  }
+  return out;
+}
+
+DamagedFile::DamagedFile(std::string bytes)
+    : bytes_(std::move(bytes)), pageSize_(bytes_.size() > 0x14 && bytes_[0x14] == 0 ? 2048 : 4096) {
+  if (bytes_.size() < 3 * pageSize_) throw std::invalid_argument("not a written Access file");
+}
+
+PageKind DamagedFile::KindOf(uint32_t page) const {
+  if (page == 0) return PageKind::Header;
+  size_t base = size_t{page} * pageSize_;
+  uint8_t type = static_cast<uint8_t>(bytes_.at(base));
+  if (type == kDefinitionPage) {
+    return page == kCataloguePage ? PageKind::CatalogueDefinition : PageKind::TableDefinition;
+  }
+  if (type != kDataPage) return PageKind::Other;
+  uint32_t owner = Get32(bytes_, base + 4);
+  if (owner == kLongValueOwner) return PageKind::LongValue;
+  if (owner == kCataloguePage) return PageKind::Catalogue;
+  if (owner < PageCount() && KindOf(owner) == PageKind::TableDefinition) return PageKind::Data;
+  return PageKind::Other;
+}
+
+std::vector<uint32_t> DamagedFile::PagesOf(PageKind kind) const {
+  std::vector<uint32_t> pages;
+  for (uint32_t page = 0; page < PageCount(); ++page) {
+    if (KindOf(page) == kind) pages.push_back(page);
+  }
+  return pages;
+}
+
+std::vector<uint32_t> DamagedFile::DataPagesOf(uint32_t definitionPage) const {
+  std::vector<uint32_t> pages;
+  for (uint32_t page = 1; page < PageCount(); ++page) {
+    size_t base = size_t{page} * pageSize_;
+    if (bytes_.at(base) == kDataPage && Get32(bytes_, base + 4) == definitionPage) {
+      pages.push_back(page);
+    }
+  }
+  return pages;
+}
+
+uint32_t DamagedFile::DefinitionPageHolding(std::string_view stored) const {
+  for (uint32_t page : PagesOf(PageKind::Data)) {
+    std::string_view content(bytes_.data() + size_t{page} * pageSize_, pageSize_);
+    if (content.find(stored) != std::string_view::npos) {
+      return Get32(bytes_, size_t{page} * pageSize_ + 4);
+    }
+  }
+  throw std::invalid_argument("no table holds that text");
+}
+
+uint32_t DamagedFile::LongValueRow(std::string_view part) const {
+  for (uint32_t page : PagesOf(PageKind::LongValue)) {
+    size_t base = size_t{page} * pageSize_;
+    uint16_t rows = Get16(bytes_, base + RowCountOffset());
+    for (uint16_t row = 0; row < rows; ++row) {
+      size_t begin = Get16(bytes_, base + RowCountOffset() + 2 + 2 * row) & kOffsetMask;
+      size_t end =
+          row == 0 ? pageSize_ : Get16(bytes_, base + RowCountOffset() + 2 * row) & kOffsetMask;
+      std::string_view bytes(bytes_.data() + base + begin, end - begin);
+      if (bytes.find(part) != std::string_view::npos) return (page << 8) | row;
+    }
+  }
+  throw std::invalid_argument("no long value holds that text");
+}
+
+int DamagedFile::RedirectLongValue(uint32_t from, uint32_t to) {
+  // The header of a value kept whole on one page: its length with the form
+  // 0x40 in the top byte, then the pointer.
+  size_t entry = OffsetEntry(from);
+  size_t begin = Get16(bytes_, entry) & kOffsetMask;
+  size_t end = (from & 0xFF) == 0 ? pageSize_ : Get16(bytes_, entry - 2) & kOffsetMask;
+  uint32_t header = 0x40000000u | static_cast<uint32_t>(end - begin);
+  int changed = 0;
+  for (PageKind kind : {PageKind::Catalogue, PageKind::Data}) {
+    for (uint32_t page : PagesOf(kind)) {
+      size_t base = size_t{page} * pageSize_;
+      for (size_t at = base + 8; at + 8 <= base + pageSize_; ++at) {
+        if (Get32(bytes_, at) != header || Get32(bytes_, at + 4) != from) continue;
+        Put32(bytes_, at + 4, to);
+        ++changed;
+      }
+    }
+  }
+  return changed;
+}
+
+size_t DamagedFile::OffsetEntry(uint32_t pointer) const {
+  return size_t{pointer >> 8} * pageSize_ + RowCountOffset() + 2 + 2 * (pointer & 0xFF);
+}
+
+void DamagedFile::DeleteRow(uint32_t pointer) {
+  size_t entry = OffsetEntry(pointer);
+  Put16(bytes_, entry, Get16(bytes_, entry) | 0xC000);
+}
+
+void DamagedFile::LoseRow(uint32_t pointer) {
+  size_t entry = OffsetEntry(pointer);
+  Put16(bytes_, entry, static_cast<uint16_t>(0xC000 | kOffsetMask));
+}
+
+void DamagedFile::LoopChain(uint32_t pointer) {
+  size_t base = size_t{pointer >> 8} * pageSize_;
+  size_t start = Get16(bytes_, OffsetEntry(pointer)) & kOffsetMask;
+  Put32(bytes_, base + start, pointer);
+}
+
+void DamagedFile::ZeroPage(uint32_t page) {
+  bytes_.replace(size_t{page} * pageSize_, pageSize_, pageSize_, '\0');
+}
+
+void DamagedFile::SwapPages(uint32_t a, uint32_t b) {
+  std::string first = bytes_.substr(size_t{a} * pageSize_, pageSize_);
+  bytes_.replace(size_t{a} * pageSize_, pageSize_, bytes_, size_t{b} * pageSize_, pageSize_);
+  bytes_.replace(size_t{b} * pageSize_, pageSize_, first);
+}
+
+void DamagedFile::Scribble(uint32_t page, size_t offset, size_t length, uint8_t value) {
+  bytes_.replace(size_t{page} * pageSize_ + offset, length, length, static_cast<char>(value));
+}
+
+}  // namespace bracken::testing
