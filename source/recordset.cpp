@@ -85,8 +85,14 @@ class RecordsetCursor {
     if (set.IsNull()) return {};
     auto& cache = items_[meta.position];
     if (!cache) cache = ReadItems(*meta.complex);
-    auto found = cache->find(static_cast<int32_t>(set.ToInt64()));
-    return found == cache->end() ? std::vector<ComplexItem>{} : found->second;
+    auto number = static_cast<int32_t>(set.ToInt64());
+    // A set with an element that cannot be read fails as a whole, as a
+    // value that cannot be read does; the other sets read.
+    if (auto broken = cache->broken.find(number); broken != cache->broken.end()) {
+      ThrowDamaged(broken->second);
+    }
+    auto found = cache->sets.find(number);
+    return found == cache->sets.end() ? std::vector<ComplexItem>{} : found->second;
   }
 
   long ActualSize(long index) const {
@@ -124,7 +130,10 @@ class RecordsetCursor {
     return slices_[positions_[static_cast<size_t>(index)]];
   }
 
-  using ItemMap = std::map<int32_t, std::vector<ComplexItem>>;
+  struct ItemMap {
+    std::map<int32_t, std::vector<ComplexItem>> sets;
+    std::map<int32_t, std::string> broken;  // why an element of the set cannot be read
+  };
 
   // Every element of a complex column, by set number, read from its flat
   // table in one pass.
@@ -144,10 +153,15 @@ class RecordsetCursor {
       Variant number = jet::DecodeValue(complex.flat->columns[complex.setPosition],
                                         scanner.Row().Sub(set.offset, set.length), context_);
       ComplexItem item;
-      for (const auto& [name, position] : complex.items) {
-        item.emplace_back(name, ItemValue(complex, position, scanner.Row(), slices[position]));
+      try {
+        for (const auto& [name, position] : complex.items) {
+          item.emplace_back(name, ItemValue(complex, position, scanner.Row(), slices[position]));
+        }
+      } catch (const SourceError& error) {
+        items->broken.emplace(static_cast<int32_t>(number.ToInt64()), DamageReason(error));
+        continue;
       }
-      (*items)[static_cast<int32_t>(number.ToInt64())].push_back(std::move(item));
+      items->sets[static_cast<int32_t>(number.ToInt64())].push_back(std::move(item));
     }
     return items;
   }
