@@ -7,8 +7,12 @@
 
 #include <array>
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "tests/support/fixture_writer.h"
 
@@ -128,6 +132,128 @@ TEST_F(InspectCommand, FailuresGoToStandardErrorWithNonZeroExit) {
   run = RunCli("inspect");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.output.find("Usage: bracken-cli inspect"), std::string::npos);
+}
+
+// A copy of a file with one data page of its table zeroed, as the damaged
+// copies users bring have it: the rows of the other pages are read, and what
+// is missing is named with exit status 1.
+class InspectDamagedFile : public ::testing::Test {
+ protected:
+  static constexpr std::size_t kPage = 4096;
+  static constexpr int kRows = 400;
+
+  void SetUp() override {
+    FixtureTable table;
+    table.name = "People";
+    table.columns = {MakeColumn("Id", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+    for (int64_t i = 1; i <= kRows; ++i) table.rows.push_back({i, "Person " + std::to_string(i)});
+    FixtureDatabase database;
+    database.tables = {table};
+    std::string bytes = WriteJet4(database);
+    // The data page (type 1) that holds row 200; its owner at offset 4 is
+    // the table's definition, its row count at offset 12.
+    for (std::size_t page = 1; (page + 1) * kPage <= bytes.size(); ++page) {
+      std::string_view content(bytes.data() + page * kPage, kPage);
+      if (content[0] != '\x01' || content.find("Person 200") == std::string_view::npos) continue;
+      damagedPage_ = static_cast<long>(page);
+      definitionPage_ = Le(content, 4, 4);
+      rowsLost_ = static_cast<int>(Le(content, 12, 2));
+    }
+    ASSERT_GT(damagedPage_, 0);
+    ASSERT_GT(rowsLost_, 0);
+    ASSERT_LT(rowsLost_, kRows);
+    intact_ = bytes;
+    std::fill_n(bytes.begin() + damagedPage_ * static_cast<long>(kPage), kPage, '\0');
+    path_ = Temp("page");
+    std::ofstream(path_, std::ios::binary) << bytes;
+  }
+  void TearDown() override {
+    for (const auto& path : written_) std::filesystem::remove(path);
+  }
+
+  static long Le(std::string_view bytes, std::size_t at, int size) {
+    long value = 0;
+    for (int i = size - 1; i >= 0; --i) {
+      value = value * 256 + static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
+  }
+  std::filesystem::path Temp(const std::string& name) {
+    written_.push_back(std::filesystem::temp_directory_path() /
+                       ("bracken_inspect_damaged_" + name + "_" + std::to_string(::getpid()) +
+                        ".mdb"));
+    return written_.back();
+  }
+
+  long damagedPage_ = 0;
+  long definitionPage_ = 0;
+  int rowsLost_ = 0;
+  std::string intact_;
+  std::filesystem::path path_;
+  std::vector<std::filesystem::path> written_;
+};
+
+TEST_F(InspectDamagedFile, RowsShortOfTheStoredCountAreNamedWithExitOne) {
+  const int found = kRows - rowsLost_;
+  const std::string note = "the file counts 400 rows, but " + std::to_string(found) +
+                           " were found; the other " + std::to_string(rowsLost_) +
+                           " cannot be read";
+  CliRun run = RunCli("inspect " + path_.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Table People (" + std::to_string(found) + " rows)\n  Rows: " + note +
+                            ".\n  Columns:"),
+            std::string::npos)
+      << run.output;
+
+  // The JSON names both numbers; a row limit does not change them.
+  for (const char* limit : {"", "--rows 3 "}) {
+    run = RunCli(std::string("inspect --json ") + limit + path_.string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("]],\"storedRows\":400,\"rowsFound\":" + std::to_string(found)),
+              std::string::npos)
+        << limit << run.output;
+  }
+  // The sound file names nothing: its JSON has none of the new fields.
+  std::filesystem::path sound = Temp("sound");
+  std::ofstream(sound, std::ios::binary) << intact_;
+  run = RunCli("inspect --json " + sound.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  for (const char* field : {"damage", "storedRows", "rowsFound"}) {
+    EXPECT_EQ(run.output.find(field), std::string::npos) << field;
+  }
+}
+
+TEST_F(InspectDamagedFile, TheUnreadablePageIsNamed) {
+  GTEST_SKIP() << "needs the reader to name the pages a scan leaves out (Recordset::Damage)";
+  const std::string page = "page " + std::to_string(damagedPage_) + " cannot be read";
+  CliRun run = RunCli("inspect " + path_.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("  Damage: " + page), std::string::npos) << run.output;
+  run = RunCli("inspect --json " + path_.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("\"damage\":[\"" + page), std::string::npos) << run.output;
+}
+
+// A table whose definition page is zeroed is still listed, with its note and
+// no columns; the file's other tables are read.
+TEST_F(InspectDamagedFile, ATableWhoseDefinitionCannotBeReadIsListedAndNamed) {
+  GTEST_SKIP() << "needs the reader to list a table whose definition cannot be read "
+                  "(Table::Damage)";
+  std::string bytes = intact_;
+  std::fill_n(bytes.begin() + definitionPage_ * static_cast<long>(kPage), kPage, '\0');
+  std::filesystem::path path = Temp("definition");
+  std::ofstream(path, std::ios::binary) << bytes;
+  CliRun run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Table People\n  Damage: its definition cannot be read"),
+            std::string::npos)
+      << run.output;
+  run = RunCli("inspect --json " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("{\"name\":\"People\",\"columns\":[],\"indexes\":[],\"rows\":[],"
+                            "\"damage\":[\"its definition cannot be read"),
+            std::string::npos)
+      << run.output;
 }
 
 }  // namespace
