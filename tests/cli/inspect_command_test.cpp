@@ -7,13 +7,12 @@
 
 #include <array>
 #include <cstdio>
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "tests/support/damaged_copy.h"
 #include "tests/support/fixture_writer.h"
 
 namespace bracken::testing {
@@ -139,7 +138,6 @@ TEST_F(InspectCommand, FailuresGoToStandardErrorWithNonZeroExit) {
 // is missing is named with exit status 1.
 class InspectDamagedFile : public ::testing::Test {
  protected:
-  static constexpr std::size_t kPage = 4096;
   static constexpr int kRows = 400;
 
   void SetUp() override {
@@ -149,21 +147,12 @@ class InspectDamagedFile : public ::testing::Test {
     for (int64_t i = 1; i <= kRows; ++i) table.rows.push_back({i, "Person " + std::to_string(i)});
     FixtureDatabase database;
     database.tables = {table};
-    std::string bytes = WriteJet4(database);
-    // The data page (type 1) that holds row 200; its owner at offset 4 is
-    // the table's definition, its row count at offset 12.
-    for (std::size_t page = 1; (page + 1) * kPage <= bytes.size(); ++page) {
-      std::string_view content(bytes.data() + page * kPage, kPage);
-      if (content[0] != '\x01' || content.find("Person 200") == std::string_view::npos) continue;
-      damagedPage_ = static_cast<long>(page);
-      definitionPage_ = Le(content, 4, 4);
-      rowsLost_ = static_cast<int>(Le(content, 12, 2));
-    }
-    ASSERT_GT(damagedPage_, 0);
-    ASSERT_GT(rowsLost_, 0);
-    ASSERT_LT(rowsLost_, kRows);
-    intact_ = bytes;
-    std::fill_n(bytes.begin() + damagedPage_ * static_cast<long>(kPage), kPage, '\0');
+    intact_ = WriteJet4(database);
+    std::string bytes = intact_;
+    zeroed_ = ZeroDataPageHolding(bytes, "Person 200");
+    ASSERT_GT(zeroed_.page, 0);
+    ASSERT_GT(zeroed_.rows, 0);
+    ASSERT_LT(zeroed_.rows, kRows);
     path_ = Temp("page");
     std::ofstream(path_, std::ios::binary) << bytes;
   }
@@ -171,13 +160,6 @@ class InspectDamagedFile : public ::testing::Test {
     for (const auto& path : written_) std::filesystem::remove(path);
   }
 
-  static long Le(std::string_view bytes, std::size_t at, int size) {
-    long value = 0;
-    for (int i = size - 1; i >= 0; --i) {
-      value = value * 256 + static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    }
-    return value;
-  }
   std::filesystem::path Temp(const std::string& name) {
     written_.push_back(std::filesystem::temp_directory_path() /
                        ("bracken_inspect_damaged_" + name + "_" + std::to_string(::getpid()) +
@@ -185,18 +167,16 @@ class InspectDamagedFile : public ::testing::Test {
     return written_.back();
   }
 
-  long damagedPage_ = 0;
-  long definitionPage_ = 0;
-  int rowsLost_ = 0;
+  ZeroedPage zeroed_;
   std::string intact_;
   std::filesystem::path path_;
   std::vector<std::filesystem::path> written_;
 };
 
 TEST_F(InspectDamagedFile, RowsShortOfTheStoredCountAreNamedWithExitOne) {
-  const int found = kRows - rowsLost_;
+  const int found = kRows - zeroed_.rows;
   const std::string note = "the file counts 400 rows, but " + std::to_string(found) +
-                           " were found; the other " + std::to_string(rowsLost_) +
+                           " were found; the other " + std::to_string(zeroed_.rows) +
                            " cannot be read";
   CliRun run = RunCli("inspect " + path_.string());
   EXPECT_EQ(run.status, 1) << run.output;
@@ -225,7 +205,7 @@ TEST_F(InspectDamagedFile, RowsShortOfTheStoredCountAreNamedWithExitOne) {
 
 TEST_F(InspectDamagedFile, TheUnreadablePageIsNamed) {
   GTEST_SKIP() << "needs the reader to name the pages a scan leaves out (Recordset::Damage)";
-  const std::string page = "page " + std::to_string(damagedPage_) + " cannot be read";
+  const std::string page = "page " + std::to_string(zeroed_.page) + " cannot be read";
   CliRun run = RunCli("inspect " + path_.string());
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("  Damage: " + page), std::string::npos) << run.output;
@@ -240,7 +220,7 @@ TEST_F(InspectDamagedFile, ATableWhoseDefinitionCannotBeReadIsListedAndNamed) {
   GTEST_SKIP() << "needs the reader to list a table whose definition cannot be read "
                   "(Table::Damage)";
   std::string bytes = intact_;
-  std::fill_n(bytes.begin() + definitionPage_ * static_cast<long>(kPage), kPage, '\0');
+  ZeroPage(bytes, zeroed_.definition);
   std::filesystem::path path = Temp("definition");
   std::ofstream(path, std::ios::binary) << bytes;
   CliRun run = RunCli("inspect " + path.string());
