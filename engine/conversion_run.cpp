@@ -173,8 +173,8 @@ void ReportTableDamage(ConversionOwner& owner, ConversionContext& context,
 
 // After the copy: the pages the reading left out and the rows found against
 // the table's own count. True when rows are missing, so the table is cut short.
-bool ReportMissingRows(ConversionOwner& owner, ConversionContext& context,
-                       const std::string& table, long rowsRead) {
+bool ReportMissingRows(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                       long rowsRead) {
   bool missing = false;
   const auto notes = context.recordset ? context.recordset->Damage() : std::vector<std::string>{};
   for (const std::string& note : notes) {

@@ -34,8 +34,9 @@ std::string LossMessage(const ConversionSummary& summary) {
 
 std::string RowCountNote(long found, long stored) {
   if (stored < 0 || found == stored) return "";
-  std::string note = "the file counts " + std::to_string(stored) + (stored == 1 ? " row" : " rows") +
-                     ", but " + std::to_string(found) + (found == 1 ? " was" : " were") + " found";
+  std::string note = "the file counts " + std::to_string(stored) +
+                     (stored == 1 ? " row" : " rows") + ", but " + std::to_string(found) +
+                     (found == 1 ? " was" : " were") + " found";
   if (found < stored) note += "; the other " + std::to_string(stored - found) + " cannot be read";
   return note;
 }

@@ -161,9 +161,9 @@ class InspectDamagedFile : public ::testing::Test {
   }
 
   std::filesystem::path Temp(const std::string& name) {
-    written_.push_back(std::filesystem::temp_directory_path() /
-                       ("bracken_inspect_damaged_" + name + "_" + std::to_string(::getpid()) +
-                        ".mdb"));
+    written_.push_back(
+        std::filesystem::temp_directory_path() /
+        ("bracken_inspect_damaged_" + name + "_" + std::to_string(::getpid()) + ".mdb"));
     return written_.back();
   }
 

@@ -315,8 +315,9 @@ TEST_F(VerifyCommandTest, ACopyReadShortOfItsStoredCountIsNamedByConvertAndVerif
   EXPECT_TRUE(Has(verified.output, " (" + found + " rows in the file, " + found + " in MySQL)\n"))
       << verified.output;
   EXPECT_TRUE(Has(verified.output, "\n  " + note + "\n")) << verified.output;
-  EXPECT_TRUE(Has(verified.output, "cli_verify_short: 1 table verified, 0 identical, 1 with "
-                                   "differences\n"))
+  EXPECT_TRUE(Has(verified.output,
+                  "cli_verify_short: 1 table verified, 0 identical, 1 with "
+                  "differences\n"))
       << verified.output;
   ServerQuery(server_).Execute("DROP DATABASE cli_verify_short");
 }

@@ -360,35 +360,39 @@ TEST_F(ConversionRunTest, UncheckedRowsAreNotConverted) {
 // run does not call itself successful; the rest of it converts.
 TEST_F(ConversionRunTest, DamagedPartsAreNamedAndTheRunEndsIncomplete) {
   source_.fileDamage = {"A table's catalogue row cannot be read; the table is left out."};
-  source_.tables["A"].damage = {"its properties cannot be read (a long value points to a "
-                                "deleted row); they are unknown"};
+  source_.tables["A"].damage = {
+      "its properties cannot be read (a long value points to a "
+      "deleted row); they are unknown"};
   FakeTable& b = source_.tables["B"];
   b.rows.push_back({Variant::Long(3)});
   b.storedRows = 5;
-  b.rowDamage = {"page 57 cannot be read (a row lies outside its data page); its rows are left "
-                 "out"};
+  b.rowDamage = {
+      "page 57 cannot be read (a row lies outside its data page); its rows are left "
+      "out"};
   source_.tables["C"].storedRows = 1;  // agrees: nothing to name
   ConversionSummary summary = Run({"A", "B", "C"});
   EXPECT_EQ(summary.ending, RunEnding::Completed);
   EXPECT_EQ(summary.tablesConverted, 3);
   EXPECT_EQ(summary.partsUnread, 2);
   EXPECT_EQ(summary.tablesIncomplete, 1);
-  EXPECT_EQ(owner_.reportLines,
-            (std::vector<std::string>{
-                "A table's catalogue row cannot be read; the table is left out.",
-                "Table [A]: its properties cannot be read (a long value points to a deleted "
-                "row); they are unknown.",
-                "Table [B]: page 57 cannot be read (a row lies outside its data page); its rows "
-                "are left out.",
-                "Table [B]: the file counts 5 rows, but 2 were found; the other 3 cannot be read."}));
+  EXPECT_EQ(
+      owner_.reportLines,
+      (std::vector<std::string>{
+          "A table's catalogue row cannot be read; the table is left out.",
+          "Table [A]: its properties cannot be read (a long value points to a deleted "
+          "row); they are unknown.",
+          "Table [B]: page 57 cannot be read (a row lies outside its data page); its rows "
+          "are left out.",
+          "Table [B]: the file counts 5 rows, but 2 were found; the other 3 cannot be read."}));
   EXPECT_EQ(owner_.messages,
             std::vector<std::string>{
                 "Report: Bracken database conversion ended, but not everything was converted: 1 "
                 "table cut short, 2 parts of the file unreadable. Each is listed in the report."});
   // The file's notes come before anything is created.
   EXPECT_LT(std::find(owner_.log.begin(), owner_.log.end(), "show 1041") - owner_.log.begin(),
-            std::find(owner_.log.begin(), owner_.log.end(), "caption Converting Table: [A] 1 rows "
-                                                            "converted...") -
+            std::find(owner_.log.begin(), owner_.log.end(),
+                      "caption Converting Table: [A] 1 rows "
+                      "converted...") -
                 owner_.log.begin());
   ExpectIdlePage();
 }
@@ -438,8 +442,9 @@ TEST_F(ConversionRunTest, RefusedRowsCountAsFoundAndThePlanTellsTheRowsItFound) 
 TEST_F(ConversionRunTest, ChildTablesAreCheckedLikeTheirTable) {
   source_.tables["A"].children = {"A_Files", "A_Tags"};
   source_.tables["A_Files"] = OneRow(7);
-  source_.tables["A_Files"].rowDamage = {"page 9 cannot be read (its page type is wrong); its "
-                                         "rows are left out"};
+  source_.tables["A_Files"].rowDamage = {
+      "page 9 cannot be read (its page type is wrong); its "
+      "rows are left out"};
   source_.tables["A_Tags"] = OneRow(8);
   source_.tables["A_Tags"].storedRows = 4;
   ConversionSummary summary = Run({"A"});
