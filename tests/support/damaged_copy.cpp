@@ -35,6 +35,33 @@ ZeroedPage ZeroDataPageHolding(std::string& file, std::string_view marker) {
   return zeroed;
 }
 
+long BreakRowHolding(std::string& file, std::string_view marker) {
+  std::string wide;
+  for (char c : marker) wide += {c, '\0'};
+  for (std::size_t page = 1; (page + 1) * kPage <= file.size(); ++page) {
+    char* content = file.data() + page * kPage;
+    std::string_view view(content, kPage);
+    if (content[0] != '\x01') continue;
+    std::size_t at = view.find(marker);
+    if (at == std::string_view::npos) at = view.find(wide);
+    if (at == std::string_view::npos) continue;
+    // Rows lie from the page's end down; row i ends where row i-1 starts.
+    const long rows = LittleEndian(view, kRowCountAt, 2);
+    std::size_t end = kPage;
+    for (long row = 0; row < rows; ++row) {
+      const std::size_t entry = kRowCountAt + 2 + static_cast<std::size_t>(row) * 2;
+      const auto start = static_cast<std::size_t>(LittleEndian(view, entry, 2) & 0x1FFF);
+      if (start <= at && at < end) {
+        content[entry] = '\xFF';
+        content[entry + 1] = static_cast<char>(content[entry + 1] | 0x1F);
+        return static_cast<long>(page);
+      }
+      end = start;
+    }
+  }
+  return 0;
+}
+
 void ZeroPage(std::string& file, long page) {
   const auto start = static_cast<std::size_t>(page) * kPage;
   if (start + kPage > file.size()) return;

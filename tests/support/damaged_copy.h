@@ -20,6 +20,11 @@ struct ZeroedPage {
 // compressed (single-byte) text.
 ZeroedPage ZeroDataPageHolding(std::string& file, std::string_view marker);
 
+// Points the row of a Jet 4 data page whose bytes contain `marker` (as
+// single-byte or UTF-16 text) outside its page, as a flipped bit of its row
+// offset does. Returns the page, or 0 when no row holds the marker.
+long BreakRowHolding(std::string& file, std::string_view marker);
+
 // Zeroes page `page` of a Jet 4 file.
 void ZeroPage(std::string& file, long page);
 
