@@ -200,6 +200,10 @@ std::string SummaryLine(const std::string& database, const engine::ConversionSum
     out << ", " << summary.tablesIncomplete << " cut short by a read error";
   }
   if (summary.tablesFailed > 0) out << ", " << summary.tablesFailed << " failed";
+  if (summary.partsUnread > 0) {
+    out << ", " << summary.partsUnread << (summary.partsUnread == 1 ? " part" : " parts")
+        << " of the file unreadable";
+  }
   out << ", " << summary.rowsRefused << " of " << summary.rowsSent << " rows refused";
   if (summary.valuesChanged > 0) out << ", " << summary.valuesChanged << " values changed";
   out << verifyNote;

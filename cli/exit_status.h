@@ -8,7 +8,9 @@ namespace bracken::cli {
 
 inline constexpr int kExitSuccess = 0;
 // The conversion ran, but not everything arrived: rows refused, tables
-// skipped or cut short, a table that failed, or a stop asked with Ctrl-C.
+// skipped or cut short, parts of a damaged file unreadable, a table that
+// failed, or a stop asked with Ctrl-C. For inspect: something named as
+// unreadable, or rows found that differ from a table's own count.
 inline constexpr int kExitIncomplete = 1;
 // The command line is wrong, names an unknown table, or leaves the password
 // to a prompt when there is no terminal to ask on.
@@ -23,7 +25,8 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status:\n"
     "  0  success: every table converted and every row accepted\n"
     "  1  the conversion ran but is incomplete: rows refused, tables skipped or\n"
-    "     cut short, a table failed, or stopped with Ctrl-C\n"
+    "     cut short, parts of a damaged file unreadable, a table failed, or stopped\n"
+    "     with Ctrl-C (inspect: damage or a differing row count named)\n"
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  nothing done: the server or the Access file could not be opened or read,\n"
     "     or the conversion ended before its first table\n";

@@ -1,6 +1,6 @@
 // bracken-cli inspect: what the reader sees in an Access file, as a readable
 // summary or as one JSON object with every user table, its columns, indexes
-// and rows.
+// and rows, and what of a damaged file it cannot read.
 
 #include <charconv>
 #include <cmath>
@@ -13,6 +13,7 @@
 #include "cli/command.h"
 #include "cli/exit_status.h"
 #include "cli/terminal_prompt.h"
+#include "engine/run_report.h"
 #include "source/date_serial.h"
 #include "source/source_access.h"
 
@@ -31,8 +32,12 @@ constexpr char kHelp[] =
     "BRACKEN_MDB_PASSWORD environment variable, else a prompt on the terminal when\n"
     "the file asks for one. Control characters in names and values are shown\n"
     "escaped (\\x1b) in the summary; --json escapes them as JSON does.\n\n"
-    "Exit status: 0 when the whole file was read, 2 on a usage error, 3 when the\n"
-    "file could not be opened or read (the message goes to standard error).\n";
+    "Parts of a damaged file that cannot be read are named (\"Damage:\" lines;\n"
+    "\"damage\" lists in the JSON), and so is a table whose rows found differ from\n"
+    "the count its definition keeps (\"Rows:\"; \"storedRows\" and \"rowsFound\").\n\n"
+    "Exit status: 0 when the whole file was read, 1 when anything is named as\n"
+    "above, 2 on a usage error, 3 when the file could not be opened or read (the\n"
+    "message goes to standard error).\n";
 
 struct Options {
   std::string file;
@@ -236,8 +241,64 @@ void AppendJsonIndexes(const source::Table& table, std::string& out) {
   out.push_back(']');
 }
 
+// What a reading of the table names beyond its rows: the parts of its
+// definition and of its rows that cannot be read, and the rows found against
+// the count its definition keeps.
+struct TableReading {
+  std::vector<std::string> damage;
+  long stored = -1;
+  long found = 0;
+
+  std::string RowCount() const { return engine::RowCountNote(found, stored); }
+  bool Named() const { return !damage.empty() || !RowCount().empty(); }
+};
+
+// Reads the rest of the table, past a row limit, for its count and damage.
+void FinishReading(const source::Table& table, source::Recordset& recordset,
+                   TableReading& reading) {
+  for (; !recordset.Eof(); recordset.MoveNext()) ++reading.found;
+  reading.damage = table.Damage();
+  for (std::string& note : recordset.Damage()) reading.damage.push_back(std::move(note));
+  reading.stored = table.StoredRowCount();
+}
+
+// Opens the table's rows. A table whose definition cannot be read does not
+// open: false, with its notes in `reading`; other failures end the command.
+bool OpenRows(const source::Catalog& catalog, const source::Table& table,
+              source::Recordset& recordset, TableReading& reading) {
+  try {
+    recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
+    return true;
+  } catch (const source::SourceError&) {
+    if (table.Damage().empty()) throw;
+    reading.damage = table.Damage();
+    return false;
+  }
+}
+
+void AppendJsonStrings(const std::vector<std::string>& texts, std::string& out) {
+  out.push_back('[');
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    if (i > 0) out.push_back(',');
+    AppendJsonString(texts[i], out);
+  }
+  out.push_back(']');
+}
+
+// Only what there is to name: a sound table's JSON has none of these.
+void AppendJsonReading(const TableReading& reading, std::string& out) {
+  if (!reading.RowCount().empty()) {
+    out += ",\"storedRows\":" + std::to_string(reading.stored);
+    out += ",\"rowsFound\":" + std::to_string(reading.found);
+  }
+  if (!reading.damage.empty()) {
+    out += ",\"damage\":";
+    AppendJsonStrings(reading.damage, out);
+  }
+}
+
 // Rows go straight to standard output as they are read.
-void WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std::string& out) {
+long WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std::string& out) {
   out += "\"rows\":[";
   source::Fields fields = recordset.Fields();
   long count = 0;
@@ -260,34 +321,52 @@ void WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std:
     }
   }
   out.push_back(']');
+  return count;
 }
 
-void WriteJson(const source::Catalog& catalog, const Options& options) {
+// True when anything was named.
+bool WriteJson(const source::Catalog& catalog, const Options& options) {
   auto database = catalog.Database();
   std::string out = "{\"format\":\"";
   out += catalog.FormatName();
-  out += "\",\"tables\":[";
+  out += "\",";
+  bool named = !catalog.Damage().empty();
+  if (named) {
+    out += "\"damage\":";
+    AppendJsonStrings(catalog.Damage(), out);
+    out.push_back(',');
+  }
+  out += "\"tables\":[";
   source::Tables tables = catalog.Tables();
   bool first = true;
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);
     if (table.Type() != "TABLE") continue;
     source::Recordset recordset;
-    recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
+    TableReading reading;
+    const bool opened = OpenRows(catalog, table, recordset, reading);
     if (!first) out.push_back(',');
     first = false;
     out += "{\"name\":";
     AppendJsonString(table.Name(), out);
-    out.push_back(',');
-    AppendJsonColumns(table, recordset.Fields(), out);
-    out.push_back(',');
-    AppendJsonIndexes(table, out);
-    out.push_back(',');
-    WriteJsonRows(recordset, options.rows, out);
+    if (opened) {
+      out.push_back(',');
+      AppendJsonColumns(table, recordset.Fields(), out);
+      out.push_back(',');
+      AppendJsonIndexes(table, out);
+      out.push_back(',');
+      reading.found = WriteJsonRows(recordset, options.rows, out);
+      FinishReading(table, recordset, reading);
+    } else {
+      out += ",\"columns\":[],\"indexes\":[],\"rows\":[]";
+    }
+    AppendJsonReading(reading, out);
+    named |= reading.Named();
     out.push_back('}');
   }
   out += "]}\n";
   std::cout << out;
+  return named;
 }
 
 void WriteSummaryRows(source::Recordset& recordset, long limit) {
@@ -313,13 +392,27 @@ void WriteSummaryRows(source::Recordset& recordset, long limit) {
   }
 }
 
-void WriteSummaryTable(const source::Catalog& catalog, const source::Table& table,
+void WriteSummaryReading(const TableReading& reading) {
+  for (const std::string& note : reading.damage) {
+    std::cout << "  Damage: " << EscapeControls(note) << ".\n";
+  }
+  if (!reading.RowCount().empty()) std::cout << "  Rows: " << reading.RowCount() << ".\n";
+}
+
+// True when anything was named.
+bool WriteSummaryTable(const source::Catalog& catalog, const source::Table& table,
                        const Options& options) {
   source::Recordset counter;
-  counter.Open("SELECT * FROM [" + table.Name() + "]", catalog);
-  long rows = 0;
-  for (; !counter.Eof(); counter.MoveNext()) ++rows;
-  std::cout << "Table " << EscapeControls(table.Name()) << " (" << rows << " rows)\n  Columns:\n";
+  TableReading reading;
+  if (!OpenRows(catalog, table, counter, reading)) {
+    std::cout << "Table " << EscapeControls(table.Name()) << "\n";
+    WriteSummaryReading(reading);
+    return true;
+  }
+  FinishReading(table, counter, reading);
+  std::cout << "Table " << EscapeControls(table.Name()) << " (" << reading.found << " rows)\n";
+  WriteSummaryReading(reading);
+  std::cout << "  Columns:\n";
   source::Recordset recordset;
   recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
   source::Fields fields = recordset.Fields();
@@ -352,17 +445,24 @@ void WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
     std::cout << "  Rows:\n";
     WriteSummaryRows(recordset, *options.rows);
   }
+  return reading.Named();
 }
 
-void WriteSummary(const source::Catalog& catalog, const Options& options) {
+// True when anything was named.
+bool WriteSummary(const source::Catalog& catalog, const Options& options) {
   std::string format = catalog.FormatName();  // "Jet4" is shown as "Jet 4"
   format.insert(format.find_first_of("0123456789"), " ");
   std::cout << "File " << EscapeControls(options.file) << " (" << format << ")\n";
+  for (const std::string& note : catalog.Damage()) {
+    std::cout << "  Damage: " << EscapeControls(note) << "\n";
+  }
+  bool named = !catalog.Damage().empty();
   source::Tables tables = catalog.Tables();
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);
-    if (table.Type() == "TABLE") WriteSummaryTable(catalog, table, options);
+    if (table.Type() == "TABLE") named |= WriteSummaryTable(catalog, table, options);
   }
+  return named;
 }
 
 int RunInspect(const std::vector<std::string>& args) {
@@ -374,13 +474,10 @@ int RunInspect(const std::vector<std::string>& args) {
   try {
     source::Catalog catalog;
     OpenAccessFile(catalog, options->file, GivenAccessPassword(options->password));
-    if (options->json) {
-      WriteJson(catalog, *options);
-    } else {
-      WriteSummary(catalog, *options);
-    }
+    const bool named =
+        options->json ? WriteJson(catalog, *options) : WriteSummary(catalog, *options);
     std::cout.flush();
-    return kExitSuccess;
+    return named ? kExitIncomplete : kExitSuccess;
   } catch (const source::SourceError& error) {
     std::cout.flush();
     std::cerr << "bracken-cli inspect: " << EscapeControls(error.Description()) << "\n";

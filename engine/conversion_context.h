@@ -54,6 +54,9 @@ struct ConversionSummary {
   int tablesSkipped = 0;     // column definitions empty (locked or unreadable)
   int tablesIncomplete = 0;  // rows cut short by a source error
   int tablesFailed = 0;      // refused, vanished or cut off by a lost connection
+  // Parts of the file's catalogue and of tables' definitions that cannot be
+  // read (a table's pages left out count its table as cut short instead).
+  long partsUnread = 0;
   long rowsSent = 0;
   long rowsRefused = 0;    // by the server, or unreadable, or too large to send
   long valuesChanged = 0;  // stored otherwise than Access held them (NaN as NULL, ...)
@@ -61,7 +64,8 @@ struct ConversionSummary {
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
-    return tablesSkipped + tablesIncomplete + tablesFailed > 0 || rowsRefused + valuesChanged > 0;
+    return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
+           rowsRefused + valuesChanged + partsUnread > 0;
   }
 };
 

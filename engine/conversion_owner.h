@@ -60,6 +60,10 @@ class ConversionOwner {
   // message and every line reported during the run, in a window that
   // scrolls and can save them as text (a console has printed them already).
   virtual void ShowReport(const std::string& message, const std::vector<std::string>& lines) = 0;
+  // The rows the plan found in `table` before its copy starts: the count its
+  // row progress runs against (a damaged or stale file's own count may
+  // differ). Owners that show no such progress leave it.
+  virtual void TableRowsFound(const std::string& /*table*/, long /*rows*/) {}
 };
 
 }  // namespace bracken::engine

@@ -141,11 +141,61 @@ TableStep Fail(ConversionOwner& owner, ConversionContext& context, const std::st
   return step;
 }
 
+// What the source says of a damaged file or table; a lookup that fails
+// itself says nothing (the table's own steps name that failure).
+template <typename Read>
+auto Quietly(Read read, decltype(read()) none) -> decltype(read()) {
+  try {
+    return read();
+  } catch (const source::SourceError&) {
+    return none;
+  }
+}
+
+// The parts of the catalogue that cannot be read, named once at the start.
+void ReportFileDamage(ConversionOwner& owner, ConversionContext& context) {
+  const auto notes = Quietly([&] { return context.source.FileDamage(); }, {});
+  for (const std::string& note : notes) {
+    ++context.summary.partsUnread;
+    Report(owner, context.summary, note);
+  }
+}
+
+// The parts of the table's definition that cannot be read.
+void ReportTableDamage(ConversionOwner& owner, ConversionContext& context,
+                       const std::string& table) {
+  const auto notes = Quietly([&] { return context.source.TableDamage(table); }, {});
+  for (const std::string& note : notes) {
+    ++context.summary.partsUnread;
+    Report(owner, context.summary, "Table " + Bracketed(table) + ": " + note + ".");
+  }
+}
+
+// After the copy: the pages the reading left out and the rows found against
+// the table's own count. True when rows are missing, so the table is cut short.
+bool ReportMissingRows(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                       long rowsRead) {
+  bool missing = false;
+  const auto notes = context.recordset ? context.recordset->Damage() : std::vector<std::string>{};
+  for (const std::string& note : notes) {
+    missing = true;
+    Report(owner, context.summary, "Table " + Bracketed(table) + ": " + note + ".");
+  }
+  const long stored = Quietly([&] { return context.source.StoredRowCount(table); }, -1L);
+  const std::string note = RowCountNote(rowsRead, stored);
+  if (!note.empty()) {
+    missing |= rowsRead < stored;
+    Report(owner, context.summary, "Table " + Bracketed(table) + ": " + note + ".");
+  }
+  return missing;
+}
+
 // One checked table: its plan, keys, columns, CREATE TABLE and rows. On
 // Failed and Vanished, `failure` holds the server's text.
 TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
                        std::string& failure) {
   StatementExecutor& server = context.executor;
+  ReportTableDamage(owner, context, table);
   context.tablePlan = PlanTable(owner, context, table, context.tableNames);
   const std::string& target = context.tablePlan.targetName;
   server.Execute("DROP TABLE IF EXISTS " + QuoteIdentifier(target));
@@ -173,7 +223,8 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   if (copy.result == CopyResult::TableGone) {
     return Fail(owner, context, table, failure, TableStep::Vanished);
   }
-  if (copy.result == CopyResult::SourceFailed) ++context.summary.tablesIncomplete;
+  const bool missing = ReportMissingRows(owner, context, table, copy.rowsRead);
+  if (copy.result == CopyResult::SourceFailed || missing) ++context.summary.tablesIncomplete;
   return TableStep::Converted;
 }
 
@@ -261,6 +312,7 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
   if (!PrepareDatabase(owner, context, QuoteIdentifier(name))) return context.summary;
   ShowProgressArea(owner);
+  ReportFileDamage(owner, context);
 
   const std::vector<std::string> tableNames = owner.SelectedTableNames();
   for (int i = 0; i < rowCount; ++i) {

@@ -15,7 +15,11 @@ inline constexpr const char* kProductTitle = "Quillon Database Converter - Brack
 inline constexpr std::size_t kMaxDatabaseNameCharacters = 64;
 
 // Runs on the conversion worker; every message and control change goes
-// through the owner. Returns how the run ended, for callers without a window.
+// through the owner. What of a damaged file cannot be read (parts of its
+// catalogue, of a table's definition, pages of a table's rows, rows short of
+// the table's own count) is reported and counted as lost, so such a run never
+// ends with the success message. Returns how the run ended, for callers
+// without a window.
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context);
 
 // "k of N Table(s) are converted."

@@ -171,9 +171,9 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
            "Table " + Bracketed(tableName) + ": reading stopped after row " +
                std::to_string(rowCount > 0 ? rowCount - 1 : 0) + " (" + error.Description() +
                "); the rows after it are not converted.");
-    return {CopyResult::SourceFailed, ""};
+    return {CopyResult::SourceFailed, "", rowCount};
   }
-  return {};
+  return {CopyResult::Finished, "", rowCount};
 }
 
 }  // namespace bracken::engine

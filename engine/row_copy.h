@@ -22,6 +22,7 @@ enum class CopyResult {
 struct CopyOutcome {
   CopyResult result = CopyResult::Finished;
   std::string errorText;  // the server's text when the connection was lost
+  long rowsRead = 0;      // rows the source gave, refused ones too (Finished, SourceFailed)
 };
 
 CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,

@@ -26,9 +26,19 @@ std::string LossMessage(const ConversionSummary& summary) {
   Count(parts, summary.tablesIncomplete, "table cut short", "tables cut short");
   Count(parts, summary.tablesSkipped, "table skipped", "tables skipped");
   Count(parts, summary.tablesFailed, "table failed", "tables failed");
+  Count(parts, summary.partsUnread, "part of the file unreadable", "parts of the file unreadable");
   std::string text = "Bracken database conversion ended, but not everything was converted: ";
   for (std::size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];
   return text + ". Each is listed in the report.";
+}
+
+std::string RowCountNote(long found, long stored) {
+  if (stored < 0 || found == stored) return "";
+  std::string note = "the file counts " + std::to_string(stored) +
+                     (stored == 1 ? " row" : " rows") + ", but " + std::to_string(found) +
+                     (found == 1 ? " was" : " were") + " found";
+  if (found < stored) note += "; the other " + std::to_string(stored - found) + " cannot be read";
+  return note;
 }
 
 }  // namespace bracken::engine

@@ -25,4 +25,11 @@ std::string Bracketed(const std::string& name);
 // converted: 2 rows refused, 1 value changed. Each is listed in the report."
 std::string LossMessage(const ConversionSummary& summary);
 
+// The rows a reading found against the count the table's definition keeps,
+// worded to follow "Table [name]: ": "the file counts 105 rows, but 79 were
+// found; the other 26 cannot be read", or for more rows than counted "the
+// file counts 137 rows, but 147 were found". Empty when they agree or the
+// count is unknown (negative).
+std::string RowCountNote(long found, long stored);
+
 }  // namespace bracken::engine

@@ -19,6 +19,14 @@ std::string ClassifyOpenFailure(const std::string& description) {
   return description;
 }
 
+std::string FileDamageMessage(const std::vector<std::string>& notes) {
+  std::string text = "Parts of this Access file cannot be read:\n";
+  for (const std::string& note : notes) text += "\n" + note;
+  return text +
+         "\n\nThe tables listed can be converted; the report at the end of the conversion names "
+         "what is left out.";
+}
+
 std::vector<std::string> ListTableNames(const source::Catalog& catalog) {
   std::vector<std::string> names;
   source::Tables tables = catalog.Tables();

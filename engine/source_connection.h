@@ -18,6 +18,10 @@ std::string BuildConnectionText(const std::string& path, const std::string& pass
 // The message shown when opening the file failed with this description.
 std::string ClassifyOpenFailure(const std::string& description);
 
+// The message shown once the tables of a file are listed whose catalogue
+// has parts that cannot be read: each note, one a line.
+std::string FileDamageMessage(const std::vector<std::string>& notes);
+
 // The names of the catalogue's tables of type "TABLE", in catalogue order.
 std::vector<std::string> ListTableNames(const source::Catalog& catalog);
 

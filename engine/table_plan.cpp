@@ -71,36 +71,53 @@ bool HasFourByteCharacter(const std::string& utf8) {
                      [](char c) { return static_cast<unsigned char>(c) >= 0xF0; });
 }
 
-// One pass over the rows: which text columns hold characters above U+FFFF,
-// which floating-point columns hold values MySQL cannot store.
-void ScanRows(RowSource& source, TablePlan& plan) {
-  RowSource* rows = &source;
-  const long count = rows->FieldCount();
+// The columns of one row a scan looks into; nullptr for the others.
+struct ScannedColumns {
   std::vector<ColumnPlan*> text, real;
+};
+
+void ScanRow(RowSource& rows, const ScannedColumns& scanned) {
+  for (long i = 0; i < static_cast<long>(scanned.text.size()); ++i) {
+    ColumnPlan* column = scanned.text[static_cast<std::size_t>(i)];
+    if (column == nullptr || column->extendedCharacters || rows.ActualSize(i) <= 0) continue;
+    column->extendedCharacters = HasFourByteCharacter(rows.Value(i).Bytes());
+  }
+  for (long i = 0; i < static_cast<long>(scanned.real.size()); ++i) {
+    ColumnPlan* column = scanned.real[static_cast<std::size_t>(i)];
+    if (column == nullptr || column->holdsNonFinite || rows.ActualSize(i) <= 0) continue;
+    column->holdsNonFinite = !std::isfinite(rows.Value(i).ToDouble());
+  }
+}
+
+// One pass over the rows: which text columns hold characters above U+FFFF,
+// which floating-point columns hold values MySQL cannot store. A row with a
+// value that cannot be read is passed over (the copy leaves it out and names
+// it), so the rows after it still count. Returns the rows found.
+long ScanRows(RowSource& rows, TablePlan& plan) {
+  const long count = rows.FieldCount();
+  ScannedColumns scanned;
   for (long i = 0; i < count; ++i) {
-    ColumnDescription field = rows->Field(i);
+    ColumnDescription field = rows.Field(i);
     ColumnPlan* column = plan.Find(field.name);
     if (column == nullptr) continue;
     if (field.type == source::adVarWChar || field.type == source::adLongVarWChar) {
-      text.resize(static_cast<std::size_t>(count), nullptr);
-      text[static_cast<std::size_t>(i)] = column;
+      scanned.text.resize(static_cast<std::size_t>(count), nullptr);
+      scanned.text[static_cast<std::size_t>(i)] = column;
     } else if (field.type == source::adSingle || field.type == source::adDouble) {
-      real.resize(static_cast<std::size_t>(count), nullptr);
-      real[static_cast<std::size_t>(i)] = column;
+      scanned.real.resize(static_cast<std::size_t>(count), nullptr);
+      scanned.real[static_cast<std::size_t>(i)] = column;
     }
   }
-  for (; !rows->Eof(); rows->MoveNext()) {
-    for (long i = 0; i < static_cast<long>(text.size()); ++i) {
-      ColumnPlan* column = text[static_cast<std::size_t>(i)];
-      if (column == nullptr || column->extendedCharacters || rows->ActualSize(i) <= 0) continue;
-      column->extendedCharacters = HasFourByteCharacter(rows->Value(i).Bytes());
-    }
-    for (long i = 0; i < static_cast<long>(real.size()); ++i) {
-      ColumnPlan* column = real[static_cast<std::size_t>(i)];
-      if (column == nullptr || column->holdsNonFinite || rows->ActualSize(i) <= 0) continue;
-      column->holdsNonFinite = !std::isfinite(rows->Value(i).ToDouble());
+  long found = 0;
+  for (; !rows.Eof(); rows.MoveNext()) {
+    ++found;
+    try {
+      ScanRow(rows, scanned);
+    } catch (const source::SourceError&) {
+      // Named by the copy, where the row is left out.
     }
   }
+  return found;
 }
 
 long RowBytes(const TablePlan& plan) {
@@ -188,7 +205,7 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
     std::unique_ptr<RowSource> rows = context.source.OpenRows(table);
     PlanColumns(owner, context, *rows, plan);
     keyColumns = KeyColumns(context, table);
-    ScanRows(*rows, plan);
+    owner.TableRowsFound(table, ScanRows(*rows, plan));
   } catch (const source::SourceError&) {
     // Reported where the table's keys, columns or rows are read.
   }

@@ -49,8 +49,10 @@ long ColumnRowBytes(const std::string& typeText, bool extendedCharacters);
 // rows once for four-byte characters and values MySQL cannot store, gives
 // names their legal spelling (table names through `tableNames`) and widens
 // VARCHAR columns until the row fits. Every rename and widening is reported
-// through the owner. A source error ends the planning quietly with what it
-// has: the steps after it report the same error in their own way.
+// through the owner, and the rows the scan found go to the owner's
+// TableRowsFound. A value that cannot be read passes its row over; any other
+// source error ends the planning quietly with what it has: the steps after
+// it report the same error in their own way.
 TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
                     NameRegistry& tableNames);
 

@@ -64,6 +64,7 @@ class TableCheck {
  private:
   bool Prepare(RowSource& rows);
   void ReadAccess(RowSource& rows);
+  void NoteMissingRows(RowSource& rows, long found);
   void CompareKeyed();
   void CompareUnkeyed();
   void DescribeFromAccess();
@@ -261,6 +262,20 @@ bool TableCheck::Prepare(RowSource& rows) {
   return true;
 }
 
+// What the reading left out of the file, so that a table read short is
+// never called identical: the pages its rows lost and the rows found short
+// of the table's own count (more rows than counted lose nothing).
+void TableCheck::NoteMissingRows(RowSource& rows, long found) {
+  for (const std::string& note : rows.Damage()) Note(note);
+  long stored = -1;
+  try {
+    stored = context_.source.StoredRowCount(table_);
+  } catch (const source::SourceError&) {
+    // No count to hold the rows against.
+  }
+  if (found < stored) Note(RowCountNote(found, stored));
+}
+
 void TableCheck::ReadAccess(RowSource& rows) {
   uint32_t ordinal = 0;
   try {
@@ -287,6 +302,7 @@ void TableCheck::ReadAccess(RowSource& rows) {
     Note("reading the file stopped after row " + std::to_string(ordinal > 0 ? ordinal - 1 : 0) +
          " (" + error.Description() + ")");
   }
+  NoteMissingRows(rows, ordinal);
 }
 
 void TableCheck::CompareKeyed() {
@@ -421,6 +437,8 @@ void TableCheck::DescribeExtrasFromServer() {
 TableVerdict TableCheck::Run() {
   std::unique_ptr<RowSource> rows;
   try {
+    // What of the table's definition cannot be read is not in MySQL either.
+    for (const std::string& note : context_.source.TableDamage(table_)) Note(note);
     rows = context_.source.OpenRows(table_);
     if (!Prepare(*rows)) return verdict_;
   } catch (const source::SourceError& error) {

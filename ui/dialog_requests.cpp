@@ -193,6 +193,12 @@ void CBrackenDlg::ShowRowProgress(const QString& caption) {
                                QLocale(QLocale::English, QLocale::UnitedStates)));
 }
 
+// The rows the plan found replace the table's stored count for its
+// "Rows: k of N" (a damaged or stale count would mislead).
+void CBrackenDlg::TableRowsFound(const std::string& table, long rows) {
+  Serve([&] { tableRows_.insert(CaptionTableName(FromText(table)), static_cast<qint64>(rows)); });
+}
+
 void CBrackenDlg::StartTimer(int, int periodMs) {
   // The window has one timer, the activity bar's.
   Serve([&] { activityTimer_.start(periodMs, this); });

@@ -37,6 +37,7 @@ struct CBrackenDlg::ForwardOutcome {
   std::unique_ptr<engine::CatalogSource> source;
   std::vector<std::string> names;
   QHash<QString, qint64> rows;
+  std::vector<std::string> damage;  // what of the catalogue cannot be read
 };
 
 void CBrackenDlg::Inform(const QString& text, MessageIcon icon) {
@@ -134,6 +135,7 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
   }
   try {
     outcome.names = engine::ListTableNames(outcome.source->catalog());
+    outcome.damage = outcome.source->catalog().Damage();
   } catch (const source::SourceError& error) {
     // The file opened but its catalogue could not be read.
     outcome.step = ForwardOutcome::Step::ListFailed;
@@ -169,6 +171,9 @@ bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
     return false;
   }
   ListTables(outcome.names);
+  if (!outcome.damage.empty()) {
+    Inform(QString::fromStdString(engine::FileDamageMessage(outcome.damage)), MessageIcon::None);
+  }
   return true;
 }
 

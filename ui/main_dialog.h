@@ -86,6 +86,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   void StopTimer(int id) override;
   void ReportLine(const std::string& line) override;
   void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
+  void TableRowsFound(const std::string& table, long rows) override;
 
  public slots:
   // Closing the window and Esc lead to the exit question.

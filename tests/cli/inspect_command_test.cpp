@@ -8,8 +8,11 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
+#include "tests/support/damaged_copy.h"
 #include "tests/support/fixture_writer.h"
 
 namespace bracken::testing {
@@ -128,6 +131,110 @@ TEST_F(InspectCommand, FailuresGoToStandardErrorWithNonZeroExit) {
   run = RunCli("inspect");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.output.find("Usage: bracken-cli inspect"), std::string::npos);
+}
+
+// A copy of a file with one data page of its table zeroed, as the damaged
+// copies users bring have it: the rows of the other pages are read, and what
+// is missing is named with exit status 1.
+class InspectDamagedFile : public ::testing::Test {
+ protected:
+  static constexpr int kRows = 400;
+
+  void SetUp() override {
+    FixtureTable table;
+    table.name = "People";
+    table.columns = {MakeColumn("Id", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+    for (int64_t i = 1; i <= kRows; ++i) table.rows.push_back({i, "Person " + std::to_string(i)});
+    FixtureDatabase database;
+    database.tables = {table};
+    intact_ = WriteJet4(database);
+    std::string bytes = intact_;
+    zeroed_ = ZeroDataPageHolding(bytes, "Person 200");
+    ASSERT_GT(zeroed_.page, 0);
+    ASSERT_GT(zeroed_.rows, 0);
+    ASSERT_LT(zeroed_.rows, kRows);
+    path_ = Temp("page");
+    std::ofstream(path_, std::ios::binary) << bytes;
+  }
+  void TearDown() override {
+    for (const auto& path : written_) std::filesystem::remove(path);
+  }
+
+  std::filesystem::path Temp(const std::string& name) {
+    written_.push_back(
+        std::filesystem::temp_directory_path() /
+        ("bracken_inspect_damaged_" + name + "_" + std::to_string(::getpid()) + ".mdb"));
+    return written_.back();
+  }
+
+  ZeroedPage zeroed_;
+  std::string intact_;
+  std::filesystem::path path_;
+  std::vector<std::filesystem::path> written_;
+};
+
+TEST_F(InspectDamagedFile, RowsShortOfTheStoredCountAreNamedWithExitOne) {
+  const int found = kRows - zeroed_.rows;
+  const std::string note = "the file counts 400 rows, but " + std::to_string(found) +
+                           " were found; the other " + std::to_string(zeroed_.rows) +
+                           " cannot be read";
+  CliRun run = RunCli("inspect " + path_.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Table People (" + std::to_string(found) + " rows)\n  Rows: " + note +
+                            ".\n  Columns:"),
+            std::string::npos)
+      << run.output;
+
+  // The JSON names both numbers; a row limit does not change them.
+  for (const char* limit : {"", "--rows 3 "}) {
+    run = RunCli(std::string("inspect --json ") + limit + path_.string());
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find("]],\"storedRows\":400,\"rowsFound\":" + std::to_string(found)),
+              std::string::npos)
+        << limit << run.output;
+  }
+  // The sound file names nothing: its JSON has none of the new fields.
+  std::filesystem::path sound = Temp("sound");
+  std::ofstream(sound, std::ios::binary) << intact_;
+  run = RunCli("inspect --json " + sound.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  for (const char* field : {"damage", "storedRows", "rowsFound"}) {
+    EXPECT_EQ(run.output.find(field), std::string::npos) << field;
+  }
+}
+
+TEST_F(InspectDamagedFile, TheUnreadablePageIsNamed) {
+  GTEST_SKIP() << "needs the reader to name the pages a scan leaves out (Recordset::Damage)";
+  const std::string page = "page " + std::to_string(zeroed_.page) + " cannot be read";
+  CliRun run = RunCli("inspect " + path_.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("  Damage: " + page), std::string::npos) << run.output;
+  run = RunCli("inspect --json " + path_.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.output.find("\"damage\":[\"" + page), std::string::npos) << run.output;
+}
+
+// A table whose definition page is zeroed is still listed, with its note and
+// no columns; the file's other tables are read.
+TEST_F(InspectDamagedFile, ATableWhoseDefinitionCannotBeReadIsListedAndNamed) {
+  ASSERT_GT(zeroed_.definition, 0);
+  std::string bytes = intact_;
+  ZeroPage(bytes, zeroed_.definition);
+  std::filesystem::path path = Temp("definition");
+  std::ofstream(path, std::ios::binary) << bytes;
+  GTEST_SKIP() << "needs the reader to list a table whose definition cannot be read "
+                  "(Table::Damage)";
+  CliRun run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Table People\n  Damage: its definition cannot be read"),
+            std::string::npos)
+      << run.output;
+  run = RunCli("inspect --json " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("{\"name\":\"People\",\"columns\":[],\"indexes\":[],\"rows\":[],"
+                            "\"damage\":[\"its definition cannot be read"),
+            std::string::npos)
+      << run.output;
 }
 
 }  // namespace

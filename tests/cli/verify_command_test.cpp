@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
 
 #include "tests/cli/cli_server_test.h"
+#include "tests/support/damaged_copy.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/shell_run.h"
@@ -277,6 +279,47 @@ TEST_F(VerifyCommandTest, UsageErrorsAndUnopenableInputsHaveTheirStatuses) {
   EXPECT_EQ(missing.output,
             "Notes: missing in MySQL\nOrders: missing in MySQL\n"
             "cli_verify_none: 2 tables verified, 0 identical, 2 with differences\n");
+}
+
+// A copy with one data page zeroed: the rest converts, and neither convert
+// nor verify calls the copy complete; both name the rows missing.
+TEST_F(VerifyCommandTest, ACopyReadShortOfItsStoredCountIsNamedByConvertAndVerify) {
+  FixtureTable people;
+  people.name = "People";
+  people.columns = {MakeColumn("Id", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+  people.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
+  for (int64_t i = 1; i <= 400; ++i) people.rows.push_back({i, "Person " + std::to_string(i)});
+  FixtureDatabase database;
+  database.tables = {people};
+  std::string bytes = WriteJet4(database);
+  const ZeroedPage zeroed = ZeroDataPageHolding(bytes, "Person 200");
+  ASSERT_GT(zeroed.rows, 0);
+  const std::string file = (dir_ / "damaged.mdb").string();
+  std::ofstream(file, std::ios::binary) << bytes;
+  const std::string found = std::to_string(400 - zeroed.rows);
+  const std::string note = "the file counts 400 rows, but " + found + " were found; the other " +
+                           std::to_string(zeroed.rows) + " cannot be read";
+
+  ShellRun converted = Run("convert", file, "cli_verify_short", {"--yes", "--verify"});
+  EXPECT_EQ(converted.status, 1);
+  EXPECT_TRUE(Has(converted.errors, "Report: Table [People]: " + note + ".\n")) << converted.errors;
+  EXPECT_TRUE(Has(converted.errors, "not everything was converted: 1 table cut short."))
+      << converted.errors;
+  EXPECT_TRUE(Has(converted.output, "1 of 1 tables converted, 1 cut short by a read error"))
+      << converted.output;
+  EXPECT_TRUE(Has(converted.output, "verified: 0 of 1 tables identical")) << converted.output;
+
+  ShellRun verified = Run("verify", file, "cli_verify_short");
+  EXPECT_EQ(verified.status, 1);
+  // Once the reader names the page too, that is a second difference.
+  EXPECT_TRUE(Has(verified.output, " (" + found + " rows in the file, " + found + " in MySQL)\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "\n  " + note + "\n")) << verified.output;
+  EXPECT_TRUE(Has(verified.output,
+                  "cli_verify_short: 1 table verified, 0 identical, 1 with "
+                  "differences\n"))
+      << verified.output;
+  ServerQuery(server_).Execute("DROP DATABASE cli_verify_short");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 #include "engine/column_definitions.h"
 #include "engine/run_report.h"
@@ -353,6 +354,129 @@ TEST_F(ConversionRunTest, UncheckedRowsAreNotConverted) {
   EXPECT_EQ(std::count_if(target_.statements.begin(), target_.statements.end(),
                           [](const std::string& s) { return s.rfind("DROP TABLE", 0) == 0; }),
             1);
+}
+
+// A damaged file: what cannot be read is named in the report, once, and the
+// run does not call itself successful; the rest of it converts.
+TEST_F(ConversionRunTest, DamagedPartsAreNamedAndTheRunEndsIncomplete) {
+  source_.fileDamage = {"A table's catalogue row cannot be read; the table is left out."};
+  source_.tables["A"].damage = {
+      "its properties cannot be read (a long value points to a "
+      "deleted row); they are unknown"};
+  FakeTable& b = source_.tables["B"];
+  b.rows.push_back({Variant::Long(3)});
+  b.storedRows = 5;
+  b.rowDamage = {
+      "page 57 cannot be read (a row lies outside its data page); its rows are left "
+      "out"};
+  source_.tables["C"].storedRows = 1;  // agrees: nothing to name
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  EXPECT_EQ(summary.tablesConverted, 3);
+  EXPECT_EQ(summary.partsUnread, 2);
+  EXPECT_EQ(summary.tablesIncomplete, 1);
+  EXPECT_EQ(
+      owner_.reportLines,
+      (std::vector<std::string>{
+          "A table's catalogue row cannot be read; the table is left out.",
+          "Table [A]: its properties cannot be read (a long value points to a deleted "
+          "row); they are unknown.",
+          "Table [B]: page 57 cannot be read (a row lies outside its data page); its rows "
+          "are left out.",
+          "Table [B]: the file counts 5 rows, but 2 were found; the other 3 cannot be read."}));
+  EXPECT_EQ(owner_.messages,
+            std::vector<std::string>{
+                "Report: Bracken database conversion ended, but not everything was converted: 1 "
+                "table cut short, 2 parts of the file unreadable. Each is listed in the report."});
+  // The file's notes come before anything is created.
+  EXPECT_LT(std::find(owner_.log.begin(), owner_.log.end(), "show 1041") - owner_.log.begin(),
+            std::find(owner_.log.begin(), owner_.log.end(),
+                      "caption Converting Table: [A] 1 rows "
+                      "converted...") -
+                owner_.log.begin());
+  ExpectIdlePage();
+}
+
+// A stale count alone (no page left out) is a loss when rows are missing;
+// more rows than counted is named and nothing more.
+TEST_F(ConversionRunTest, RowsFoundAgainstTheStoredCount) {
+  source_.tables["A"].storedRows = 0;
+  ConversionSummary summary = Run({"A"});
+  EXPECT_FALSE(summary.Lost());
+  EXPECT_EQ(owner_.reportLines,
+            std::vector<std::string>{"Table [A]: the file counts 0 rows, but 1 was found."});
+  EXPECT_EQ(owner_.messages, std::vector<std::string>{"Report: " + std::string(kCompletedMessage)});
+
+  owner_.reportLines.clear();
+  owner_.messages.clear();
+  source_.tables["A"].storedRows = 2;
+  summary = Run({"A"});
+  EXPECT_EQ(summary.tablesIncomplete, 1);
+  EXPECT_EQ(owner_.reportLines,
+            std::vector<std::string>{
+                "Table [A]: the file counts 2 rows, but 1 was found; the other 1 cannot be read."});
+  EXPECT_EQ(owner_.messages.back(), "Report: " + LossMessage(summary));
+}
+
+// Rows refused for an unreadable value were found all the same: they count
+// against the stored count, and the plan tells the window every row found.
+// The plan's scan passes over such a row too, so the four-byte text after it
+// still gets its character set.
+TEST_F(ConversionRunTest, RefusedRowsCountAsFoundAndThePlanTellsTheRowsItFound) {
+  FakeTable b;
+  b.columns = {TextColumn("Name")};
+  b.rows = {{Variant::Text("lost")}, {Variant::Text("Paw \xf0\x9f\x90\xbe")}};
+  b.rowFailureAt = 0;
+  b.storedRows = 2;
+  source_.tables["B"] = b;
+  ConversionSummary summary = Run({"B"});
+  EXPECT_EQ(summary.rowsRefused, 1);
+  EXPECT_EQ(summary.tablesIncomplete, 0);
+  EXPECT_EQ(owner_.reportLines.size(), 1u);
+  EXPECT_EQ(owner_.rowsFound, (std::map<std::string, long>{{"B", 2}}));
+  EXPECT_EQ(target_.statements[4],
+            "CREATE TABLE `B`(`Name` VARCHAR(50) CHARACTER SET utf8mb4 NULL)ENGINE=myisam DEFAULT "
+            "CHARSET=utf8;");
+}
+
+TEST_F(ConversionRunTest, ChildTablesAreCheckedLikeTheirTable) {
+  source_.tables["A"].children = {"A_Files", "A_Tags"};
+  source_.tables["A_Files"] = OneRow(7);
+  source_.tables["A_Files"].rowDamage = {
+      "page 9 cannot be read (its page type is wrong); its "
+      "rows are left out"};
+  source_.tables["A_Tags"] = OneRow(8);
+  source_.tables["A_Tags"].storedRows = 4;
+  ConversionSummary summary = Run({"A"});
+  EXPECT_EQ(summary.tablesIncomplete, 2);
+  EXPECT_EQ(owner_.reportLines,
+            (std::vector<std::string>{
+                "Table [A_Files]: page 9 cannot be read (its page type is wrong); its rows are "
+                "left out.",
+                "Table [A_Tags]: the file counts 4 rows, but 1 was found; the other 3 cannot be "
+                "read."}));
+  EXPECT_EQ(owner_.messages.back(), "Report: " + LossMessage(summary));
+}
+
+// A table whose definition cannot be read is named with its note, then
+// skipped as any table that will not open.
+TEST_F(ConversionRunTest, ATableWhoseDefinitionCannotBeReadIsNamedAndSkipped) {
+  FakeTable& b = source_.tables["B"];
+  b.columns.clear();
+  b.rows.clear();
+  b.damage = {"its definition cannot be read (page 12 is not a table definition)"};
+  b.openFailure = "The database file is damaged: page 12 is not a table definition.";
+  ConversionSummary summary = Run({"A", "B", "C"});
+  EXPECT_EQ(summary.tablesConverted, 2);
+  EXPECT_EQ(summary.tablesSkipped, 1);
+  EXPECT_EQ(summary.partsUnread, 1);
+  EXPECT_EQ(owner_.reportLines,
+            (std::vector<std::string>{
+                "Table [B]: its definition cannot be read (page 12 is not a table definition).",
+                "Table [B] was skipped."}));
+  EXPECT_EQ(owner_.messages.back(),
+            "Report: Bracken database conversion ended, but not everything was converted: 1 "
+            "table skipped, 1 part of the file unreadable. Each is listed in the report.");
 }
 
 }  // namespace

@@ -32,6 +32,9 @@ class FakeRows : public engine::RowSource {
   void MoveNext() override { ++row_; }
   long ActualSize(long index) override { return SizeOf(Cell(index)); }
   source::Variant Value(long index) override { return Cell(index); }
+  std::vector<std::string> Damage() override {
+    return Eof() ? table_.rowDamage : std::vector<std::string>{};
+  }
 
  private:
   const source::Variant& Cell(long index) {
@@ -80,6 +83,16 @@ std::unique_ptr<engine::RowSource> FakeSource::OpenRows(const std::string& table
   if (!fake.openFailure.empty()) Fail(fake.openFailure);
   return std::make_unique<FakeRows>(fake);
 }
+
+std::vector<std::string> FakeSource::ChildTables(const std::string& table) {
+  return Find(table).children;
+}
+
+std::vector<std::string> FakeSource::TableDamage(const std::string& table) {
+  return Find(table).damage;
+}
+
+long FakeSource::StoredRowCount(const std::string& table) { return Find(table).storedRows; }
 
 FakeColumn TextColumn(const std::string& name, int size, bool nullable) {
   return {{name, source::adVarWChar, size, 0, 0}, {nullable, false}};

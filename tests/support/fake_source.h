@@ -26,17 +26,29 @@ struct FakeTable {
   long indexFailureAt = -1;     // when this index is read
   std::string flagsFailureFor;  // when this column's flags are read
   long rowFailureAt = -1;       // when a value of this row is read
+  // A damaged file: notes on the definition, the count the definition keeps
+  // (-1: none), and the notes of pages the rows left out (given once the
+  // rows are read to their end).
+  std::vector<std::string> damage;
+  long storedRows = -1;
+  std::vector<std::string> rowDamage;
+  std::vector<std::string> children;  // child tables, converted after it
 };
 
 class FakeSource : public engine::ConversionSource {
  public:
   std::map<std::string, FakeTable> tables;
+  std::vector<std::string> fileDamage;
 
   std::vector<engine::ColumnDescription> Columns(const std::string& table) override;
   long IndexCount(const std::string& table) override;
   engine::IndexDescription Index(const std::string& table, long index) override;
   engine::ColumnFlags Flags(const std::string& table, const std::string& column) override;
   std::unique_ptr<engine::RowSource> OpenRows(const std::string& table) override;
+  std::vector<std::string> ChildTables(const std::string& table) override;
+  std::vector<std::string> TableDamage(const std::string& table) override;
+  long StoredRowCount(const std::string& table) override;
+  std::vector<std::string> FileDamage() override { return fileDamage; }
 
  private:
   FakeTable& Find(const std::string& table);

@@ -39,6 +39,7 @@ class RecordingOwner : public engine::ConversionOwner {
   void StopTimer(int id) override;
   void ReportLine(const std::string& line) override;
   void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
+  void TableRowsFound(const std::string& table, long rows) override { rowsFound[table] = rows; }
 
   // Every request in order, e.g. "message Message: text", "hide 1032",
   // "caption ...", "timer on", "item 0 off".
@@ -49,6 +50,8 @@ class RecordingOwner : public engine::ConversionOwner {
   std::vector<std::string> reportLines;
   std::string reportMessage;
   std::vector<std::string> reportShown;
+  // The rows each table's plan found (kept apart from the log).
+  std::map<std::string, long> rowsFound;
   // Answers to Yes/No questions, used in order; Yes when none is left.
   std::vector<engine::MessageAnswer> answers;
   // Called after each caption change (a test may press STOP here).

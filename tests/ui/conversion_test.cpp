@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <fstream>
 #include <limits>
 
+#include "tests/support/damaged_copy.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 #include "ui/stepped_progress_bar.h"
@@ -185,6 +187,48 @@ TEST_F(Conversion, TheReportVerifiesTheCopyAgainstTheFile) {
   EXPECT_TRUE(lines.contains("Numbers: 2 rows identical")) << lines.join("|").toStdString();
   EXPECT_EQ(lines.back().toStdString(),
             database + ": 1 table verified, 1 identical, 0 with differences");
+}
+
+// A copy with a data page zeroed: the rest arrives, the report names the
+// rows missing, and "Rows: k of N" counts against the rows the plan found.
+TEST_F(Conversion, ADamagedFileEndsWithItsLossNamedAndRowsAgainstTheRowsFound) {
+  const std::string database = Database("damaged");
+  FixtureTable people;
+  people.name = "People";
+  people.columns = {MakeColumn("Id", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+  for (int64_t i = 1; i <= 400; ++i) people.rows.push_back({i, "Person " + std::to_string(i)});
+  FixtureDatabase file;
+  file.tables = {people};
+  std::string bytes = WriteJet4(file);
+  const ZeroedPage zeroed = ZeroDataPageHolding(bytes, "Person 200");
+  ASSERT_GT(zeroed.rows, 0);
+  const auto path = folder.Path("damaged.mdb");
+  std::ofstream(path, std::ios::binary) << bytes;
+  DialogUnderTest ui;
+  ui.FillFirstPage(server, path, answerer);
+  ASSERT_TRUE(ui.Next());
+  ui.SetText(1019, QString::fromStdString(database));
+  ui.ClickMark(0);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+
+  const long found = 400 - zeroed.rows;
+  EXPECT_EQ(Count(database, "People"), found);
+  ASSERT_EQ(answerer.seen.back().buttons, "report");
+  EXPECT_EQ(answerer.seen.back().text,
+            "Bracken database conversion ended, but not everything was converted: 1 table cut "
+            "short. Each is listed in the report.");
+  EXPECT_TRUE(answerer.seen.back().lines.contains(
+      QString("Table [People]: the file counts 400 rows, but %1 were found; the other %2 cannot "
+              "be read.")
+          .arg(found)
+          .arg(zeroed.rows)))
+      << answerer.seen.back().lines.join("|").toStdString();
+
+  // The count the plan told the window replaces the file's own.
+  ui.dialog->SetCaption("Converting Table: [People] 10 rows converted...");
+  EXPECT_TRUE(WaitUntil([&] { return ui.Text(1043) == QString("Rows: 10 of %1").arg(found); }))
+      << ui.Text(1043).toStdString();
 }
 
 // Enough rows that STOP surely lands while they are being copied, and that
