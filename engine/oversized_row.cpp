@@ -41,6 +41,8 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
   std::size_t size = statement.size();
   for (std::size_t i : order) {
     if (size <= limit || !plan[i].longValue) break;
+    // What goes apart is bound as bytes, so a NULL would arrive as empty.
+    if (literal(i) == "NULL") continue;
     apart[i] = true;
     size -= literal(i).size() - 1;  // the literal becomes "?"
   }

@@ -47,10 +47,10 @@ int HexDigit(char c) {
   return -1;
 }
 
-// "0x" followed by one or more pairs of hexadecimal digits: bytes as the row
-// copy writes them.
+// "0x" followed by pairs of hexadecimal digits, none for empty bytes: bytes
+// as the row copy writes them.
 bool IsHexBytes(const std::string& value) {
-  if (value.size() < 4 || value.size() % 2 != 0 || !StartsWith(value, "0x")) return false;
+  if (value.size() < 2 || value.size() % 2 != 0 || !StartsWith(value, "0x")) return false;
   return std::all_of(value.begin() + 2, value.end(), [](char c) { return HexDigit(c) >= 0; });
 }
 
@@ -187,6 +187,7 @@ void AppendEscaped(std::string& out, const std::string& text) {
   out.append(text, from, std::string::npos);
 }
 
+// The value text of bytes: "0x" and two digits per byte, "0x" alone for none.
 void AppendHex(std::string& out, const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   out.reserve(out.size() + 2 + 2 * bytes.size());
@@ -245,8 +246,9 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& cont
 void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out) {
   out.nonFinite = nullptr;
   out.text.clear();
-  // The value is read once: an empty one takes the same way as a null one
-  // below (an empty text classifies as a null does, empty bytes are NULL).
+  // The value is read once: an empty text takes the same way as a null one
+  // below (it classifies as a null does); empty bytes stay empty bytes, apart
+  // from a null.
   const source::Variant value = rows.Value(index);
   if (value.IsNull()) {
     // '' in a text column, except in a UNIQUE key, where a null stays NULL
@@ -261,7 +263,6 @@ void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetVa
   }
   if (field.binary) {
     out.text = value.Bytes();
-    if (out.text.empty()) return out.SetNull();
     return Set(out, CellKind::Bytes, LiteralForm::Hex);
   }
   AppendValueText(out.text, value, field);
@@ -288,7 +289,12 @@ void AppendLiteral(std::string& out, const TargetValue& value) {
       out += '\'';
       break;
     case LiteralForm::Hex:
-      AppendHex(out, value.text);
+      // "0x" alone is no literal: empty bytes are written X''.
+      if (value.text.empty()) {
+        out += "X''";
+      } else {
+        AppendHex(out, value.text);
+      }
       break;
   }
   out += ',';

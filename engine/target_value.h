@@ -4,8 +4,8 @@
 // one place that says what becomes of a value on its way (a null text
 // becomes '', hyperlinks and rich text lose their markup, NaN and the
 // infinities become NULL, Yes is 1, dates take MySQL's form, bytes stay
-// bytes). The row copy writes it as its literal; verify compares what the
-// server returns against it.
+// bytes, empty ones empty). The row copy writes it as its literal; verify
+// compares what the server returns against it.
 
 #include <cstdint>
 #include <string>
@@ -38,7 +38,7 @@ enum class LiteralForm : uint8_t {
   Null,    // NULL
   Bare,    // the text as it is: 42, 2.5
   Quoted,  // the text escaped between single quotes
-  Hex,     // the bytes as 0x and two lowercase hex digits each
+  Hex,     // the bytes as 0x and two lowercase hex digits each; X'' for none
 };
 
 // How the values of a column of one MySQL type are written, decided once
@@ -111,9 +111,9 @@ void ValueFromText(const std::string& valueText, TypeClass type, bool fullDateTi
 void AppendLiteral(std::string& out, const TargetValue& value);
 
 // The value text of one non-null field: "0x" and two lowercase hex digits
-// per byte for binary types, else the value's text, a hyperlink reduced to
-// its display text or address, a rich-text memo freed of its paragraph
-// markup. Appended to `out`.
+// per byte for binary types ("0x" alone for empty bytes), else the value's text, a hyperlink
+// reduced to its display text or address, a rich-text memo freed of its paragraph markup. Appended
+// to `out`.
 void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field);
 
 }  // namespace bracken::engine

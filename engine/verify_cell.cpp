@@ -157,8 +157,11 @@ std::string Shortened(std::string_view text, std::size_t limit) {
   return std::string(text.substr(0, cut)) + "...";
 }
 
+// Bytes as 0x and hex digits; empty bytes as X'', which no reader takes for
+// a cut value.
 std::string HexText(std::string_view bytes, std::size_t limit) {
   static const char kDigits[] = "0123456789abcdef";
+  if (bytes.empty()) return "X''";
   std::string out = "0x";
   for (unsigned char byte : bytes) {
     if (out.size() + 2 > limit) return out + "... (" + std::to_string(bytes.size()) + " bytes)";

@@ -24,8 +24,8 @@ void AppendCanonical(std::string& out, const TargetValue& value);
 void AppendCanonical(std::string& out, CellKind kind, bool isNull, std::string_view cell);
 
 // The value as the report shows it: NULL, a number or date as it is, a text
-// in quotes, bytes as 0x and hex digits; long values shortened to about
-// `limit` characters with "...".
+// in quotes, bytes as 0x and hex digits (X'' when empty); long values
+// shortened to about `limit` characters with "...".
 std::string DisplayValue(const TargetValue& value, std::size_t limit = 40);
 std::string DisplayCell(CellKind kind, bool isNull, std::string_view cell, std::size_t limit = 40);
 

@@ -4,9 +4,12 @@
 // offer: every table with its columns, their properties and its indexes, and
 // every field of every row, rendered as text. Used by the fuzz target and by
 // the regression tests of the inputs it found. A SourceError is the expected
-// answer to a damaged file; anything else escapes to the caller.
+// answer to a damaged file; anything else escapes to the caller. Encrypted
+// inputs are opened with the passwords of the fuzzer's seeds.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "source/source_access.h"
 
@@ -70,6 +73,31 @@ inline long ReadEverything(const std::string& bytes, const std::string& password
     }
   }
   return tables.Count();
+}
+
+// The passwords of the encrypted seeds scripts/fuzz writes and copies (the
+// corpus files' "password", the fixtures' own): a file the empty password
+// does not open is opened with each in turn, so that the pages behind a
+// password, and their decryption, are read too.
+inline const std::vector<std::string>& SeedPasswords() {
+  static const std::vector<std::string> passwords = {"password",
+                                                     "Gr\xC3\xBC\xC3\x9F"
+                                                     "e 1"};
+  return passwords;
+}
+
+// ReadEverything with the empty password, then, while the password is the
+// refusal, with each of the seeds' passwords. The last refusal, or any other
+// SourceError, escapes as ReadEverything's does.
+inline long ReadEverythingWithSeedPasswords(const std::string& bytes) {
+  const std::vector<std::string>& passwords = SeedPasswords();
+  for (std::size_t i = 0;; ++i) {
+    try {
+      return ReadEverything(bytes, i == 0 ? std::string() : passwords[i - 1]);
+    } catch (const source::SourceError& error) {
+      if (i == passwords.size() || error.Description() != "Not a valid password.") throw;
+    }
+  }
 }
 
 }  // namespace bracken::fuzzing

@@ -52,6 +52,9 @@ TEST(MakeValueLiteral, BinaryBytesAreUnquotedHexButOtherBlobValuesStayQuoted) {
   EXPECT_EQ(MakeValueLiteral("0xabc", "LONGBLOB"), "'0xabc',");  // odd digit count
   EXPECT_EQ(MakeValueLiteral("0xzz", "LONGBLOB"), "'0xzz',");
   EXPECT_EQ(MakeValueLiteral("0x0aff00", "VARCHAR(10)"), "'0x0aff00',");
+  // Empty bytes are an empty value, not NULL, and "0x" alone is no literal.
+  EXPECT_EQ(MakeValueLiteral("0x", "LONGBLOB"), "X'',");
+  EXPECT_EQ(MakeValueLiteral("0x", "BLOB"), "X'',");
 }
 
 TEST(MakeValueLiteral, Dates) {

@@ -154,6 +154,19 @@ TEST(VerifyCell, PlannedTypesMatchTheServersColumnTypes) {
   EXPECT_FALSE(SameColumnType("BIT", "bit(8)"));
 }
 
+TEST(VerifyCell, EmptyBytesDifferFromNullButANullTextIsAnEmptyText) {
+  EXPECT_EQ(FromAccess("0x", TypeClass::Blob), FromServerBytes(""));
+  EXPECT_NE(FromAccess("0x", TypeClass::Blob), FromServer(CellKind::Bytes, nullptr));
+  EXPECT_NE(FromAccess("", TypeClass::Blob), FromServerBytes(""));
+  EXPECT_EQ(FromAccess("", TypeClass::Blob), FromServer(CellKind::Bytes, nullptr));
+  EXPECT_EQ(FromAccess("", TypeClass::Text), FromServer(CellKind::Text, ""));
+  TargetValue value;
+  ValueFromText("0x", TypeClass::Blob, false, value);
+  EXPECT_EQ(DisplayValue(value), "X''");
+  EXPECT_EQ(DisplayCell(CellKind::Bytes, false, ""), "X''");
+  EXPECT_EQ(DisplayCell(CellKind::Bytes, true, ""), "NULL");
+}
+
 TEST(VerifyCell, LongValuesAreShortenedInTheReport) {
   EXPECT_EQ(DisplayCell(CellKind::Text, false, std::string(50, 'x'), 10), "'xxxxxxxxxx...'");
   // Never inside a UTF-8 character.

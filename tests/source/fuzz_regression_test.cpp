@@ -1,7 +1,8 @@
 // Inputs the fuzz target once crashed on, kept under fuzz_regressions/: each
 // must now open and read to the end, or fail with a SourceError. And the
 // fixtures that seed the fuzzer: each reads completely without any error
-// (scripts/fuzz has them written to BRACKEN_FUZZ_SEEDS).
+// (scripts/fuzz has them written to BRACKEN_FUZZ_SEEDS), the encrypted ones
+// with the seeds' passwords the fuzz target tries.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,9 @@
 #include <vector>
 
 #include "fuzz/read_everything.h"
+#include "tests/support/ace_header.h"
 #include "tests/support/fixture_writer.h"
+#include "tests/support/office_encryptor.h"
 
 namespace bracken::testing {
 namespace {
@@ -97,7 +100,7 @@ TEST(FuzzRegressions, EveryKeptInputEndsWithoutACrash) {
     ++inputs;
     SCOPED_TRACE(entry.path().filename().string());
     try {
-      fuzzing::ReadEverything(ReadFile(entry.path()));
+      fuzzing::ReadEverythingWithSeedPasswords(ReadFile(entry.path()));
     } catch (const source::SourceError&) {
     } catch (const std::exception& e) {
       ADD_FAILURE() << "escaped as " << e.what();
@@ -106,19 +109,60 @@ TEST(FuzzRegressions, EveryKeptInputEndsWithoutACrash) {
   RecordProperty("inputs", inputs);
 }
 
+FixtureDatabase WithPassword(FixtureDatabase database, std::string password, uint32_t pageKey = 0) {
+  database.password = std::move(password);
+  database.pageKey = pageKey;
+  return database;
+}
+
 TEST(FuzzRegressions, SeedFixturesReadCompletely) {
   const char* seeds = std::getenv("BRACKEN_FUZZ_SEEDS");
-  const std::vector<std::pair<std::string, FixtureDatabase>> databases = {
-      {"every-kind.mdb", EveryKind()},
-      {"long-values.mdb", LongValues()},
-      {"many-tables.mdb", ManyTables()}};
-  for (const auto& [name, database] : databases) {
-    SCOPED_TRACE(name);
-    std::string bytes = WriteJet4(database);
+  const std::string& password = fuzzing::SeedPasswords()[0];
+  const std::string& other = fuzzing::SeedPasswords()[1];
+  testing::AgileSettings quick;  // a spin count that keeps the fuzzer fast
+  quick.spinCount = 1000;
+  struct Seed {
+    std::string name;
+    std::string bytes;
+    std::size_t userTables;
+    bool locked;  // the empty password is refused
+  };
+  const std::vector<Seed> files = {
+      {"every-kind.mdb", WriteJet4(EveryKind()), 1, false},
+      {"long-values.mdb", WriteJet4(LongValues()), 1, false},
+      {"many-tables.mdb", WriteJet4(ManyTables()), 6, false},
+      {"every-kind.accdb", testing::AceFromJet4(WriteJet4(EveryKind())), 1, false},
+      // The Jet database password guards the header alone; "Encrypt
+      // Database" RC4-encodes every page after it.
+      {"password-jet4.mdb", WriteJet4(WithPassword(EveryKind(), password)), 1, true},
+      {"password-jet3.mdb", WriteJet3(WithPassword(LongValues(), other)), 1, true},
+      {"encoded-jet4.mdb", WriteJet4(WithPassword(LongValues(), password, 0x5EED1234)), 1, true},
+      {"encoded-jet3.mdb", WriteJet3(WithPassword(ManyTables(), "", 0x00C0FFEE)), 6, false},
+      {"rc4-cryptoapi.accdb",
+       testing::EncryptRc4CryptoApi(testing::AceFromJet4(WriteJet4(EveryKind())), password), 1,
+       true},
+      {"agile.accdb",
+       testing::EncryptAgile(testing::AceFromJet4(WriteJet4(LongValues())), other, quick), 1, true},
+  };
+  for (const Seed& seed : files) {
+    SCOPED_TRACE(seed.name);
     // The four system tables Access always has, and the user's.
-    EXPECT_EQ(fuzzing::ReadEverything(bytes), 4 + static_cast<long>(database.tables.size()));
-    if (seeds != nullptr) std::ofstream(fs::path(seeds) / name, std::ios::binary) << bytes;
+    EXPECT_EQ(fuzzing::ReadEverythingWithSeedPasswords(seed.bytes),
+              4 + static_cast<long>(seed.userTables));
+    if (seed.locked) {
+      try {
+        fuzzing::ReadEverything(seed.bytes);
+        ADD_FAILURE() << "opens without its password";
+      } catch (const source::SourceError& error) {
+        EXPECT_EQ(error.Description(), "Not a valid password.");
+      }
+    }
+    if (seeds != nullptr)
+      std::ofstream(fs::path(seeds) / seed.name, std::ios::binary) << seed.bytes;
   }
+  // Encoded pages are not the plain ones: the reader decodes them.
+  const std::string plain = WriteJet3(ManyTables());
+  EXPECT_NE(files[7].bytes.substr(2048), plain.substr(2048));
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ class JetWriter {
     for (TableState& t : tables_) FlushTable(t);
     WriteUsageMaps();
     for (TableState& t : tables_) WriteDefinition(t);
-    sink_.Put(0, BuildHeaderPage(database_.password, database_.creationDate, format_));
+    sink_.Put(
+        0, BuildHeaderPage(database_.password, database_.creationDate, format_, database_.pageKey));
   }
 
  private:
@@ -309,16 +310,41 @@ class JetWriter {
   std::string rowBytes_;
 };
 
+// Passes pages on RC4-encoded under the file's page key mixed with each
+// page's number; the header page stays as it is.
+class EncodingSink : public PageSink {
+ public:
+  EncodingSink(PageSink& inner, uint32_t key) : inner_(inner), key_(key) {}
+  void Put(uint32_t page, const std::string& bytes) override {
+    if (page == 0) return inner_.Put(page, bytes);
+    std::string key(4, '\0');
+    Place<uint32_t>(key, 0, key_ ^ page);
+    std::string encoded = bytes;
+    Rc4(key, encoded.data(), encoded.size());
+    inner_.Put(page, encoded);
+  }
+
+ private:
+  PageSink& inner_;
+  uint32_t key_;
+};
+
+void WritePages(const FixtureDatabase& database, PageSink& sink, const WriterFormat& format) {
+  if (database.pageKey == 0) return JetWriter(database, sink, format).Write();
+  EncodingSink encoding(sink, database.pageKey);
+  JetWriter(database, encoding, format).Write();
+}
+
 std::string Write(const FixtureDatabase& database, const WriterFormat& format) {
   MemorySink sink(format.pageSize);
-  JetWriter(database, sink, format).Write();
+  WritePages(database, sink, format);
   return sink.Take();
 }
 
 void WriteFile(const FixtureDatabase& database, const std::filesystem::path& path,
                const WriterFormat& format) {
   FileSink sink(path, format.pageSize);
-  JetWriter(database, sink, format).Write();
+  WritePages(database, sink, format);
   sink.Close();
 }
 

@@ -99,7 +99,10 @@ struct FixtureTable {
 
 struct FixtureDatabase {
   std::vector<FixtureTable> tables;
-  std::string password;           // at most 20 characters; empty for none
+  std::string password;  // at most 20 characters; empty for none
+  // Not zero: every page after the first is RC4-encoded under this key mixed
+  // with the page number, as Access's "Encrypt Database" leaves a file.
+  uint32_t pageKey = 0;
   double creationDate = 45000.5;  // days since 1899-12-30 (Jet 4 only)
 };
 

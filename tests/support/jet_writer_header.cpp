@@ -49,13 +49,13 @@ void Rc4(const std::string& key, char* data, size_t length) {
 }
 
 std::string BuildHeaderPage(const std::string& password, double creationDate,
-                            const WriterFormat& format) {
+                            const WriterFormat& format, uint32_t pageKey) {
   std::string page(format.pageSize, '\0');
   page[1] = 0x01;
   page.replace(4, 16, std::string("Standard Jet DB\0", 16));
   page[0x14] = format.jet3 ? 0x00 : 0x01;
-  Place<uint16_t>(page, 0x3c, 1252);  // code page
-  Place<uint32_t>(page, 0x3e, 0);     // page key: pages are not encoded
+  Place<uint16_t>(page, 0x3c, 1252);     // code page
+  Place<uint32_t>(page, 0x3e, pageKey);  // 0: pages are not encoded
   if (format.jet3) {
     Place<uint16_t>(page, 0x3a, 0x0409);  // general sort order
   } else {

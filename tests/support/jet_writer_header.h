@@ -12,7 +12,7 @@
 namespace bracken::testing::jet {
 
 std::string BuildHeaderPage(const std::string& password, double creationDate,
-                            const WriterFormat& format);
+                            const WriterFormat& format, uint32_t pageKey = 0);
 
 // RC4 applied in place (encoding and decoding are the same).
 void Rc4(const std::string& key, char* data, size_t length);
