@@ -154,42 +154,94 @@ TEST_F(CorpusHistory, TheVersionsAreAChildTableKeyedLikeTheirRow) {
   EXPECT_EQ(alone.Fields().Item("append-memo-data").ActualSize(), 18);
 }
 
-// Row4's set number changed to one no version has: its version stays, last
-// and without a key, and is named; row4 itself reads as before.
-TEST_F(CorpusHistory, AVersionWhoseRowIsGoneIsKeptLastAndNamed) {
-  std::string bytes = FileBytes(CorpusFile());
-  {
-    auto file = jet::PageFile::FromBuffer(bytes, "copy");
-    jet::Header header = jet::ReadHeader(*file);
-    uint32_t page = 0;
-    for (const auto& object : jet::ReadCatalogue(file, header.format, header.codePage)) {
-      if (object.name == "Table1") page = object.DefinitionPage();
+// A copy of the file with Table1 changed in place.
+class Table1Copy {
+ public:
+  Table1Copy() : bytes_(FileBytes(CorpusFile())) {
+    file_ = jet::PageFile::FromBuffer(bytes_, "copy");
+    header_ = jet::ReadHeader(*file_);
+    for (const auto& object : jet::ReadCatalogue(file_, header_.format, header_.codePage)) {
+      if (object.name == "Table1") page_ = object.DefinitionPage();
     }
-    auto definition = jet::ReadTableDefinition(*file, header.format, header.codePage, page);
+    definition_ = jet::ReadTableDefinition(*file_, header_.format, header_.codePage, page_);
+    pageSize_ = bytes_.size() / file_->PageCount();
+  }
+
+  // Gives row4 another set number for its versions; the count of rows changed.
+  int MoveRow4ToSet(uint8_t set) {
     const jet::ColumnDefinition* versions = nullptr;
-    for (const auto& column : definition->columns) {
+    for (const auto& column : definition_->columns) {
       if (column.kind == jet::ColumnKind::Complex && column.name.rfind("Version", 0) == 0) {
         versions = &column;
       }
     }
-    ASSERT_NE(versions, nullptr);
-    const size_t pageSize = bytes.size() / file->PageCount();
     int patched = 0;
-    for (uint32_t data : jet::ReadUsageMap(*file, header.format, definition->usageMap)) {
-      jet::Bytes whole(std::string_view(bytes).substr(data * pageSize, pageSize));
-      for (uint32_t n = 0; n < jet::PageRowCount(whole, header.format); ++n) {
-        jet::RowSlot slot = jet::PageRow(whole, header.format, n);
-        if (slot.flags != 0 || !HoldsRow4(slot.bytes.View())) continue;
-        size_t at = static_cast<size_t>(slot.bytes.data() - whole.data()) + data * pageSize +
-                    header.format.rowColumnCountSize + versions->fixedOffset;
-        bytes[at] = 77;  // a set number no version has
+    for (uint32_t data : jet::ReadUsageMap(*file_, header_.format, definition_->usageMap)) {
+      jet::Bytes whole = Page(data);
+      for (uint32_t n = 0; n < jet::PageRowCount(whole, header_.format); ++n) {
+        jet::RowSlot slot = jet::PageRow(whole, header_.format, n);
+        if (versions == nullptr || slot.flags != 0 || !HoldsRow4(slot.bytes.View())) continue;
+        bytes_[Offset(data, slot.bytes.data() - whole.data()) + header_.format.rowColumnCountSize +
+               versions->fixedOffset] = static_cast<char>(set);
         ++patched;
       }
     }
-    ASSERT_EQ(patched, 1);
+    return patched;
   }
-  Catalog catalog;
-  catalog.OpenBuffer(bytes);
+
+  // Makes the primary key a plain index: found as the run of logical index
+  // entries the definition was read from; the count of entries changed.
+  int DropPrimaryKey() {
+    const jet::Format& f = header_.format;
+    const auto& logical = definition_->logicalIndexes;
+    jet::Bytes whole = Page(page_);
+    int patched = 0;
+    for (size_t at = 0; at + logical.size() * f.logicalIndexEntrySize <= whole.size(); ++at) {
+      bool match = !logical.empty();
+      for (size_t i = 0; match && i < logical.size(); ++i) {
+        jet::Bytes entry = whole.Sub(at + i * f.logicalIndexEntrySize, f.logicalIndexEntrySize);
+        match = entry.U32(f.logicalIndexNumber) == logical[i].number &&
+                entry.U32(f.logicalIndexReal) == logical[i].realIndex &&
+                entry.U8(f.logicalIndexKind) == logical[i].kind;
+      }
+      if (!match) continue;
+      for (size_t i = 0; i < logical.size(); ++i) {
+        if (logical[i].kind != jet::kLogicalPrimaryKey) continue;
+        bytes_[Offset(page_, at + i * f.logicalIndexEntrySize + f.logicalIndexKind)] = 0;
+        ++patched;
+      }
+    }
+    return patched;
+  }
+
+  Catalog Open() const {
+    Catalog catalog;
+    catalog.OpenBuffer(bytes_);
+    return catalog;
+  }
+
+ private:
+  jet::Bytes Page(uint32_t n) const {
+    return jet::Bytes(std::string_view(bytes_).substr(n * pageSize_, pageSize_));
+  }
+  size_t Offset(uint32_t page, ptrdiff_t within) const {
+    return size_t{page} * pageSize_ + static_cast<size_t>(within);
+  }
+
+  std::string bytes_;
+  std::shared_ptr<jet::PageFile> file_;
+  jet::Header header_;
+  uint32_t page_ = 0;
+  std::shared_ptr<const jet::TableDefinition> definition_;
+  size_t pageSize_ = 0;
+};
+
+// Row4's set number changed to one no version has: its version stays, last
+// and without a key, and is named; row4 itself reads as before.
+TEST_F(CorpusHistory, AVersionWhoseRowIsGoneIsKeptLastAndNamed) {
+  Table1Copy copy;
+  ASSERT_EQ(copy.MoveRow4ToSet(77), 1);
+  Catalog catalog = copy.Open();
   std::vector<std::string> damage;
   std::vector<std::string> rows = HistoryRows(catalog, &damage);
   ASSERT_EQ(rows.size(), 5u);
@@ -203,6 +255,26 @@ TEST_F(CorpusHistory, AVersionWhoseRowIsGoneIsKeptLastAndNamed) {
   long count = 0;
   for (; !parent.Eof(); parent.MoveNext()) ++count;
   EXPECT_EQ(count, 4);
+}
+
+// Without a primary key (and no unique index of required columns) a version
+// names its row by the row's place in the table, counted from 1.
+TEST_F(CorpusHistory, WithoutAKeyTheRowsPositionNamesIt) {
+  Table1Copy copy;
+  ASSERT_EQ(copy.DropPrimaryKey(), 1);
+  ASSERT_EQ(copy.MoveRow4ToSet(77), 1);
+  Catalog catalog = copy.Open();
+  Table history = catalog.Tables().Item("Table1_append-memo-data_history");
+  ASSERT_EQ(history.Columns().Count(), 3);
+  EXPECT_EQ(history.Columns().Item("ParentRow").Type(), adInteger);
+  EXPECT_EQ(history.Indexes().Item(0).Columns().Item(0).Name(), "ParentRow");
+  std::vector<std::string> damage;
+  EXPECT_EQ(HistoryRows(catalog, &damage),
+            (std::vector<std::string>{
+                "2|9/12/2011 9:21:02 PM|row2-memo", "3|9/12/2011 9:21:19 PM|row3-memo",
+                "3|9/12/2011 9:22:33 PM|row3-memo-revised",
+                "3|9/12/2011 9:22:45 PM|row3-memo-again", "NULL|9/12/2011 9:22:26 PM|row4-memo"}));
+  EXPECT_EQ(damage.size(), 1u);
 }
 
 }  // namespace
