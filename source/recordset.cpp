@@ -212,8 +212,7 @@ class HistoryRows {
       : data_(data), parent_(database, data.parentRows) {
     RecordsetCursor versions(database, data.versionRows);
     for (; !versions.Eof(); versions.MoveNext()) {
-      join_.Add(versions.Value(0), {{versions.Value(1), versions.ActualSize(1)},
-                                    {versions.Value(2), versions.ActualSize(2)}});
+      join_.Add(versions.Value(0), {ReadCell(versions, 1), ReadCell(versions, 2)});
     }
     damage_ = versions.Damage();
   }
@@ -223,14 +222,15 @@ class HistoryRows {
       if (!parent_.Eof()) {
         key_.clear();
         if (data_.keyedByPosition) {
-          key_.push_back({Variant::Long(++position_), 4});
+          key_.push_back({Variant::Long(++position_), 4, nullptr});
         } else {
           for (size_t k = 0; k < data_.keyCount; ++k) {
-            long index = static_cast<long>(k);
-            key_.push_back({parent_.Value(index), parent_.ActualSize(index)});
+            key_.push_back(ReadCell(parent_, static_cast<long>(k)));
           }
         }
-        pending_ = join_.Take(parent_.Value(static_cast<long>(data_.keyCount)));
+        // A set number that cannot be read leaves its versions to the end.
+        HistoryCell set = ReadCell(parent_, static_cast<long>(data_.keyCount));
+        pending_ = join_.Take(set.value);
         parent_.MoveNext();
       } else if (!leftoverTaken_) {
         leftoverTaken_ = true;
@@ -260,6 +260,14 @@ class HistoryRows {
   }
 
  private:
+  static HistoryCell ReadCell(const RecordsetCursor& cursor, long index) {
+    try {
+      return {cursor.Value(index), cursor.ActualSize(index), nullptr};
+    } catch (const SourceError& error) {
+      return {Variant(), 0, std::make_shared<SourceError>(error)};
+    }
+  }
+
   size_t KeyWidth() const { return data_.keyedByPosition ? 1 : data_.keyCount; }
 
   const VersionHistoryData& data_;
@@ -291,7 +299,9 @@ const HistoryCell& RecordsetCursor::CurrentHistoryCell(long index) const {
   if (eof_) {
     ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
   }
-  return history_->Cell(index);
+  const HistoryCell& cell = history_->Cell(index);
+  if (cell.error) throw *cell.error;
+  return cell;
 }
 
 namespace {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "source/source_error.h"
 #include "source/variant.h"
 
 namespace bracken::source {
@@ -45,10 +46,13 @@ struct VersionHistoryData {
 std::vector<std::shared_ptr<TableData>> MakeHistoryTables(TableData& table,
                                                           const jet::Database& database);
 
-// A field value with the size the recordset reports for it.
+// A field value with the size the recordset reports for it; or the error
+// reading it raised, raised again when the field is asked for, so that only
+// the row of a value that cannot be read is refused.
 struct HistoryCell {
   Variant value;
   long size = 0;
+  std::shared_ptr<const SourceError> error;
 };
 
 // One stored version: its date and text as the flat table holds them.

@@ -21,13 +21,16 @@
 namespace bracken::source {
 namespace {
 
-StoredVersion Version(double date, const std::string& text) {
-  return {{Variant::Date(date), 8}, {Variant::Text(text), static_cast<long>(2 * text.size())}};
+StoredVersion Version(const Variant& date, const std::string& text) {
+  return {{date, date.IsNull() ? 0 : 8, nullptr},
+          {Variant::Text(text), static_cast<long>(2 * text.size()), nullptr}};
 }
 
-StoredVersion Undated(const std::string& text) {
-  return {{Variant(), 0}, {Variant::Text(text), static_cast<long>(2 * text.size())}};
+StoredVersion Version(double date, const std::string& text) {
+  return Version(Variant::Date(date), text);
 }
+
+StoredVersion Undated(const std::string& text) { return Version(Variant(), text); }
 
 std::string Texts(const std::vector<StoredVersion>& versions) {
   std::string out;
@@ -255,6 +258,35 @@ TEST_F(CorpusHistory, AVersionWhoseRowIsGoneIsKeptLastAndNamed) {
   long count = 0;
   for (; !parent.Eof(); parent.MoveNext()) ++count;
   EXPECT_EQ(count, 4);
+}
+
+// The text of one version made unreadable (its memo header sent to a page
+// beyond the file): only that version's row fails, when its text is read.
+TEST_F(CorpusHistory, AVersionThatCannotBeReadFailsOnlyItsRow) {
+  std::string bytes = FileBytes(CorpusFile());
+  const size_t text = bytes.find("row3-memo-revised");
+  ASSERT_NE(text, std::string::npos);
+  const size_t header = text - 14;  // 12 bytes of memo header, then FF FE
+  ASSERT_EQ(static_cast<uint8_t>(bytes[header + 3]), 0x80) << "the text is kept in the row";
+  bytes[header + 3] = 0x40;  // kept on another page
+  bytes.replace(header + 4, 4, std::string("\x00\xff\xff\xff", 4));
+  Catalog catalog;
+  catalog.OpenBuffer(bytes);
+  Recordset rows;
+  rows.Open("SELECT * FROM [Table1_append-memo-data_history]", catalog);
+  std::vector<std::string> texts;
+  for (; !rows.Eof(); rows.MoveNext()) {
+    EXPECT_EQ(rows.Fields().Item("Modified").Value().kind(), Variant::Kind::Date);
+    try {
+      texts.push_back(rows.Fields().Item("append-memo-data").Value().ToText());
+    } catch (const SourceError& error) {
+      EXPECT_EQ(error.Description().rfind("The database file is damaged: ", 0), 0u);
+      EXPECT_THROW(rows.Fields().Item("append-memo-data").ActualSize(), SourceError);
+      texts.push_back("(unreadable)");
+    }
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"row2-memo", "row3-memo", "(unreadable)",
+                                             "row3-memo-again", "row4-memo"}));
 }
 
 // Without a primary key (and no unique index of required columns) a version
