@@ -220,17 +220,18 @@ class HistoryRows {
   bool Next() {
     while (next_ >= pending_.size()) {
       if (!parent_.Eof()) {
-        key_.clear();
-        if (data_.keyedByPosition) {
-          key_.push_back({Variant::Long(++position_), 4, nullptr});
-        } else {
-          for (size_t k = 0; k < data_.keyCount; ++k) {
-            key_.push_back(ReadCell(parent_, static_cast<long>(k)));
-          }
-        }
         // A set number that cannot be read leaves its versions to the end.
         HistoryCell set = ReadCell(parent_, static_cast<long>(data_.keyCount));
         pending_ = join_.Take(set.value);
+        ++position_;
+        key_.clear();
+        if (data_.keyedByPosition) {
+          key_.push_back({Variant::Long(position_), 4, nullptr});
+        } else {
+          for (size_t k = 0; k < data_.keyCount && !pending_.empty(); ++k) {
+            key_.push_back(ReadCell(parent_, static_cast<long>(k)));
+          }
+        }
         parent_.MoveNext();
       } else if (!leftoverTaken_) {
         leftoverTaken_ = true;
