@@ -56,7 +56,7 @@ class RecordsetCursor {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     }
     started_ = true;
-    if (history_) {
+    if (history_) [[unlikely]] {
       eof_ = !NextHistoryRow();
       return;
     }
@@ -65,7 +65,8 @@ class RecordsetCursor {
   }
 
   Variant Value(long index) const {
-    if (history_) return CurrentHistoryCell(index).value;
+    if (history_) [[unlikely]]
+      return CurrentHistoryCell(index).value;
     const jet::ColumnDefinition& column = Column(index);
     const jet::FieldSlice& slice = Slice(index);
     if (column.kind == jet::ColumnKind::Boolean && !column.calculated) {
@@ -93,7 +94,8 @@ class RecordsetCursor {
   }
 
   long ActualSize(long index) const {
-    if (history_) return CurrentHistoryCell(index).size;
+    if (history_) [[unlikely]]
+      return CurrentHistoryCell(index).size;
     const jet::ColumnDefinition& column = Column(index);
     const jet::FieldSlice& slice = Slice(index);
     if (column.calculated) {
