@@ -26,9 +26,10 @@ using source::Variant;
 constexpr char kHelp[] =
     "Usage: bracken-cli inspect FILE [--mdb-password P] [--json] [--rows N]\n\n"
     "Shows the user tables of an Access file with their row counts, columns and\n"
-    "indexes. --json prints one JSON object with every table's columns, indexes\n"
-    "and rows; --rows N limits the rows shown per table (a summary shows none\n"
-    "unless asked). The file's password comes from --mdb-password P, else the\n"
+    "indexes; the versions of an append-only memo follow their table as a table\n"
+    "TABLE_MEMO_history. --json prints one JSON object with every table's columns,\n"
+    "indexes and rows; --rows N limits the rows shown per table (a summary shows\n"
+    "none unless asked). The file's password comes from --mdb-password P, else the\n"
     "BRACKEN_MDB_PASSWORD environment variable, else a prompt on the terminal when\n"
     "the file asks for one. Control characters in names and values are shown\n"
     "escaped (\\x1b) in the summary; --json escapes them as JSON does.\n\n"
@@ -297,6 +298,31 @@ void AppendJsonReading(const TableReading& reading, std::string& out) {
   }
 }
 
+// The child tables of a table that no cell of it shows, listed after it as
+// tables of their own: the versions of append-only memos. (Attachment and
+// multi-value cells show their elements themselves.)
+std::vector<source::Table> ListedChildTables(const source::Catalog& catalog,
+                                             const source::Table& table) {
+  std::vector<source::Table> children;
+  source::Tables tables = catalog.Tables();
+  for (long t = 0; t < tables.Count(); ++t) {
+    source::Table child = tables.Item(t);
+    if (child.Type() != "CHILD TABLE" ||
+        child.Properties().Item("ParentTable").Value().ToText() != table.Name()) {
+      continue;
+    }
+    const std::string column = child.Properties().Item("ParentColumn").Value().ToText();
+    source::Columns columns = table.Columns();
+    bool shownInCells = false;
+    for (long c = 0; c < columns.Count(); ++c) {
+      shownInCells = shownInCells || (columns.Item(c).Name() == column &&
+                                      source::IsComplexTypeCode(columns.Item(c).Type()));
+    }
+    if (!shownInCells) children.push_back(child);
+  }
+  return children;
+}
+
 // Rows go straight to standard output as they are read.
 long WriteJsonRows(source::Recordset& recordset, std::optional<long> limit, std::string& out) {
   out += "\"rows\":[";
@@ -338,10 +364,15 @@ bool WriteJson(const source::Catalog& catalog, const Options& options) {
   }
   out += "\"tables\":[";
   source::Tables tables = catalog.Tables();
-  bool first = true;
+  std::vector<source::Table> listed;
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);
     if (table.Type() != "TABLE") continue;
+    listed.push_back(table);
+    for (const source::Table& child : ListedChildTables(catalog, table)) listed.push_back(child);
+  }
+  bool first = true;
+  for (const source::Table& table : listed) {
     source::Recordset recordset;
     TableReading reading;
     const bool opened = OpenRows(catalog, table, recordset, reading);
@@ -460,7 +491,11 @@ bool WriteSummary(const source::Catalog& catalog, const Options& options) {
   source::Tables tables = catalog.Tables();
   for (long t = 0; t < tables.Count(); ++t) {
     source::Table table = tables.Item(t);
-    if (table.Type() == "TABLE") named |= WriteSummaryTable(catalog, table, options);
+    if (table.Type() != "TABLE") continue;
+    named |= WriteSummaryTable(catalog, table, options);
+    for (const source::Table& child : ListedChildTables(catalog, table)) {
+      named |= WriteSummaryTable(catalog, child, options);
+    }
   }
   return named;
 }

@@ -43,6 +43,8 @@ struct IndexData {
   std::vector<Column> columns;
 };
 
+struct VersionHistoryData;
+
 struct TableData {
   std::string name;
   std::string type;
@@ -53,6 +55,9 @@ struct TableData {
   source::Properties properties;
   // What of the definition could not be read; see Table::Damage.
   std::vector<std::string> damage;
+  // A child table of an append-only memo's versions: what its rows are
+  // joined from (source/version_history.h).
+  std::shared_ptr<const VersionHistoryData> history;
 };
 
 struct DatabaseData {

@@ -10,6 +10,7 @@
 #include "source/jet/properties.h"
 #include "source/jet/row_scanner.h"
 #include "source/source_error.h"
+#include "source/version_history.h"
 
 namespace bracken::source {
 
@@ -350,6 +351,9 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
     if (type == "TABLE") {
       for (const auto& column : table->columnsInOrder) {
         if (column->complex) children.push_back(MakeChildTable(*table, *column));
+      }
+      for (auto& history : MakeHistoryTables(*table, *data->database)) {
+        children.push_back(std::move(history));
       }
     }
     data->tableData.push_back(std::move(table));

@@ -12,8 +12,11 @@
 #include "source/jet/text_decoding.h"
 #include "source/jet/value_decoding.h"
 #include "source/source_error.h"
+#include "source/version_history.h"
 
 namespace bracken::source {
+
+class HistoryRows;
 
 class RecordsetCursor {
  public:
@@ -27,12 +30,14 @@ class RecordsetCursor {
         columns_(table_->definition->columns.data()),
         count_(static_cast<long>(table_->columnsInOrder.size())) {
     for (const auto& column : table_->columnsInOrder) positions_.push_back(column->position);
+    if (table_->history) OpenHistory();
     MoveNext();
   }
+  ~RecordsetCursor();
 
   long Count() const { return count_; }
   bool Eof() const { return eof_; }
-  std::vector<std::string> Damage() const { return scanner_.Damage(); }
+  std::vector<std::string> Damage() const;
 
   const ColumnData& Meta(long index) const {
     if (index < 0 || index >= count_) ThrowItemNotFound();
@@ -51,6 +56,10 @@ class RecordsetCursor {
       ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
     }
     started_ = true;
+    if (history_) [[unlikely]] {
+      eof_ = !NextHistoryRow();
+      return;
+    }
     // A row whose fields cannot be told apart is left out, and noted.
     while ((eof_ = !scanner_.Next()) == false) {
       try {
@@ -63,6 +72,8 @@ class RecordsetCursor {
   }
 
   Variant Value(long index) const {
+    if (history_) [[unlikely]]
+      return CurrentHistoryCell(index).value;
     const jet::ColumnDefinition& column = Column(index);
     const jet::FieldSlice& slice = Slice(index);
     if (column.kind == jet::ColumnKind::Boolean && !column.calculated) {
@@ -96,6 +107,8 @@ class RecordsetCursor {
   }
 
   long ActualSize(long index) const {
+    if (history_) [[unlikely]]
+      return CurrentHistoryCell(index).size;
     const jet::ColumnDefinition& column = Column(index);
     const jet::FieldSlice& slice = Slice(index);
     if (column.calculated) {
@@ -117,6 +130,11 @@ class RecordsetCursor {
   }
 
  private:
+  // A version history's rows are joined from two other scans.
+  void OpenHistory();
+  bool NextHistoryRow();
+  const HistoryCell& CurrentHistoryCell(long index) const;
+
   // The table's columns are the recordset's fields, in the same order.
   const jet::ColumnDefinition& Column(long index) const {
     if (index < 0 || index >= count_) ThrowItemNotFound();
@@ -206,10 +224,113 @@ class RecordsetCursor {
   const jet::ColumnDefinition* columns_;
   std::vector<size_t> positions_;  // each field's column in the table definition
   mutable std::map<size_t, std::shared_ptr<ItemMap>> items_;
+  std::unique_ptr<HistoryRows> history_;
   long count_;
   bool eof_ = true;
   bool started_ = false;
 };
+
+// The rows of a version history child table: the versions of each parent
+// row in the parent's order, then those no row holds. The versions are read
+// whole first; the parent streams.
+class HistoryRows {
+ public:
+  HistoryRows(const std::shared_ptr<DatabaseData>& database, const VersionHistoryData& data)
+      : data_(data), parent_(database, data.parentRows) {
+    RecordsetCursor versions(database, data.versionRows);
+    for (; !versions.Eof(); versions.MoveNext()) {
+      join_.Add(versions.Value(0), {ReadCell(versions, 1), ReadCell(versions, 2)});
+    }
+    damage_ = versions.Damage();
+  }
+
+  bool Next() {
+    while (next_ >= pending_.size()) {
+      if (!parent_.Eof()) {
+        // A set number that cannot be read leaves its versions to the end.
+        HistoryCell set = ReadCell(parent_, static_cast<long>(data_.keyCount));
+        pending_ = join_.Take(set.value);
+        ++position_;
+        key_.clear();
+        if (data_.keyedByPosition) {
+          key_.push_back({Variant::Long(position_), 4, nullptr});
+        } else {
+          for (size_t k = 0; k < data_.keyCount && !pending_.empty(); ++k) {
+            key_.push_back(ReadCell(parent_, static_cast<long>(k)));
+          }
+        }
+        parent_.MoveNext();
+      } else if (!leftoverTaken_) {
+        leftoverTaken_ = true;
+        key_.assign(KeyWidth(), HistoryCell{});
+        pending_ = join_.Leftover();
+      } else {
+        return false;
+      }
+      next_ = 0;
+    }
+    current_ = next_++;
+    return true;
+  }
+
+  const HistoryCell& Cell(long index) const {
+    size_t at = static_cast<size_t>(index);
+    if (at < key_.size()) return key_[at];
+    return at == key_.size() ? pending_[current_].date : pending_[current_].text;
+  }
+
+  std::vector<std::string> Damage() const {
+    std::vector<std::string> notes = damage_;
+    if (join_.LeftoverVersions() > 0) {
+      notes.push_back(LeftoverNote(join_.LeftoverVersions(), data_.parentTable));
+    }
+    return notes;
+  }
+
+ private:
+  static HistoryCell ReadCell(const RecordsetCursor& cursor, long index) {
+    try {
+      return {cursor.Value(index), cursor.ActualSize(index), nullptr};
+    } catch (const SourceError& error) {
+      return {Variant(), 0, std::make_shared<SourceError>(error)};
+    }
+  }
+
+  size_t KeyWidth() const { return data_.keyedByPosition ? 1 : data_.keyCount; }
+
+  const VersionHistoryData& data_;
+  RecordsetCursor parent_;
+  VersionHistoryJoin join_;
+  std::vector<std::string> damage_;
+  std::vector<HistoryCell> key_;
+  std::vector<StoredVersion> pending_;
+  size_t next_ = 0;
+  size_t current_ = 0;
+  int32_t position_ = 0;
+  bool leftoverTaken_ = false;
+};
+
+RecordsetCursor::~RecordsetCursor() = default;
+
+std::vector<std::string> RecordsetCursor::Damage() const {
+  return history_ ? history_->Damage() : scanner_.Damage();
+}
+
+void RecordsetCursor::OpenHistory() {
+  history_ = std::make_unique<HistoryRows>(database_, *table_->history);
+}
+
+bool RecordsetCursor::NextHistoryRow() { return history_->Next(); }
+
+const HistoryCell& RecordsetCursor::CurrentHistoryCell(long index) const {
+  Meta(index);  // an unknown field fails here
+  if (eof_) {
+    ThrowSourceError("Either BOF or EOF is True, or the current record has been deleted.");
+  }
+  const HistoryCell& cell = history_->Cell(index);
+  if (cell.error) throw *cell.error;
+  return cell;
+}
 
 namespace {
 

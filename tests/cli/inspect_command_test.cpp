@@ -1,5 +1,6 @@
 // bracken-cli inspect run as a user runs it: the JSON dump of a written file,
-// the readable summary, the row limit and the failures on standard error.
+// the readable summary, the row limit, the versions of append-only memos and
+// the failures on standard error.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -109,6 +110,40 @@ TEST_F(InspectCommand, SummaryAndRowLimit) {
 
   run = RunCli("inspect --json --rows 0 --mdb-password 'pw;1' " + path_.string());
   EXPECT_NE(run.output.find("\"rows\":[]"), std::string::npos);
+}
+
+// The versions of an append-only memo follow their table, in the summary
+// and in the JSON; attachment and multi-value elements stay in their cells.
+TEST(InspectHistory, VersionsFollowTheirTableAsATable) {
+  const std::filesystem::path file =
+      std::filesystem::path(BRACKEN_SHARED_DIR) / "corpus" / "ace" / "complexDataTestV2007.accdb";
+  if (!std::filesystem::exists(file)) GTEST_SKIP() << "no corpus beside the checkout";
+  CliRun run = RunCli("inspect --rows 1 " + file.string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("    row 1: row1 | NULL | NULL | 1 | 1\n"
+                            "Table Table1_append-memo-data_history (5 rows)\n  Columns:\n"
+                            "    id  type 202  size 255  nullable\n"
+                            "    Modified  type 7  size 8  nullable\n"
+                            "    append-memo-data  type 203  size 0  nullable\n"
+                            "  Indexes:\n    append-memo-data  (id)\n"
+                            "  Rows:\n    row 1: row2 | 9/12/2011 9:21:02 PM | row2-memo\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("Table Table1_attach-data"), std::string::npos) << run.output;
+
+  run = RunCli("inspect --json " + file.string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("]]},{\"name\":\"Table1_append-memo-data_history\",\"columns\":"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("\"rows\":[[\"row2\",\"2011-09-12 21:21:02\",\"row2-memo\"],"
+                            "[\"row3\",\"2011-09-12 21:21:19\",\"row3-memo\"],"
+                            "[\"row3\",\"2011-09-12 21:22:33\",\"row3-memo-revised\"],"
+                            "[\"row3\",\"2011-09-12 21:22:45\",\"row3-memo-again\"],"
+                            "[\"row4\",\"2011-09-12 21:22:26\",\"row4-memo\"]]}]}"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("\"name\":\"Table1_attach-data\""), std::string::npos);
 }
 
 TEST_F(InspectCommand, PathsMayHoldSemicolons) {

@@ -92,13 +92,14 @@ TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
   }
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());
-  // The child tables of attachment and multi-value columns are verified
-  // after their table, under the names the conversion gave them.
+  // The child tables of attachment and multi-value columns and the histories
+  // of append-only memos are verified after their table, under the names the
+  // conversion gave them.
   const std::map<std::string, std::string> children = {
       {"attachmentsV2016", "Table1: 3 rows identical\nTable1_Attachments: 4 rows identical\n"},
       {"complexDataTestV2007",
-       "Table1: 4 rows identical\nTable1_attach-data: 3 rows identical\n"
-       "Table1_multi-value-data: 6 rows identical\n"}};
+       "Table1: 4 rows identical\nTable1_append-memo-data_history: 5 rows identical\n"
+       "Table1_attach-data: 3 rows identical\nTable1_multi-value-data: 6 rows identical\n"}};
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.filename().string());
     std::vector<std::string> more;
@@ -136,6 +137,9 @@ TEST_F(VerifyCommandTest, ChangesToChildTablesAndExtendedDatesAreNamed) {
   ServerQuery query(server_, "cli_verify_ace");
   query.Execute("UPDATE `Table1_multi-value-data` SET Value='value9' WHERE Value='value4'");
   query.Execute("DELETE FROM `Table1_attach-data` WHERE FileName LIKE '%' LIMIT 1");
+  query.Execute(
+      "UPDATE `Table1_append-memo-data_history` SET `append-memo-data`='row3-memo-x' "
+      "WHERE `append-memo-data`='row3-memo-revised'");
   ShellRun verified = Run("verify", complex, "cli_verify_ace");
   EXPECT_EQ(verified.status, 1);
   EXPECT_TRUE(Has(verified.output, "Table1: 4 rows identical\n")) << verified.output;
@@ -147,7 +151,18 @@ TEST_F(VerifyCommandTest, ChangesToChildTablesAndExtendedDatesAreNamed) {
   EXPECT_TRUE(Has(verified.output, "  a row in MySQL only: 2, 'value9'\n")) << verified.output;
   EXPECT_TRUE(Has(verified.output, "  row 2 of the file is missing in MySQL: 2, 'value4'\n"))
       << verified.output;
-  EXPECT_TRUE(Has(verified.output, "3 tables verified, 1 identical, 2 with differences"))
+  EXPECT_TRUE(Has(verified.output,
+                  "Table1_append-memo-data_history: 2 differences (5 rows in the file, 5 in"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output,
+                  "  a row in MySQL only: 'row3', 2011-09-12 21:22:33, "
+                  "'row3-memo-x'\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output,
+                  "  row 3 of the file is missing in MySQL: 'row3', 2011-09-12 "
+                  "21:22:33, 'row3-memo-revised'\n"))
+      << verified.output;
+  EXPECT_TRUE(Has(verified.output, "4 tables verified, 1 identical, 3 with differences"))
       << verified.output;
 
   const std::string dates = (corpus / "extDateTestV2019.accdb").string();

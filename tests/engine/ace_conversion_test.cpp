@@ -1,5 +1,6 @@
 // Access 2007 and later files converted into the test server: attachment
 // and multi-value columns arrive as set numbers with their child tables,
+// the versions of append-only memos as a history table,
 // calculated columns as their results with the expression as comment,
 // Large Number and Date/Time Extended in their own types.
 
@@ -73,7 +74,9 @@ TEST_F(AceConversion, AttachmentsArriveAsSetNumbersAndAChildTable) {
   query.Execute("DROP DATABASE eng_ace_attach");
 }
 
-TEST_F(AceConversion, MultiValueColumnsArriveAsValueRowsAndHistoryStaysHidden) {
+// The append-only memo keeps its current text; its versions arrive in a
+// child table keyed like their row, in the file's order: by row, then date.
+TEST_F(AceConversion, MultiValueColumnsArriveAsValueRowsAndVersionsAsAHistoryTable) {
   BRACKEN_REQUIRE_TEST_SERVER(server);
   Convert(server, "complexDataTestV2007", "eng_ace_complex");
   testing::ServerQuery query(server, "eng_ace_complex");
@@ -86,6 +89,21 @@ TEST_F(AceConversion, MultiValueColumnsArriveAsValueRowsAndHistoryStaysHidden) {
             "0");
   EXPECT_EQ(query.Value("SELECT `append-memo-data` FROM Table1 WHERE id = 'row3'"),
             "row3-memo-again");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(CONCAT(COLUMN_NAME, ' ', COLUMN_TYPE) ORDER BY "
+                        "ORDINAL_POSITION) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                        "'eng_ace_complex' AND TABLE_NAME = 'Table1_append-memo-data_history'"),
+            "id varchar(255),Modified datetime,append-memo-data longtext");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(CONCAT(id, '@', Modified, '=', `append-memo-data`) "
+                        "SEPARATOR '|') FROM `Table1_append-memo-data_history`"),
+            "row2@2011-09-12 21:21:02=row2-memo|row3@2011-09-12 21:21:19=row3-memo|"
+            "row3@2011-09-12 21:22:33=row3-memo-revised|row3@2011-09-12 21:22:45=row3-memo-again|"
+            "row4@2011-09-12 21:22:26=row4-memo");
+  // Joined to its row, the latest version is the memo's current text.
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Table1 t JOIN `Table1_append-memo-data_history` h "
+                        "ON h.id = t.id WHERE h.Modified = (SELECT MAX(Modified) FROM "
+                        "`Table1_append-memo-data_history` l WHERE l.id = t.id) AND "
+                        "h.`append-memo-data` = t.`append-memo-data`"),
+            "3");
   query.Execute("DROP DATABASE eng_ace_complex");
 }
 
