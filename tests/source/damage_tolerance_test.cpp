@@ -15,82 +15,25 @@
 #include <vector>
 
 #include "source/source_access.h"
-#include "tests/support/ace_header.h"
 #include "tests/support/file_damage.h"
-#include "tests/support/fixture_writer.h"
 
 namespace bracken::source {
 namespace {
 
-using testing::ColumnKind;
 using testing::DamagedFile;
-using testing::FixtureDatabase;
-using testing::FixtureTable;
+using testing::DamageSample;
+using testing::kChainNote;
+using testing::kPageNote;
 using testing::PageKind;
-
-enum class Format { Jet3, Jet4, Ace };
+using Format = testing::FileFormat;
 constexpr Format kFormats[] = {Format::Jet3, Format::Jet4, Format::Ace};
 
-const char* Name(Format format) {
-  return format == Format::Jet3 ? "Jet 3" : format == Format::Jet4 ? "Jet 4" : "ACE";
-}
-
-// The bytes a text is stored as: Windows-1252 in Jet 3, UTF-16 in the others
-// (the fixture writes these columns and properties uncompressed).
+const char* Name(Format format) { return testing::FormatName(format); }
 std::string Stored(Format format, const std::string& text) {
-  return format == Format::Jet3 ? text : testing::Utf16(text);
+  return testing::StoredText(format, text);
 }
-
-const std::string kPageNote = "page-note " + std::string(1200, 'p');
-const std::string kChainNote = "chain-note " + std::string(9000, 'c');
-
-// Orders: a key, a name and a memo kept in the row, on a page of its own
-// (row 31) or chained over several pages (row 32); its description makes its
-// property blob too long to stay in the catalogue's row. Customers: a second
-// table with properties of its own.
-FixtureDatabase SampleDatabase() {
-  FixtureTable orders;
-  orders.name = "Orders";
-  orders.description = "Every order the shop took, with the customer's own note beside it";
-  testing::FixtureColumn note = testing::MakeColumn("Note", ColumnKind::Memo);
-  note.compressedText = false;
-  note.description = "What the customer wrote when ordering";
-  testing::FixtureColumn name = testing::MakeColumn("Name", ColumnKind::Text, 40);
-  name.required = true;
-  name.compressedText = false;
-  orders.columns = {testing::MakeCounter("Id"), name, note};
-  orders.indexes = {{"PrimaryKey", {"Id"}, true, true, false}, {"ByName", {"Name"}}};
-  for (int i = 1; i <= 30; ++i) {
-    orders.rows.push_back({int64_t{i}, "order " + std::to_string(i), std::string("short")});
-  }
-  orders.rows.push_back({int64_t{31}, std::string("paged"), kPageNote});
-  orders.rows.push_back({int64_t{32}, std::string("chained"), kChainNote});
-
-  FixtureTable customers;
-  customers.name = "Customers";
-  customers.description = "The people and firms that order from the shop, one row each";
-  testing::FixtureColumn city = testing::MakeColumn("City", ColumnKind::Text, 30);
-  city.compressedText = false;
-  customers.columns = {testing::MakeCounter("Id"), city};
-  customers.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
-  for (int i = 1; i <= 200; ++i) {
-    customers.rows.push_back({int64_t{i}, "city " + std::to_string(i * 7)});
-  }
-  FixtureDatabase database;
-  database.tables = {orders, customers};
-  return database;
-}
-
-std::string Write(Format format, const FixtureDatabase& database) {
-  switch (format) {
-    case Format::Jet3:
-      return testing::WriteJet3(database);
-    case Format::Jet4:
-      return testing::WriteJet4(database);
-    case Format::Ace:
-      return testing::AceFromJet4(testing::WriteJet4(database));
-  }
-  return {};
+std::string Write(Format format, const testing::FixtureDatabase& database) {
+  return testing::WriteIn(format, database);
 }
 
 // What the reader makes of a file: per user table its shape, its rows
@@ -193,7 +136,7 @@ void ExpectRowsBut(const Outcome& original, const Outcome& damaged, const std::s
 class LongValueDamage : public ::testing::TestWithParam<Format> {
  protected:
   void SetUp() override {
-    bytes_ = Write(GetParam(), SampleDatabase());
+    bytes_ = Write(GetParam(), DamageSample());
     original_ = Read(bytes_);
     ASSERT_TRUE(original_.named.empty()) << Joined(original_.named);
     ASSERT_EQ(original_.rows.at("Orders").size(), 32u);
@@ -266,11 +209,7 @@ TEST_P(LongValueDamage, AChainThatLoopsRefusesOnlyItsRow) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, LongValueDamage, ::testing::ValuesIn(kFormats),
-                         [](const auto& info) {
-                           return std::string(info.param == Format::Jet3   ? "Jet3"
-                                              : info.param == Format::Jet4 ? "Jet4"
-                                                                           : "Ace");
-                         });
+                         [](const auto& info) { return testing::FormatTag(info.param); });
 
 class StructureDamage : public LongValueDamage {};
 
@@ -365,11 +304,7 @@ TEST_P(StructureDamage, ACatalogueMissingRowsSaysSo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, StructureDamage, ::testing::ValuesIn(kFormats),
-                         [](const auto& info) {
-                           return std::string(info.param == Format::Jet3   ? "Jet3"
-                                              : info.param == Format::Jet4 ? "Jet4"
-                                                                           : "Ace");
-                         });
+                         [](const auto& info) { return testing::FormatTag(info.param); });
 
 // Random damage, seeded so that a failure repeats: data pages, definition
 // pages, catalogue pages and long-value pages zeroed or swapped with another
@@ -382,7 +317,7 @@ TEST(SeededDamage, EveryDamagedCopyReadsAsTheOriginalOrNamesItsLoss) {
   int identical = 0;
   int named = 0;
   for (Format format : kFormats) {
-    const std::string bytes = Write(format, SampleDatabase());
+    const std::string bytes = Write(format, DamageSample());
     const Outcome original = Read(bytes);
     ASSERT_TRUE(original.named.empty());
     const DamagedFile sound(bytes);

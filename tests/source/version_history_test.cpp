@@ -163,7 +163,9 @@ class Table1Copy {
   Table1Copy() : bytes_(FileBytes(CorpusFile())) {
     file_ = jet::PageFile::FromBuffer(bytes_, "copy");
     header_ = jet::ReadHeader(*file_);
-    for (const auto& object : jet::ReadCatalogue(file_, header_.format, header_.codePage)) {
+    std::vector<std::string> damage;
+    for (const auto& object :
+         jet::ReadCatalogue(file_, header_.format, header_.codePage, damage)) {
       if (object.name == "Table1") page_ = object.DefinitionPage();
     }
     definition_ = jet::ReadTableDefinition(*file_, header_.format, header_.codePage, page_);

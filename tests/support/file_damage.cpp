@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "tests/support/ace_header.h"
+
 namespace bracken::testing {
 
 namespace {
@@ -159,6 +161,66 @@ void DamagedFile::SwapPages(uint32_t a, uint32_t b) {
 
 void DamagedFile::Scribble(uint32_t page, size_t offset, size_t length, uint8_t value) {
   bytes_.replace(size_t{page} * pageSize_ + offset, length, length, static_cast<char>(value));
+}
+
+const std::string kPageNote = "page-note " + std::string(1200, 'p');
+const std::string kChainNote = "chain-note " + std::string(9000, 'c');
+
+const char* FormatName(FileFormat format) {
+  return format == FileFormat::Jet3 ? "Jet 3" : format == FileFormat::Jet4 ? "Jet 4" : "ACE";
+}
+
+const char* FormatTag(FileFormat format) {
+  return format == FileFormat::Jet3 ? "Jet3" : format == FileFormat::Jet4 ? "Jet4" : "Ace";
+}
+
+std::string WriteIn(FileFormat format, const FixtureDatabase& database) {
+  switch (format) {
+    case FileFormat::Jet3:
+      return WriteJet3(database);
+    case FileFormat::Jet4:
+      return WriteJet4(database);
+    case FileFormat::Ace:
+      return AceFromJet4(WriteJet4(database));
+  }
+  return {};
+}
+
+std::string StoredText(FileFormat format, const std::string& text) {
+  return format == FileFormat::Jet3 ? text : Utf16(text);
+}
+
+FixtureDatabase DamageSample() {
+  FixtureTable orders;
+  orders.name = "Orders";
+  orders.description = "Every order the shop took, with the customer's own note beside it";
+  FixtureColumn note = MakeColumn("Note", ColumnKind::Memo);
+  note.compressedText = false;
+  note.description = "What the customer wrote when ordering";
+  FixtureColumn name = MakeColumn("Name", ColumnKind::Text, 40);
+  name.required = true;
+  name.compressedText = false;
+  orders.columns = {MakeCounter("Id"), name, note};
+  orders.indexes = {{"PrimaryKey", {"Id"}, true, true, false}, {"ByName", {"Name"}}};
+  for (int i = 1; i <= 30; ++i) {
+    orders.rows.push_back({int64_t{i}, "order " + std::to_string(i), std::string("short")});
+  }
+  orders.rows.push_back({int64_t{31}, std::string("paged"), kPageNote});
+  orders.rows.push_back({int64_t{32}, std::string("chained"), kChainNote});
+
+  FixtureTable customers;
+  customers.name = "Customers";
+  customers.description = "The people and firms that order from the shop, one row each";
+  FixtureColumn city = MakeColumn("City", ColumnKind::Text, 30);
+  city.compressedText = false;
+  customers.columns = {MakeCounter("Id"), city};
+  customers.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
+  for (int i = 1; i <= 200; ++i) {
+    customers.rows.push_back({int64_t{i}, "city " + std::to_string(i * 7)});
+  }
+  FixtureDatabase database;
+  database.tables = {orders, customers};
+  return database;
 }
 
 }  // namespace bracken::testing

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/fixture_writer.h"
+
 namespace bracken::testing {
 
 enum class PageKind {
@@ -68,5 +70,25 @@ class DamagedFile {
 
 // "UTF-16LE" bytes of ASCII text: how an uncompressed Jet 4 text is stored.
 std::string Utf16(std::string_view ascii);
+
+// The formats damage is tried in: the ACE file is the Jet 4 one under an
+// Access 2007 header.
+enum class FileFormat { Jet3, Jet4, Ace };
+const char* FormatName(FileFormat format);  // "Jet 3"
+const char* FormatTag(FileFormat format);   // "Jet3", for test names
+std::string WriteIn(FileFormat format, const FixtureDatabase& database);
+// The bytes a text of DamageSample() is stored as: Windows-1252 in Jet 3,
+// UTF-16 in the others (its texts and properties are written uncompressed).
+std::string StoredText(FileFormat format, const std::string& text);
+
+// A file to damage. Orders (Id, Name, Note): 30 rows with a note kept in the
+// row, row 31 with kPageNote on a long-value page of its own, row 32 with
+// kChainNote chained over several; its description makes its property blob
+// too long to stay in the catalogue's row. Customers (Id, City): 200 rows
+// over several data pages ("city 7", "city 14", ...), with properties of its
+// own.
+FixtureDatabase DamageSample();
+extern const std::string kPageNote;
+extern const std::string kChainNote;
 
 }  // namespace bracken::testing
