@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/damaged_copy.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/fixture_writer.h"
 
 namespace bracken::testing {

@@ -13,7 +13,7 @@
 #include <map>
 
 #include "tests/cli/cli_server_test.h"
-#include "tests/support/damaged_copy.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/shell_run.h"

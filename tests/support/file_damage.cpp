@@ -133,6 +133,34 @@ size_t DamagedFile::OffsetEntry(uint32_t pointer) const {
   return size_t{pointer >> 8} * pageSize_ + RowCountOffset() + 2 + 2 * (pointer & 0xFF);
 }
 
+uint32_t DamagedFile::DataPageHolding(std::string_view part) const {
+  for (uint32_t page = 1; page < PageCount(); ++page) {
+    std::string_view content(bytes_.data() + size_t{page} * pageSize_, pageSize_);
+    if (content[0] == kDataPage && content.find(part) != std::string_view::npos) return page;
+  }
+  return 0;
+}
+
+uint32_t DamagedFile::RowHolding(std::string_view part) const {
+  uint32_t page = DataPageHolding(part);
+  if (page == 0) return 0;
+  size_t base = size_t{page} * pageSize_;
+  size_t at = std::string_view(bytes_.data() + base, pageSize_).find(part);
+  uint16_t rows = Get16(bytes_, base + RowCountOffset());
+  size_t end = pageSize_;
+  for (uint16_t row = 0; row < rows; ++row) {
+    size_t start = Get16(bytes_, base + RowCountOffset() + 2 + 2 * row) & kOffsetMask;
+    if (start <= at && at < end) return (page << 8) | row;
+    end = start;
+  }
+  return 0;
+}
+
+void DamagedFile::BreakRow(uint32_t pointer) {
+  size_t entry = OffsetEntry(pointer);
+  Put16(bytes_, entry, Get16(bytes_, entry) | kOffsetMask);
+}
+
 void DamagedFile::DeleteRow(uint32_t pointer) {
   size_t entry = OffsetEntry(pointer);
   Put16(bytes_, entry, Get16(bytes_, entry) | 0xC000);
@@ -161,6 +189,33 @@ void DamagedFile::SwapPages(uint32_t a, uint32_t b) {
 
 void DamagedFile::Scribble(uint32_t page, size_t offset, size_t length, uint8_t value) {
   bytes_.replace(size_t{page} * pageSize_ + offset, length, length, static_cast<char>(value));
+}
+
+ZeroedPage ZeroDataPageHolding(std::string& file, std::string_view marker) {
+  DamagedFile damaged(file);
+  ZeroedPage zeroed;
+  zeroed.page = damaged.DataPageHolding(marker);
+  if (zeroed.page == 0) return zeroed;
+  size_t base = static_cast<size_t>(zeroed.page) * damaged.PageSize();
+  zeroed.definition = Get32(file, base + 4);
+  zeroed.rows = Get16(file, base + 12);
+  ZeroPage(file, zeroed.page);
+  return zeroed;
+}
+
+long BreakRowHolding(std::string& file, std::string_view marker) {
+  DamagedFile damaged(file);
+  uint32_t row = damaged.RowHolding(marker);
+  if (row == 0) row = damaged.RowHolding(Utf16(marker));
+  if (row == 0) return 0;
+  damaged.BreakRow(row);
+  file = damaged.Bytes();
+  return row >> 8;
+}
+
+void ZeroPage(std::string& file, long page) {
+  const auto start = static_cast<size_t>(page) * 4096;
+  if (start + 4096 <= file.size()) file.replace(start, 4096, 4096, '\0');
 }
 
 const std::string kPageNote = "page-note " + std::string(1200, 'p');

@@ -48,6 +48,13 @@ class DamagedFile {
   // Every header in a data page of a value kept whole on the long-value row
   // `from` now names `to`. Returns how many it changed.
   int RedirectLongValue(uint32_t from, uint32_t to);
+  // The first data page (of any table, the catalogue's too) holding `part`,
+  // and the row on it whose bytes hold it; 0 for none.
+  uint32_t DataPageHolding(std::string_view part) const;
+  uint32_t RowHolding(std::string_view part) const;
+  // Moves the row's start past the page's end, as a flipped bit of its
+  // offset does; its flags stay.
+  void BreakRow(uint32_t pointer);
   // Flags the row deleted; its bytes stay where they are.
   void DeleteRow(uint32_t pointer);
   // Moves the row's start past its end, so that its bytes cannot be found.
@@ -67,6 +74,20 @@ class DamagedFile {
   std::string bytes_;
   size_t pageSize_;
 };
+
+// Shortcuts for tests that damage one thing in a Jet 4 file's bytes.
+struct ZeroedPage {
+  long page = 0;        // its number in the file; 0 when no page was found
+  long definition = 0;  // the table definition page that owned it
+  int rows = 0;         // the rows it held
+};
+// Zeroes the first data page whose bytes hold `marker` (e.g. a text value
+// kept compressed, as single bytes).
+ZeroedPage ZeroDataPageHolding(std::string& file, std::string_view marker);
+// Points the row of a data page whose bytes hold `marker` (as single-byte or
+// UTF-16 text) outside its page. Returns the page, or 0 when no row holds it.
+long BreakRowHolding(std::string& file, std::string_view marker);
+void ZeroPage(std::string& file, long page);
 
 // "UTF-16LE" bytes of ASCII text: how an uncompressed Jet 4 text is stored.
 std::string Utf16(std::string_view ascii);

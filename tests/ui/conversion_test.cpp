@@ -7,7 +7,7 @@
 #include <fstream>
 #include <limits>
 
-#include "tests/support/damaged_copy.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 #include "ui/stepped_progress_bar.h"

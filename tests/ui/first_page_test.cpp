@@ -9,7 +9,7 @@
 #include <QTest>
 #include <fstream>
 
-#include "tests/support/damaged_copy.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 
