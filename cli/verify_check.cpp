@@ -8,6 +8,7 @@ engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      const std::vector<std::string>& tables,
                                      target::MySqlConnection& connection,
                                      const std::string& database, std::ostream& out) {
+  for (const std::string& line : engine::FileDamageLines(source)) out << line << "\n";
   return engine::VerifyTables(source, tables, connection, database,
                               [&out](const engine::TableVerdict& verdict) {
                                 for (const std::string& line : engine::VerdictLines(verdict)) {

@@ -58,6 +58,7 @@ VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::stri
   ConversionContext context(executor, source);
   SilentOwner owner;
   VerifySummary summary;
+  summary.fileDamage = source.FileDamage();
   auto verify = [&](const std::string& table) {
     context.keyState.Clear();
     context.tablePlan = PlanTable(owner, context, table, context.tableNames);
@@ -80,7 +81,14 @@ std::string VerifySummaryLine(const std::string& database, const VerifySummary& 
   const int identical = summary.Identical();
   return database + ": " + std::to_string(total) + (total == 1 ? " table" : " tables") +
          " verified, " + std::to_string(identical) + " identical, " +
-         std::to_string(total - identical) + " with differences";
+         std::to_string(total - identical) + " with differences" +
+         (summary.fileDamage.empty() ? "" : "; the file's catalogue is damaged");
+}
+
+std::vector<std::string> FileDamageLines(ConversionSource& source) {
+  std::vector<std::string> lines;
+  for (const std::string& note : source.FileDamage()) lines.push_back("The file: " + note);
+  return lines;
 }
 
 }  // namespace bracken::engine

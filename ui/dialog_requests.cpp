@@ -240,6 +240,7 @@ VerifyAction CBrackenDlg::VerifyThisRun() {
       report("The copy could not be verified: " + connection.ErrorText());
       return;
     }
+    for (const std::string& line : engine::FileDamageLines(*source_)) report(line);
     engine::VerifySummary summary = engine::VerifyTables(
         *source_, tables, connection, database, [&](const engine::TableVerdict& verdict) {
           for (const std::string& line : engine::VerdictLines(verdict)) {

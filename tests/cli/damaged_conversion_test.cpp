@@ -24,6 +24,7 @@ struct DamageCase {
   long ordersArriving = 32;      // rows of Orders on the server
   long customersArriving = 200;  // -1: the table is not created
   bool runLoses = true;
+  bool catalogueDamaged = false;  // verify then finds no table proven whole
 };
 
 uint32_t CustomersDefinition(const DamagedFile& file, FileFormat format) {
@@ -86,6 +87,13 @@ std::vector<DamageCase> Cases() {
                        0x7F);
        },
        "Report: Table [Customers]: the map of its data pages cannot be read"},
+      {"a catalogue row that cannot be read",
+       [](DamagedFile& file, FileFormat) {
+         std::string bytes = file.Bytes();
+         ASSERT_GT(BreakRowHolding(bytes, "Customers"), 0);
+         file = DamagedFile(bytes);
+       },
+       "Report: The catalogue of the file's objects is damaged: on page ", 32, -1, true, true},
   };
 }
 
@@ -157,7 +165,15 @@ TEST_P(DamagedConversion, TheRestArrivesAndVerifiesAndTheDamageIsNamed) {
                                c.named.find("long value points") != std::string::npos;
     const std::string clean = ordersDamaged ? "Customers" : "Orders";
     ShellRun verified = Run("verify", path, database, "--table " + clean);
-    EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
+    EXPECT_EQ(verified.status, c.catalogueDamaged ? 1 : 0) << verified.output << verified.errors;
+    EXPECT_NE(verified.output.find(clean + ": "), std::string::npos) << verified.output;
+    if (c.catalogueDamaged) {
+      EXPECT_NE(verified.output.find("The file: The catalogue of the file's objects is damaged"),
+                std::string::npos)
+          << verified.output;
+      EXPECT_NE(verified.output.find("; the file's catalogue is damaged\n"), std::string::npos)
+          << verified.output;
+    }
     if (c.runLoses) {
       ShellRun whole = Run("verify", path, database);
       EXPECT_EQ(whole.status, 1) << whole.output;
