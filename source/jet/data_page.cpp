@@ -19,7 +19,7 @@ struct RowBounds {
   bool inside = false;  // between the offset table and the page's end
 };
 
-RowBounds Bounds(Bytes page, const Format& format, uint32_t row) {
+[[gnu::always_inline]] inline RowBounds Bounds(Bytes page, const Format& format, uint32_t row) {
   uint16_t count = PageRowCount(page, format);
   if (row >= count) ThrowDamaged("a row pointer names a row its page does not have");
   size_t table = format.dataRowCount + 2;
