@@ -23,11 +23,11 @@ struct RowBounds {
   uint16_t count = PageRowCount(page, format);
   if (row >= count) ThrowDamaged("a row pointer names a row its page does not have");
   size_t table = format.dataRowCount + 2;
-  uint16_t entry = page.U16(table + row * 2);
+  uint16_t entry = page.U16(table + size_t{row} * 2);
   RowBounds bounds;
   bounds.flags = entry & (kRowDeleted | kRowOverflow);
   bounds.start = entry & kRowOffsetMask;
-  bounds.end = row == 0 ? page.size() : (page.U16(table + (row - 1) * 2) & kRowOffsetMask);
+  bounds.end = row == 0 ? page.size() : (page.U16(table + size_t{row - 1} * 2) & kRowOffsetMask);
   bounds.inside = bounds.start >= table + size_t{count} * 2 && bounds.start <= bounds.end &&
                   bounds.end <= page.size();
   return bounds;

@@ -98,9 +98,10 @@ uint32_t DamagedFile::LongValueRow(std::string_view part) const {
     size_t base = size_t{page} * pageSize_;
     uint16_t rows = Get16(bytes_, base + RowCountOffset());
     for (uint16_t row = 0; row < rows; ++row) {
-      size_t begin = Get16(bytes_, base + RowCountOffset() + 2 + 2 * row) & kOffsetMask;
-      size_t end =
-          row == 0 ? pageSize_ : Get16(bytes_, base + RowCountOffset() + 2 * row) & kOffsetMask;
+      size_t begin = Get16(bytes_, base + RowCountOffset() + 2 + size_t{2} * row) & kOffsetMask;
+      size_t end = row == 0
+                       ? pageSize_
+                       : Get16(bytes_, base + RowCountOffset() + size_t{2} * row) & kOffsetMask;
       std::string_view bytes(bytes_.data() + base + begin, end - begin);
       if (bytes.find(part) != std::string_view::npos) return (page << 8) | row;
     }
@@ -130,7 +131,7 @@ int DamagedFile::RedirectLongValue(uint32_t from, uint32_t to) {
 }
 
 size_t DamagedFile::OffsetEntry(uint32_t pointer) const {
-  return size_t{pointer >> 8} * pageSize_ + RowCountOffset() + 2 + 2 * (pointer & 0xFF);
+  return size_t{pointer >> 8} * pageSize_ + RowCountOffset() + 2 + size_t{2} * (pointer & 0xFF);
 }
 
 uint32_t DamagedFile::DataPageHolding(std::string_view part) const {
@@ -149,7 +150,7 @@ uint32_t DamagedFile::RowHolding(std::string_view part) const {
   uint16_t rows = Get16(bytes_, base + RowCountOffset());
   size_t end = pageSize_;
   for (uint16_t row = 0; row < rows; ++row) {
-    size_t start = Get16(bytes_, base + RowCountOffset() + 2 + 2 * row) & kOffsetMask;
+    size_t start = Get16(bytes_, base + RowCountOffset() + 2 + size_t{2} * row) & kOffsetMask;
     if (start <= at && at < end) return (page << 8) | row;
     end = start;
   }
