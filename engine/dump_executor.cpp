@@ -26,6 +26,21 @@ void AppendHex(std::string& out, std::string_view bytes) {
   }
 }
 
+// How a text in the file spells CR, LF and Ctrl-Z; nullptr for any other
+// character.
+const char* LineBreakEscape(char c) {
+  switch (c) {
+    case '\r':
+      return "\\r";
+    case '\n':
+      return "\\n";
+    case '\x1a':
+      return "\\Z";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 DumpStatementExecutor::DumpStatementExecutor(std::ostream& out, target::ServerTraits traits,
@@ -34,7 +49,11 @@ DumpStatementExecutor::DumpStatementExecutor(std::ostream& out, target::ServerTr
 
 bool DumpStatementExecutor::Write(std::string_view statement) {
   if (!error_.empty()) return false;
-  out_ << statement;
+  if (statement.find_first_of("\r\n\x1a") != std::string_view::npos) {
+    out_ << SpellOutLineBreaks(statement);
+  } else {
+    out_ << statement;
+  }
   if (statement.empty() || statement.back() != ';') out_ << ';';
   out_ << '\n';
   if (!out_) {
@@ -94,6 +113,36 @@ std::string DumpHeader(const std::string& sourceFile, const std::string& when,
   header += std::string("SET NAMES ") + target::kSessionCharset + ";\n";
   header += std::string("SET SESSION sql_mode = '") + target::kSessionSqlMode + "';\n";
   return header;
+}
+
+std::string SpellOutLineBreaks(std::string_view statement) {
+  std::string out;
+  out.reserve(statement.size() + 16);
+  char quote = 0;  // the quote of the text or name the scan is in
+  for (std::size_t i = 0; i < statement.size(); ++i) {
+    const char c = statement[i];
+    const bool inText = quote == '\'' || quote == '"';
+    if (inText && c == '\\' && i + 1 < statement.size()) {
+      // An escaped character; "\" before a raw line break stands for it alone.
+      const char next = statement[++i];
+      if (const char* spelled = LineBreakEscape(next)) {
+        out += spelled;
+      } else {
+        out += c;
+        out += next;
+      }
+    } else if (const char* spelled = inText ? LineBreakEscape(c) : nullptr) {
+      out += spelled;
+    } else {
+      out += c;
+      if (quote == 0 && (c == '\'' || c == '`' || c == '"')) {
+        quote = c;
+      } else if (c == quote) {
+        quote = 0;  // a doubled quote reopens at once
+      }
+    }
+  }
+  return out;
 }
 
 std::string FillPlaceholders(const std::string& statement, const std::vector<std::string>& names) {

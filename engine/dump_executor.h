@@ -7,6 +7,11 @@
 // and not written: the file replaces the database as a run with --yes does,
 // its CREATE DATABASE preceded by DROP DATABASE IF EXISTS.
 //
+// The client reading the file drops a carriage return before a line feed
+// and stops at Ctrl-Z on Windows, so no quoted text in the file holds one
+// raw: the row copy's literals spell them out (TextEscapes::DumpFile), and
+// the other statements (a comment, a default) are spelled out on writing.
+//
 // A row too long for one statement has its long values built in user
 // variables, piece by piece (each piece a statement of its own, in hex, so
 // that text and bytes alike arrive as they are), and its INSERT names the
@@ -30,6 +35,7 @@ class DumpStatementExecutor : public StatementExecutor {
   bool ExecuteWithLongValues(const std::string& statementWithPlaceholders,
                              const std::vector<std::string_view>& values) override;
   const target::ServerTraits& Traits() const override { return traits_; }
+  bool WritesDumpFile() const override { return true; }
   std::string ErrorText() const override { return error_; }
   // A write that failed (a full disk, a closed pipe) ends the run as a lost
   // connection would.
@@ -51,6 +57,11 @@ class DumpStatementExecutor : public StatementExecutor {
 // written at `when`, for the server `traits` describe.
 std::string DumpHeader(const std::string& sourceFile, const std::string& when,
                        const target::ServerTraits& traits);
+
+// `statement` with every CR, LF and Ctrl-Z inside a single- or double-quoted
+// text written as \r, \n and \Z; names and the words between texts stay as
+// they are.
+std::string SpellOutLineBreaks(std::string_view statement);
 
 // `statement` with its `?` placeholders (those outside quoted texts and
 // names) replaced in order by `names`.

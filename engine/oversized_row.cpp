@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "engine/run_report.h"
+#include "target/assumed_server.h"
 
 namespace bracken::engine {
 
@@ -12,11 +13,26 @@ namespace {
 // Room for the packet header and the statement's own words.
 constexpr std::size_t kPacketMargin = 1024;
 
-std::string LimitAdvice(std::size_t limit) {
-  return "the server's max_allowed_packet of " + std::to_string(limit) +
-         " bytes; the row is left out. Raise max_allowed_packet on the server (for example SET "
-         "GLOBAL "
-         "max_allowed_packet=1073741824, the largest it takes) and convert again.";
+std::string LimitAdvice(std::size_t limit, bool dumpFile) {
+  if (!dumpFile) {
+    return "the server's max_allowed_packet of " + std::to_string(limit) +
+           " bytes; the row is left out. Raise max_allowed_packet on the server (for example SET "
+           "GLOBAL "
+           "max_allowed_packet=1073741824, the largest it takes) and convert again.";
+  }
+  // No server is involved: the limit is the one of the server the file is
+  // written for, at most what the clients that replay it send.
+  std::string advice = "the max_allowed_packet of " + std::to_string(limit) +
+                       " bytes of the server the dump file is written for; the row is left out. ";
+  if (limit < target::kClientPacketBytes) {
+    return advice + "Name a server that takes more with --server-version (MariaDB 10.2 and " +
+           "MySQL 8.0 or later take " + std::to_string(target::kClientPacketBytes) +
+           " bytes) and write the file again, or convert straight into a server with a larger "
+           "max_allowed_packet.";
+  }
+  return advice + "No dump file takes more, as the mariadb and mysql clients send no longer " +
+         "statement: convert straight into a server with a larger max_allowed_packet (for " +
+         "example SET GLOBAL max_allowed_packet=1073741824).";
 }
 
 }  // namespace
@@ -47,10 +63,11 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     size -= literal(i).size() - 1;  // the literal becomes "?"
   }
   const std::size_t packet = context.executor.Traits().maxAllowedPacket;
+  const bool dumpFile = context.executor.WritesDumpFile();
   if (size > limit) {
     return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) +
                   ": the row of " + std::to_string(statement.size()) + " bytes is larger than " +
-                  LimitAdvice(packet));
+                  LimitAdvice(packet, dumpFile));
   }
   std::string text = statement.substr(0, starts[0]);
   std::vector<std::string> values;
@@ -67,7 +84,7 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     if (value.size() > packet) {
       return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) + ", column " +
                     Bracketed(plan[i].name) + ": the value of " + std::to_string(value.size()) +
-                    " bytes is larger than " + LimitAdvice(packet));
+                    " bytes is larger than " + LimitAdvice(packet, dumpFile));
     }
     values.push_back(std::move(value));
     text.append("?,");

@@ -31,13 +31,14 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 // that MySQL cannot store (NaN, an infinity) arrives as NULL; the change is
 // noted for the report, which names it once the row has arrived.
 void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
-                 TargetValue& value, std::string& statement, std::vector<std::string>& changes) {
+                 TextEscapes escapes, TargetValue& value, std::string& statement,
+                 std::vector<std::string>& changes) {
   ExpectedValue(rows, i, field, value);
   if (value.nonFinite != nullptr) {
     changes.push_back(Where(place, field) + ": the value " + value.nonFinite +
                       " cannot be stored in MySQL and is stored as NULL.");
   }
-  AppendLiteral(statement, value);
+  AppendLiteral(statement, value, escapes);
 }
 
 // Sends one row (whole when its statement is at most `rowLimit` bytes); a refusal is shown and
@@ -106,6 +107,8 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
   ProgressCaptions captions(tableName);
   const std::size_t rowLimit = MaxRowStatementBytes(context.executor);
+  const TextEscapes escapes =
+      context.executor.WritesDumpFile() ? TextEscapes::DumpFile : TextEscapes::Server;
   std::string statement;
   TargetValue value;
   std::vector<std::size_t> starts;
@@ -124,7 +127,8 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
-          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, value, statement, changes);
+          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, escapes, value, statement,
+                      changes);
         }
       } catch (const source::SourceError& error) {
         if (batched && !batch.Flush()) return batch.Ending();

@@ -33,6 +33,11 @@ class StatementExecutor {
                                      const std::vector<std::string_view>& values) = 0;
   // What the server told of itself: its packet limit, version and collations.
   virtual const target::ServerTraits& Traits() const = 0;
+  // True when the statements go to a file that the mariadb or mysql client
+  // replays, not to a server: quoted literals then take
+  // TextEscapes::DumpFile, and Traits() stand for the server the file is
+  // meant for.
+  virtual bool WritesDumpFile() const { return false; }
   // The server's explanation of the last failure.
   virtual std::string ErrorText() const = 0;
   // True when the last failure was a lost connection rather than a refusal.

@@ -187,6 +187,39 @@ void AppendEscaped(std::string& out, const std::string& text) {
   out.append(text, from, std::string::npos);
 }
 
+// The backslash escape that spells `c` in a literal a client reads from a
+// file, or 0 when `c` goes as it is.
+char DumpEscape(char c) {
+  switch (c) {
+    case '\\':
+    case '\'':
+      return c;
+    case '\0':
+      return '0';
+    case '\r':
+      return 'r';
+    case '\n':
+      return 'n';
+    case '\x1a':
+      return 'Z';
+    default:
+      return 0;
+  }
+}
+
+void AppendDumpEscaped(std::string& out, const std::string& text) {
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char escape = DumpEscape(text[i]);
+    if (escape == 0) continue;
+    out.append(text, from, i - from);
+    out += '\\';
+    out += escape;
+    from = i + 1;
+  }
+  out.append(text, from, std::string::npos);
+}
+
 // The value text of bytes: "0x" and two digits per byte, "0x" alone for none.
 void AppendHex(std::string& out, const std::string& bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -275,7 +308,7 @@ void ValueFromText(const std::string& valueText, TypeClass type, bool fullDateTi
   Classify(out, type, fullDateTime);
 }
 
-void AppendLiteral(std::string& out, const TargetValue& value) {
+void AppendLiteral(std::string& out, const TargetValue& value, TextEscapes escapes) {
   switch (value.form) {
     case LiteralForm::Null:
       out += "NULL,";
@@ -285,7 +318,11 @@ void AppendLiteral(std::string& out, const TargetValue& value) {
       break;
     case LiteralForm::Quoted:
       out += '\'';
-      AppendEscaped(out, value.text);
+      if (escapes == TextEscapes::DumpFile) {
+        AppendDumpEscaped(out, value.text);
+      } else {
+        AppendEscaped(out, value.text);
+      }
       out += '\'';
       break;
     case LiteralForm::Hex:

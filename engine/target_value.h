@@ -107,8 +107,16 @@ void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetVa
 void ValueFromText(const std::string& valueText, TypeClass type, bool fullDateTime,
                    TargetValue& out);
 
+// How a quoted literal escapes its text. Server: backslash, quote and NUL,
+// the least a statement sent to a server needs. DumpFile: also CR as \r, LF
+// as \n and Ctrl-Z as \Z, as the mariadb and mysql clients need when they
+// read statements from a file (they drop a CR before an LF there, and Ctrl-Z
+// ends a file on Windows); every literal then stays on its one line.
+enum class TextEscapes : uint8_t { Server, DumpFile };
+
 // Appends the value's literal and a "," to `out`.
-void AppendLiteral(std::string& out, const TargetValue& value);
+void AppendLiteral(std::string& out, const TargetValue& value,
+                   TextEscapes escapes = TextEscapes::Server);
 
 // The value text of one non-null field: "0x" and two lowercase hex digits
 // per byte for binary types ("0x" alone for empty bytes), else the value's text, a hyperlink

@@ -8,9 +8,7 @@ namespace bracken::target {
 namespace {
 
 constexpr std::uint64_t kMiB = 1024 * 1024;
-// What the mariadb and mysql clients send by default: a file they replay
-// holds no longer statement, whatever the server takes.
-constexpr std::uint64_t kClientPacket = 16 * kMiB;
+constexpr std::uint64_t kClientPacket = kClientPacketBytes;
 
 struct Version {
   std::string number;  // "10.11", "8.0.36"

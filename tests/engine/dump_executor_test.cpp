@@ -7,6 +7,7 @@
 
 #include <sstream>
 
+#include "engine/target_value.h"
 #include "target/assumed_server.h"
 
 namespace bracken::engine {
@@ -41,6 +42,45 @@ TEST(DumpExecutorTest, TheDatabaseIsReplacedAndLongValuesAreBuiltInPieces) {
                 "SET @bracken_long_2 = '';\n"
                 "INSERT INTO `t?` VALUES('?\\'?',@bracken_long_1,\"?\",@bracken_long_2);\n"
                 "SET @bracken_long_1 = NULL;\nSET @bracken_long_2 = NULL;\n");
+}
+
+// What the client reading a file would change is spelled out in a dump's
+// literals; a server run's literals stay as they were.
+TEST(DumpExecutorTest, LiteralsForAFileSpellOutLineBreaksAndCtrlZ) {
+  TargetValue value;
+  ValueFromText(std::string("a\r\nb\rc\nd\0e\x1a\\'\"\xf0\x9f\x98\x80", 18), TypeClass::Text, false,
+                value);
+  std::string server;
+  AppendLiteral(server, value);
+  EXPECT_EQ(server, std::string("'a\r\nb\rc\nd\\0e\x1a\\\\\\'\"\xf0\x9f\x98\x80',", 24));
+  std::string file;
+  AppendLiteral(file, value, TextEscapes::DumpFile);
+  EXPECT_EQ(file, "'a\\r\\nb\\rc\\nd\\0e\\Z\\\\\\'\"\xf0\x9f\x98\x80',");
+  ValueFromText("0x0d0a1a", TypeClass::Blob, false, value);
+  file.clear();
+  AppendLiteral(file, value, TextEscapes::DumpFile);
+  EXPECT_EQ(file, "0x0d0a1a,") << "bytes stay hex";
+
+  // Texts of other statements (a calculated column's comment) are spelled
+  // out on writing; names and the words between texts are left alone.
+  EXPECT_EQ(SpellOutLineBreaks("CREATE TABLE `a\nb` (\n`c` INT COMMENT 'x\r\ny\\\r''\x1a',\n"
+                               "`d` INT DEFAULT \"p\nq\")"),
+            "CREATE TABLE `a\nb` (\n`c` INT COMMENT 'x\\r\\ny\\r''\\Z',\n"
+            "`d` INT DEFAULT \"p\\nq\")");
+  std::ostringstream out;
+  DumpStatementExecutor dump(out, *target::AssumedServerTraits("10.11"), "the file");
+  EXPECT_TRUE(dump.WritesDumpFile());
+  EXPECT_TRUE(dump.Execute("ALTER TABLE `t` COMMENT 'a\r\nb'"));
+  EXPECT_EQ(out.str(), "ALTER TABLE `t` COMMENT 'a\\r\\nb';\n");
+}
+
+// The file's session keeps backslash escapes on, whatever the server's
+// global sql_mode says.
+TEST(DumpExecutorTest, TheHeaderKeepsBackslashEscapesOn) {
+  const std::string header =
+      DumpHeader("x.mdb", "2024-01-01 00:00:00 UTC", *target::AssumedServerTraits("10.11"));
+  EXPECT_NE(header.find("\nSET SESSION sql_mode = '"), std::string::npos) << header;
+  EXPECT_EQ(header.find("BACKSLASH"), std::string::npos) << header;
 }
 
 TEST(DumpExecutorTest, AFailedWriteEndsTheRunAsALostConnection) {
