@@ -205,7 +205,10 @@ DatabaseRights LoginGrants::On(const std::string& database) const {
 
 std::optional<LoginGrants> ReadLoginGrants(const GrantQuery& query) {
   LoginGrants grants;
-  std::optional<std::vector<std::string>> own = query("SHOW GRANTS FOR CURRENT_USER()");
+  // Without FOR: MariaDB then adds what is granted to PUBLIC and to the
+  // active role, which SHOW GRANTS FOR CURRENT_USER() leaves out; for MySQL
+  // both are the same.
+  std::optional<std::vector<std::string>> own = query("SHOW GRANTS");
   if (!own || !grants.Add(*own) || !grants.Any()) return std::nullopt;
   // Roles held through roles are named by the answers for those; a bound
   // keeps a server that names ever new roles from holding the run.

@@ -53,8 +53,9 @@ class LoginGrants {
 // Answers a query with the first column of each row; nothing when refused.
 using GrantQuery = std::function<std::optional<std::vector<std::string>>(const std::string&)>;
 
-// Reads the grants of the login (SHOW GRANTS FOR CURRENT_USER()) and of the
-// roles it holds, roles within roles too. Nothing when any answer is refused
+// Reads the grants of the login (SHOW GRANTS, which names the current user's
+// grants, and with MariaDB those to PUBLIC too) and of the roles it holds,
+// roles within roles too. Nothing when any answer is refused
 // or not understood, or when the login's answer grants nothing at all.
 std::optional<LoginGrants> ReadLoginGrants(const GrantQuery& query);
 

@@ -117,6 +117,15 @@ TEST_F(ConvertCommandTest, AnExistingDatabaseIsDroppedOnlyByALoginThatMayCreateI
   query.Execute("CREATE USER 'cli_pattern'@'%' IDENTIFIED BY 'pattern-pw'");
   query.Execute(
       "GRANT CREATE, DROP, SELECT, INSERT, ALTER, INDEX ON `cli\\_%`.* TO 'cli_pattern'@'%'");
+  // The same rights through the login's default role.
+  query.Execute("DROP USER IF EXISTS 'cli_roled'@'%'");
+  query.Execute("DROP ROLE IF EXISTS cli_maker");
+  query.Execute("CREATE ROLE cli_maker");
+  query.Execute("GRANT CREATE, DROP ON `cli\\_%`.* TO cli_maker");
+  query.Execute("CREATE USER 'cli_roled'@'%' IDENTIFIED BY 'roled-pw'");
+  query.Execute("GRANT SELECT, INSERT, ALTER, INDEX ON `cli\\_%`.* TO 'cli_roled'@'%'");
+  query.Execute("GRANT cli_maker TO 'cli_roled'@'%'");
+  query.Execute("SET DEFAULT ROLE cli_maker FOR 'cli_roled'@'%'");
   const TestServer admin = server_;
 
   server_.user = "cli_dropper";
@@ -138,8 +147,15 @@ TEST_F(ConvertCommandTest, AnExistingDatabaseIsDroppedOnlyByALoginThatMayCreateI
   EXPECT_EQ(replaced.status, 0) << replaced.errors;
   EXPECT_EQ(query.Rows("SHOW TABLES FROM cli_grants_swap").size(), 2u);
 
+  server_.user = "cli_roled";
+  server_.password = "roled-pw";
+  replaced = Convert("plain.mdb", {"--database", "cli_grants_swap", "--yes"});
+  EXPECT_EQ(replaced.status, 0) << replaced.errors;
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM cli_grants_swap").size(), 2u);
+
   server_ = admin;
-  query.Execute("DROP USER IF EXISTS 'cli_dropper'@'%', 'cli_pattern'@'%'");
+  query.Execute("DROP USER IF EXISTS 'cli_dropper'@'%', 'cli_pattern'@'%', 'cli_roled'@'%'");
+  query.Execute("DROP ROLE IF EXISTS cli_maker");
   query.Execute("DROP DATABASE IF EXISTS cli_grants_keep");
   query.Execute("DROP DATABASE IF EXISTS cli_grants_swap");
 }
