@@ -157,6 +157,7 @@ int ExitStatus(const engine::ConversionSummary& summary) {
                                                                                  : kExitIncomplete;
     case engine::RunEnding::Stopped:
     case engine::RunEnding::TableFailed:
+    case engine::RunEnding::DatabaseDropped:
       return kExitIncomplete;
     default:
       return kExitFailed;
@@ -178,6 +179,10 @@ const char* EndingNote(engine::RunEnding ending) {
       return "existing database kept";
     case engine::RunEnding::DatabaseRefused:
       return "database refused by the server";
+    case engine::RunEnding::CreateNotGranted:
+      return "existing database kept: the login lacks the CREATE privilege on it";
+    case engine::RunEnding::DatabaseDropped:
+      return "database dropped and could not be created again";
     case engine::RunEnding::Stopped:
       return "stopped";
     case engine::RunEnding::TableFailed:

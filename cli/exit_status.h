@@ -9,7 +9,8 @@ namespace bracken::cli {
 inline constexpr int kExitSuccess = 0;
 // The conversion ran, but not everything arrived: rows refused, tables
 // skipped or cut short, parts of a damaged file unreadable, a table that
-// failed, or a stop asked with Ctrl-C. For inspect: something named as
+// failed, a stop asked with Ctrl-C, or an existing database dropped that the
+// server then refused to create again. For inspect: something named as
 // unreadable, or rows found that differ from a table's own count.
 inline constexpr int kExitIncomplete = 1;
 // The command line is wrong, names an unknown table, or leaves the password

@@ -42,6 +42,12 @@ enum class RunEnding {
   NameReserved,  // one of the server's own schemas
   OverwriteDeclined,
   DatabaseRefused,
+  // An existing database left as it was: the login's grants show it could not
+  // create the database again once dropped.
+  CreateNotGranted,
+  // The existing database was dropped and the server refused to create it
+  // again: what it held is lost.
+  DatabaseDropped,
   Completed,
   Stopped,
   TableFailed,

@@ -1,5 +1,6 @@
 #include "engine/conversion_run.h"
 
+#include <optional>
 #include <vector>
 
 #include "engine/column_definitions.h"
@@ -99,29 +100,53 @@ bool RefuseDatabase(ConversionOwner& owner, ConversionContext& context) {
   return false;
 }
 
-// Replaces the database the user agreed to replace.
-bool Recreate(ConversionOwner& owner, ConversionContext& context, const std::string& quotedName) {
+// False, with the message shown, when the login's grants show that it could
+// drop the existing database `name` but not create it again; true when they
+// allow both, or cannot be read (the server then answers the statements).
+bool MayReplace(ConversionOwner& owner, ConversionContext& context, const std::string& name) {
+  std::optional<target::DatabaseRights> rights = context.executor.RightsOn(name);
+  if (!rights || rights->create) return true;
+  Tell(owner, CreateNotGrantedMessage(name, rights->drop), "Message");
+  UnlockPage(owner);
+  End(context, RunEnding::CreateNotGranted);
+  return false;
+}
+
+// Replaces the database the user agreed to replace. A CREATE DATABASE that
+// fails after the DROP was accepted has lost the database: the run says so
+// rather than ending as if nothing had been done.
+bool Recreate(ConversionOwner& owner, ConversionContext& context, const std::string& name,
+              const std::string& quotedName) {
   StatementExecutor& server = context.executor;
-  server.Execute("DROP DATABASE IF EXISTS " + quotedName);
+  const bool dropped = server.Execute("DROP DATABASE IF EXISTS " + quotedName);
   if (context.stoppedDuringWait) return EndStopped(owner, context);
-  if (!server.Execute("CREATE DATABASE " + quotedName)) return RefuseDatabase(owner, context);
-  return true;
+  if (server.Execute("CREATE DATABASE " + quotedName)) return true;
+  if (!dropped) return RefuseDatabase(owner, context);
+  if (!context.stoppedDuringWait) Tell(owner, server.ErrorText(), "Bracken");
+  Tell(owner, DatabaseDroppedMessage(name), "Message");
+  UnlockPage(owner);
+  End(context, RunEnding::DatabaseDropped);
+  return false;
 }
 
 // Creates the destination database, asking before an existing one is
 // replaced. A database that USE cannot find is created without a DROP, so
 // a database that appeared meanwhile (another run) is never dropped
 // unasked. False when the run ends here (its message has been shown).
-bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context,
-                     const std::string& quotedName) {
+bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context, const std::string& name) {
   StatementExecutor& server = context.executor;
+  const std::string quotedName = QuoteIdentifier(name);
+  auto replace = [&] {
+    return MayReplace(owner, context, name) && AskToOverwrite(owner, context) &&
+           Recreate(owner, context, name, quotedName);
+  };
   bool ready = false;
   if (server.Execute("USE " + quotedName)) {
-    ready = AskToOverwrite(owner, context) && Recreate(owner, context, quotedName);
+    ready = replace();
   } else if (server.Execute("CREATE DATABASE " + quotedName)) {
     ready = true;
   } else if (server.LastErrorNumber() == kDatabaseExists) {
-    ready = AskToOverwrite(owner, context) && Recreate(owner, context, quotedName);
+    ready = replace();
   } else {
     RefuseDatabase(owner, context);
   }
@@ -310,7 +335,7 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   // Text compares as Access compares it where the server has the collation.
   context.textCollation = context.executor.Traits().utf8AccentSensitiveCollation;
   context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
-  if (!PrepareDatabase(owner, context, QuoteIdentifier(name))) return context.summary;
+  if (!PrepareDatabase(owner, context, name)) return context.summary;
   ShowProgressArea(owner);
   ReportFileDamage(owner, context);
 
@@ -352,6 +377,19 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   ShowOutcome(owner, context.summary, stopped);
   ResetPage(owner);
   return End(context, stopped ? RunEnding::Stopped : RunEnding::Completed);
+}
+
+std::string CreateNotGrantedMessage(const std::string& name, bool mayDrop) {
+  const std::string lacks = mayDrop ? "may drop it but lacks the CREATE privilege on it, so it "
+                                      "could not be created again"
+                                    : "lacks the DROP and CREATE privileges on it";
+  return "The database " + Bracketed(name) + " was not replaced: the MySQL login " + lacks +
+         ". Nothing was dropped.";
+}
+
+std::string DatabaseDroppedMessage(const std::string& name) {
+  return "The database " + Bracketed(name) +
+         " was dropped and could not be created again; what it held is lost.";
 }
 
 }  // namespace bracken::engine

@@ -34,4 +34,12 @@ std::string CreateTableStatement(const std::string& tableName, const std::string
 // (mysql, sys, information_schema, performance_schema, in any case).
 std::string ReservedNameMessage(const std::string& name);
 
+// The message for an existing database the login could not create again
+// once dropped (`mayDrop`: its grants allow the DROP), before anything is sent.
+std::string CreateNotGrantedMessage(const std::string& name, bool mayDrop);
+
+// The message after the server accepted the DROP of the database and refused
+// to create it again.
+std::string DatabaseDroppedMessage(const std::string& name);
+
 }  // namespace bracken::engine

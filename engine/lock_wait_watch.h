@@ -94,6 +94,10 @@ class LockWaitWatch : public StatementExecutor {
   // The row count a batch reads after a refusal; it may wait for a lock as
   // a statement may.
   std::optional<long long> CountRows(const std::string& quotedName) override;
+  // Reading the login's grants waits for no lock.
+  std::optional<target::DatabaseRights> RightsOn(const std::string& name) override {
+    return inner_.RightsOn(name);
+  }
   // The watch runs from the start of a statement to its answer.
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;

@@ -6,6 +6,10 @@ namespace bracken::engine {
 
 std::optional<long long> StatementExecutor::CountRows(const std::string&) { return std::nullopt; }
 
+std::optional<target::DatabaseRights> StatementExecutor::RightsOn(const std::string&) {
+  return std::nullopt;
+}
+
 bool MySqlStatementExecutor::Execute(const std::string& statement) {
   return connection_.Execute(statement);
 }
@@ -31,6 +35,22 @@ std::optional<long long> MySqlStatementExecutor::CountRows(const std::string& qu
   auto rows = connection_.QueryRows("SELECT COUNT(*) FROM " + quotedName);
   if (!rows || rows->empty() || rows->front().empty()) return std::nullopt;
   return std::stoll(rows->front().front());
+}
+
+std::optional<target::DatabaseRights> MySqlStatementExecutor::RightsOn(const std::string& name) {
+  auto grants = target::ReadLoginGrants(
+      [this](const std::string& query) -> std::optional<std::vector<std::string>> {
+        auto rows = connection_.QueryRows(query);
+        if (!rows) return std::nullopt;
+        std::vector<std::string> lines;
+        for (const auto& row : *rows) {
+          if (row.empty()) return std::nullopt;
+          lines.push_back(row.front());
+        }
+        return lines;
+      });
+  if (!grants) return std::nullopt;
+  return grants->On(name);
 }
 
 void MySqlStatementExecutor::StartStatement(const std::string& statement) {

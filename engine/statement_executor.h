@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "target/login_grants.h"
 #include "target/server_traits.h"
 
 namespace bracken::target {
@@ -49,6 +50,10 @@ class StatementExecutor {
   // LastErrorWasConnectionLost telling why. Executors that never refuse a
   // row need not know it.
   virtual std::optional<long long> CountRows(const std::string& quotedName);
+  // Whether the login may create and drop the database `name` (unquoted), as
+  // its grants on the server say; nothing when they cannot be read or are not
+  // understood. Executors without a server to ask tell nothing.
+  virtual std::optional<target::DatabaseRights> RightsOn(const std::string& name);
 
   // A statement in two halves, so the next rows can be read while the server
   // works: StartStatement sends it and returns at once, FinishStatement waits
@@ -73,6 +78,7 @@ class MySqlStatementExecutor : public StatementExecutor {
   bool LastErrorWasConnectionLost() const override;
   unsigned int LastErrorNumber() const override;
   std::optional<long long> CountRows(const std::string& quotedName) override;
+  std::optional<target::DatabaseRights> RightsOn(const std::string& name) override;
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;
 

@@ -101,6 +101,65 @@ TEST_F(ConvertCommandTest, AnExistingDatabaseIsReplacedOnlyWhenAllowed) {
   query.Execute("DROP DATABASE eng_cli_keep");
 }
 
+// Logins of their own: one that may drop the existing database but not
+// create it again is refused before anything is dropped; one granted CREATE
+// and DROP through a pattern of names replaces it.
+TEST_F(ConvertCommandTest, AnExistingDatabaseIsDroppedOnlyByALoginThatMayCreateItAgain) {
+  ServerQuery query(server_);
+  for (const char* name : {"cli_grants_keep", "cli_grants_swap"}) {
+    query.Execute(std::string("DROP DATABASE IF EXISTS ") + name);
+    query.Execute(std::string("CREATE DATABASE ") + name);
+    query.Execute(std::string("CREATE TABLE ") + name + ".Mine (x INT)");
+  }
+  query.Execute("DROP USER IF EXISTS 'cli_dropper'@'%', 'cli_pattern'@'%'");
+  query.Execute("CREATE USER 'cli_dropper'@'%' IDENTIFIED BY 'dropper-pw'");
+  query.Execute("GRANT SELECT, INSERT, DROP ON `cli_grants_keep`.* TO 'cli_dropper'@'%'");
+  query.Execute("CREATE USER 'cli_pattern'@'%' IDENTIFIED BY 'pattern-pw'");
+  query.Execute(
+      "GRANT CREATE, DROP, SELECT, INSERT, ALTER, INDEX ON `cli\\_%`.* TO 'cli_pattern'@'%'");
+  // The same rights through the login's default role.
+  query.Execute("DROP USER IF EXISTS 'cli_roled'@'%'");
+  query.Execute("DROP ROLE IF EXISTS cli_maker");
+  query.Execute("CREATE ROLE cli_maker");
+  query.Execute("GRANT CREATE, DROP ON `cli\\_%`.* TO cli_maker");
+  query.Execute("CREATE USER 'cli_roled'@'%' IDENTIFIED BY 'roled-pw'");
+  query.Execute("GRANT SELECT, INSERT, ALTER, INDEX ON `cli\\_%`.* TO 'cli_roled'@'%'");
+  query.Execute("GRANT cli_maker TO 'cli_roled'@'%'");
+  query.Execute("SET DEFAULT ROLE cli_maker FOR 'cli_roled'@'%'");
+  const TestServer admin = server_;
+
+  server_.user = "cli_dropper";
+  server_.password = "dropper-pw";
+  Result refused = Convert("plain.mdb", {"--database", "cli_grants_keep", "--yes"});
+  EXPECT_EQ(refused.status, 3) << refused.errors;
+  EXPECT_EQ(refused.errors,
+            "Message: The database [cli_grants_keep] was not replaced: the MySQL login may drop "
+            "it but lacks the CREATE privilege on it, so it could not be created again. Nothing "
+            "was dropped.\n");
+  EXPECT_EQ(refused.output,
+            "cli_grants_keep: 0 of 2 tables converted, 0 of 0 rows refused; existing database "
+            "kept: the login lacks the CREATE privilege on it\n");
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM cli_grants_keep").size(), 1u) << "database untouched";
+
+  server_.user = "cli_pattern";
+  server_.password = "pattern-pw";
+  Result replaced = Convert("plain.mdb", {"--database", "cli_grants_swap", "--yes"});
+  EXPECT_EQ(replaced.status, 0) << replaced.errors;
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM cli_grants_swap").size(), 2u);
+
+  server_.user = "cli_roled";
+  server_.password = "roled-pw";
+  replaced = Convert("plain.mdb", {"--database", "cli_grants_swap", "--yes"});
+  EXPECT_EQ(replaced.status, 0) << replaced.errors;
+  EXPECT_EQ(query.Rows("SHOW TABLES FROM cli_grants_swap").size(), 2u);
+
+  server_ = admin;
+  query.Execute("DROP USER IF EXISTS 'cli_dropper'@'%', 'cli_pattern'@'%', 'cli_roled'@'%'");
+  query.Execute("DROP ROLE IF EXISTS cli_maker");
+  query.Execute("DROP DATABASE IF EXISTS cli_grants_keep");
+  query.Execute("DROP DATABASE IF EXISTS cli_grants_swap");
+}
+
 TEST_F(ConvertCommandTest, RefusedRowsGiveAFailingStatusAndASummary) {
   Result result =
       Convert("duplicate.mdb", {"--database", "eng_cli_dup", "--mdb-password", "secret", "--yes"});

@@ -186,6 +186,76 @@ TEST_F(ConversionRunTest, AnExistingDatabaseIsReplacedOnlyOnYes) {
   EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
 }
 
+// A login that may drop the existing database but not create it again is
+// refused before the question, with nothing sent after USE; where both are
+// granted, or the grants cannot be read, the statements are those of any run.
+TEST_F(ConversionRunTest, ALoginThatCannotCreateTheDatabaseAgainKeepsIt) {
+  target_.databases.insert("`shop`");
+  target_.rights = target::DatabaseRights{false, true};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::CreateNotGranted);
+  EXPECT_EQ(target_.statements, std::vector<std::string>{"USE `shop`"});
+  EXPECT_EQ(target_.rightsAsked, std::vector<std::string>{"shop"});
+  EXPECT_EQ(owner_.messages,
+            std::vector<std::string>{
+                "Message: The database [shop] was not replaced: the MySQL login may drop it but "
+                "lacks the CREATE privilege on it, so it could not be created again. Nothing was "
+                "dropped."});
+  EXPECT_TRUE(target_.databases.count("`shop`"));
+  ExpectIdlePage();
+  EXPECT_EQ(CreateNotGrantedMessage("a", false),
+            "The database [a] was not replaced: the MySQL login lacks the DROP and CREATE "
+            "privileges on it. Nothing was dropped.");
+
+  // The same when CREATE DATABASE finds a database that USE did not.
+  target_.statements.clear();
+  target_.Refuse("USE `shop`", "Unknown database 'shop'", 0, 1049);
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::CreateNotGranted);
+  EXPECT_EQ(target_.statements, (std::vector<std::string>{"USE `shop`", "CREATE DATABASE `shop`"}));
+
+  std::vector<std::vector<std::string>> sent;
+  for (std::optional<target::DatabaseRights> rights :
+       {std::optional<target::DatabaseRights>(target::DatabaseRights{true, true}),
+        std::optional<target::DatabaseRights>()}) {
+    SetUp();
+    target_ = testing::RecordingTarget();
+    target_.databases.insert("`shop`");
+    target_.rights = rights;
+    owner_.messages.clear();
+    EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
+    EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
+    sent.push_back(target_.statements);
+  }
+  EXPECT_EQ(sent[0], sent[1]);
+  EXPECT_EQ(sent[0][1], "DROP DATABASE IF EXISTS `shop`");
+}
+
+// Where the grants did not tell, a CREATE DATABASE refused after an accepted
+// DROP ends as a loss, not as a run that did nothing; a refused DROP leaves
+// the database, and the run ends as refused.
+TEST_F(ConversionRunTest, ACreateRefusedAfterTheDropIsALoss) {
+  target_.databases.insert("`shop`");
+  target_.Refuse("CREATE DATABASE", "Access denied for user 'u'@'%' to database 'shop'", 0, 1044);
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::DatabaseDropped);
+  EXPECT_EQ(target_.statements,
+            (std::vector<std::string>{"USE `shop`", "DROP DATABASE IF EXISTS `shop`",
+                                      "CREATE DATABASE `shop`"}));
+  EXPECT_EQ(owner_.messages,
+            (std::vector<std::string>{
+                "Message: Are you sure you want to overwrite?",
+                "Bracken: Access denied for user 'u'@'%' to database 'shop'",
+                "Message: The database [shop] was dropped and could not be created again; what "
+                "it held is lost."}));
+  ExpectIdlePage();
+
+  SetUp();
+  target_ = testing::RecordingTarget();
+  target_.databases.insert("`shop`");
+  target_.Refuse("DROP DATABASE", "Access denied", 0, 1044);
+  owner_.messages.clear();
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::DatabaseRefused);
+  EXPECT_EQ(owner_.messages.back(), "Bracken: Can't create database; database exists");
+}
+
 TEST_F(ConversionRunTest, TheServersOwnSchemasAreNeverADestination) {
   for (const char* name : {"mysql", "SYS", "information_schema", "Performance_Schema"}) {
     owner_.SetDestinationName(name);

@@ -7,6 +7,7 @@
 // limit, placeholders that do not match the values).
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ class RecordingTarget : public engine::StatementExecutor {
   std::string ErrorText() const override { return error_; }
   bool LastErrorWasConnectionLost() const override { return lost_; }
   unsigned int LastErrorNumber() const override { return errorNumber_; }
+  std::optional<target::DatabaseRights> RightsOn(const std::string& name) override {
+    rightsAsked.push_back(name);
+    return rights;
+  }
 
   // The statement that starts with `prefix` is refused with `text`; with
   // `skip`, the first `skip` such statements are accepted.
@@ -38,6 +43,10 @@ class RecordingTarget : public engine::StatementExecutor {
 
   // Statements that reached the target, in order.
   std::vector<std::string> statements;
+  // What RightsOn answers (by default: the grants cannot be read), and the
+  // names it was asked about.
+  std::optional<target::DatabaseRights> rights;
+  std::vector<std::string> rightsAsked;
   // Quoted names of the databases that exist ("`name`").
   std::set<std::string> databases;
 

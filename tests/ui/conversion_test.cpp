@@ -146,6 +146,43 @@ TEST_F(Conversion, AnExistingDatabaseIsOverwrittenOnlyAfterYes) {
   EXPECT_EQ(Count(database, "Orders"), 4);
 }
 
+TEST_F(Conversion, ALoginThatMayDropButNotCreateKeepsTheDatabase) {
+  const std::string database = Database("no_create");
+  query->Execute("CREATE DATABASE `" + database + "`");
+  query->Execute("CREATE TABLE `" + database + "`.`Keep` (id INT)");
+  query->Execute("DROP USER IF EXISTS 'ui_dropper'@'%'");
+  query->Execute("CREATE USER 'ui_dropper'@'%' IDENTIFIED BY 'dropper-pw'");
+  query->Execute("GRANT SELECT, INSERT, DROP ON `" + database + "`.* TO 'ui_dropper'@'%'");
+  TestServer dropper = server;
+  dropper.user = "ui_dropper";
+  dropper.password = "dropper-pw";
+  {
+    DialogUnderTest ui;
+    const auto path = folder.Path("source.mdb");
+    WriteJet4File(SmallShop(), path);
+    ui.FillFirstPage(dropper, path, answerer);
+    ASSERT_TRUE(ui.Next()) << answerer.Texts().join(" | ").toStdString();
+    ui.SetText(1019, QString::fromStdString(database));
+    ui.Click(1024);
+    answerer.seen.clear();
+    answerer.AnswerYes();
+    ui.Click(1004);
+    ASSERT_TRUE(Finished(ui));
+    ASSERT_EQ(answerer.seen.size(), 1u) << answerer.Texts().join(" | ").toStdString();
+    EXPECT_EQ(answerer.seen.at(0).text,
+              QString::fromStdString("The database [" + database +
+                                     "] was not replaced: the MySQL login may drop it but lacks "
+                                     "the CREATE privilege on it, so it could not be created "
+                                     "again. Nothing was dropped."));
+    EXPECT_EQ(answerer.seen.at(0).caption, "Message");
+    EXPECT_EQ(answerer.seen.at(0).icon, "none");
+    EXPECT_EQ(answerer.seen.at(0).buttons, "OK");
+    ExpectIdleSecondPage(ui);
+  }
+  EXPECT_EQ(Tables(database), QStringList{"Keep"});
+  query->Execute("DROP USER IF EXISTS 'ui_dropper'@'%'");
+}
+
 TEST_F(Conversion, ARunReportsNoLinesLeftFromBeforeIt) {
   const std::string database = Database("report_lines");
   DialogUnderTest ui;
