@@ -80,9 +80,14 @@ bool BlankSecretArguments(int argc, char** argv) {
   char* area = argv[0];
   const std::size_t size =
       static_cast<std::size_t>(argv[argc - 1] + std::strlen(argv[argc - 1]) + 1 - area);
-  if (title.size() >= size) title.resize(size - 1);  // a short password and a longer mark
+  if (title.size() >= size) {
+    // A password shorter than the mark: the last words go, whole, so that
+    // no cut mark tells the length.
+    title.resize(size - 1);
+    title.resize(std::min(title.size(), title.rfind(' ')));
+  }
   std::memset(area, 0, size);
-  std::memcpy(area, title.data(), title.size());
+  std::copy(title.begin(), title.end(), area);
   if (title.size() + 1 < size) area[size - 1] = ' ';
   // argv now holds that one text; no one reads the vector again.
   for (int i = 1; i < argc; ++i) argv[i] = area + title.size();
