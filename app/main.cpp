@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <string_view>
 
+#include "target/secret_memory.h"
 #include "ui/main_dialog.h"
 
 namespace bracken {
@@ -24,7 +25,6 @@ class CBrackenApp : public QApplication {
     dialog.exec();
     return 0;
   }
-
 };
 
 // The window takes no arguments; --help and --version answer without a
@@ -52,6 +52,8 @@ bool AnswerCommandLine(int& argc, char** argv) {
 }  // namespace bracken
 
 int main(int argc, char** argv) {
+  // Before any password is typed: a crash leaves no core file to find it in.
+  bracken::target::KeepSecretsOutOfCoreDumps();
   if (bracken::AnswerCommandLine(argc, argv)) return 0;
   bracken::CBrackenApp app(argc, argv);
   return app.InitInstance();

@@ -9,6 +9,7 @@
 #include "cli/exit_status.h"
 #include "cli/terminal_prompt.h"
 #include "engine/source_connection.h"
+#include "target/secret_memory.h"
 
 namespace bracken::cli {
 
@@ -39,7 +40,9 @@ std::string OpenAccessFile(source::Catalog& catalog, const std::string& file,
   } catch (const std::exception&) {
     return OpenAccessFile(catalog, file, std::string());
   }
+  target::WipeSecret(text);
   text = engine::BuildConnectionText(file, password);
+  target::WipeSecret(password);
   catalog.SetActiveConnection(text);
   return text;
 }

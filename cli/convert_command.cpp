@@ -32,6 +32,7 @@
 #include "source/source_access.h"
 #include "target/assumed_server.h"
 #include "target/mysql_connection.h"
+#include "target/secret_memory.h"
 
 namespace bracken::cli {
 
@@ -58,8 +59,9 @@ constexpr char kHelp[] =
     "prompts too, as with the mysql client. The Access file's password comes from\n"
     "--mdb-password P, else BRACKEN_MDB_PASSWORD, else a prompt when the file asks\n"
     "for one. Without a terminal on standard input there is no prompt. Passwords\n"
-    "given on the command line are blanked from the process list at once, with a\n"
-    "warning: others may have seen them already.\n\n"
+    "given on the command line are replaced by *** in the process list at once,\n"
+    "with a warning: others may have seen them already; the prompt, MYSQL_PWD and\n"
+    "BRACKEN_MDB_PASSWORD keep them out of it. The program makes no core file.\n\n"
     "An existing database D is replaced only on --yes or when a terminal answers\n"
     "yes. When a statement waits for a lock another client holds, a line says so.\n"
     "Ctrl-C stops after the current table (or breaks a lock wait off); a second\n"
@@ -345,10 +347,12 @@ int Convert(const std::vector<std::string>& args) {
 
   // The file first: a file that cannot be opened needs no server.
   ChosenTables file;
-  if (auto failed = OpenAndChoose("convert", options.file, GivenAccessPassword(options.mdbPassword),
-                                  options.tables, file)) {
-    return *failed;
-  }
+  std::optional<std::string> mdbPassword = GivenAccessPassword(options.mdbPassword);
+  const auto failed = OpenAndChoose("convert", options.file, mdbPassword, options.tables, file);
+  // The file is open (the connection text keeps what reopening it needs).
+  target::WipeSecret(mdbPassword);
+  target::WipeSecret(options.mdbPassword);
+  if (failed) return *failed;
 
   if (options.output) return ConvertToDump(options, file);
 
@@ -367,7 +371,9 @@ int Convert(const std::vector<std::string>& args) {
   InterruptWatch interrupts(Interrupts(state));
   target::MySqlConnection connection;
   const auto connected = connection.Connect(options.host, options.user, password, connectOptions);
+  target::WipeSecret(options.password);
   if (connected != target::MySqlConnection::ConnectResult::Connected) {
+    target::WipeSecret(password);
     const bool session = connected == target::MySqlConnection::ConnectResult::SessionRefused;
     std::cerr << "Message: "
               << EscapeControls(session ? engine::SessionRefusedMessage(connection.ErrorText())
@@ -378,10 +384,13 @@ int Convert(const std::vector<std::string>& args) {
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);
+  target::WipeSecret(file.connectionText);
   engine::MySqlStatementExecutor executor(connection);
   target::ConnectOptions probeOptions = connectOptions;
   probeOptions.port = connection.ConnectedPort();
-  engine::ServerLockProbe probe(options.host, options.user, password, probeOptions);
+  // The probe keeps the one copy its second session needs.
+  engine::ServerLockProbe probe(options.host, options.user, std::move(password), probeOptions);
+  target::WipeSecret(password);
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;

@@ -16,6 +16,7 @@
 #include "engine/run_report.h"
 #include "source/date_serial.h"
 #include "source/source_access.h"
+#include "target/secret_memory.h"
 
 namespace bracken::cli {
 
@@ -506,9 +507,19 @@ int RunInspect(const std::vector<std::string>& args) {
     std::cerr << kHelp;
     return kExitUsage;
   }
+  std::optional<std::string> password = GivenAccessPassword(options->password);
+  target::WipeSecret(options->password);
   try {
     source::Catalog catalog;
-    OpenAccessFile(catalog, options->file, GivenAccessPassword(options->password));
+    try {
+      std::string connectionText = OpenAccessFile(catalog, options->file, password);
+      // Inspect reads the open file only.
+      target::WipeSecret(connectionText);
+    } catch (const source::SourceError&) {
+      target::WipeSecret(password);
+      throw;
+    }
+    target::WipeSecret(password);
     const bool named =
         options->json ? WriteJson(catalog, *options) : WriteSummary(catalog, *options);
     std::cout.flush();

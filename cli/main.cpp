@@ -4,6 +4,7 @@
 #include "cli/command.h"
 #include "cli/exit_status.h"
 #include "cli/secret_arguments.h"
+#include "target/secret_memory.h"
 
 namespace bracken::cli {
 
@@ -39,6 +40,8 @@ void PrintUsage(std::ostream& out) {
 
 int main(int argc, char** argv) {
   using namespace bracken::cli;
+  // Before any password is read: a crash leaves no core file to find it in.
+  bracken::target::KeepSecretsOutOfCoreDumps();
   std::vector<std::string> args(argv + 1, argv + argc);
   // The copies above keep the values; the process list loses them now.
   if (BlankSecretArguments(argc, argv)) std::cerr << kCommandLinePasswordWarning;
@@ -65,12 +68,15 @@ int main(int argc, char** argv) {
   for (const auto& command : Commands()) {
     if (command.name != name) continue;
     std::vector<std::string> rest(args.begin() + 1, args.end());
+    for (std::string& arg : args) bracken::target::WipeSecret(arg);
     if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
         std::find(rest.begin(), rest.end(), "-h") != rest.end()) {
       std::cout << command.help;
       return 0;
     }
-    return command.run(rest);
+    const int status = command.run(rest);
+    for (std::string& arg : rest) bracken::target::WipeSecret(arg);
+    return status;
   }
   std::cerr << "bracken-cli: unknown command '" << name << "'\n";
   PrintUsage(std::cerr);

@@ -1,17 +1,25 @@
 #pragma once
 
-// Passwords given on the command line: blanked in the program's argument
-// vector at once, so `ps` and /proc/PID/cmdline no longer show them, as the
-// mysql client does.
+// Passwords given on the command line: replaced in the program's argument
+// area at once by a mark of fixed length, so that neither `ps` nor
+// /proc/PID/cmdline show them or their length. Until then, for a moment,
+// they can be seen: the prompt or the environment keep them out
+// of the process list altogether.
 
 #include <string>
 #include <vector>
 
 namespace bracken::cli {
 
-// Overwrites the value of every --password=P, --mdb-password=P and
-// --mdb-password P in argv with 'x's (same length, so the vector keeps its
-// shape). True when any was found: the caller warns once.
+// What the process list shows in place of a password.
+inline constexpr const char* kSecretMark = "***";
+
+// Replaces the value of every --password=P, --mdb-password=P and
+// --mdb-password P with kSecretMark. The arguments laid out as the kernel
+// gives them to main() are written again as one text, "bracken-cli convert
+// ... --password=*** ...", that the process list shows whatever the
+// passwords' lengths; argv must have been copied before, as it holds only
+// that text afterwards. True when any was found: the caller warns once.
 bool BlankSecretArguments(int argc, char** argv);
 
 // The warning for a password seen on the command line.

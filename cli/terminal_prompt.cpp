@@ -20,9 +20,12 @@ std::string PromptHidden(const std::string& prompt) {
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     tcsetattr(fd, TCSANOW, &quiet);
   }
+  // Room enough that the text is never moved, leaving a copy behind.
   std::string password;
+  password.reserve(1024);
   char c;
   while (::read(fd, &c, 1) == 1 && c != '\n') password += c;
+  c = 0;
   if (restore) tcsetattr(fd, TCSANOW, &saved);
   written = ::write(fd, "\n", 1);
   ::close(fd);

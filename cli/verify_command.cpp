@@ -17,6 +17,7 @@
 #include "engine/source_connection.h"
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
+#include "target/secret_memory.h"
 
 namespace bracken::cli {
 
@@ -76,10 +77,12 @@ int Verify(const std::vector<std::string>& args) {
 
   // The file first: a file that cannot be opened needs no server.
   ChosenTables file;
-  if (auto failed = OpenAndChoose("verify", options.file, GivenAccessPassword(options.mdbPassword),
-                                  options.tables, file)) {
-    return *failed;
-  }
+  std::optional<std::string> mdbPassword = GivenAccessPassword(options.mdbPassword);
+  const auto failed = OpenAndChoose("verify", options.file, mdbPassword, options.tables, file);
+  // The file is open (the connection text keeps what reopening it needs).
+  target::WipeSecret(mdbPassword);
+  target::WipeSecret(options.mdbPassword);
+  if (failed) return *failed;
 
   std::string password;
   try {
@@ -89,14 +92,18 @@ int Verify(const std::vector<std::string>& args) {
     return kExitUsage;
   }
   target::MySqlConnection connection;
-  if (connection.Connect(options.host, options.user, password, connectOptions) !=
-      target::MySqlConnection::ConnectResult::Connected) {
+  const bool connected = connection.Connect(options.host, options.user, password, connectOptions) ==
+                         target::MySqlConnection::ConnectResult::Connected;
+  target::WipeSecret(password);
+  target::WipeSecret(options.password);
+  if (!connected) {
     std::cerr << "bracken-cli verify: cannot connect to MySQL: "
               << EscapeControls(connection.ErrorText()) << "\n";
     return kExitFailed;
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);
+  target::WipeSecret(file.connectionText);
   engine::VerifySummary summary = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
                                                  connection, options.database, std::cout);
   std::cout << engine::VerifySummaryLine(options.database, summary) << std::endl;

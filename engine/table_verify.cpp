@@ -46,6 +46,8 @@ struct Pending {
   std::vector<std::string> serverCanonical;  // per field; Changed only
   std::vector<std::string> serverShown;      // per field; Changed and keyed Extra
   std::string text;
+  std::vector<std::string> serverTexts;  // per field, texts and bytes whole; Changed only
+  std::vector<bool> serverNull;          // per field; Changed only
 };
 
 constexpr std::size_t kValueLimit = 40;
@@ -115,18 +117,18 @@ class TableCheck {
 
 void TableCheck::Note(std::string text) {
   ++verdict_.differences;
-  if (Room()) pending_.push_back({Pending::Kind::Note, 0, 0, {}, {}, std::move(text)});
+  if (Room()) pending_.push_back({Pending::Kind::Note, 0, 0, {}, {}, std::move(text), {}, {}});
 }
 
 void TableCheck::Missing(uint32_t ordinal) {
   ++verdict_.differences;
-  if (Room()) pending_.push_back({Pending::Kind::Missing, ordinal, 0, {}, {}, {}});
+  if (Room()) pending_.push_back({Pending::Kind::Missing, ordinal, 0, {}, {}, {}, {}, {}});
 }
 
 void TableCheck::Extra(uint64_t ordinal, bool keyed) {
   ++verdict_.differences;
   if (!Room()) return;
-  Pending pending{Pending::Kind::Extra, 0, ordinal, {}, {}, {}};
+  Pending pending{Pending::Kind::Extra, 0, ordinal, {}, {}, {}, {}, {}};
   if (keyed) pending.text = "row " + KeyText(ServerShown()) + " is in MySQL only";
   pending_.push_back(std::move(pending));
 }
@@ -134,9 +136,15 @@ void TableCheck::Extra(uint64_t ordinal, bool keyed) {
 void TableCheck::Changed(uint32_t ordinal, uint64_t serverOrdinal) {
   ++verdict_.differences;
   if (!Room()) return;
-  Pending pending{Pending::Kind::Changed, ordinal, serverOrdinal, {}, ServerShown(), {}};
+  Pending pending{Pending::Kind::Changed, ordinal, serverOrdinal, {}, ServerShown(), {}, {}, {}};
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     pending.serverCanonical.emplace_back(CellAt(i));
+    const int p = match_.position[i];
+    const bool whole = p >= 0 && (kinds_[i] == CellKind::Text || kinds_[i] == CellKind::Bytes);
+    const bool isNull = p >= 0 && stream_.IsNull(static_cast<unsigned>(p));
+    pending.serverNull.push_back(isNull);
+    pending.serverTexts.emplace_back(whole && !isNull ? stream_.Cell(static_cast<unsigned>(p))
+                                                      : std::string_view());
   }
   pending_.push_back(std::move(pending));
 }
@@ -377,8 +385,12 @@ void TableCheck::Describe(Pending& pending, uint32_t ordinal) {
     AppendCanonical(canonical, values_[i]);
     if (canonical == pending.serverCanonical[i]) continue;
     if (pending.text.back() != ':') pending.text += ";";
-    pending.text += " column " + Bracketed(fields_[i].name) + " is " + shown[i] + " in the file, " +
-                    pending.serverShown[i] + " in MySQL";
+    pending.text += " column " + Bracketed(fields_[i].name) + " ";
+    const std::string where = FirstDifference(values_[i], kinds_[i], pending.serverNull[i],
+                                              pending.serverTexts[i], kValueLimit);
+    pending.text += where.empty()
+                        ? "is " + shown[i] + " in the file, " + pending.serverShown[i] + " in MySQL"
+                        : where;
   }
 }
 

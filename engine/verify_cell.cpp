@@ -1,5 +1,6 @@
 #include "engine/verify_cell.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -149,12 +150,68 @@ bool LooksLikeDate(std::string_view text) {
          (text.size() == 10 || (text.size() >= 19 && text[10] == ' ' && text[13] == ':'));
 }
 
-// Cuts a text after about `limit` bytes, never inside a UTF-8 character.
-std::string Shortened(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return std::string(text);
+// How many bytes of `text` fit in about `limit`: never more than `limit`, and
+// never inside a UTF-8 character.
+std::size_t CutAt(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text.size();
   std::size_t cut = limit;
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  return std::string(text.substr(0, cut)) + "...";
+  return cut;
+}
+
+// The text with what a terminal would not show visibly written out: \r, \n,
+// \t, \0 and \xNN for the other control characters (ESC is \x1b); a
+// backslash is doubled, so that no text reads as one of these.
+std::string Escaped(std::string_view text) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      default:
+        if (byte < 0x20 || byte == 0x7F) {
+          out += "\\x";
+          out += kDigits[byte >> 4];
+          out += kDigits[byte & 0x0F];
+        } else {
+          out += c;
+        }
+    }
+  }
+  return out;
+}
+
+// Cuts a text after about `limit` bytes, never inside a UTF-8 character,
+// and escapes what it keeps.
+std::string Shortened(std::string_view text, std::size_t limit) {
+  const std::size_t cut = CutAt(text, limit);
+  return Escaped(text.substr(0, cut)) + (cut < text.size() ? "..." : "");
+}
+
+std::string HexDigits(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char byte : bytes) {
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0x0F];
+  }
+  return out;
 }
 
 // Bytes as 0x and hex digits; empty bytes as X'', which no reader takes for
@@ -248,6 +305,50 @@ std::string DisplayValue(const TargetValue& value, std::size_t limit) {
 std::string DisplayCell(CellKind kind, bool isNull, std::string_view cell, std::size_t limit) {
   if (isNull) return "NULL";
   return Shown(kind == CellKind::Null ? CellKind::Text : kind, cell, limit);
+}
+
+std::string FirstDifference(const TargetValue& value, CellKind kind, bool isNull,
+                            std::string_view cell, std::size_t limit) {
+  if (kind == CellKind::Null) kind = CellKind::Text;
+  if (isNull || value.kind != kind || (kind != CellKind::Text && kind != CellKind::Bytes))
+    return {};
+  const std::string_view file = value.text;
+  const bool text = kind == CellKind::Text;
+  // Bytes show as two digits each.
+  const std::size_t room = text ? limit : limit / 2;
+  if (file.size() <= room && cell.size() <= room) return {};
+  std::size_t at = 0;
+  while (at < file.size() && at < cell.size() && file[at] == cell[at]) ++at;
+  if (at == file.size() && at == cell.size()) return {};
+  // A text is counted in characters, from the one the first differing byte belongs to.
+  auto lead = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; };
+  auto count = [&](std::string_view part) {
+    return text ? static_cast<std::size_t>(std::count_if(part.begin(), part.end(), lead))
+                : part.size();
+  };
+  if (text) {
+    while (at > 0 &&
+           ((at < file.size() && !lead(file[at])) || (at < cell.size() && !lead(cell[at]))))
+      --at;
+  }
+  // The excerpt starts a little before the place, at a character's start.
+  std::size_t from = at > room / 4 ? at - room / 4 : 0;
+  if (text) {
+    while (from > 0 && !lead(file[from])) --from;
+  }
+  auto excerpt = [&](std::string_view whole) {
+    const std::string_view rest = whole.substr(from);
+    const std::size_t cut = text ? CutAt(rest, room) : std::min(rest.size(), room);
+    std::string shown = text ? Escaped(rest.substr(0, cut)) : HexDigits(rest.substr(0, cut));
+    if (from > 0) shown = "..." + shown;
+    if (cut < rest.size()) shown += "...";
+    return text ? "'" + shown + "'" : (from > 0 ? shown : "0x" + shown);
+  };
+  const char* unit = text ? "character" : "byte";
+  return "first differs at " + std::string(unit) + " " +
+         std::to_string(count(file.substr(0, at)) + 1) + " (of " + std::to_string(count(file)) +
+         " in the file, " + std::to_string(count(cell)) + " in MySQL): " + excerpt(file) +
+         " in the file, " + excerpt(cell) + " in MySQL";
 }
 
 bool SameColumnType(const std::string& planned, const std::string& columnType) {

@@ -29,6 +29,19 @@ void AppendCanonical(std::string& out, CellKind kind, bool isNull, std::string_v
 std::string DisplayValue(const TargetValue& value, std::size_t limit = 40);
 std::string DisplayCell(CellKind kind, bool isNull, std::string_view cell, std::size_t limit = 40);
 
+// Texts are shown with their control characters escaped (\r, \n, \t, \0,
+// \xNN for the others, ESC as \x1b) and a backslash doubled.
+
+// For a file's value and the server's cell that differ where both are texts
+// (or both bytes) and either is too long to show whole: the position of the
+// first difference and both lengths, in characters (bytes), with an excerpt
+// of each from a little before that position:
+//   first differs at character 1201 (of 5000 in the file, 5001 in MySQL):
+//   '...ends\r\nhere' in the file, '...ends\nhere' in MySQL
+// Empty otherwise: the two values are then shown whole.
+std::string FirstDifference(const TargetValue& value, CellKind kind, bool isNull,
+                            std::string_view cell, std::size_t limit = 40);
+
 // True when the server's COLUMN_TYPE ("int(11)", "decimal(19,4)",
 // "tinyint(3) unsigned", "bit(1)") names the planned type ("INT",
 // "DECIMAL(19, 4)", "TINYINT UNSIGNED", "BIT"); display widths, case and

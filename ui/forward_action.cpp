@@ -13,6 +13,7 @@
 #include "engine/connect_messages.h"
 #include "engine/source_connection.h"
 #include "source/access_data.h"
+#include "target/secret_memory.h"
 #include "ui/check_list_box.h"
 #include "ui/image_button.h"
 #include "ui/main_dialog.h"
@@ -71,11 +72,13 @@ bool CBrackenDlg::RunForwardAction() {
   password_ = passwordEdit_->text().toStdString();
 
   if (loginName_.empty()) {
+    target::WipeSecret(databasePassword_);
     Inform(QStringLiteral("Please enter Login Name."), MessageIcon::Information);
     loginEdit_->setFocus(Qt::OtherFocusReason);
     return false;
   }
   if (password_.empty()) {
+    target::WipeSecret(databasePassword_);
     Inform(QStringLiteral("Please enter Password."), MessageIcon::Information);
     passwordEdit_->setFocus(Qt::OtherFocusReason);
     return false;
@@ -85,6 +88,7 @@ bool CBrackenDlg::RunForwardAction() {
   if (!address) {
     // A port that is no port: the server cannot be reached as given.
     connection_.Close();
+    target::WipeSecret(databasePassword_);
     outcome.connected = target::MySqlConnection::ConnectResult::EmptyHost;
   } else {
     target::ConnectOptions options;
@@ -119,16 +123,22 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
   connection_.Close();
   outcome.connected = connection_.Connect(serverHost_, loginName_, password_, options);
   if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
+    target::WipeSecret(databasePassword_);
     outcome.refusal = connection_.ErrorText();
     return outcome;
   }
-  const std::string connectionText = engine::BuildConnectionText(accessPath_, databasePassword_);
+  // The source keeps the one copy of the file's password that reopening its
+  // tables needs; the window's own goes once the file is open.
+  std::string connectionText = engine::BuildConnectionText(accessPath_, databasePassword_);
+  target::WipeSecret(databasePassword_);
   try {
     source::Catalog catalog;
     catalog.SetActiveConnection(connectionText);
     outcome.rows = TableRows(catalog);
-    outcome.source = std::make_unique<engine::CatalogSource>(std::move(catalog), connectionText);
+    outcome.source =
+        std::make_unique<engine::CatalogSource>(std::move(catalog), std::move(connectionText));
   } catch (const source::SourceError& error) {
+    target::WipeSecret(connectionText);
     outcome.step = ForwardOutcome::Step::OpenFailed;
     outcome.failure = engine::ClassifyOpenFailure(error.Description());
     return outcome;
@@ -162,7 +172,6 @@ bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
     focus->setFocus(Qt::OtherFocusReason);
     return false;
   }
-  connectionText_ = engine::BuildConnectionText(accessPath_, databasePassword_);
   source_ = std::move(outcome.source);
   tableRows_ = std::move(outcome.rows);
   if (outcome.step != Step::Listed) {

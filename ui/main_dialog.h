@@ -187,7 +187,9 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   QList<QWidget*> pictures_;
   QList<QGroupBox*> panels_;
 
-  // The inputs of the first page, taken when the forward action runs.
+  // The inputs of the first page, taken when the forward action runs. The
+  // file's password is wiped once the file is open; the server's stays for
+  // the sessions each run and each verify open on the same server.
   std::string accessPath_;
   std::string databasePassword_;
   std::string serverHost_;
@@ -197,7 +199,6 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   // The open server and source file, replaced by each forward action.
   target::MySqlConnection connection_;
   engine::MySqlStatementExecutor executor_{connection_};
-  std::string connectionText_;
   std::unique_ptr<engine::CatalogSource> source_;
   // The watch the run's statements pass through, with its probe; replaced
   // per run. Declared before run_, so a run's context goes first.

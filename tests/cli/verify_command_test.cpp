@@ -250,6 +250,42 @@ TEST_F(VerifyCommandTest, EachChangeMadeInMySqlAfterTheConversionIsNamed) {
   query.Execute("DROP DATABASE cli_verify_damage_keep");
 }
 
+TEST_F(VerifyCommandTest, InvisibleAndLongDifferencesAreShownEscapedAndByWhereTheyBegin) {
+  const std::string longText = std::string(198, 'a') + "\r\n" + std::string(100, 'b');
+  FixtureTable texts;
+  texts.name = "Texts";
+  texts.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo)};
+  texts.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  texts.rows = {{int64_t{1}, "one\r\ntwo"}, {int64_t{2}, "a\tb"},        {int64_t{3}, "nul"},
+                {int64_t{4}, "red"},        {int64_t{5}, "back\\slash"}, {int64_t{6}, longText}};
+  FixtureDatabase database;
+  database.tables = {texts};
+  const std::string file = (dir_ / "texts.mdb").string();
+  WriteJet4File(database, file);
+  ASSERT_EQ(Run("convert", file, "cli_verify_texts", {"--yes"}).status, 0);
+  ServerQuery query(server_, "cli_verify_texts");
+  query.Execute("UPDATE Texts SET Body='one\\ntwo' WHERE ID=1");
+  query.Execute("UPDATE Texts SET Body='a b' WHERE ID=2");
+  query.Execute("UPDATE Texts SET Body=CONCAT('nul', CHAR(0)) WHERE ID=3");
+  query.Execute("UPDATE Texts SET Body=CONCAT(CHAR(27), '[31mred') WHERE ID=4");
+  query.Execute("UPDATE Texts SET Body='back\\\\Slash' WHERE ID=5");
+  query.Execute("UPDATE Texts SET Body=REPLACE(Body, '\\r\\n', '\\n') WHERE ID=6");
+  ShellRun verified = Run("verify", file, "cli_verify_texts");
+  EXPECT_EQ(verified.status, 1);
+  EXPECT_EQ(verified.output,
+            "Texts: 6 differences (6 rows in the file, 6 in MySQL)\n"
+            "  row ID=1: column [Body] is 'one\\r\\ntwo' in the file, 'one\\ntwo' in MySQL\n"
+            "  row ID=2: column [Body] is 'a\\tb' in the file, 'a b' in MySQL\n"
+            "  row ID=3: column [Body] is 'nul' in the file, 'nul\\0' in MySQL\n"
+            "  row ID=4: column [Body] is 'red' in the file, '\\x1b[31mred' in MySQL\n"
+            "  row ID=5: column [Body] is 'back\\\\slash' in the file, 'back\\\\Slash' in MySQL\n"
+            "  row ID=6: column [Body] first differs at character 199 (of 300 in the file, 299 "
+            "in MySQL): '...aaaaaaaaaa\\r\\nbbbbbbbbbbbbbbbbbbbbbbbbbbbb...' in the file, "
+            "'...aaaaaaaaaa\\nbbbbbbbbbbbbbbbbbbbbbbbbbbbbb...' in MySQL\n"
+            "cli_verify_texts: 1 table verified, 0 identical, 1 with differences\n");
+  query.Execute("DROP DATABASE cli_verify_texts");
+}
+
 TEST_F(VerifyCommandTest, AtMostTwentyDifferencesAreShownWithTheTotal) {
   const std::string file = WriteShop();
   ASSERT_EQ(Run("convert", file, "cli_verify_many", {"--yes"}).status, 1);

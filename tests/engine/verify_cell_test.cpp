@@ -179,5 +179,48 @@ TEST(VerifyCell, LongValuesAreShortenedInTheReport) {
   EXPECT_EQ(DisplayValue(value), "0x00ff");
 }
 
+TEST(VerifyCell, ControlCharactersAreShownEscapedSoThatNoDifferenceIsInvisible) {
+  EXPECT_EQ(DisplayCell(CellKind::Text, false, std::string("a\r\nb\tc\0d\x1b[0m\x7f", 13)),
+            "'a\\r\\nb\\tc\\0d\\x1b[0m\\x7f'");
+  EXPECT_EQ(DisplayCell(CellKind::Text, false, "a\nb"), "'a\\nb'");
+  // A backslash doubles, so a text that holds one never reads as an escape.
+  EXPECT_EQ(DisplayCell(CellKind::Text, false, "C:\\new"), "'C:\\\\new'");
+  EXPECT_EQ(DisplayCell(CellKind::Text, false, "\xc3\xa9t\xc3\xa9"), "'\xc3\xa9t\xc3\xa9'");
+  // The cut counts the text's own bytes, never an escape's.
+  EXPECT_EQ(DisplayCell(CellKind::Text, false, std::string(8, '\n'), 4), "'\\n\\n\\n\\n...'");
+  TargetValue value;
+  ValueFromText("x\ry", TypeClass::Text, false, value);
+  EXPECT_EQ(DisplayValue(value), "'x\\ry'");
+}
+
+TEST(VerifyCell, LongValuesThatDifferAreDescribedByWhereTheyFirstDiffer) {
+  TargetValue file;
+  ValueFromText(std::string(100, 'a') + "line\r\nnext" + std::string(100, 'z'), TypeClass::Text,
+                false, file);
+  const std::string server = std::string(100, 'a') + "line\nnext" + std::string(100, 'z');
+  EXPECT_EQ(FirstDifference(file, CellKind::Text, false, server, 20),
+            "first differs at character 105 (of 210 in the file, 209 in MySQL): "
+            "'...aline\\r\\nnextzzzzzzzzz...' in the file, '...aline\\nnextzzzzzzzzzz...' in "
+            "MySQL");
+  // Characters, not bytes; one value the start of the other.
+  ValueFromText("\xc3\xa9\xc3\xa9\xc3\xa9" + std::string(50, 'b'), TypeClass::Text, false, file);
+  EXPECT_EQ(FirstDifference(file, CellKind::Text, false, "\xc3\xa9\xc3\xa9\xc3\xa8", 20),
+            "first differs at character 3 (of 53 in the file, 3 in MySQL): "
+            "'\xc3\xa9\xc3\xa9\xc3\xa9"
+            "bbbbbbbbbbbbbb...' in the file, '\xc3\xa9\xc3\xa9\xc3\xa8' "
+            "in MySQL");
+  // Bytes count in bytes.
+  ValueFromText("0x" + std::string(64, '0') + "ff", TypeClass::Blob, false, file);
+  EXPECT_EQ(FirstDifference(file, CellKind::Bytes, false, std::string(33, '\0'), 20),
+            "first differs at byte 33 (of 33 in the file, 33 in MySQL): ...0000ff in the file, "
+            "...000000 in MySQL");
+  // Short values, NULLs and values of other kinds are shown whole instead.
+  ValueFromText("short", TypeClass::Text, false, file);
+  EXPECT_EQ(FirstDifference(file, CellKind::Text, false, "shorter", 20), "");
+  ValueFromText(std::string(50, 'c'), TypeClass::Text, false, file);
+  EXPECT_EQ(FirstDifference(file, CellKind::Text, true, "", 20), "");
+  EXPECT_EQ(FirstDifference(file, CellKind::Integer, false, "5", 20), "");
+}
+
 }  // namespace
 }  // namespace bracken::engine
