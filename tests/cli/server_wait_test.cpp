@@ -1,0 +1,209 @@
+// bracken-cli against a server that makes it wait for something other than
+// a table's lock (another client's FLUSH TABLES WITH READ LOCK): the wait is
+// named, the first Ctrl-C breaks it off, SIGTERM ends the run with the
+// summary line; and a run ended at once never tells fewer rows sent than
+// the server holds.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "engine/lock_wait_watch.h"
+#include "tests/support/fixture_writer.h"
+#include "tests/support/server_query.h"
+#include "tests/support/test_server.h"
+
+extern char** environ;
+
+namespace bracken::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// bracken-cli with standard input from /dev/null and its output in files.
+class CliProcess {
+ public:
+  CliProcess(const fs::path& dir, std::vector<std::string> args)
+      : out_(dir / "out.txt"), err_(dir / "err.txt") {
+    args.insert(args.begin(), (fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli").string());
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~CliProcess() {
+    if (pid_ > 0 && !exited_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  CliProcess(const CliProcess&) = delete;
+  CliProcess& operator=(const CliProcess&) = delete;
+
+  void Signal(int signal) { ::kill(pid_, signal); }
+  // The exit status, or -1 when it has not ended within `limit`.
+  int Wait(std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    return -1;
+  }
+  bool WaitForError(const std::string& text, std::chrono::milliseconds limit) {
+    for (auto end = std::chrono::steady_clock::now() + limit;
+         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
+      if (Errors().find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::string Output() const { return ReadAll(out_); }
+  std::string Errors() const { return ReadAll(err_); }
+
+ private:
+  fs::path out_, err_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+class ServerWait : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli")) {
+      GTEST_SKIP() << "bracken-cli is not built";
+    }
+    auto server = TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << kNoServerMessage;
+    server_ = *server;
+    holder_ = std::make_unique<ServerQuery>(server_);
+    holder_->Execute("DROP DATABASE IF EXISTS " + db_);
+    dir_ = fs::temp_directory_path() / ("bracken_wait_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    if (holder_) {
+      holder_->Execute("UNLOCK TABLES");
+      holder_->Execute("DROP DATABASE IF EXISTS " + db_);
+    }
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  // A file with one table of `rows` rows.
+  std::string WriteFile(long rows) {
+    FixtureTable table;
+    table.name = "Numbers";
+    table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+    for (long i = 1; i <= rows; ++i) {
+      table.rows.push_back({int64_t{i}, "row number " + std::to_string(i)});
+    }
+    FixtureDatabase database;
+    database.tables = {table};
+    const fs::path path = dir_ / "numbers.mdb";
+    WriteJet4File(database, path);
+    return path.string();
+  }
+  std::vector<std::string> Arguments(const std::string& file) const {
+    return {"convert",    file,         "--host",
+            server_.host, "--port",     std::to_string(server_.port),
+            "--user",     server_.user, "--password=" + server_.password,
+            "--database", db_,          "--yes"};
+  }
+
+  TestServer server_;
+  std::unique_ptr<ServerQuery> holder_;
+  fs::path dir_;
+  // Each test process has its own database: the cases may run side by side.
+  const std::string db_ = "cli_server_wait_" + std::to_string(::getpid());
+};
+
+// The words of the notice the test looks for.
+constexpr const char* kGlobalReadLock = "holds a global read lock (FLUSH TABLES WITH READ LOCK";
+
+TEST_F(ServerWait, AGlobalReadLockIsNamedAndTheFirstCtrlCBreaksItOff) {
+  holder_->Execute("CREATE DATABASE " + db_);
+  holder_->Execute("FLUSH TABLES WITH READ LOCK");
+  CliProcess child(dir_, Arguments(WriteFile(3)));
+  ASSERT_TRUE(child.WaitForError(kGlobalReadLock, 15s)) << child.Errors();
+  EXPECT_EQ(child.Errors().find(engine::kLockWaitText), std::string::npos)
+      << "named as what it is, not as a table's lock";
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(5s), 1) << "the first Ctrl-C breaks the wait off";
+  EXPECT_EQ(child.Output(), db_ + ": 0 of 1 tables converted, 0 of 0 rows refused; stopped\n");
+  EXPECT_NE(child.Errors().find("The wait on the server is over."), std::string::npos)
+      << child.Errors();
+  holder_->Execute("UNLOCK TABLES");
+  EXPECT_EQ(
+      holder_->Value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '" +
+                     db_ + "'"),
+      "1")
+      << "the DROP DATABASE was broken off";
+}
+
+TEST_F(ServerWait, SigtermDuringTheWaitEndsTheRunWithTheSummaryLine) {
+  holder_->Execute("FLUSH TABLES WITH READ LOCK");
+  CliProcess child(dir_, Arguments(WriteFile(3)));
+  ASSERT_TRUE(child.WaitForError(kGlobalReadLock, 15s)) << child.Errors();
+  child.Signal(SIGTERM);
+  EXPECT_EQ(child.Wait(3s), 1);
+  EXPECT_EQ(child.Output(),
+            db_ + ": 0 of 1 tables converted, 0 of 0 rows refused; ended at once by SIGTERM\n");
+}
+
+// Ended at once while a batch is on its way: the server goes on storing it,
+// and the summary counts it as sent.
+TEST_F(ServerWait, RowsSentAreNeverFewerThanTheRowsThatArrived) {
+  const std::string file = WriteFile(60000);
+  std::vector<std::string> args = Arguments(file);
+  args.insert(args.end(), {"--batch-rows", "500"});
+  CliProcess child(dir_, args);
+  // The table's row count while it may not exist yet (exact for MyISAM).
+  const std::string tableRows =
+      "SELECT COALESCE(SUM(TABLE_ROWS), 0) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
+      db_ + "' AND TABLE_NAME = 'Numbers'";
+  for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;
+       std::this_thread::sleep_for(5ms)) {
+    if (std::stol(holder_->Value(tableRows).value_or("0")) >= 2000) break;
+  }
+  child.Signal(SIGTERM);
+  ASSERT_EQ(child.Wait(5s), 1) << child.Output() << child.Errors();
+  std::smatch match;
+  const std::string output = child.Output();
+  ASSERT_TRUE(std::regex_search(output, match, std::regex(" of ([0-9]+) rows refused"))) << output;
+  const long sent = std::stol(match[1]);
+  EXPECT_LT(sent, 60000) << "ended before the table was done";
+  // The server finishes the statement it holds after the client is gone.
+  std::this_thread::sleep_for(1s);
+  const long arrived =
+      std::stol(holder_->Value("SELECT COUNT(*) FROM " + db_ + ".Numbers").value_or("0"));
+  EXPECT_GE(sent, arrived) << output;
+  EXPECT_GE(arrived, 2000);
+}
+
+}  // namespace
+}  // namespace bracken::testing
