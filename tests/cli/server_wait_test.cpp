@@ -1,17 +1,23 @@
 // bracken-cli against a server that makes it wait for something other than
-// a table's lock (another client's FLUSH TABLES WITH READ LOCK): the wait is
-// named, the first Ctrl-C breaks it off, SIGTERM ends the run with the
-// summary line; and a run ended at once never tells fewer rows sent than
-// the server holds.
+// a table's lock (another client's FLUSH TABLES WITH READ LOCK, a full
+// disk): the wait is named, the first Ctrl-C breaks it off, SIGTERM ends the
+// run with the summary line; and a run ended at once never tells fewer rows
+// sent than the server holds.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -52,7 +58,12 @@ class CliProcess {
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
-    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+    std::vector<char*> envp;
+    for (char** e = environ; *e != nullptr; ++e) {
+      if (std::strncmp(*e, "MYSQL_PWD=", 10) != 0) envp.push_back(*e);
+    }
+    envp.push_back(nullptr);
+    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
   }
   ~CliProcess() {
@@ -203,6 +214,124 @@ TEST_F(ServerWait, RowsSentAreNeverFewerThanTheRowsThatArrived) {
       std::stol(holder_->Value("SELECT COUNT(*) FROM " + db_ + ".Numbers").value_or("0"));
   EXPECT_GE(sent, arrived) << output;
   EXPECT_GE(arrived, 2000);
+}
+
+// A server of the test's own whose data folder is a small tmpfs, filled up
+// but for a few kilobytes before the run. Needs the right to mount (root in
+// a container), else it skips.
+class DiskFull : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli")) {
+      GTEST_SKIP() << "bracken-cli is not built";
+    }
+    const std::string server = Binary({"mariadbd", "mysqld"});
+    const std::string install = Binary({"mariadb-install-db", "mysql_install_db"});
+    client_ = Binary({"mariadb", "mysql"});
+    if (server.empty() || install.empty() || client_.empty()) {
+      GTEST_SKIP() << "no MariaDB server binaries: the disk-full case is not tried";
+    }
+    dir_ = fs::temp_directory_path() / ("bracken_full_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    if (::mount("tmpfs", dir_.c_str(), "tmpfs", 0, "size=64m") != 0) {
+      const int error = errno;
+      fs::remove_all(dir_);
+      dir_.clear();
+      GTEST_SKIP() << "mounting a small tmpfs for the server's data folder is not allowed here ("
+                   << std::strerror(error) << "): the disk-full case is not tried";
+    }
+    mounted_ = true;
+    const std::string data = (dir_ / "data").string();
+    ASSERT_EQ(std::system((install + " --no-defaults --datadir=" + data +
+                           " --user=$(id -un) --auth-root-authentication-method=normal"
+                           " --skip-test-db --innodb-log-file-size=4M >" +
+                           (dir_ / "install.log").string() + " 2>&1")
+                              .c_str()),
+              0);
+    socket_ = (dir_ / "s.sock").string();
+    std::vector<std::string> args = {server,
+                                     "--no-defaults",
+                                     "--datadir=" + data,
+                                     "--socket=" + socket_,
+                                     "--pid-file=" + (dir_ / "p.pid").string(),
+                                     "--skip-networking",
+                                     "--user=" + std::string(::getpwuid(::geteuid())->pw_name),
+                                     "--log-error=" + (dir_ / "error.log").string(),
+                                     "--innodb-buffer-pool-size=16M",
+                                     "--innodb-log-file-size=4M",
+                                     "--skip-log-bin"};
+    std::vector<char*> argv;
+    for (auto& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ASSERT_EQ(posix_spawn(&server_, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    bool ready = false;
+    for (int i = 0; i < 100 && !ready; ++i) {
+      ready = Sql("SELECT 1");
+      if (!ready) std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(ready) << ReadAll(dir_ / "error.log");
+  }
+  void TearDown() override {
+    if (server_ > 0) {
+      ::kill(server_, SIGKILL);
+      ::waitpid(server_, nullptr, 0);
+    }
+    if (mounted_) ::umount2(dir_.c_str(), MNT_DETACH);
+    if (!dir_.empty()) fs::remove_all(dir_);
+  }
+  static std::string Binary(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      for (const char* folder : {"/usr/sbin", "/usr/bin", "/usr/local/sbin", "/usr/local/bin"}) {
+        const fs::path path = fs::path(folder) / name;
+        if (::access(path.c_str(), X_OK) == 0) return path.string();
+      }
+    }
+    return "";
+  }
+  bool Sql(const std::string& statement) {
+    return std::system((client_ + " --no-defaults --socket=" + socket_ + " -uroot -e \"" +
+                        statement + "\" >/dev/null 2>&1")
+                           .c_str()) == 0;
+  }
+  // Fills the data folder's disk but for `spare` bytes.
+  void FillDisk(std::size_t spare) {
+    struct statvfs disk {};
+    ASSERT_EQ(::statvfs(dir_.c_str(), &disk), 0);
+    const std::size_t free = disk.f_bavail * disk.f_frsize;
+    ASSERT_GT(free, spare);
+    std::ofstream filler(dir_ / "filler", std::ios::binary);
+    const std::string block(4096, '\0');
+    for (std::size_t left = free - spare; left >= block.size(); left -= block.size()) {
+      filler.write(block.data(), static_cast<std::streamsize>(block.size()));
+    }
+  }
+
+  fs::path dir_;
+  bool mounted_ = false;
+  pid_t server_ = -1;
+  std::string client_, socket_;
+};
+
+TEST_F(DiskFull, TheWaitForSpaceIsNamedAndTheFirstCtrlCBreaksItOff) {
+  FixtureTable table;
+  table.name = "Numbers";
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 100)};
+  for (long i = 1; i <= 20000; ++i) {
+    table.rows.push_back({int64_t{i}, std::string(90, 'x') + std::to_string(i)});
+  }
+  FixtureDatabase database;
+  database.tables = {table};
+  WriteJet4File(database, dir_ / "numbers.mdb");
+  FillDisk(256 * 1024);
+  CliProcess child(dir_, {"convert", (dir_ / "numbers.mdb").string(), "--host", "localhost",
+                          "--socket", socket_, "--user", "root", "--database", "full", "--yes"});
+  ASSERT_TRUE(child.WaitForError("the MySQL server's disk is full", 20s))
+      << child.Errors() << child.Output();
+  child.Signal(SIGINT);
+  EXPECT_EQ(child.Wait(15s), 1) << "the first Ctrl-C breaks the wait off";
+  EXPECT_NE(child.Output().find("full: 0 of 1 tables converted"), std::string::npos)
+      << child.Output();
+  EXPECT_NE(child.Output().find("; stopped"), std::string::npos) << child.Output();
 }
 
 }  // namespace
