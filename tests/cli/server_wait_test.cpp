@@ -57,6 +57,7 @@ class CliProcess {
     posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
@@ -262,6 +263,7 @@ class DiskFull : public ::testing::Test {
                                      "--innodb-log-file-size=4M",
                                      "--skip-log-bin"};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -345,7 +347,7 @@ TEST_F(DiskFull, TheWaitForSpaceIsNamedAndTheFirstCtrlCBreaksItOff) {
   FixtureDatabase database;
   database.tables = {table};
   WriteJet4File(database, dir_ / "numbers.mdb");
-  FillDisk(256 * 1024);
+  FillDisk(std::size_t{256} * 1024);
   // Its output goes elsewhere than the full disk.
   const fs::path outputs =
       fs::temp_directory_path() / ("bracken_full_out_" + std::to_string(::getpid()));
