@@ -60,16 +60,23 @@ engine::MessageAnswer ConsoleOwner::ShowMessage(const std::string& text, const s
   return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;
 }
 
-// The waiting label tells of a wait for another client's lock: a line when
-// it starts, and one when the run goes on.
+// The waiting label tells of a wait on the server (another client's lock,
+// a full disk, ...): a line when it starts or turns into another, and one
+// when the run goes on.
 void ConsoleOwner::SetControlText(int id, const std::string& text) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
   if (id == engine::control::kStatusLabel) status_ = text;
   if (id != engine::control::kPleaseWaitLabel) return;
-  const bool waiting = text == engine::kLockWaitText;
-  if (!waiting && !waitShown_) return;
-  waitShown_ = waiting;
-  Note(waiting ? text : "The wait for the lock is over.");
+  if (text.rfind(engine::kWaitNoticeStart, 0) == 0) {
+    if (text == shownWait_) return;
+    shownWait_ = text;
+    Note(text);
+    return;
+  }
+  if (shownWait_.empty()) return;
+  Note(shownWait_ == engine::kLockWaitText ? "The wait for the lock is over."
+                                           : "The wait on the server is over.");
+  shownWait_.clear();
 }
 
 void ConsoleOwner::Note(const std::string& line) {

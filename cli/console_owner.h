@@ -66,7 +66,7 @@ class ConsoleOwner : public engine::ConversionOwner {
   bool progressLineShown_ = false;
   std::string status_;
   std::chrono::steady_clock::time_point lastProgress_{};
-  bool waitShown_ = false;  // the lock-wait line was printed
+  std::string shownWait_;  // the notice of a wait on the server last printed
   std::recursive_mutex mutex_;
 };
 

@@ -63,9 +63,10 @@ constexpr char kHelp[] =
     "with a warning: others may have seen them already; the prompt, MYSQL_PWD and\n"
     "BRACKEN_MDB_PASSWORD keep them out of it. The program makes no core file.\n\n"
     "An existing database D is replaced only on --yes or when a terminal answers\n"
-    "yes. When a statement waits for a lock another client holds, a line says so.\n"
-    "Ctrl-C stops after the current table (or breaks a lock wait off); a second\n"
-    "Ctrl-C ends the program at once.\n\n"
+    "yes. When a statement waits on the server (for a lock another client holds,\n"
+    "a table flush, a full disk, replicas or cluster nodes), a line says so.\n"
+    "Ctrl-C stops after the current table (or breaks such a wait off); a second\n"
+    "Ctrl-C, or SIGTERM, ends the program at once with the summary line.\n\n"
     "Rows go to the server many to an INSERT (up to --batch-rows N rows, default\n"
     "1000, and --batch-bytes N bytes, default 1048576, never more than the\n"
     "server's max_allowed_packet takes); the result, refused rows and the report\n"
@@ -239,9 +240,20 @@ struct RunState {
   int tablesChecked = 0;
 };
 
+// Ends the program at once with the summary line so far.
+[[noreturn]] void EndAtOnce(RunState& state, const char* note) {
+  engine::ConversionSummary summary;
+  summary.tablesChecked = state.tablesChecked;
+  // A snapshot of the counts the worker is still writing.
+  if (engine::ConversionContext* context = state.context.load()) summary = context->summary;
+  if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
+  WriteOut(SummaryLine(state.database, summary, note));
+  std::_Exit(kExitIncomplete);
+}
+
 // The first Ctrl-C asks the run to stop as STOP does, and keeps asking
-// (the row copy clears the request as each table starts); the second ends
-// the program at once with the summary line so far.
+// (the row copy clears the request as each table starts); the second, or
+// SIGTERM at any time, ends the program at once with the summary line so far.
 InterruptHooks Interrupts(RunState& state) {
   InterruptHooks hooks;
   hooks.first = [&state] {
@@ -255,15 +267,8 @@ InterruptHooks Interrupts(RunState& state) {
   hooks.tick = [&state] {
     if (engine::ConversionContext* context = state.context.load()) context->stopRequested = true;
   };
-  hooks.second = [&state] {
-    engine::ConversionSummary summary;
-    summary.tablesChecked = state.tablesChecked;
-    // A snapshot of the counts the worker is still writing.
-    if (engine::ConversionContext* context = state.context.load()) summary = context->summary;
-    if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
-    WriteOut(SummaryLine(state.database, summary, "ended at once by a second Ctrl-C"));
-    std::_Exit(kExitIncomplete);
-  };
+  hooks.second = [&state] { EndAtOnce(state, "ended at once by a second Ctrl-C"); };
+  hooks.terminate = [&state] { EndAtOnce(state, "ended at once by SIGTERM"); };
   return hooks;
 }
 

@@ -14,6 +14,7 @@ sigset_t InterruptSet() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
   return set;
 }
 
@@ -35,7 +36,15 @@ void InterruptWatch::Run() {
   const sigset_t set = InterruptSet();
   const timespec tick{0, kTickNanoseconds};
   while (!quit_) {
-    if (sigtimedwait(&set, nullptr, &tick) == SIGINT) {
+    const int signal = sigtimedwait(&set, nullptr, &tick);
+    if (signal == SIGTERM) {
+      interrupted_ = true;
+      if (hooks_.terminate) {
+        hooks_.terminate();
+      } else if (hooks_.second) {
+        hooks_.second();
+      }
+    } else if (signal == SIGINT) {
       if (interrupted_.exchange(true)) {
         if (hooks_.second) hooks_.second();
       } else if (hooks_.first) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// Ctrl-C in a terminal: SIGINT is blocked in every thread and taken by a
-// thread of its own with sigtimedwait, so whatever it does is ordinary code,
-// not a signal handler, and works while the run waits on the server.
+// Ctrl-C in a terminal, and SIGTERM from a service manager or `kill`: both
+// are blocked in every thread and taken by a thread of its own with
+// sigtimedwait, so whatever they do is ordinary code, not a signal handler,
+// and works while the run waits on the server.
 
 #include <signal.h>
 
@@ -16,11 +17,14 @@ struct InterruptHooks {
   std::function<void()> first;   // the first SIGINT
   std::function<void()> tick;    // every few milliseconds after the first
   std::function<void()> second;  // the second SIGINT; should not return
+  // SIGTERM, at any time; should not return. Without it SIGTERM is taken as
+  // a second SIGINT.
+  std::function<void()> terminate;
 };
 
 class InterruptWatch {
  public:
-  // Blocks SIGINT in the calling thread, so in every thread it starts later,
+  // Blocks SIGINT and SIGTERM in the calling thread, so in every thread it starts later,
   // and starts the watching thread.
   explicit InterruptWatch(InterruptHooks hooks);
   // Ends the watching thread and restores the signal mask.

@@ -9,13 +9,53 @@ namespace bracken::engine {
 namespace {
 
 // The probe's own questions are short; a server that does not answer them
-// within this time is taken as not waiting for a lock.
+// within this time is taken as not waiting.
 constexpr unsigned int kProbeTimeoutSeconds = 5;
 
 }  // namespace
 
 bool IsLockWaitState(const std::string& state) {
   return state.rfind("Waiting for ", 0) == 0 && state.find("lock") != std::string::npos;
+}
+
+namespace {
+
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+std::string Lowered(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+}  // namespace
+
+// The servers spell their states in different cases ("Waiting for ..." in
+// MariaDB, "waiting for handler commit" in MySQL 8); Galera's states begin
+// with "wsrep" or name its flow control.
+std::string ServerWaitText(const std::string& state) {
+  const std::string lowered = Lowered(state);
+  if (Has(lowered, "free space") || Has(lowered, "disk space") || Has(lowered, "disk full")) {
+    return kDiskFullWaitText;
+  }
+  if (Has(lowered, "global read lock") || Has(lowered, "commit lock") ||
+      Has(lowered, "backup lock")) {
+    return kGlobalReadLockWaitText;
+  }
+  if (IsLockWaitState(state)) return kLockWaitText;
+  if (Has(lowered, "table flush") || lowered == "waiting for tables") return kTableFlushWaitText;
+  if (Has(lowered, "semi-sync") || Has(lowered, "semisync")) return kReplicaWaitText;
+  if (Has(lowered, "flow control") || Has(lowered, "flow_control") ||
+      (lowered.rfind("wsrep", 0) == 0 && Has(lowered, "wait"))) {
+    return kClusterWaitText;
+  }
+  // A commit that takes long is the server's own work, not a wait.
+  if (Has(lowered, "handler commit")) return "";
+  if (lowered.rfind("waiting for ", 0) == 0 || lowered.rfind("waiting on ", 0) == 0) {
+    return std::string(kWaitNoticeStart) + " while the MySQL server reports \"" + state + "\"...";
+  }
+  return "";
 }
 
 ServerLockProbe::ServerLockProbe(std::string host, std::string login, std::string password,
@@ -35,15 +75,15 @@ bool ServerLockProbe::Open() {
          target::MySqlConnection::ConnectResult::Connected;
 }
 
-bool ServerLockProbe::WaitsForLock(std::uint64_t connectionId) {
-  if (!Open()) return false;
+std::string ServerLockProbe::SessionState(std::uint64_t connectionId) {
+  if (!Open()) return "";
   auto rows = connection_.QueryRows("SELECT STATE FROM information_schema.PROCESSLIST WHERE ID = " +
                                     std::to_string(connectionId));
   if (!rows) {
     if (connection_.LastErrorWasConnectionLost()) connection_.Close();
-    return false;
+    return "";
   }
-  return !rows->empty() && !rows->front().empty() && IsLockWaitState(rows->front().front());
+  return rows->empty() || rows->front().empty() ? "" : rows->front().front();
 }
 
 void ServerLockProbe::BreakOff(std::uint64_t connectionId) {
@@ -119,10 +159,10 @@ void LockWaitWatch::End() {
     std::lock_guard<std::mutex> lock(mutex_);
     running_ = false;
   }
-  if (noticeShown_ && owner_ != nullptr) {
+  if (!shownNotice_.empty() && owner_ != nullptr) {
     owner_->SetControlText(control::kPleaseWaitLabel, kPleaseWaitText);
   }
-  noticeShown_ = false;
+  shownNotice_.clear();
 }
 
 bool LockWaitWatch::StopRequested() const {
@@ -146,13 +186,23 @@ void LockWaitWatch::Run() {
   }
 }
 
-// True when the statement was broken off.
+// True when the statement was broken off. A wait that turns into another
+// (the global read lock gone, a table's lock next) is told anew.
 bool LockWaitWatch::Look(std::uint64_t statement, std::uint64_t connectionId) {
-  if (connectionId == 0 || !probe_.WaitsForLock(connectionId)) return false;
+  if (connectionId == 0) return false;
+  const std::string notice = ServerWaitText(probe_.SessionState(connectionId));
   std::lock_guard<std::mutex> act(actMutex_);
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!running_ || statement_ != statement) return false;
+  }
+  if (notice.empty()) {
+    // The wait is over while the statement goes on with its work.
+    if (!shownNotice_.empty() && owner_ != nullptr) {
+      owner_->SetControlText(control::kPleaseWaitLabel, kPleaseWaitText);
+    }
+    shownNotice_.clear();
+    return false;
   }
   if (StopRequested()) {
     // The run ends as stopped whatever the statement answers now.
@@ -160,9 +210,9 @@ bool LockWaitWatch::Look(std::uint64_t statement, std::uint64_t connectionId) {
     probe_.BreakOff(connectionId);
     return true;
   }
-  if (!noticeShown_ && owner_ != nullptr) {
-    owner_->SetControlText(control::kPleaseWaitLabel, kLockWaitText);
-    noticeShown_ = true;
+  if (notice != shownNotice_ && owner_ != nullptr) {
+    owner_->SetControlText(control::kPleaseWaitLabel, notice);
+    shownNotice_ = notice;
   }
   return false;
 }

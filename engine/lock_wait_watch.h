@@ -1,9 +1,12 @@
 #pragma once
 
-// While a statement of the run waits for a lock another client of the server
-// holds (DROP DATABASE or DROP TABLE behind a metadata lock, an INSERT behind
-// LOCK TABLES), the run says so in its waiting label, and a stop asked
-// meanwhile breaks the statement off instead of waiting for the lock.
+// While a statement of the run waits on the server for something other than
+// its own work (a lock another client holds: DROP DATABASE or DROP TABLE
+// behind a metadata lock, an INSERT behind LOCK TABLES or FLUSH TABLES WITH
+// READ LOCK; a table flush; a full disk; replicas or cluster nodes that must
+// catch up), the run says so in its waiting label with a sentence naming the
+// wait, and a stop asked meanwhile breaks the statement off instead of
+// waiting for the wait to end.
 //
 // The watch stands between the run and its executor: every statement passes
 // through it, and a thread of its own looks at a statement that takes longer
@@ -25,17 +28,47 @@
 
 namespace bracken::engine {
 
-// The waiting label (control 1040) during such a wait, and its usual text.
+// The waiting label (control 1040) during a wait for a table's lock, and its
+// usual text. Every notice of a wait begins with kWaitNoticeStart.
 inline constexpr const char* kLockWaitText =
     "Bracken waits for a lock held by another client of the MySQL server...";
 inline constexpr const char* kPleaseWaitText = "Please wait.. Database conversion is in progress.";
+inline constexpr const char* kWaitNoticeStart = "Bracken waits";
+
+// The notices of the other waits the watch names.
+inline constexpr const char* kGlobalReadLockWaitText =
+    "Bracken waits: another client of the MySQL server holds a global read lock (FLUSH TABLES "
+    "WITH READ LOCK or a backup), and nothing can be written until it lets go...";
+inline constexpr const char* kDiskFullWaitText =
+    "Bracken waits: the MySQL server's disk is full, and the server waits for someone to free "
+    "space before it writes more...";
+inline constexpr const char* kTableFlushWaitText =
+    "Bracken waits for the MySQL server to close a table for FLUSH TABLES, which waits for "
+    "another client that still uses it...";
+inline constexpr const char* kReplicaWaitText =
+    "Bracken waits: the MySQL server waits for a replica to confirm the write (semi-synchronous "
+    "replication)...";
+inline constexpr const char* kClusterWaitText =
+    "Bracken waits: the MySQL server's cluster holds writes back until its other nodes catch up "
+    "(flow control)...";
+
+// True for a process-list state of a session that waits for a lock:
+// "Waiting for table metadata lock", "Waiting for table level lock", ...
+bool IsLockWaitState(const std::string& state);
+
+// The notice for a process-list state of a session that waits on the server
+// for something other than its own work, or "" for a state of ordinary
+// work ("Sending data", "Update", "closing tables", ...). A wait without a
+// sentence of its own gets one that quotes the server's state.
+std::string ServerWaitText(const std::string& state);
 
 // What the watch asks of the server about the run's session.
 class LockProbe {
  public:
   virtual ~LockProbe() = default;
-  // True when the session with this CONNECTION_ID() waits for a lock.
-  virtual bool WaitsForLock(std::uint64_t connectionId) = 0;
+  // The process-list state of the session with this CONNECTION_ID(), or ""
+  // when it has none or the server does not tell.
+  virtual std::string SessionState(std::uint64_t connectionId) = 0;
   // Breaks off the statement that session runs (KILL QUERY); the session stays.
   virtual void BreakOff(std::uint64_t connectionId) = 0;
 };
@@ -48,7 +81,7 @@ class ServerLockProbe : public LockProbe {
  public:
   ServerLockProbe(std::string host, std::string login, std::string password,
                   target::ConnectOptions options);
-  bool WaitsForLock(std::uint64_t connectionId) override;
+  std::string SessionState(std::uint64_t connectionId) override;
   void BreakOff(std::uint64_t connectionId) override;
 
  private:
@@ -58,10 +91,6 @@ class ServerLockProbe : public LockProbe {
   target::ConnectOptions options_;
   target::MySqlConnection connection_;
 };
-
-// True for a process-list state of a session that waits for a lock:
-// "Waiting for table metadata lock", "Waiting for table level lock", ...
-bool IsLockWaitState(const std::string& state);
 
 struct LockWaitTiming {
   // How long a statement runs before the watch asks about it.
@@ -126,7 +155,7 @@ class LockWaitWatch : public StatementExecutor {
   // the worker as a statement begins or ends, so a notice never follows the
   // end of its wait and a KILL never reaches a later statement.
   std::mutex actMutex_;
-  bool noticeShown_ = false;
+  std::string shownNotice_;  // the notice of the statement's wait, if told
 
   std::thread thread_;
 };

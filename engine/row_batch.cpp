@@ -18,7 +18,9 @@ RowBatch::RowBatch(ConversionOwner& owner, ConversionContext& context, const std
       captions_(table) {}
 
 RowBatch::~RowBatch() {
-  if (onItsWay_) context_.executor.FinishStatement();
+  if (onItsWay_ && !context_.executor.FinishStatement()) {
+    context_.summary.rowsSent -= static_cast<long>(rows_.size());
+  }
 }
 
 bool RowBatch::Takes(std::size_t tupleBytes) const {
@@ -54,6 +56,10 @@ bool RowBatch::Launch() {
   fillRows_.clear();
   fillChanges_.clear();
   statement_ += ';';
+  // Rows on their way count as sent from now: a run ended at once while the
+  // server stores them (which it goes on doing) must not tell fewer rows
+  // sent than the table holds.
+  context_.summary.rowsSent += static_cast<long>(rows_.size());
   context_.executor.StartStatement(statement_);
   onItsWay_ = true;
   return true;
@@ -79,13 +85,18 @@ std::string RowBatch::StatementFrom(std::size_t from) const {
 }
 
 // Sends rows_[from...]; after a refusal, the rows the table kept are known
-// by its row count, the refused row goes alone and the rest go on.
+// by its row count, the refused row goes alone and the rest go on. With
+// `firstAnswer` the rows were sent already (and counted as sent) and that is
+// the server's answer. After a statement broken off by a stop, the table's
+// row count tells how many of its rows arrived all the same (a MyISAM table
+// keeps the rows written before the break); the rest are taken off the rows
+// sent, unless the table cannot tell, when they stay counted.
 bool RowBatch::SendFrom(std::size_t from, std::optional<bool> firstAnswer) {
   StatementExecutor& server = context_.executor;
   ConversionSummary& summary = context_.summary;
   while (from < rows_.size()) {
     const long count = static_cast<long>(rows_.size() - from);
-    summary.rowsSent += count;
+    if (!firstAnswer) summary.rowsSent += count;
     const bool answered = firstAnswer ? *firstAnswer : server.Execute(StatementFrom(from));
     firstAnswer.reset();
     if (answered) {
@@ -93,20 +104,27 @@ bool RowBatch::SendFrom(std::size_t from, std::optional<bool> firstAnswer) {
       Arrived(from, rows_.size());
       break;
     }
-    summary.rowsSent -= count;
-    if (context_.stoppedDuringWait) return End(RowResult::Stopped);
-    if (server.LastErrorWasConnectionLost()) return End(RowResult::ConnectionLost);
-    if (TableGoneError(server.LastErrorNumber())) return End(RowResult::TableGone);
+    const bool stopped = context_.stoppedDuringWait;
+    if (!stopped && server.LastErrorWasConnectionLost()) {
+      summary.rowsSent -= count;
+      return End(RowResult::ConnectionLost);
+    }
+    if (!stopped && TableGoneError(server.LastErrorNumber())) {
+      summary.rowsSent -= count;
+      return End(RowResult::TableGone);
+    }
     const std::optional<long long> held = server.CountRows(quotedTarget_);
     if (!held) {
-      if (context_.stoppedDuringWait) return End(RowResult::Stopped);
+      if (stopped || context_.stoppedDuringWait) return End(RowResult::Stopped);
+      summary.rowsSent -= count;
       return End(TableGoneError(server.LastErrorNumber()) ? RowResult::TableGone
                                                           : RowResult::ConnectionLost);
     }
     const long kept = static_cast<long>(std::clamp<long long>(*held - tableRows_, 0, count));
     tableRows_ = *held;
-    summary.rowsSent += kept;
+    summary.rowsSent -= count - kept;
     Arrived(from, from + static_cast<std::size_t>(kept));
+    if (stopped) return End(RowResult::Stopped);
     if (kept == count) break;
     from += static_cast<std::size_t>(kept);
     if (!SendAlone(rows_[from])) return false;

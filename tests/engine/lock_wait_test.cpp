@@ -1,5 +1,6 @@
-// A run that meets a lock another client holds: it says so after a moment,
-// goes on when the lock goes, and a stop breaks the wait off.
+// A run that meets a lock another client holds, or another wait on the
+// server: it says so after a moment, naming the wait, goes on when the lock
+// goes, and a stop breaks the wait off.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -36,10 +37,13 @@ class WaitRecordingOwner : public testing::RecordingOwner {
     return waitTexts_;
   }
   bool WaitUntilNotice(std::chrono::milliseconds limit) {
+    return WaitUntilNotice(kLockWaitText, limit);
+  }
+  bool WaitUntilNotice(const std::string& notice, std::chrono::milliseconds limit) {
     for (auto end = std::chrono::steady_clock::now() + limit;
          std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
       auto texts = WaitTexts();
-      if (!texts.empty() && texts.back() == kLockWaitText) return true;
+      if (!texts.empty() && texts.back() == notice) return true;
     }
     return false;
   }
@@ -146,13 +150,48 @@ TEST_F(LockWaitTest, AQuickStatementIsNeverAskedAbout) {
   EXPECT_TRUE(owner_.WaitTexts().empty());
 }
 
-TEST(LockWaitState, OnlyLockWaitsCount) {
+// Another client holds FLUSH TABLES WITH READ LOCK: the DROP DATABASE waits
+// for the global read lock, which is named, and a stop breaks it off.
+TEST_F(LockWaitTest, AGlobalReadLockIsNamedAndAStopBreaksItOff) {
+  holder_->Execute("UNLOCK TABLES");
+  holder_->Execute("FLUSH TABLES WITH READ LOCK");
+  MySqlStatementExecutor executor(connection_);
+  LockWaitWatch watch(executor, *probe_, timing_);
+  ConversionContext context(watch, source_);
+  watch.Attach(owner_, context);
+  auto run = Start(context);
+  ASSERT_TRUE(owner_.WaitUntilNotice(kGlobalReadLockWaitText, 10s)) << "no notice of the wait";
+  context.stopRequested = true;
+  ASSERT_EQ(run.wait_for(10s), std::future_status::ready) << "the stop did not end the wait";
+  EXPECT_EQ(run.get().ending, RunEnding::Stopped);
+  EXPECT_EQ(owner_.WaitTexts(),
+            (std::vector<std::string>{kGlobalReadLockWaitText, kPleaseWaitText}));
+  holder_->Execute("UNLOCK TABLES");
+  EXPECT_EQ(holder_->Rows("SHOW TABLES FROM " + db_).size(), 1u) << "nothing dropped";
+}
+
+TEST(ServerWaitText, EveryWaitIsNamedAndOrdinaryWorkIsNot) {
+  EXPECT_EQ(ServerWaitText("Waiting for table metadata lock"), kLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for schema metadata lock"), kLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for table level lock"), kLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for global read lock"), kGlobalReadLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for commit lock"), kGlobalReadLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for backup lock"), kGlobalReadLockWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for someone to free space"), kDiskFullWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for disk space"), kDiskFullWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for table flush"), kTableFlushWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for tables"), kTableFlushWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for semi-sync ACK from slave"), kReplicaWaitText);
+  EXPECT_EQ(ServerWaitText("wsrep: waiting for flow control"), kClusterWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting for Galera flow control"), kClusterWaitText);
+  EXPECT_EQ(ServerWaitText("Waiting on cond"),
+            "Bracken waits while the MySQL server reports \"Waiting on cond\"...");
+  for (const char* work : {"Sending data", "Update", "update", "closing tables", "System lock",
+                           "waiting for handler commit", "Opening tables", "", "executing"}) {
+    EXPECT_EQ(ServerWaitText(work), "") << work;
+  }
   EXPECT_TRUE(IsLockWaitState("Waiting for table metadata lock"));
-  EXPECT_TRUE(IsLockWaitState("Waiting for schema metadata lock"));
-  EXPECT_TRUE(IsLockWaitState("Waiting for table level lock"));
-  EXPECT_FALSE(IsLockWaitState("Sending data"));
   EXPECT_FALSE(IsLockWaitState("Waiting for table flush"));
-  EXPECT_FALSE(IsLockWaitState(""));
 }
 
 }  // namespace

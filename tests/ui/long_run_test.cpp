@@ -177,6 +177,27 @@ TEST_F(LongRun, ALockHeldByAnotherClientIsToldAndStopBreaksTheWaitOff) {
   holder.Execute("UNLOCK TABLES");
 }
 
+// Another client holds FLUSH TABLES WITH READ LOCK: the progress text names
+// that wait, and STOP breaks it off as it does a table's lock.
+TEST_F(LongRun, AGlobalReadLockIsNamedAndStopBreaksTheWaitOff) {
+  ServerQuery holder(server);
+  holder.Execute("CREATE DATABASE `" + database + "`");
+  holder.Execute("FLUSH TABLES WITH READ LOCK");
+  DialogUnderTest ui;
+  OpenLongFile(ui);
+  answerer.AnswerYes();
+  ui.Click(1004);
+  EXPECT_TRUE(WaitUntil([&] { return ui.Text(1040) == engine::kGlobalReadLockWaitText; }, 20000))
+      << ui.Text(1040).toStdString();
+  ui.Click(1032);
+  EXPECT_TRUE(WaitUntil([&] { return !ui.dialog->ConversionRunning(); }, 10000));
+  holder.Execute("UNLOCK TABLES");
+  EXPECT_EQ(holder.Value("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='" +
+                         database + "'"),
+            "1")
+      << "the DROP DATABASE was broken off";
+}
+
 TEST_F(LongRun, TheProgressTextShowsALongNoticeWhole) {
   DialogUnderTest ui;
   auto* label = ui.Find<QLabel>(1040);
