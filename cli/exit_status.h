@@ -26,8 +26,9 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status:\n"
     "  0  success: every table converted and every row accepted\n"
     "  1  the conversion ran but is incomplete: rows refused, tables skipped or\n"
-    "     cut short, parts of a damaged file unreadable, a table failed, or stopped\n"
-    "     with Ctrl-C (inspect: damage or a differing row count named)\n"
+    "     cut short, parts of a damaged file unreadable, a table failed, an existing\n"
+    "     database dropped that the server would not create again, or stopped with\n"
+    "     Ctrl-C or SIGTERM (inspect: damage or a differing row count named)\n"
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  nothing done: the server or the Access file could not be opened or read,\n"
     "     or the conversion ended before its first table\n";
