@@ -18,85 +18,17 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/cli/cli_child.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/tcp_relay.h"
 #include "tests/support/test_server.h"
-
-extern char** environ;
 
 namespace bracken::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// bracken-cli started with standard input from /dev/null and its output in
-// files, so the test can look at it while it runs and send it signals.
-class Child {
- public:
-  Child(const fs::path& dir, std::vector<std::string> args, std::vector<std::string> env = {})
-      : out_(dir / "out.txt"), err_(dir / "err.txt") {
-    args.insert(args.begin(), (fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli").string());
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::string(*e).rfind("MYSQL_PWD=", 0) != 0) env.push_back(*e);
-    }
-    std::vector<char*> envp;
-    for (auto& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  void Signal(int signal) { ::kill(pid_, signal); }
-  // The exit status, or -1 when it has not ended within `limit`.
-  int Wait(std::chrono::milliseconds limit) {
-    for (auto end = std::chrono::steady_clock::now() + limit;
-         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-    }
-    return -1;
-  }
-  bool WaitForError(const std::string& text, std::chrono::milliseconds limit) {
-    for (auto end = std::chrono::steady_clock::now() + limit;
-         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
-      if (Errors().find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::string CommandLine() const { return ReadAll("/proc/" + std::to_string(pid_) + "/cmdline"); }
-  std::string Output() const { return ReadAll(out_); }
-  std::string Errors() const { return ReadAll(err_); }
-
- private:
-  fs::path out_, err_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
 
 class InterruptAndSecrets : public ::testing::Test {
  protected:
@@ -128,24 +60,24 @@ class InterruptAndSecrets : public ::testing::Test {
 TEST_F(InterruptAndSecrets, AFifoIsRefusedAtOnce) {
   const fs::path fifo = dir_ / "pipe.mdb";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  Child convert(
+  CliChild convert(
       dir_, {"convert", fifo.string(), "--host", "127.0.0.1", "--user", "u", "--database", "d"});
   EXPECT_EQ(convert.Wait(5s), 3);
   EXPECT_EQ(convert.Errors(), "Message: Please select valid MS Access Database.\n");
-  Child inspect(dir_, {"inspect", fifo.string()});
+  CliChild inspect(dir_, {"inspect", fifo.string()});
   EXPECT_EQ(inspect.Wait(5s), 3);
 }
 
 TEST_F(InterruptAndSecrets, ASilentServerIsGivenUpAndUsageErrorsNeverEchoAPassword) {
   TcpRelay silent;
-  Child convert(
+  CliChild convert(
       dir_, {"convert", File("plain.mdb"), "--host", "127.0.0.1", "--user", "u", "--database", "d",
              "--password=x", "--port", std::to_string(silent.Port()), "--connect-timeout", "1"});
   EXPECT_EQ(convert.Wait(8s), 3);
   EXPECT_NE(convert.Errors().find("error to connect with MySQL"), std::string::npos);
 
-  Child spaced(dir_, {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database", "d",
-                      "--password", "Hunter2Secret"});
+  CliChild spaced(dir_, {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database",
+                         "d", "--password", "Hunter2Secret"});
   EXPECT_EQ(spaced.Wait(5s), 2);
   EXPECT_EQ(spaced.Errors().find("Hunter2Secret"), std::string::npos) << spaced.Errors();
 
@@ -156,12 +88,12 @@ TEST_F(InterruptAndSecrets, ASilentServerIsGivenUpAndUsageErrorsNeverEchoAPasswo
     std::vector<std::string> args = {"convert", File("plain.mdb"), "--host", "h", "--user",
                                      "u",       "--database",      "d"};
     args.insert(args.end(), bad.begin(), bad.end());
-    Child child(dir_, args);
+    CliChild child(dir_, args);
     EXPECT_EQ(child.Wait(5s), 2) << bad[0] << " " << bad[1];
   }
-  Child environment(dir_,
-                    {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database", "d"},
-                    {"MYSQL_TCP_PORT=seventy"});
+  CliChild environment(
+      dir_, {"convert", File("plain.mdb"), "--host", "h", "--user", "u", "--database", "d"},
+      {"MYSQL_TCP_PORT=seventy"});
   EXPECT_EQ(environment.Wait(5s), 2);
   EXPECT_NE(environment.Errors().find("MYSQL_TCP_PORT"), std::string::npos);
 }
@@ -247,8 +179,8 @@ TEST_F(InterruptAndSecrets, CommandLinePasswordsShowAsAFixedMarkAndACrashWritesN
 }
 
 TEST_F(InterruptAndSecrets, TheAccessPasswordComesFromTheEnvironmentAndInspectEscapes) {
-  Child fromEnvironment(dir_, {"inspect", File("locked.mdb"), "--rows", "1"},
-                        {"BRACKEN_MDB_PASSWORD=file-secret"});
+  CliChild fromEnvironment(dir_, {"inspect", File("locked.mdb"), "--rows", "1"},
+                           {"BRACKEN_MDB_PASSWORD=file-secret"});
   EXPECT_EQ(fromEnvironment.Wait(5s), 0) << fromEnvironment.Errors();
   const std::string output = fromEnvironment.Output();
   EXPECT_EQ(output.find('\x1b'), std::string::npos) << "no raw escape reaches the terminal";
@@ -257,7 +189,7 @@ TEST_F(InterruptAndSecrets, TheAccessPasswordComesFromTheEnvironmentAndInspectEs
   EXPECT_NE(output.find("Ann\\x1b]0;x\\x07"), std::string::npos) << output;
   EXPECT_EQ(fromEnvironment.Errors(), "") << "no warning without a password on the command line";
 
-  Child withoutPassword(dir_, {"inspect", File("locked.mdb")});
+  CliChild withoutPassword(dir_, {"inspect", File("locked.mdb")});
   EXPECT_EQ(withoutPassword.Wait(5s), 3) << "no terminal, so no prompt";
 }
 
@@ -307,7 +239,7 @@ class LockedDestination : public InterruptAndSecrets {
 };
 
 TEST_F(LockedDestination, TheWaitIsToldWithoutPasswordsInTheProcessListAndCtrlCEndsIt) {
-  Child child(dir_, Arguments());
+  CliChild child(dir_, Arguments());
   ASSERT_TRUE(child.WaitForError("waits for a lock held by another client", 15s)) << child.Errors();
   const std::string commandLine = child.CommandLine();
   EXPECT_EQ(commandLine.find(server_.password), std::string::npos);
@@ -327,7 +259,7 @@ TEST_F(LockedDestination, TheWaitIsToldWithoutPasswordsInTheProcessListAndCtrlCE
 }
 
 TEST_F(LockedDestination, TheRunGoesOnWhenTheLockGoes) {
-  Child child(dir_, Arguments());
+  CliChild child(dir_, Arguments());
   ASSERT_TRUE(child.WaitForError("waits for a lock held by another client", 15s));
   holder_->Execute("UNLOCK TABLES");
   EXPECT_EQ(child.Wait(15s), 0) << child.Errors();
@@ -337,10 +269,10 @@ TEST_F(LockedDestination, TheRunGoesOnWhenTheLockGoes) {
 
 TEST_F(InterruptAndSecrets, ASecondCtrlCEndsTheProgramAtOnceWithTheSummary) {
   TcpRelay silent;
-  Child child(dir_,
-              {"convert", File("plain.mdb"), "--host", "127.0.0.1", "--user", "u", "--database",
-               "twice", "--port", std::to_string(silent.Port())},
-              {"MYSQL_PWD=x"});
+  CliChild child(dir_,
+                 {"convert", File("plain.mdb"), "--host", "127.0.0.1", "--user", "u", "--database",
+                  "twice", "--port", std::to_string(silent.Port())},
+                 {"MYSQL_PWD=x"});
   std::this_thread::sleep_for(500ms);
   child.Signal(SIGINT);
   ASSERT_TRUE(child.WaitForError("press Ctrl-C again", 5s)) << child.Errors();

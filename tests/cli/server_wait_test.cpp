@@ -26,85 +26,16 @@
 #include <thread>
 
 #include "engine/lock_wait_watch.h"
+#include "tests/cli/cli_child.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
 #include "tests/support/test_server.h"
-
-extern char** environ;
 
 namespace bracken::testing {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// bracken-cli with standard input from /dev/null and its output in files.
-class CliProcess {
- public:
-  CliProcess(const fs::path& dir, std::vector<std::string> args)
-      : out_(dir / "out.txt"), err_(dir / "err.txt") {
-    args.insert(args.begin(), (fs::path(BRACKEN_BINARY_DIR) / "cli" / "bracken-cli").string());
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 1);
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (char** e = environ; *e != nullptr; ++e) {
-      if (std::strncmp(*e, "MYSQL_PWD=", 10) != 0) envp.push_back(*e);
-    }
-    envp.push_back(nullptr);
-    posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~CliProcess() {
-    if (pid_ > 0 && !exited_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  CliProcess(const CliProcess&) = delete;
-  CliProcess& operator=(const CliProcess&) = delete;
-
-  void Signal(int signal) { ::kill(pid_, signal); }
-  // The exit status, or -1 when it has not ended within `limit`.
-  int Wait(std::chrono::milliseconds limit) {
-    for (auto end = std::chrono::steady_clock::now() + limit;
-         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(20ms)) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-    }
-    return -1;
-  }
-  bool WaitForError(const std::string& text, std::chrono::milliseconds limit) {
-    for (auto end = std::chrono::steady_clock::now() + limit;
-         std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(50ms)) {
-      if (Errors().find(text) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::string Output() const { return ReadAll(out_); }
-  std::string Errors() const { return ReadAll(err_); }
-
- private:
-  fs::path out_, err_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
 
 class ServerWait : public ::testing::Test {
  protected:
@@ -161,7 +92,7 @@ constexpr const char* kGlobalReadLock = "holds a global read lock (FLUSH TABLES 
 TEST_F(ServerWait, AGlobalReadLockIsNamedAndTheFirstCtrlCBreaksItOff) {
   holder_->Execute("CREATE DATABASE " + db_);
   holder_->Execute("FLUSH TABLES WITH READ LOCK");
-  CliProcess child(dir_, Arguments(WriteFile(3)));
+  CliChild child(dir_, Arguments(WriteFile(3)));
   ASSERT_TRUE(child.WaitForError(kGlobalReadLock, 15s)) << child.Errors();
   EXPECT_EQ(child.Errors().find(engine::kLockWaitText), std::string::npos)
       << "named as what it is, not as a table's lock";
@@ -180,7 +111,7 @@ TEST_F(ServerWait, AGlobalReadLockIsNamedAndTheFirstCtrlCBreaksItOff) {
 
 TEST_F(ServerWait, SigtermDuringTheWaitEndsTheRunWithTheSummaryLine) {
   holder_->Execute("FLUSH TABLES WITH READ LOCK");
-  CliProcess child(dir_, Arguments(WriteFile(3)));
+  CliChild child(dir_, Arguments(WriteFile(3)));
   ASSERT_TRUE(child.WaitForError(kGlobalReadLock, 15s)) << child.Errors();
   child.Signal(SIGTERM);
   EXPECT_EQ(child.Wait(3s), 1);
@@ -194,7 +125,7 @@ TEST_F(ServerWait, RowsSentAreNeverFewerThanTheRowsThatArrived) {
   const std::string file = WriteFile(60000);
   std::vector<std::string> args = Arguments(file);
   args.insert(args.end(), {"--batch-rows", "500"});
-  CliProcess child(dir_, args);
+  CliChild child(dir_, args);
   // The table's row count while it may not exist yet (exact for MyISAM).
   const std::string tableRows =
       "SELECT COALESCE(SUM(TABLE_ROWS), 0) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" +
@@ -352,10 +283,9 @@ TEST_F(DiskFull, TheWaitForSpaceIsNamedAndTheFirstCtrlCBreaksItOff) {
   const fs::path outputs =
       fs::temp_directory_path() / ("bracken_full_out_" + std::to_string(::getpid()));
   fs::create_directories(outputs);
-  CliProcess child(
-      outputs,
-      {"convert", (dir_ / "numbers.mdb").string(), "--host", "localhost", "--socket", socket_,
-       "--user", "bracken", "--password=" + std::string(kPassword), "--database", "full", "--yes"});
+  CliChild child(outputs, {"convert", (dir_ / "numbers.mdb").string(), "--host", "localhost",
+                           "--socket", socket_, "--user", "bracken",
+                           "--password=" + std::string(kPassword), "--database", "full", "--yes"});
   ASSERT_TRUE(child.WaitForError("the MySQL server's disk is full", 20s))
       << child.Errors() << child.Output();
   child.Signal(SIGINT);
