@@ -80,7 +80,7 @@ class QuietOwner : public engine::ConversionOwner {
       : database_(std::move(database)), tables_(std::move(tables)) {}
   engine::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     engine::MessageButtons buttons, engine::MessageIcon) override {
-    if (buttons == engine::MessageButtons::YesNo) return engine::MessageAnswer::Yes;
+    if (buttons != engine::MessageButtons::Ok) return engine::MessageAnswer::Yes;
     if (text.find("completed successfully") == std::string::npos) {
       std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     }

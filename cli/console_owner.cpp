@@ -24,6 +24,11 @@ std::string ConsoleText(const std::string& text) {
   return out;
 }
 
+// The question alone, without the paragraphs after it.
+std::string FirstParagraph(const std::string& text) {
+  return text.substr(0, text.find("\n\n"));
+}
+
 }  // namespace
 
 ConsoleOwner::ConsoleOwner(std::vector<std::string> tables, std::vector<bool> checked,
@@ -42,12 +47,15 @@ engine::MessageAnswer ConsoleOwner::ShowMessage(const std::string& text, const s
                                                 engine::MessageIcon) {
   std::unique_lock<std::recursive_mutex> lock(mutex_);
   ClearProgressLine();
-  out_ << caption << ": " << ConsoleText(text);
   if (buttons == engine::MessageButtons::Ok) {
-    out_ << "\n" << std::flush;
+    out_ << caption << ": " << ConsoleText(text) << "\n" << std::flush;
     return engine::MessageAnswer::Ok;
   }
-  if (overwrite_ != OverwriteAnswer::Ask || !canAsk_) {
+  // Answered by an option, the question is printed as it always was; asked
+  // at the prompt, with what it will delete. Enter answers No either way.
+  const bool prompt = overwrite_ == OverwriteAnswer::Ask && canAsk_;
+  out_ << caption << ": " << ConsoleText(prompt ? text : FirstParagraph(text));
+  if (!prompt) {
     bool yes = overwrite_ == OverwriteAnswer::Yes;
     out_ << (yes ? " yes (--yes)\n" : (canAsk_ ? " no (--no)\n" : " no (use --yes to allow)\n"));
     return yes ? engine::MessageAnswer::Yes : engine::MessageAnswer::No;

@@ -11,8 +11,11 @@
 
 namespace bracken::engine {
 
-enum class MessageButtons { Ok, YesNo };
-enum class MessageIcon { None, Information, Question };
+// YesNo: Yes is the default button. YesNoDefaultNo: No is the default, for
+// questions whose Yes destroys data; Enter and Esc both answer No.
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
+// Warning: the icon the desktop shows for destructive questions.
+enum class MessageIcon { None, Information, Question, Warning };
 enum class MessageAnswer { Ok, Yes, No };
 
 class ConversionOwner {
@@ -20,7 +23,8 @@ class ConversionOwner {
   virtual ~ConversionOwner() = default;
 
   // A modal message box over the window; returns the button the user chose.
-  // The conversion's messages carry no icon.
+  // The conversion's messages carry no icon, but for the overwrite question.
+  // A text may hold several paragraphs, separated by an empty line.
   virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     MessageButtons buttons, MessageIcon icon) = 0;
 

@@ -75,9 +75,11 @@ bool IsSystemSchema(const std::string& name) {
          lower == "performance_schema";
 }
 
-bool AskToOverwrite(ConversionOwner& owner, ConversionContext& context) {
-  MessageAnswer answer = owner.ShowMessage("Are you sure you want to overwrite?", "Message",
-                                           MessageButtons::YesNo, MessageIcon::None);
+// No is the default: Enter keeps the database.
+bool AskToOverwrite(ConversionOwner& owner, ConversionContext& context, const std::string& name) {
+  const std::string question = OverwriteQuestion(name, context.executor.CountTables(name));
+  MessageAnswer answer = owner.ShowMessage(question, "Message", MessageButtons::YesNoDefaultNo,
+                                           MessageIcon::Warning);
   if (answer == MessageAnswer::Yes) return true;
   UnlockPage(owner);
   End(context, RunEnding::OverwriteDeclined);
@@ -137,7 +139,7 @@ bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context, const s
   StatementExecutor& server = context.executor;
   const std::string quotedName = QuoteIdentifier(name);
   auto replace = [&] {
-    return MayReplace(owner, context, name) && AskToOverwrite(owner, context) &&
+    return MayReplace(owner, context, name) && AskToOverwrite(owner, context, name) &&
            Recreate(owner, context, name, quotedName);
   };
   bool ready = false;
@@ -377,6 +379,15 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   ShowOutcome(owner, context.summary, stopped);
   ResetPage(owner);
   return End(context, stopped ? RunEnding::Stopped : RunEnding::Completed);
+}
+
+std::string OverwriteQuestion(const std::string& name, std::optional<long long> tables) {
+  std::string text = "Are you sure you want to overwrite?\n\nThe conversion will delete the database " +
+                     Bracketed(name);
+  if (!tables) return text + " and everything it holds.";
+  if (*tables == 0) return text + "; it holds no tables.";
+  return text + " and the " + std::to_string(*tables) + (*tables == 1 ? " table" : " tables") +
+         " it holds.";
 }
 
 std::string CreateNotGrantedMessage(const std::string& name, bool mayDrop) {

@@ -4,6 +4,7 @@
 // checks, the destination database, then per checked table its CREATE TABLE
 // and rows, while the run drives the progress area of its owner.
 
+#include <optional>
 #include <string>
 
 #include "engine/conversion_context.h"
@@ -37,6 +38,11 @@ std::string ReservedNameMessage(const std::string& name);
 // The message for an existing database the login could not create again
 // once dropped (`mayDrop`: its grants allow the DROP), before anything is sent.
 std::string CreateNotGrantedMessage(const std::string& name, bool mayDrop);
+
+// The overwrite question for the existing database `name`: the question
+// itself, then a paragraph naming the database and the tables it holds
+// (`tables`, nothing when the server could not tell) that the run deletes.
+std::string OverwriteQuestion(const std::string& name, std::optional<long long> tables);
 
 // The message after the server accepted the DROP of the database and refused
 // to create it again.

@@ -1,5 +1,6 @@
 #include "engine/statement_executor.h"
 
+#include "engine/value_literal.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {
@@ -7,6 +8,10 @@ namespace bracken::engine {
 std::optional<long long> StatementExecutor::CountRows(const std::string&) { return std::nullopt; }
 
 std::optional<target::DatabaseRights> StatementExecutor::RightsOn(const std::string&) {
+  return std::nullopt;
+}
+
+std::optional<long long> StatementExecutor::CountTables(const std::string&) {
   return std::nullopt;
 }
 
@@ -51,6 +56,18 @@ std::optional<target::DatabaseRights> MySqlStatementExecutor::RightsOn(const std
       });
   if (!grants) return std::nullopt;
   return grants->On(name);
+}
+
+std::optional<long long> MySqlStatementExecutor::CountTables(const std::string& name) {
+  auto rows = connection_.QueryRows(
+      "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + EscapeText(name) +
+      "'");
+  if (!rows || rows->empty() || rows->front().empty()) return std::nullopt;
+  try {
+    return std::stoll(rows->front().front());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 void MySqlStatementExecutor::StartStatement(const std::string& statement) {

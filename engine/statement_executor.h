@@ -54,6 +54,9 @@ class StatementExecutor {
   // its grants on the server say; nothing when they cannot be read or are not
   // understood. Executors without a server to ask tell nothing.
   virtual std::optional<target::DatabaseRights> RightsOn(const std::string& name);
+  // How many tables (and views) the database `name` (unquoted) holds; nothing
+  // when the server cannot tell. Executors without a server tell nothing.
+  virtual std::optional<long long> CountTables(const std::string& name);
 
   // A statement in two halves, so the next rows can be read while the server
   // works: StartStatement sends it and returns at once, FinishStatement waits
@@ -79,6 +82,7 @@ class MySqlStatementExecutor : public StatementExecutor {
   unsigned int LastErrorNumber() const override;
   std::optional<long long> CountRows(const std::string& quotedName) override;
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override;
+  std::optional<long long> CountTables(const std::string& name) override;
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;
 

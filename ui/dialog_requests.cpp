@@ -196,7 +196,10 @@ void CBrackenDlg::ShowRowProgress(const QString& caption) {
 // The rows the plan found replace the table's stored count for its
 // "Rows: k of N" (a damaged or stale count would mislead).
 void CBrackenDlg::TableRowsFound(const std::string& table, long rows) {
-  Serve([&] { tableRows_.insert(CaptionTableName(FromText(table)), static_cast<qint64>(rows)); });
+  Serve([&] {
+    tableRows_.insert(CaptionTableName(FromText(table)), static_cast<qint64>(rows));
+    copyingTable_ = FromText(table);
+  });
 }
 
 void CBrackenDlg::StartTimer(int, int periodMs) {

@@ -40,12 +40,28 @@ void CBrackenDlg::ShowStopNotice() {
   }
 }
 
+// During a run the question names what leaving leaves behind, and No is
+// the default; otherwise it is the usual one.
 bool CBrackenDlg::AskToExit() {
-  return ShowMessageBox(this,
-                        QStringLiteral("Do you want to exit from Quillon Database Converter - "
-                                       "Bracken?"),
-                        QStringLiteral("Message"), MessageButtons::YesNo,
-                        MessageIcon::Question) == MessageAnswer::Yes;
+  QString text = QStringLiteral("Do you want to exit from Quillon Database Converter - Bracken?");
+  const bool running = run_ && conversionWorker.IsRunning();
+  if (running) text += QStringLiteral("\n\n") + RunningExitWarning();
+  return ShowMessageBox(this, text, QStringLiteral("Message"),
+                        running ? MessageButtons::YesNoDefaultNo : MessageButtons::YesNo,
+                        running ? MessageIcon::Warning : MessageIcon::Question) ==
+         MessageAnswer::Yes;
+}
+
+QString CBrackenDlg::RunningExitWarning() const {
+  const QString database = QLatin1Char('[') + QString::fromStdString(runDatabase_) +
+                           QLatin1Char(']');
+  const QString table = copyingTable_.isEmpty()
+                            ? QStringLiteral("The table being copied")
+                            : QStringLiteral("The table [%1]").arg(copyingTable_);
+  return QStringLiteral("A conversion is in progress. %1 will be left incomplete in the database "
+                        "%2, and the tables after it will not be copied. Help tells how to finish "
+                        "the copy.")
+      .arg(table, database);
 }
 
 void CBrackenDlg::OnExit() {

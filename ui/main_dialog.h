@@ -156,6 +156,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   void ShowStopNotice();
   void OnExit();
   bool AskToExit();
+  // The exit question's second paragraph during a run.
+  QString RunningExitWarning() const;
   void LeaveProgram();
   void OpenHelp();
   void OpenAbout();
@@ -225,6 +227,9 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   QElapsedTimer captionShown_;
   // Rows of each table as its definition counts them, for the rows label.
   QHash<QString, qint64> tableRows_;
+  // The table the current run copies (its plan has been read), for the
+  // exit question; empty before the first.
+  QString copyingTable_;
 
   // STOP was pressed during the current run: the request is repeated with
   // each row, as a table's rows start with the request cleared.

@@ -22,6 +22,8 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
       return QMessageBox::Information;
     case MessageIcon::Question:
       return QMessageBox::Question;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
     case MessageIcon::None:
       break;
   }
@@ -73,9 +75,9 @@ MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString&
   box.setTextFormat(Qt::PlainText);
   box.installEventFilter(new CopyPlainText(shown, &box));
   box.setWindowModality(Qt::WindowModal);
-  if (buttons == MessageButtons::YesNo) {
+  if (buttons != MessageButtons::Ok) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::No);
     // The title bar's close button means No, as there is no Cancel.
     box.setEscapeButton(QMessageBox::No);
   } else {

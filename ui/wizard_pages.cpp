@@ -66,6 +66,7 @@ void CBrackenDlg::OnConvert() {
     if (!name.empty()) runTables_.push_back(name);
   }
   runDatabase_ = destinationEdit_->text().toStdString();
+  copyingTable_.clear();
   // Lines left from a run that ended without its report are not this run's.
   reportLines_.clear();
   // STOP is offered afresh, and the progress text is the usual one.

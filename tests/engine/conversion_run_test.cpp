@@ -21,6 +21,8 @@ using testing::LongColumn;
 using testing::TextColumn;
 
 const char* kCompleted = "Message: Bracken database conversion completed successfully.";
+// The overwrite question for [shop] where the server does not tell its tables.
+const std::string kOverwriteShop = "Message: " + OverwriteQuestion("shop", std::nullopt) + " [icon]";
 
 FakeTable Orders() {
   FakeTable table;
@@ -175,7 +177,7 @@ TEST_F(ConversionRunTest, AnExistingDatabaseIsReplacedOnlyOnYes) {
   owner_.answers = {MessageAnswer::No};
   EXPECT_EQ(Run({"A"}).ending, RunEnding::OverwriteDeclined);
   EXPECT_EQ(target_.statements, std::vector<std::string>{"USE `shop`"});
-  EXPECT_EQ(owner_.messages.back(), "Message: Are you sure you want to overwrite?");
+  EXPECT_EQ(owner_.messages.back(), kOverwriteShop);
   ExpectIdlePage();
   owner_.answers = {MessageAnswer::Yes};
   EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
@@ -183,7 +185,30 @@ TEST_F(ConversionRunTest, AnExistingDatabaseIsReplacedOnlyOnYes) {
   // A second run into the same name asks again.
   owner_.messages.clear();
   Run({"A"});
-  EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
+  EXPECT_EQ(owner_.messages.front(), kOverwriteShop);
+}
+
+// The question keeps its first line and names the database and what the
+// server says it holds; the count is asked before the question.
+TEST_F(ConversionRunTest, TheOverwriteQuestionCountsTheTablesItDeletes) {
+  EXPECT_EQ(OverwriteQuestion("shop", 3),
+            "Are you sure you want to overwrite?\n\nThe conversion will delete the database "
+            "[shop] and the 3 tables it holds.");
+  EXPECT_EQ(OverwriteQuestion("a", 1),
+            "Are you sure you want to overwrite?\n\nThe conversion will delete the database [a] "
+            "and the 1 table it holds.");
+  EXPECT_EQ(OverwriteQuestion("a", 0),
+            "Are you sure you want to overwrite?\n\nThe conversion will delete the database "
+            "[a]; it holds no tables.");
+  EXPECT_EQ(OverwriteQuestion("a", std::nullopt),
+            "Are you sure you want to overwrite?\n\nThe conversion will delete the database [a] "
+            "and everything it holds.");
+
+  target_.databases.insert("`shop`");
+  target_.tableCount = 2;
+  owner_.answers = {MessageAnswer::No};
+  EXPECT_EQ(Run({"A"}).ending, RunEnding::OverwriteDeclined);
+  EXPECT_EQ(owner_.messages.back(), "Message: " + OverwriteQuestion("shop", 2) + " [icon]");
 }
 
 // A login that may drop the existing database but not create it again is
@@ -222,7 +247,7 @@ TEST_F(ConversionRunTest, ALoginThatCannotCreateTheDatabaseAgainKeepsIt) {
     target_.rights = rights;
     owner_.messages.clear();
     EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);
-    EXPECT_EQ(owner_.messages.front(), "Message: Are you sure you want to overwrite?");
+    EXPECT_EQ(owner_.messages.front(), kOverwriteShop);
     sent.push_back(target_.statements);
   }
   EXPECT_EQ(sent[0], sent[1]);
@@ -241,7 +266,7 @@ TEST_F(ConversionRunTest, ACreateRefusedAfterTheDropIsALoss) {
                                       "CREATE DATABASE `shop`"}));
   EXPECT_EQ(owner_.messages,
             (std::vector<std::string>{
-                "Message: Are you sure you want to overwrite?",
+                kOverwriteShop,
                 "Bracken: Access denied for user 'u'@'%' to database 'shop'",
                 "Message: The database [shop] was dropped and could not be created again; what "
                 "it held is lost."}));
@@ -275,7 +300,7 @@ TEST_F(ConversionRunTest, ADatabaseThatAppearsAfterUseIsReplacedOnlyWhenAsked) {
   owner_.answers = {MessageAnswer::No};
   EXPECT_EQ(Run({"A"}).ending, RunEnding::OverwriteDeclined);
   EXPECT_EQ(target_.statements, (std::vector<std::string>{"USE `shop`", "CREATE DATABASE `shop`"}));
-  EXPECT_EQ(owner_.messages.back(), "Message: Are you sure you want to overwrite?");
+  EXPECT_EQ(owner_.messages.back(), kOverwriteShop);
   target_.statements.clear();
   owner_.answers = {MessageAnswer::Yes};
   EXPECT_EQ(Run({"A"}).ending, RunEnding::Completed);

@@ -32,6 +32,7 @@ class RecordingTarget : public engine::StatementExecutor {
     rightsAsked.push_back(name);
     return rights;
   }
+  std::optional<long long> CountTables(const std::string& /*name*/) override { return tableCount; }
 
   // The statement that starts with `prefix` is refused with `text`; with
   // `skip`, the first `skip` such statements are accepted.
@@ -47,6 +48,8 @@ class RecordingTarget : public engine::StatementExecutor {
   // names it was asked about.
   std::optional<target::DatabaseRights> rights;
   std::vector<std::string> rightsAsked;
+  // What CountTables answers (by default: the server cannot tell).
+  std::optional<long long> tableCount;
   // Quoted names of the databases that exist ("`name`").
   std::set<std::string> databases;
 

@@ -124,14 +124,20 @@ TEST_F(Conversion, AnExistingDatabaseIsOverwrittenOnlyAfterYes) {
             QStringList{"Please select at least one table to continue the conversion."});
   ExpectIdleSecondPage(ui);
 
+  // Enter keeps the database: No is the default. The question names the
+  // database and the tables the server says it holds.
+  const QString question = QString::fromStdString(
+      "Are you sure you want to overwrite?\n\nThe conversion will delete the database [" +
+      database + "] and the 1 table it holds.");
   answerer.seen.clear();
   ui.Click(1024);
-  answerer.AnswerNo();
+  answerer.AnswerWithEnter();
   ui.Click(1004);
   ASSERT_TRUE(Finished(ui));
-  EXPECT_EQ(answerer.Texts(), QStringList{"Are you sure you want to overwrite?"});
+  EXPECT_EQ(answerer.Texts(), QStringList{question});
   EXPECT_EQ(answerer.seen.at(0).buttons, "Yes/No");
-  EXPECT_EQ(answerer.seen.at(0).icon, "none");
+  EXPECT_EQ(answerer.seen.at(0).defaultButton, "No");
+  EXPECT_EQ(answerer.seen.at(0).icon, "warning");
   EXPECT_EQ(Tables(database), QStringList{"Keep"});
   ExpectIdleSecondPage(ui);
   EXPECT_EQ(ui.Marks(), std::vector<bool>(3, true));
@@ -141,7 +147,7 @@ TEST_F(Conversion, AnExistingDatabaseIsOverwrittenOnlyAfterYes) {
   answerer.AnswerYes();
   ui.Click(1004);
   ASSERT_TRUE(Finished(ui));
-  EXPECT_EQ(answerer.Texts(), (QStringList{"Are you sure you want to overwrite?", kCompleted}));
+  EXPECT_EQ(answerer.Texts(), (QStringList{question, kCompleted}));
   EXPECT_EQ(Tables(database), (QStringList{"Customers", "Orders", "Products"}));
   EXPECT_EQ(Count(database, "Orders"), 4);
 }
@@ -320,11 +326,23 @@ TEST_F(Conversion, LeavingDuringARunAsksAndYesEndsWithoutClosingTheConnectionUnd
   ui.Click(1004);
   ASSERT_TRUE(WaitUntil([&] { return ui.dialog->windowTitle() != kTitle; }));
 
-  // No: the run goes on and the activity bar keeps moving.
+  // Enter: No is the default, the run goes on and the activity bar keeps
+  // moving. The question names the table left incomplete.
   const QString before = ui.dialog->windowTitle();
-  answerer.AnswerNo();
+  answerer.AnswerWithEnter();
   ui.Click(1006);
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_EQ(answerer.seen[0].text,
+            QString::fromStdString(
+                "Do you want to exit from Quillon Database Converter - Bracken?\n\nA conversion "
+                "is in progress. The table [Big] will be left incomplete in the database [" +
+                database +
+                "], and the tables after it will not be copied. Help tells how to finish the "
+                "copy."));
+  EXPECT_EQ(answerer.seen[0].defaultButton, "No");
+  EXPECT_EQ(answerer.seen[0].icon, "warning");
   EXPECT_TRUE(ui.dialog->isVisible());
+  EXPECT_EQ(ui.processEnds, 0);
   EXPECT_TRUE(ui.dialog->ActivityTimerRunning());
   EXPECT_TRUE(WaitUntil([&] { return ui.dialog->windowTitle() != before; }));
   EXPECT_TRUE(shell.opened.empty());

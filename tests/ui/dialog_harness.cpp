@@ -40,6 +40,8 @@ QString IconName(QMessageBox::Icon icon) {
       return "information";
     case QMessageBox::Question:
       return "question";
+    case QMessageBox::Warning:
+      return "warning";
     default:
       return "other";
   }
@@ -71,16 +73,28 @@ void ModalAnswerer::Poll() {
     const QString text = QString(box->text()).remove(ui::kBreakOpportunity);
     SeenBox record{box->windowTitle(),         text, IconName(box->icon()),
                    question ? "Yes/No" : "OK", {},   {}};
+    if (QPushButton* preset = box->defaultButton()) {
+      record.defaultButton = preset == box->button(QMessageBox::Yes) ? "Yes"
+                             : preset == box->button(QMessageBox::No) ? "No"
+                                                                      : "OK";
+    }
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
-    bool yes = false;
+    Answer answer = Answer::No;
     if (question && !answers_.empty()) {
-      yes = answers_.front();
+      answer = answers_.front();
       answers_.pop_front();
     }
-    QAbstractButton* button = question ? box->button(yes ? QMessageBox::Yes : QMessageBox::No)
-                                       : box->button(QMessageBox::Ok);
-    if (button != nullptr) button->click();
+    if (answer == Answer::Enter) {
+      // Where the keyboard focus is, as a user's key press would arrive.
+      QWidget* target = box->focusWidget() != nullptr ? box->focusWidget() : box;
+      QTest::keyClick(target, Qt::Key_Return);
+    } else {
+      QAbstractButton* button =
+          question ? box->button(answer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No)
+                   : box->button(QMessageBox::Ok);
+      if (button != nullptr) button->click();
+    }
   } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
     ++fileDialogs;
     const QString path = files_.empty() ? QString() : files_.front();

@@ -49,10 +49,11 @@ class RecordingShell : public ui::ShellService {
 struct SeenBox {
   QString caption;
   QString text;
-  QString icon;        // "none", "information", "question" or "other"
+  QString icon;        // "none", "information", "question", "warning" or "other"
   QString buttons;     // "OK" or "Yes/No"; "about" for the About box, "report" for the report
   QString focusAfter;  // object name of the main window's focus once closed
   QStringList lines;   // the report window's lines
+  QString defaultButton = {};  // "Yes", "No" or "OK": what Enter presses
 };
 
 // Answers the modal boxes that appear while it lives. Questions take the
@@ -63,8 +64,11 @@ class ModalAnswerer {
   ModalAnswerer();
   ~ModalAnswerer();
 
-  void AnswerYes() { answers_.push_back(true); }
-  void AnswerNo() { answers_.push_back(false); }
+  void AnswerYes() { answers_.push_back(Answer::Yes); }
+  void AnswerNo() { answers_.push_back(Answer::No); }
+  // The next question is answered with the Enter key, as a user who only
+  // confirms would (the box's default button decides).
+  void AnswerWithEnter() { answers_.push_back(Answer::Enter); }
   void ChooseFile(const QString& path) { files_.push_back(path); }
   void CancelFileDialog() { files_.push_back(QString()); }
   // The report window's "Verify the Copy" is pressed, and its lines are
@@ -86,7 +90,8 @@ class ModalAnswerer {
   void Poll();
 
   QTimer* timer_;
-  std::deque<bool> answers_;
+  enum class Answer { No, Yes, Enter };
+  std::deque<Answer> answers_;
   std::deque<QString> files_;
   std::function<void(const SeenBox&)> whileShown_;
   bool verifyReports_ = false;

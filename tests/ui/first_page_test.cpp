@@ -263,6 +263,7 @@ TEST(Keys, EnterPressesOnlyBrowseAndEscAsksBeforeLeaving) {
   EXPECT_EQ(answerer.seen[0].caption, "Message");
   EXPECT_EQ(answerer.seen[0].icon, "question");
   EXPECT_EQ(answerer.seen[0].buttons, "Yes/No");
+  EXPECT_EQ(answerer.seen[0].defaultButton, "Yes");
   EXPECT_TRUE(ui.dialog->isVisible());
   EXPECT_EQ(ui.Text(1011), "someone");
   EXPECT_TRUE(shell.opened.empty());
