@@ -25,9 +25,7 @@ std::string ConsoleText(const std::string& text) {
 }
 
 // The question alone, without the paragraphs after it.
-std::string FirstParagraph(const std::string& text) {
-  return text.substr(0, text.find("\n\n"));
-}
+std::string FirstParagraph(const std::string& text) { return text.substr(0, text.find("\n\n")); }
 
 }  // namespace
 

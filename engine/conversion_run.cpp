@@ -78,8 +78,8 @@ bool IsSystemSchema(const std::string& name) {
 // No is the default: Enter keeps the database.
 bool AskToOverwrite(ConversionOwner& owner, ConversionContext& context, const std::string& name) {
   const std::string question = OverwriteQuestion(name, context.executor.CountTables(name));
-  MessageAnswer answer = owner.ShowMessage(question, "Message", MessageButtons::YesNoDefaultNo,
-                                           MessageIcon::Warning);
+  MessageAnswer answer =
+      owner.ShowMessage(question, "Message", MessageButtons::YesNoDefaultNo, MessageIcon::Warning);
   if (answer == MessageAnswer::Yes) return true;
   UnlockPage(owner);
   End(context, RunEnding::OverwriteDeclined);
@@ -382,8 +382,9 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
 }
 
 std::string OverwriteQuestion(const std::string& name, std::optional<long long> tables) {
-  std::string text = "Are you sure you want to overwrite?\n\nThe conversion will delete the database " +
-                     Bracketed(name);
+  std::string text =
+      "Are you sure you want to overwrite?\n\nThe conversion will delete the database " +
+      Bracketed(name);
   if (!tables) return text + " and everything it holds.";
   if (*tables == 0) return text + "; it holds no tables.";
   return text + " and the " + std::to_string(*tables) + (*tables == 1 ? " table" : " tables") +

@@ -127,6 +127,9 @@ class LockWaitWatch : public StatementExecutor {
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override {
     return inner_.RightsOn(name);
   }
+  std::optional<long long> CountTables(const std::string& name) override {
+    return inner_.CountTables(name);
+  }
   // The watch runs from the start of a statement to its answer.
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;

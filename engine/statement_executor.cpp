@@ -11,9 +11,7 @@ std::optional<target::DatabaseRights> StatementExecutor::RightsOn(const std::str
   return std::nullopt;
 }
 
-std::optional<long long> StatementExecutor::CountTables(const std::string&) {
-  return std::nullopt;
-}
+std::optional<long long> StatementExecutor::CountTables(const std::string&) { return std::nullopt; }
 
 bool MySqlStatementExecutor::Execute(const std::string& statement) {
   return connection_.Execute(statement);

@@ -53,14 +53,15 @@ bool CBrackenDlg::AskToExit() {
 }
 
 QString CBrackenDlg::RunningExitWarning() const {
-  const QString database = QLatin1Char('[') + QString::fromStdString(runDatabase_) +
-                           QLatin1Char(']');
+  const QString database =
+      QLatin1Char('[') + QString::fromStdString(runDatabase_) + QLatin1Char(']');
   const QString table = copyingTable_.isEmpty()
                             ? QStringLiteral("The table being copied")
                             : QStringLiteral("The table [%1]").arg(copyingTable_);
-  return QStringLiteral("A conversion is in progress. %1 will be left incomplete in the database "
-                        "%2, and the tables after it will not be copied. Help tells how to finish "
-                        "the copy.")
+  return QStringLiteral(
+             "A conversion is in progress. %1 will be left incomplete in the database "
+             "%2, and the tables after it will not be copied. Help tells how to finish "
+             "the copy.")
       .arg(table, database);
 }
 

@@ -22,7 +22,8 @@ using testing::TextColumn;
 
 const char* kCompleted = "Message: Bracken database conversion completed successfully.";
 // The overwrite question for [shop] where the server does not tell its tables.
-const std::string kOverwriteShop = "Message: " + OverwriteQuestion("shop", std::nullopt) + " [icon]";
+const std::string kOverwriteShop =
+    "Message: " + OverwriteQuestion("shop", std::nullopt) + " [icon]";
 
 FakeTable Orders() {
   FakeTable table;
@@ -266,8 +267,7 @@ TEST_F(ConversionRunTest, ACreateRefusedAfterTheDropIsALoss) {
                                       "CREATE DATABASE `shop`"}));
   EXPECT_EQ(owner_.messages,
             (std::vector<std::string>{
-                kOverwriteShop,
-                "Bracken: Access denied for user 'u'@'%' to database 'shop'",
+                kOverwriteShop, "Bracken: Access denied for user 'u'@'%' to database 'shop'",
                 "Message: The database [shop] was dropped and could not be created again; what "
                 "it held is lost."}));
   ExpectIdlePage();

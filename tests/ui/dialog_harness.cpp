@@ -74,7 +74,7 @@ void ModalAnswerer::Poll() {
     SeenBox record{box->windowTitle(),         text, IconName(box->icon()),
                    question ? "Yes/No" : "OK", {},   {}};
     if (QPushButton* preset = box->defaultButton()) {
-      record.defaultButton = preset == box->button(QMessageBox::Yes) ? "Yes"
+      record.defaultButton = preset == box->button(QMessageBox::Yes)  ? "Yes"
                              : preset == box->button(QMessageBox::No) ? "No"
                                                                       : "OK";
     }
