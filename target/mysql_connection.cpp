@@ -30,6 +30,16 @@ constexpr unsigned int kTlsError = 2026;
 // The server's number for a packet longer than max_allowed_packet.
 constexpr unsigned int kPacketTooLargeError = 1153;
 
+// The client's numbers for a port where nothing answered: no socket, a refused
+// or timed-out connection, a host name that does not resolve.
+constexpr unsigned int kNoLocalServerError = 2002;
+constexpr unsigned int kNoServerOnHostError = 2003;
+constexpr unsigned int kUnknownHostError = 2005;
+
+bool NothingAnswered(unsigned int code) {
+  return code == kNoLocalServerError || code == kNoServerOnHostError || code == kUnknownHostError;
+}
+
 constexpr const char* kNotConnected = "Not connected to the MySQL server.";
 
 bool ContainsMariaDb(std::string text) {
@@ -54,27 +64,42 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
                                                         const std::string& password,
                                                         const ConnectOptions& options) {
   Close();
+  refusalText_.clear();
+  refusalCode_ = 0;
   handle_ = mysql_init(nullptr);
   if (handle_ == nullptr) return ConnectResult::Refused;
   if (host.empty()) {
     Fail("No server host given.", 0);
+    refusalText_ = errorText_;
     return ConnectResult::EmptyHost;
   }
   if (!IsSslMode(options.sslMode)) {
     Fail("Unknown TLS mode '" + options.sslMode + "'.", kTlsError);
+    refusalText_ = errorText_;
+    refusalCode_ = errorCode_;
     return ConnectResult::Refused;
   }
   SetOptions(options);
   std::vector<unsigned int> ports(std::begin(kPorts), std::end(kPorts));
   if (options.port != 0) ports = {options.port};
   const char* socket = options.socket.empty() ? nullptr : options.socket.c_str();
+  bool answered = false;  // a port's server gave the refusal kept
+  const auto keepRefusal = [&] {
+    const bool fromServer = !NothingAnswered(errorCode_);
+    if (answered && !fromServer) return;
+    answered = fromServer;
+    refusalText_ = errorText_;
+    refusalCode_ = errorCode_;
+  };
   for (unsigned int port : ports) {
     if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port, socket,
                            0) == nullptr) {
       FailFromHandle();
+      keepRefusal();
       continue;
     }
     if (!TlsAsAsked(options)) {
+      keepRefusal();
       // A fresh handle for the next port, with the same options.
       mysql_close(handle_);
       handle_ = mysql_init(nullptr);
@@ -92,6 +117,8 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     }
     connected_ = true;
     connectedPort_ = port;
+    refusalText_.clear();
+    refusalCode_ = 0;
     Succeed();
     return ConnectResult::Connected;
   }

@@ -85,6 +85,13 @@ class MySqlConnection {
   // connection stays usable. True when the server accepted the statement.
   bool ExecuteWithLongValues(const std::string& statement,
                              const std::vector<std::string_view>& values);
+  // Why the last Connect found no server to use, with the error number: the
+  // reason of the last port where a server answered (a refused login, TLS),
+  // else that of the last port tried (nothing listening, an unknown host, a
+  // missing socket). A wrong password on 3306 thus is not hidden by 3309 not
+  // listening. Empty and 0 after a Connect that succeeded.
+  const std::string& ConnectRefusal() const { return refusalText_; }
+  unsigned int ConnectRefusalNumber() const { return refusalCode_; }
   // The server's explanation of the last failure.
   std::string ErrorText() const { return errorText_; }
   // True when the last failure was a lost connection: the server went away,
@@ -116,6 +123,8 @@ class MySqlConnection {
   ServerTraits traits_;
   std::string errorText_ = "Not connected to the MySQL server.";
   unsigned int errorCode_ = 2006;
+  std::string refusalText_;
+  unsigned int refusalCode_ = 0;
 };
 
 }  // namespace bracken::target

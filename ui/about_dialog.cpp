@@ -42,7 +42,7 @@ LinkLabel* Link(int id, const QString& text, DialogUnitRect at, const QUrl& targ
   link->setObjectName(QString::number(id));
   link->setGeometry(ToPixels(at));
   QObject::connect(link, &LinkLabel::clicked,
-                   [target] { Shell().Open(target, WindowState::Default); });
+                   [target, parent] { OpenOrTell(parent, target, WindowState::Default); });
   return link;
 }
 

@@ -33,7 +33,10 @@ struct CBrackenDlg::ForwardOutcome {
   Step step = Step::ConnectFailed;
   target::MySqlConnection::ConnectResult connected =
       target::MySqlConnection::ConnectResult::Refused;
-  std::string refusal;  // why a server that took the login refused the session
+  // Why no server took the login (the last attempt's reason), or why one that
+  // took it refused the session; with the error number.
+  std::string refusal;
+  unsigned int refusalCode = 0;
   std::string failure;  // the message of a failed open or listing
   std::unique_ptr<engine::CatalogSource> source;
   std::vector<std::string> names;
@@ -90,6 +93,9 @@ bool CBrackenDlg::RunForwardAction() {
     connection_.Close();
     target::WipeSecret(databasePassword_);
     outcome.connected = target::MySqlConnection::ConnectResult::EmptyHost;
+    outcome.refusal = "'" + serverHost_ +
+                      "' is not a server address: a port after ':' must be a number from 1 to "
+                      "65535, and an IPv6 address in brackets needs its closing ']'.";
   } else {
     target::ConnectOptions options;
     options.port = address->port;
@@ -124,7 +130,10 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
   outcome.connected = connection_.Connect(serverHost_, loginName_, password_, options);
   if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
     target::WipeSecret(databasePassword_);
-    outcome.refusal = connection_.ErrorText();
+    const bool session =
+        outcome.connected == target::MySqlConnection::ConnectResult::SessionRefused;
+    outcome.refusal = session ? connection_.ErrorText() : connection_.ConnectRefusal();
+    outcome.refusalCode = session ? 0 : connection_.ConnectRefusalNumber();
     return outcome;
   }
   // The source keeps the one copy of the file's password that reopening its
@@ -161,8 +170,9 @@ bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
   if (outcome.connected != target::MySqlConnection::ConnectResult::Connected) {
     const bool session =
         outcome.connected == target::MySqlConnection::ConnectResult::SessionRefused;
-    Inform(QString::fromStdString(session ? engine::SessionRefusedMessage(outcome.refusal)
-                                          : std::string(engine::kConnectFailureMessage)),
+    Inform(QString::fromStdString(
+               session ? engine::SessionRefusedMessage(outcome.refusal)
+                       : engine::ConnectFailureMessage(outcome.refusal, outcome.refusalCode)),
            MessageIcon::None);
     loginEdit_->clear();
     passwordEdit_->clear();

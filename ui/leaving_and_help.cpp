@@ -70,7 +70,7 @@ void CBrackenDlg::OnExit() {
 }
 
 void CBrackenDlg::LeaveProgram() {
-  Shell().Open(QUrl(QString::fromUtf8(links::kProductPage)), WindowState::Default);
+  OpenOrTell(this, QUrl(QString::fromUtf8(links::kProductPage)), WindowState::Default);
   leaving_ = true;
   if (conversionWorker.IsRunning() || forwardWorker_.IsRunning()) {
     // The worker may be inside a statement: the connection must not be
@@ -84,7 +84,7 @@ void CBrackenDlg::LeaveProgram() {
 }
 
 void CBrackenDlg::OpenHelp() {
-  Shell().Open(QUrl::fromLocalFile(HelpFilePath()), WindowState::Maximised);
+  OpenOrTell(this, QUrl::fromLocalFile(HelpFilePath()), WindowState::Maximised);
 }
 
 void CBrackenDlg::OpenAbout() {

@@ -6,6 +6,8 @@
 
 #include <QUrl>
 
+class QWidget;
+
 namespace bracken::ui {
 
 enum class WindowState { Default, Maximised };
@@ -13,14 +15,15 @@ enum class WindowState { Default, Maximised };
 class ShellService {
  public:
   virtual ~ShellService() = default;
-  // The result is not checked by any caller.
-  virtual void Open(const QUrl& target, WindowState state) = 0;
+  // False when nothing could be started to open the target (no handler for
+  // it on this system).
+  virtual bool Open(const QUrl& target, WindowState state) = 0;
 };
 
 // The desktop's own handler (xdg-open and friends).
 class DesktopShellService : public ShellService {
  public:
-  void Open(const QUrl& target, WindowState state) override;
+  bool Open(const QUrl& target, WindowState state) override;
 };
 
 // The service used by the program; the desktop's unless replaced.
@@ -28,5 +31,10 @@ ShellService& Shell();
 // Replaces the service (nullptr restores the desktop's). The caller keeps
 // ownership and must outlive its use.
 void SetShell(ShellService* service);
+
+// Opens the target through Shell(); when that fails, a message box over
+// `owner` (caption "Message") gives what the user can open by hand: the help
+// file's path, the web page's address or the mail address.
+void OpenOrTell(QWidget* owner, const QUrl& target, WindowState state);
 
 }  // namespace bracken::ui

@@ -32,17 +32,20 @@ inline void PrintTo(const QStringList& texts, std::ostream* out) {
 
 namespace bracken::testing {
 
-// Every "open" request, in order, with nothing launched.
+// Every "open" request, in order, with nothing launched. With `fails` set
+// each request fails, as on a system with no program to open it.
 class RecordingShell : public ui::ShellService {
  public:
   RecordingShell() { ui::SetShell(this); }
   ~RecordingShell() override { ui::SetShell(nullptr); }
-  void Open(const QUrl& target, ui::WindowState state) override {
+  bool Open(const QUrl& target, ui::WindowState state) override {
     opened.push_back(target);
     states.push_back(state);
+    return !fails;
   }
   std::vector<QUrl> opened;
   std::vector<ui::WindowState> states;
+  bool fails = false;
 };
 
 // One modal box as it was shown.

@@ -63,7 +63,7 @@ TEST(FirstPage, NextChecksLoginThenPasswordThenHost) {
   ui.SetText(1012, "secret");
   EXPECT_FALSE(ui.Next());
   ASSERT_EQ(answerer.seen.size(), 3u);
-  EXPECT_EQ(answerer.seen[2].text, kConnectFailure);
+  EXPECT_EQ(answerer.seen[2].text, kConnectFailure + "\n\nNo server host given.");
   EXPECT_EQ(answerer.seen[2].caption, "Message");
   EXPECT_EQ(answerer.seen[2].icon, "none");
   EXPECT_EQ(ui.Text(1011), "");
@@ -80,11 +80,48 @@ TEST(FirstPage, ARefusedLoginEmptiesTheInputsAndFocusesTheLoginName) {
   ui.SetText(1011, QString::fromStdString(server.user));
   ui.SetText(1012, QString::fromStdString(server.password + "-wrong"));
   EXPECT_FALSE(ui.Next());
-  EXPECT_EQ(answerer.Texts(), QStringList{kConnectFailure});
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_TRUE(answerer.seen[0].text.startsWith(kConnectFailure + "\n\nAccess denied for user '" +
+                                               QString::fromStdString(server.user) + "'@"))
+      << answerer.seen[0].text.toStdString();
+  EXPECT_TRUE(answerer.seen[0].text.endsWith(" (1045)")) << answerer.seen[0].text.toStdString();
   EXPECT_EQ(ui.Text(1011), "");
   EXPECT_EQ(ui.Text(1012), "");
   EXPECT_EQ(ui.Text(1010), QString::fromStdString(server.host));
   EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
+}
+
+// Beneath the usual sentence: the client library's reason for the last
+// attempt with its number, or what is wrong with the server field itself.
+TEST(FirstPage, EachConnectionFailureGivesItsOwnReasonBeneathTheSentence) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  struct Case {
+    QString host;
+    QString reasonStart;
+    QString reasonEnd;
+  };
+  const Case cases[] = {
+      {"127.0.0.1:1", "Can't connect to server on '127.0.0.1' (", " (2002)"},
+      {"no-such-host.invalid", "Unknown server host 'no-such-host.invalid'", " (2005)"},
+      {"127.0.0.1:70000",
+       "'127.0.0.1:70000' is not a server address: a port after ':' must be a number from 1 to "
+       "65535",
+       "needs its closing ']'."},
+  };
+  for (const Case& c : cases) {
+    ModalAnswerer answerer;
+    DialogUnderTest ui;
+    ui.SetText(1010, c.host);
+    ui.SetText(1011, QString::fromStdString(server.user));
+    ui.SetText(1012, QString::fromStdString(server.password));
+    EXPECT_FALSE(ui.Next()) << c.host.toStdString();
+    ASSERT_EQ(answerer.seen.size(), 1u) << c.host.toStdString();
+    const QString& text = answerer.seen[0].text;
+    EXPECT_TRUE(text.startsWith(kConnectFailure + "\n\n" + c.reasonStart)) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(c.reasonEnd)) << text.toStdString();
+    EXPECT_EQ(answerer.seen[0].caption, "Message");
+    EXPECT_EQ(answerer.seen[0].icon, "none");
+  }
 }
 
 // A catalogue row that cannot be read: the file opens, its other tables are

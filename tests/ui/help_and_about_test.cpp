@@ -34,6 +34,44 @@ TEST(Help, ButtonAndF1OpenTheHelpBesideTheProgramWhereverItStarted) {
   EXPECT_TRUE(ui.dialog->isVisible());
 }
 
+// With no program to open them, help and the web pages say what to open by
+// hand; the program goes on (or leaves, after Exit) as it would otherwise.
+TEST(Help, WithNothingToOpenItAMessageGivesTheHelpFilesPath) {
+  RecordingShell shell;
+  shell.fails = true;
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  ui.Click(1005);
+  ui.PressKey(1011, Qt::Key_F1);
+  const QString path = QDir(QCoreApplication::applicationDirPath()).filePath("HelpFile.html");
+  const QString text =
+      "The help could not be opened: no program on this system opens it. Open the help file by "
+      "hand:\n\n" +
+      path;
+  ASSERT_EQ(answerer.seen.size(), 2u);
+  for (const SeenBox& box : answerer.seen) {
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, "Message");
+    EXPECT_EQ(box.buttons, "OK");
+  }
+  EXPECT_TRUE(ui.dialog->isVisible());
+}
+
+TEST(Help, WithNothingToOpenItExitGivesTheWebPagesAddressAndLeaves) {
+  RecordingShell shell;
+  shell.fails = true;
+  ModalAnswerer answerer;
+  answerer.AnswerYes();
+  DialogUnderTest ui;
+  ui.Click(1006);
+  ASSERT_EQ(answerer.seen.size(), 2u);
+  EXPECT_EQ(answerer.seen[1].text,
+            "The web page could not be opened: no program on this system opens it. Its address "
+            "is:\n\nhttps://bracken.quillon.dev/");
+  EXPECT_EQ(answerer.seen[1].caption, "Message");
+  EXPECT_FALSE(ui.dialog->isVisible());
+}
+
 TEST(About, TheLogoOpensTheBoxOverTheWindow) {
   ModalAnswerer answerer;
   DialogUnderTest ui;
@@ -46,6 +84,7 @@ TEST(About, TheLogoOpensTheBoxOverTheWindow) {
 
 TEST(About, LinksOpenMailAndWebPagesAndShowTheHandCursor) {
   RecordingShell shell;
+  ModalAnswerer answerer;
   ui::CAboutDlg about(nullptr);
   about.show();
   QStringList plain;
@@ -68,11 +107,30 @@ TEST(About, LinksOpenMailAndWebPagesAndShowTheHandCursor) {
   EXPECT_EQ(shell.opened[1], QUrl("https://bracken.quillon.dev/"));
   EXPECT_EQ(shell.opened[2], QUrl("https://bracken.quillon.dev/support"));
   EXPECT_EQ(shell.states[0], ui::WindowState::Default);
+  EXPECT_TRUE(answerer.seen.empty());
   for (QLabel* label : about.findChildren<QLabel*>()) {
     if (label->objectName().isEmpty()) {
       EXPECT_EQ(label->cursor().shape(), Qt::ArrowCursor) << label->text().toStdString();
     }
   }
+}
+
+TEST(About, LinksWithNothingToOpenThemGiveTheAddress) {
+  RecordingShell shell;
+  shell.fails = true;
+  ModalAnswerer answerer;
+  ui::CAboutDlg about(nullptr);
+  about.show();
+  for (const char* id : {"1041", "1042", "1033"}) {
+    QTest::mouseClick(about.findChild<QLabel*>(id), Qt::LeftButton);
+  }
+  EXPECT_EQ(answerer.Texts(),
+            (QStringList{"No mail program could be started. Write to:\n\nsupport@quillon.dev",
+                         "The web page could not be opened: no program on this system opens it. "
+                         "Its address is:\n\nhttps://bracken.quillon.dev/",
+                         "The web page could not be opened: no program on this system opens it. "
+                         "Its address is:\n\nhttps://bracken.quillon.dev/support"}));
+  for (const SeenBox& box : answerer.seen) EXPECT_EQ(box.caption, "Message");
 }
 
 }  // namespace
