@@ -71,11 +71,7 @@ class DumpFileTest : public CliServerTest {
   }
   ShellRun CliOn(const fs::path& file, const std::string& command,
                  const std::vector<std::string>& args) {
-    std::string line = "MYSQL_PWD=" + ShellQuoted(server_.password) + " " +
-                       ShellQuoted(program_.string()) + " " + command + " " +
-                       ShellQuoted(file.string());
-    for (const std::string& arg : args) line += " " + ShellQuoted(arg);
-    return RunShell(line, dir_);
+    return RunCommand(command, file, args);
   }
   ShellRun Load(const fs::path& dump) {
     return RunShell("MYSQL_PWD=" + ShellQuoted(server_.password) + " mariadb -h " +
@@ -247,16 +243,10 @@ TEST_F(DumpFileTest, AValueOverTheFilesLimitPointsAtTheServerVersion) {
 // Every file of the corpus through a dump, the mariadb client and verify,
 // for the default server and a newer one.
 TEST_F(DumpFileTest, EveryCorpusFileLoadsIdentical) {
-  const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus";
-  if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus beside the checkout";
-  std::vector<fs::path> files;
-  for (const char* folder : {"jet3", "jet4", "ace"}) {
-    for (const auto& entry : fs::directory_iterator(corpus / folder)) {
-      const fs::path& path = entry.path();
-      if (path.extension() == ".mdb" || path.extension() == ".accdb") files.push_back(path);
-    }
+  if (!fs::exists(fs::path(BRACKEN_SHARED_DIR) / "corpus")) {
+    GTEST_SKIP() << "no corpus beside the checkout";
   }
-  std::sort(files.begin(), files.end());
+  const std::vector<fs::path> files = CorpusFiles();
   ASSERT_FALSE(files.empty());
   int n = 0;
   for (const fs::path& file : files) {

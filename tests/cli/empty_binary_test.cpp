@@ -72,11 +72,7 @@ class EmptyBinaryTest : public CliServerTest {
 
   ShellRun Cli(const std::string& command, const fs::path& file,
                const std::vector<std::string>& args) {
-    std::string line = "MYSQL_PWD=" + ShellQuoted(server_.password) + " " +
-                       ShellQuoted(program_.string()) + " " + command + " " +
-                       ShellQuoted(file.string());
-    for (const std::string& arg : args) line += " " + ShellQuoted(arg);
-    return RunShell(line, dir_);
+    return RunCommand(command, file, args);
   }
   std::vector<std::string> Server(const std::string& database) {
     databases_.push_back(database);

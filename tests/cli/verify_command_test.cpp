@@ -81,16 +81,10 @@ class VerifyCommandTest : public CliServerTest {
 };
 
 TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
-  const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus";
-  if (!fs::exists(corpus)) GTEST_SKIP() << "no corpus beside the checkout";
-  std::vector<fs::path> files;
-  for (const char* folder : {"jet3", "jet4", "ace"}) {
-    for (const auto& entry : fs::directory_iterator(corpus / folder)) {
-      const fs::path& path = entry.path();
-      if (path.extension() == ".mdb" || path.extension() == ".accdb") files.push_back(path);
-    }
+  if (!fs::exists(fs::path(BRACKEN_SHARED_DIR) / "corpus")) {
+    GTEST_SKIP() << "no corpus beside the checkout";
   }
-  std::sort(files.begin(), files.end());
+  const std::vector<fs::path> files = CorpusFiles();
   ASSERT_FALSE(files.empty());
   // The child tables of attachment and multi-value columns and the histories
   // of append-only memos are verified after their table, under the names the
