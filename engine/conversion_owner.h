@@ -28,6 +28,17 @@ class ConversionOwner {
   virtual MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     MessageButtons buttons, MessageIcon icon) = 0;
 
+  // A row left out of the copy: refused by the server, too large to send or
+  // unreadable. `text` is the message (the server's own text for a refusal),
+  // `where` names the table and row when the text does not ("Table [Orders],
+  // row 17."), else it is empty. The message shows like any other; a window
+  // may let the user stop showing the rest of a run's refusals, which the
+  // report lists anyway.
+  virtual void ShowRowRefusal(const std::string& text, const std::string& caption,
+                              const std::string& /*where*/) {
+    ShowMessage(text, caption, MessageButtons::Ok, MessageIcon::None);
+  }
+
   virtual void SetControlVisible(int id, bool visible) = 0;
   virtual void SetControlEnabled(int id, bool enabled) = 0;
   // Labels and edits (the status label 1041; the destination name edit 1019).

@@ -98,7 +98,7 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
 bool OversizedRow::Refuse(const std::string& why) {
   refusedHere = true;
   Report(owner, context.summary, why);
-  owner.ShowMessage(why, "Message", MessageButtons::Ok, MessageIcon::None);
+  owner.ShowRowRefusal(why, "Message", {});
   return false;
 }
 

@@ -72,7 +72,7 @@ void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const 
   std::string text = Where(place, field) + ": the value cannot be read (" + error.Description() +
                      "). The row is left out.";
   Report(owner, context.summary, text);
-  owner.ShowMessage(text, "Message", MessageButtons::Ok, MessageIcon::None);
+  owner.ShowRowRefusal(text, "Message", {});
 }
 
 }  // namespace

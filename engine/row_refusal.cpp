@@ -24,10 +24,9 @@ RowResult AfterRowFailure(ConversionOwner& owner, ConversionContext& context,
   if (TableGoneError(server.LastErrorNumber())) return RowResult::TableGone;
   ++context.summary.rowsRefused;
   std::string text = server.ErrorText();
-  Report(owner, context.summary,
-         "Table " + Bracketed(table) + ", row " + std::to_string(number) +
-             ": refused by the server: " + text);
-  owner.ShowMessage(text, "Bracken", MessageButtons::Ok, MessageIcon::None);
+  const std::string where = "Table " + Bracketed(table) + ", row " + std::to_string(number);
+  Report(owner, context.summary, where + ": refused by the server: " + text);
+  owner.ShowRowRefusal(text, "Bracken", where + ".");
   return RowResult::Refused;
 }
 

@@ -24,7 +24,7 @@ class SourceError : public std::runtime_error {
 
 // The numeric code and source name every error of this reader carries.
 inline constexpr long kErrorCode = -2147467259;  // 0x80004005, the provider's generic failure
-inline constexpr const char* kErrorSource = "Microsoft JET Database Engine";
+inline constexpr const char* kErrorSource = "Bracken Access Reader";
 
 // A damaged or unreadable file: "The database file is damaged: WHAT".
 [[noreturn]] void ThrowDamaged(const std::string& what);

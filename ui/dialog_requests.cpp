@@ -50,6 +50,19 @@ MessageAnswer CBrackenDlg::ShowMessage(const std::string& text, const std::strin
       [&] { return ShowMessageBox(this, FromText(text), FromText(caption), buttons, icon); });
 }
 
+void CBrackenDlg::ShowRowRefusal(const std::string& text, const std::string& caption,
+                                 const std::string& where) {
+  Serve([&] {
+    if (hideRefusals_) return;
+    QString shown = FromText(text);
+    if (!where.empty()) shown += QStringLiteral("\n\n") + FromText(where);
+    bool hideRest = false;
+    ShowMessageBox(this, shown, FromText(caption), MessageButtons::Ok, MessageIcon::None,
+                   QString::fromUtf8(kHideRefusalsText), &hideRest);
+    hideRefusals_ = hideRest;
+  });
+}
+
 void CBrackenDlg::SetControlVisible(int id, bool visible) {
   Serve([&] {
     if (QWidget* control = Control(id)) control->setVisible(visible);
@@ -189,8 +202,7 @@ void CBrackenDlg::ShowRowProgress(const QString& caption) {
     return;
   }
   const auto total = tableRows_.find(progress->table);
-  rowsLabel_->setText(RowsText(progress->rows, total == tableRows_.end() ? -1 : total.value(),
-                               QLocale(QLocale::English, QLocale::UnitedStates)));
+  rowsLabel_->setText(RowsText(progress->rows, total == tableRows_.end() ? -1 : total.value()));
 }
 
 // The rows the plan found replace the table's stored count for its

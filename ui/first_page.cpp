@@ -1,6 +1,7 @@
 // The first page's own controls: Browse and the database password box.
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -10,20 +11,26 @@
 namespace bracken::ui {
 
 void CBrackenDlg::OnBrowse() {
-  QFileDialog chooser(this);
+  // The dialog starts where the last one ended, else in the home folder.
+  const QString start = lastBrowseFolder_.isEmpty() || !QFileInfo(lastBrowseFolder_).isDir()
+                            ? QDir::homePath()
+                            : lastBrowseFolder_;
+  QFileDialog chooser(this, QString(), start);
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
-  // Any name may be typed, but its folder must exist.
-  chooser.setFileMode(QFileDialog::AnyFile);
-  chooser.setDefaultSuffix(QStringLiteral("mdb"));
-  chooser.setNameFilter(QStringLiteral("Access Databases (*.mdb *.accdb)"));
+  // Only a file that exists is taken; a typed folder opens instead.
+  chooser.setFileMode(QFileDialog::ExistingFile);
+  chooser.setNameFilters(
+      {QStringLiteral("Access Databases (*.mdb *.accdb)"), QStringLiteral("All files (*)")});
   chooser.setObjectName(QStringLiteral("browse-dialog"));
-  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
-  const QFileInfo chosen(chooser.selectedFiles().first());
-  if (!chosen.absoluteDir().exists()) return;
-  accessPath_ = chosen.absoluteFilePath().toStdString();
-  pathEdit_->setText(chosen.absoluteFilePath());
+  const bool chosen = chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty();
+  lastBrowseFolder_ = chooser.directory().absolutePath();
+  if (!chosen) return;
+  const QFileInfo file(chooser.selectedFiles().first());
+  lastBrowseFolder_ = file.absolutePath();
+  accessPath_ = file.absoluteFilePath().toStdString();
+  pathEdit_->setText(file.absoluteFilePath());
   // Only the last extension goes: "Sales.2009.mdb" names the database "Sales.2009".
-  destinationEdit_->setText(chosen.completeBaseName());
+  destinationEdit_->setText(file.completeBaseName());
 }
 
 void CBrackenDlg::OnPasswordProtectedClicked() {

@@ -1,5 +1,6 @@
 #include "ui/image_button.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
@@ -8,6 +9,9 @@
 namespace bracken::ui {
 
 namespace {
+// How strongly a greyed picture shows over the window.
+constexpr qreal kGreyedOpacity = 0.45;
+
 // A missing picture falls back to the normal one.
 QSvgRenderer* LoadPicture(const QString& path, QSvgRenderer* fallback, QObject* parent) {
   if (path.isEmpty()) return fallback;
@@ -42,7 +46,9 @@ void ImageButton::paintEvent(QPaintEvent*) {
   }
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
-  if (renderer->isValid()) {
+  if (!isEnabled() && disabled_ == normal_ && renderer->isValid()) {
+    DrawGreyed(painter);
+  } else if (renderer->isValid()) {
     renderer->render(&painter, QRectF(rect()));
   } else {
     // Without its picture the button still shows where it is and what it does.
@@ -51,6 +57,34 @@ void ImageButton::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, accessibleName());
   }
   if (ShowsFocusMark()) DrawFocusMark(painter);
+}
+
+// A button without a picture of its own for the disabled state shows its
+// normal picture without colour and faded, as the desktop greys a button.
+void ImageButton::DrawGreyed(QPainter& painter) const {
+  const qreal ratio = devicePixelRatioF();
+  QImage picture(size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  picture.setDevicePixelRatio(ratio);
+  picture.fill(Qt::transparent);
+  {
+    QPainter onPicture(&picture);
+    onPicture.setRenderHint(QPainter::Antialiasing);
+    normal_->render(&onPicture, QRectF(rect()));
+  }
+  for (int y = 0; y < picture.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int x = 0; x < picture.width(); ++x) {
+      const QRgb pixel = line[x];
+      const int alpha = qAlpha(pixel);
+      // Premultiplied: the grey of the colour keeps its alpha.
+      const int grey = qGray(pixel);
+      line[x] = qRgba(grey, grey, grey, alpha);
+    }
+  }
+  painter.save();
+  painter.setOpacity(kGreyedOpacity);
+  painter.drawImage(QPointF(0, 0), picture);
+  painter.restore();
 }
 
 bool ImageButton::ShowsFocusMark() const {

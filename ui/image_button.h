@@ -1,7 +1,8 @@
 #pragma once
 
 // A push button drawn entirely from pictures: one for the normal look, one
-// while pressed and one while disabled. It has no caption and takes the size
+// while pressed and one while disabled (without one, the normal picture is
+// drawn greyed). It has no caption and takes the size
 // of its normal picture. With the keyboard focus it shows a dotted frame.
 
 #include <QAbstractButton>
@@ -16,7 +17,7 @@ namespace bracken::ui {
 struct ButtonImages {
   QString normal;
   QString pressed;
-  QString disabled;  // empty: the normal picture
+  QString disabled;  // empty: the normal picture, greyed
 };
 
 class ImageButton : public QAbstractButton {
@@ -34,6 +35,7 @@ class ImageButton : public QAbstractButton {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  void DrawGreyed(QPainter& painter) const;
   bool ShowsFocusMark() const;
   void DrawFocusMark(QPainter& painter) const;
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTimerEvent>
 #include <algorithm>
 #include <cstdio>
@@ -89,7 +90,7 @@ CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProc
   InstallKeyFilter();
   hostEdit_->setText(QStringLiteral("localhost"));
   ShowFirstPageOnly();
-  loginEdit_->setFocus(Qt::OtherFocusReason);
+  hostEdit_->setFocus(Qt::OtherFocusReason);
   if (QScreen* shown = screen()) FitOnScreen(this, shown->availableGeometry());
 }
 
@@ -118,9 +119,9 @@ void CBrackenDlg::CreateTemplateControls() {
   place(loginEdit_, {77, 135, 89, 14});
   passwordEdit_ = Add(1012, MakeEdit(this, true));
   place(passwordEdit_, {77, 165, 89, 14});
-  browse_ = Add(1000, new QPushButton(QStringLiteral("Browse"), this));
+  browse_ = Add(1000, new QPushButton(QStringLiteral("B&rowse"), this));
   place(browse_, {343, 125, 58, 17});
-  passwordProtected_ = Add(1022, new QCheckBox(QStringLiteral("If Password Protected:"), this));
+  passwordProtected_ = Add(1022, new QCheckBox(QStringLiteral("If &Password Protected:"), this));
   place(passwordProtected_, {241, 163, 83, 10});
   databasePasswordEdit_ = Add(1008, MakeEdit(this, true));
   place(databasePasswordEdit_, {330, 160, 71, 14});
@@ -154,7 +155,7 @@ void CBrackenDlg::CreateTemplateControls() {
         {237, 76, 172, 118});
   tableList_ = Add(1003, new CheckListBox(this));
   place(tableList_, {243, 89, 159, 88});
-  selectAll_ = Add(1024, new QCheckBox(QStringLiteral("Select All"), this));
+  selectAll_ = Add(1024, new QCheckBox(QStringLiteral("&Select All"), this));
   place(selectAll_, {243, 181, 69, 10});
   tableCount_ = Add(1037, MakeLabel(QString(), this));
   place(tableCount_, {330, 207, 24, 8});
@@ -209,21 +210,30 @@ void CBrackenDlg::CreateTemplateControls() {
 }
 
 void CBrackenDlg::CreateImageButtons() {
-  auto make = [this](int id, const ButtonImages& images, QSize size, QPoint at, const char* name) {
+  // Each picture button but the logo answers Alt and the letter its tip
+  // underlines; only a visible, enabled button takes its key.
+  auto make = [this](int id, const ButtonImages& images, QSize size, QPoint at, const char* name,
+                     Qt::Key mnemonic = Qt::Key_unknown) {
     auto* button = Add(id, new ImageButton(images, size, this));
     button->setAccessibleName(QString::fromUtf8(name));
-    button->setToolTip(QString::fromUtf8(name));
     button->move(at);
+    if (mnemonic != Qt::Key_unknown) {
+      button->setShortcut(QKeySequence(Qt::ALT | mnemonic));
+      button->setToolTip(QStringLiteral("%1 (%2)").arg(
+          QString::fromUtf8(name), button->shortcut().toString(QKeySequence::NativeText)));
+    } else {
+      button->setToolTip(QString::fromUtf8(name));
+    }
     return button;
   };
   logo_ = make(1025, Images("logo", false), kLogoSize, {20, 7}, "About");
-  convert_ = make(1004, Images("convert"), kButtonSize, {535, 455}, "Convert");
-  help_ = make(1005, Images("help"), kButtonSize, {395, 455}, "Help");
-  exit_ = make(1006, Images("exit"), kButtonSize, {465, 455}, "Exit");
-  next_ = make(1001, Images("next"), kButtonSize, {535, 455}, "Next");
+  convert_ = make(1004, Images("convert"), kButtonSize, {535, 455}, "Convert", Qt::Key_C);
+  help_ = make(1005, Images("help"), kButtonSize, {395, 455}, "Help", Qt::Key_H);
+  exit_ = make(1006, Images("exit"), kButtonSize, {465, 455}, "Exit", Qt::Key_X);
+  next_ = make(1001, Images("next"), kButtonSize, {535, 455}, "Next", Qt::Key_N);
   const QString greyed = QStringLiteral(":/images/convert_greyed.svg");
   converting_ = make(1007, {greyed, greyed, greyed}, kButtonSize, {535, 455}, "Converting");
-  back_ = make(1009, Images("back"), kButtonSize, {326, 455}, "Back");
+  back_ = make(1009, Images("back"), kButtonSize, {326, 455}, "Back", Qt::Key_B);
 
   connect(logo_, &QAbstractButton::clicked, this, &CBrackenDlg::OpenAbout);
   connect(convert_, &QAbstractButton::clicked, this, &CBrackenDlg::OnConvert);
@@ -270,9 +280,12 @@ void CBrackenDlg::WidenCutOffTexts() {
   }
 }
 
+// Tab follows each page's layout: the fields from the top, then the step
+// forward, Help, Exit and the logo. Hidden and disabled controls are passed
+// over, so one ring serves both pages and the progress area.
 void CBrackenDlg::SetTabOrder() {
-  const int order[] = {1011, 1012, 1000, 1022, 1008, 1010, 1018, 1019, 1003,
-                       1024, 1032, 1025, 1004, 1005, 1006, 1001, 1007, 1009};
+  const int order[] = {1010, 1011, 1012, 1018, 1000, 1022, 1008, 1001, 1003,
+                       1024, 1019, 1009, 1004, 1005, 1006, 1032, 1025};
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(Control(order[i - 1]), Control(order[i]));
   }
@@ -290,13 +303,32 @@ void CBrackenDlg::ShowFirstPageOnly() {
   for (int id : pages::kProgressArea) Control(id)->setVisible(false);
 }
 
+void CBrackenDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The first thing to type is the server, over the text it starts with.
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    hostEdit_->setFocus(Qt::OtherFocusReason);
+    hostEdit_->selectAll();
+  }
+}
+
 bool CBrackenDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-  const int key = static_cast<QKeyEvent*>(event)->key();
+  const auto* press = static_cast<QKeyEvent*>(event);
+  const int key = press->key();
   if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     // Enter presses Browse when Browse has the focus and does nothing
-    // anywhere else: it never closes the window or presses an image button.
+    // anywhere else: it never closes the window or presses an image button
+    // (Alt and the button's letter does).
     return watched != browse_;
+  }
+  // Alt with a letter is a mnemonic: one that no control takes must not
+  // type its letter into a field either.
+  const Qt::KeyboardModifiers held = press->modifiers();
+  if ((held & Qt::AltModifier) && !(held & (Qt::ControlModifier | Qt::MetaModifier)) &&
+      !press->text().isEmpty() && press->text().front().isPrint()) {
+    return true;
   }
   if (key == Qt::Key_Escape) {
     OnExit();

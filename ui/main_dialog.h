@@ -41,6 +41,10 @@ class CheckListBox;
 class ImageButton;
 class SteppedProgressBar;
 
+// The check box beneath a refused row's message.
+inline constexpr const char* kHideRefusalsText =
+    "Do not show the rest of this run's refused rows (they are listed in the report)";
+
 class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   Q_OBJECT
 
@@ -68,6 +72,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   engine::MessageAnswer ShowMessage(const std::string& text, const std::string& caption,
                                     engine::MessageButtons buttons,
                                     engine::MessageIcon icon) override;
+  void ShowRowRefusal(const std::string& text, const std::string& caption,
+                      const std::string& where) override;
   void SetControlVisible(int id, bool visible) override;
   void SetControlEnabled(int id, bool enabled) override;
   void SetControlText(int id, const std::string& text) override;
@@ -94,6 +100,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
 
  private:
@@ -231,12 +238,18 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   // exit question; empty before the first.
   QString copyingTable_;
 
+  // The user chose not to see the rest of this run's refused rows; each run
+  // shows them afresh.
+  bool hideRefusals_ = false;
   // STOP was pressed during the current run: the request is repeated with
   // each row, as a table's rows start with the request cleared.
   std::atomic<bool> stopPressed_{false};
   // The forward action's thread, and Exit having been chosen meanwhile.
   ConversionWorker forwardWorker_;
   bool leaving_ = false;
+  bool shownOnce_ = false;
+  // The folder the file dialog opened last, for the next Browse.
+  QString lastBrowseFolder_;
   QPointer<QWidget> focusBeforeBusy_;
   QList<QWidget*> enabledBeforeBusy_;
   // The report lines of the current run, shown at its end; a new run and the

@@ -1,5 +1,6 @@
 #include "ui/message_box.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -65,6 +66,12 @@ QString WithBreakOpportunities(const QString& text) {
 
 MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
                              MessageButtons buttons, MessageIcon icon) {
+  return ShowMessageBox(owner, text, caption, buttons, icon, QString(), nullptr);
+}
+
+MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                             MessageButtons buttons, MessageIcon icon, const QString& checkText,
+                             bool* checked) {
   // Texts built for other platforms end their lines with "\r\n".
   QString shown = text;
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -75,6 +82,11 @@ MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString&
   box.setTextFormat(Qt::PlainText);
   box.installEventFilter(new CopyPlainText(shown, &box));
   box.setWindowModality(Qt::WindowModal);
+  auto* checkBox = checked != nullptr ? new QCheckBox(checkText, &box) : nullptr;
+  if (checkBox != nullptr) {
+    checkBox->setChecked(*checked);
+    box.setCheckBox(checkBox);
+  }
   if (buttons != MessageButtons::Ok) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(buttons == MessageButtons::YesNo ? QMessageBox::Yes : QMessageBox::No);
@@ -84,6 +96,7 @@ MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString&
     box.setStandardButtons(QMessageBox::Ok);
   }
   const int answer = box.exec();
+  if (checkBox != nullptr) *checked = checkBox->isChecked();
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
 }

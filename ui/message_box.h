@@ -21,5 +21,10 @@ QString WithBreakOpportunities(const QString& text);
 // Copying the box's text (Ctrl+C) gives the text without the marks.
 engine::MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
                                      engine::MessageButtons buttons, engine::MessageIcon icon);
+// The same with a check box beneath the text, starting as *checked and
+// leaving its state there when the box closes (checked nullptr: none).
+engine::MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                                     engine::MessageButtons buttons, engine::MessageIcon icon,
+                                     const QString& checkText, bool* checked);
 
 }  // namespace bracken::ui

@@ -49,8 +49,15 @@ QPushButton* MakeButton(const QString& text, const QString& name, QWidget* paren
 }  // namespace
 
 QString ChooseReportFileWithDialog(QWidget* parent, const QString& proposedPath) {
-  return QFileDialog::getSaveFileName(parent, QStringLiteral("Save As"), proposedPath,
-                                      QStringLiteral("Text files (*.txt);;All files (*)"));
+  QFileDialog chooser(parent, QStringLiteral("Save As"), proposedPath,
+                      QStringLiteral("Text files (*.txt);;All files (*)"));
+  chooser.setObjectName(QStringLiteral("report-save-dialog"));
+  chooser.setAcceptMode(QFileDialog::AcceptSave);
+  chooser.setFileMode(QFileDialog::AnyFile);
+  // A name typed without an extension is saved as a text file.
+  chooser.setDefaultSuffix(QStringLiteral("txt"));
+  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return {};
+  return chooser.selectedFiles().first();
 }
 
 QString ReportText(const QString& message, const QStringList& lines) {
@@ -89,8 +96,9 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   text_->setObjectName(QStringLiteral("reportText"));
   text_->setReadOnly(true);
   text_->setUndoRedoEnabled(false);
-  // One entry per line; long entries scroll sideways instead of wrapping.
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // One entry per line; a long entry wraps at the window's width.
+  text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  text_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   text_->setPlainText(OneLineEach(lines).join(QLatin1Char('\n')));
   ColourAsPathEdit(text_);
 

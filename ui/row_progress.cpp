@@ -20,9 +20,9 @@ std::optional<CaptionProgress> ParseProgressCaption(const QString& caption) {
   return CaptionProgress{inner.left(close), rows};
 }
 
-QString RowsText(qint64 rows, qint64 total, const QLocale& locale) {
-  if (total < 0 || rows > total) return QStringLiteral("Rows: %1").arg(locale.toString(rows));
-  return QStringLiteral("Rows: %1 of %2").arg(locale.toString(rows), locale.toString(total));
+QString RowsText(qint64 rows, qint64 total) {
+  if (total < 0 || rows > total) return QStringLiteral("Rows: %1").arg(rows);
+  return QStringLiteral("Rows: %1 of %2").arg(rows).arg(total);
 }
 
 QString CaptionTableName(const QString& name) {

@@ -4,7 +4,6 @@
 // copy writes ("Converting Table: [Orders] 1200 rows converted...") and
 // shown against the table's row count in the progress area.
 
-#include <QLocale>
 #include <QString>
 #include <optional>
 
@@ -18,9 +17,9 @@ struct CaptionProgress {
 // The table and count of a row copy's caption; nothing for any other title.
 std::optional<CaptionProgress> ParseProgressCaption(const QString& caption);
 
-// "Rows: 1,200 of 8,000"; without a known total (negative) or past it, only
-// the rows done.
-QString RowsText(qint64 rows, qint64 total, const QLocale& locale);
+// "Rows: 1200 of 8000", the digits written as the caption writes them;
+// without a known total (negative) or past it, only the rows done.
+QString RowsText(qint64 rows, qint64 total);
 
 // The name as the caption spells it.
 QString CaptionTableName(const QString& name);

@@ -28,6 +28,7 @@ void CBrackenDlg::OnNext() {
 void CBrackenDlg::ShowSecondPage() {
   SetFirstPageVisible(false);
   SetSecondPageVisible(true);
+  tableList_->setFocus(Qt::OtherFocusReason);
 }
 
 void CBrackenDlg::OnBack() {
@@ -41,10 +42,8 @@ void CBrackenDlg::OnBack() {
   databasePasswordEdit_->clear();
   databasePasswordEdit_->setEnabled(false);
   passwordProtected_->setChecked(false);
-  // Back leaves the keyboard focus on a hidden button; give it to the page.
-  if (focusWidget() == nullptr || !focusWidget()->isVisible()) {
-    loginEdit_->setFocus(Qt::OtherFocusReason);
-  }
+  // The file is what a user going back most often changes.
+  pathEdit_->setFocus(Qt::OtherFocusReason);
 }
 
 void CBrackenDlg::OnConvert() {
@@ -71,6 +70,7 @@ void CBrackenDlg::OnConvert() {
   reportLines_.clear();
   // STOP is offered afresh, and the progress text is the usual one.
   stopPressed_ = false;
+  hideRefusals_ = false;
   stop_->setEnabled(true);
   pleaseWait_->setText(QStringLiteral("Please wait.. Database conversion is in progress."));
   rowsLabel_->clear();

@@ -92,7 +92,7 @@ TEST_F(ColumnDefinitionsTest, AFailurePartWayKeepsTheCompletedColumns) {
   table.flagsFailureFor = "B";
   EXPECT_EQ(Definitions(table), "`A` INT NULL");
   ASSERT_EQ(owner_.messages.size(), 1u);
-  EXPECT_EQ(owner_.messages[0].rfind("Message: \nMicrosoft JET Database Engine Error: ", 0), 0u);
+  EXPECT_EQ(owner_.messages[0].rfind("Message: \nBracken Access Reader Error: ", 0), 0u);
   // Failing on the first column, or with no columns at all, skips the table.
   table.flagsFailureFor = "A";
   EXPECT_EQ(Definitions(table), "");

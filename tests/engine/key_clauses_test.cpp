@@ -77,7 +77,7 @@ TEST_F(KeyClausesTest, ASourceErrorDropsEveryClauseAndIsShown) {
   EXPECT_TRUE(context_.keyState.primaryKeyColumns.empty());
   ASSERT_EQ(owner_.messages.size(), 1u);
   EXPECT_EQ(owner_.messages[0],
-            "Message: \nMicrosoft JET Database Engine Error: -2147467259\r\nUnspecified "
+            "Message: \nBracken Access Reader Error: -2147467259\r\nUnspecified "
             "error\r\n\r\n");
 }
 

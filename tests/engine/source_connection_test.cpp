@@ -30,9 +30,9 @@ TEST(SourceConnectionTest, OpenFailuresAreClassifiedByTheirDescription) {
 }
 
 TEST(SourceConnectionTest, SourceErrorMessageLayout) {
-  source::SourceError error(-2147217865, "Microsoft JET Database Engine", "No such table.");
+  source::SourceError error(-2147217865, "Bracken Access Reader", "No such table.");
   EXPECT_EQ(SourceErrorMessage(error),
-            "\nMicrosoft JET Database Engine Error: -2147217865\r\nNo such table.\r\n\r\n");
+            "\nBracken Access Reader Error: -2147217865\r\nNo such table.\r\n\r\n");
 }
 
 TEST(IdentifierTest, BackticksAreDoubledAndCharactersCounted) {

@@ -5,7 +5,7 @@ namespace bracken::testing {
 namespace {
 
 [[noreturn]] void Fail(const std::string& description) {
-  throw source::SourceError(-2147467259, "Microsoft JET Database Engine", description);
+  throw source::SourceError(-2147467259, "Bracken Access Reader", description);
 }
 
 long SizeOf(const source::Variant& value) {

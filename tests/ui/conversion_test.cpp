@@ -205,6 +205,54 @@ TEST_F(Conversion, ARunReportsNoLinesLeftFromBeforeIt) {
   EXPECT_FALSE(answerer.seen.back().lines.isEmpty());
 }
 
+// A refused row's message names its table and row beneath the server's
+// text, and offers to leave the rest of the run's refusals to the report;
+// the next run shows them again.
+TEST_F(Conversion, RefusedRowsNameTheirRowAndTheRestCanBeLeftToTheReport) {
+  const std::string database = Database("refused_rows");
+  FixtureTable dupes;
+  dupes.name = "Dupes";
+  dupes.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("K", ColumnKind::Long)};
+  dupes.indexes = {{"PrimaryKey", {"ID"}, true, true, false}, {"K", {"K"}, false, true, false}};
+  for (int64_t id = 1; id <= 4; ++id) dupes.rows.push_back({id, int64_t{7}});
+  FixtureDatabase file;
+  file.tables = {dupes};
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, file, database));
+  const QString hide =
+      "Do not show the rest of this run's refused rows (they are listed in the report)";
+
+  // Unticked, every refusal shows: rows 2, 3 and 4.
+  ui.ClickMark(0);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  ASSERT_EQ(answerer.seen.size(), 4u) << answerer.Texts().join(" | ").toStdString();
+  for (int row = 2; row <= 4; ++row) {
+    const SeenBox& box = answerer.seen.at(row - 2);
+    EXPECT_TRUE(box.text.startsWith("Duplicate entry '7' for key")) << box.text.toStdString();
+    EXPECT_TRUE(box.text.endsWith(QString("\n\nTable [Dupes], row %1.").arg(row)))
+        << box.text.toStdString();
+    EXPECT_EQ(box.caption, "Bracken");
+    EXPECT_EQ(box.checkText, hide);
+    EXPECT_FALSE(box.checkedAtStart);
+  }
+  EXPECT_EQ(answerer.seen.back().buttons, "report");
+  EXPECT_EQ(answerer.seen.back().lines.size(), 3);
+
+  // Ticked on the first, the other two go only to the report.
+  answerer.seen.clear();
+  answerer.AnswerYes();  // the overwrite question
+  answerer.TickNextCheckBox();
+  if (!ui.Marks().at(0)) ui.ClickMark(0);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  ASSERT_EQ(answerer.seen.size(), 3u) << answerer.Texts().join(" | ").toStdString();
+  EXPECT_TRUE(answerer.seen[1].text.endsWith("Table [Dupes], row 2."));
+  EXPECT_EQ(answerer.seen[2].buttons, "report");
+  EXPECT_EQ(answerer.seen[2].lines.filter("refused by the server").size(), 3);
+  EXPECT_EQ(Count(database, "Dupes"), 1);
+}
+
 // A run that lost a value ends with its report, which offers to verify the
 // copy: the verdicts join the report, and the value stored as NULL by the
 // conversion's own rule is no difference.

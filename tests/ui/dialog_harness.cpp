@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <chrono>
 #include <random>
+#include <utility>
 
 #include "ui/about_dialog.h"
 #include "ui/check_list_box.h"
@@ -78,6 +80,11 @@ void ModalAnswerer::Poll() {
                              : preset == box->button(QMessageBox::No) ? "No"
                                                                       : "OK";
     }
+    if (QCheckBox* check = box->checkBox()) {
+      record.checkText = check->text();
+      record.checkedAtStart = check->isChecked();
+      if (std::exchange(tickCheckBox_, false)) check->setChecked(true);
+    }
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     Answer answer = Answer::No;
@@ -89,18 +96,43 @@ void ModalAnswerer::Poll() {
       // Where the keyboard focus is, as a user's key press would arrive.
       QWidget* target = box->focusWidget() != nullptr ? box->focusWidget() : box;
       QTest::keyClick(target, Qt::Key_Return);
+    } else if (answer == Answer::YesByKeys) {
+      QAbstractButton* yes = box->button(QMessageBox::Yes);
+      for (int tabs = 0; tabs < 4 && box->focusWidget() != yes; ++tabs) {
+        QTest::keyClick(box->focusWidget() != nullptr ? box->focusWidget() : box, Qt::Key_Tab);
+      }
+      QTest::keyClick(box->focusWidget() != nullptr ? box->focusWidget() : box, Qt::Key_Space);
     } else {
       QAbstractButton* button =
           question ? box->button(answer == Answer::Yes ? QMessageBox::Yes : QMessageBox::No)
                    : box->button(QMessageBox::Ok);
       if (button != nullptr) button->click();
     }
-  } else if (auto* chooser = qobject_cast<QFileDialog*>(modal)) {
+  } else if (auto* chooser = qobject_cast<QFileDialog*>(modal); chooser && !typingPending_) {
     ++fileDialogs;
+    fileDialogFolders << chooser->directory().absolutePath();
+    fileDialogFilters.push_back(chooser->nameFilters());
     const QString path = files_.empty() ? QString() : files_.front();
     if (!files_.empty()) files_.pop_front();
 
-    if (path.isEmpty()) {
+    if (path.startsWith(kTyped)) {
+      // Typing and Enter in the name field, together: the dialog's own
+      // clearing of the field after a folder change cannot come between.
+      // It runs after this answer, as a warning it raises is answered too.
+      typingPending_ = true;
+      QTimer::singleShot(0, chooser, [this, chooser, typed = path.mid(kTyped.size())] {
+        typingPending_ = false;
+        // The field has the focus, as a user's typing gives it: the
+        // dialog then drops the selection the last name made.
+        chooser->activateWindow();
+        QApplication::setActiveWindow(chooser);
+        if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit")) {
+          name->setFocus(Qt::OtherFocusReason);
+          name->setText(typed);
+        }
+        QMetaObject::invokeMethod(chooser, "accept");
+      });
+    } else if (path.isEmpty()) {
       chooser->reject();
     } else {
       // As a user would: go to the folder and type the name, which may be

@@ -57,6 +57,8 @@ struct SeenBox {
   QString focusAfter;  // object name of the main window's focus once closed
   QStringList lines;   // the report window's lines
   QString defaultButton = {};  // "Yes", "No" or "OK": what Enter presses
+  QString checkText = {};      // the check box beneath the text, if any
+  bool checkedAtStart = false;
 };
 
 // Answers the modal boxes that appear while it lives. Questions take the
@@ -72,7 +74,16 @@ class ModalAnswerer {
   // The next question is answered with the Enter key, as a user who only
   // confirms would (the box's default button decides).
   void AnswerWithEnter() { answers_.push_back(Answer::Enter); }
+  // The next question is answered Yes from the keyboard alone: Tab to Yes,
+  // then Space.
+  void AnswerYesWithKeys() { answers_.push_back(Answer::YesByKeys); }
+  // The next box with a check box gets it ticked before it is answered.
+  void TickNextCheckBox() { tickCheckBox_ = true; }
   void ChooseFile(const QString& path) { files_.push_back(path); }
+  // The file dialog gets the text typed into its name field and Enter, and
+  // decides itself: a folder opens, a missing file is refused (its warning
+  // is answered and recorded), an existing one is chosen.
+  void TypeIntoFileDialog(const QString& text) { files_.push_back(kTyped + text); }
   void CancelFileDialog() { files_.push_back(QString()); }
   // The report window's "Verify the Copy" is pressed, and its lines are
   // recorded once verify is done.
@@ -85,6 +96,9 @@ class ModalAnswerer {
 
   std::vector<SeenBox> seen;
   int fileDialogs = 0;
+  // The folder and the filters of each file dialog as it was answered.
+  QStringList fileDialogFolders;
+  std::vector<QStringList> fileDialogFilters;
 
   // The texts of all message boxes seen, in order.
   QStringList Texts() const;
@@ -93,10 +107,13 @@ class ModalAnswerer {
   void Poll();
 
   QTimer* timer_;
-  enum class Answer { No, Yes, Enter };
+  enum class Answer { No, Yes, Enter, YesByKeys };
+  static inline const QString kTyped = QStringLiteral("typed:");
   std::deque<Answer> answers_;
   std::deque<QString> files_;
   std::function<void(const SeenBox&)> whileShown_;
+  bool typingPending_ = false;
+  bool tickCheckBox_ = false;
   bool verifyReports_ = false;
   bool leaveReports_ = false;
 };

@@ -30,7 +30,9 @@ TEST(FirstPage, StartsOnTheFirstPageWithLocalhostAndEmptyInputs) {
   EXPECT_EQ(ui.Text(1011), "");
   EXPECT_EQ(ui.Text(1012), "");
   EXPECT_FALSE(ui.Widget(1008)->isEnabled());
-  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1011));
+  // The server comes first: its text is selected, so typing replaces it.
+  EXPECT_EQ(ui.dialog->focusWidget(), ui.Widget(1010));
+  EXPECT_EQ(ui.Find<QLineEdit>(1010)->selectedText(), "localhost");
   for (int id : {1016, 1013, 1014, 1015, 1010, 1011, 1012, 1021, 1017, 1018, 1000, 1022, 1008, 1001,
                  1005, 1006, 1025}) {
     EXPECT_TRUE(ui.Visible(id)) << id;
@@ -251,6 +253,39 @@ TEST(FirstPage, BrowseShowsThePathAndNamesTheDatabaseAfterTheFile) {
   EXPECT_TRUE(pathEdit->isReadOnly());
   EXPECT_EQ(pathEdit->palette().color(QPalette::Base), QColor(255, 255, 255));
   EXPECT_EQ(ui.Widget(1017)->palette().color(QPalette::Window), QColor(240, 247, 255));
+}
+
+// The file dialog as a user types into it: a missing name is refused, a
+// folder's name opens the folder, an existing file is chosen. It starts in
+// the home folder, then where the last Browse ended.
+TEST(FirstPage, BrowseTakesOnlyExistingFilesAndOpensTypedFolders) {
+  ScratchFolder folder;
+  std::filesystem::create_directories(folder.Path("home/Data"));
+  std::ofstream(folder.Path("home/Data/Shop.mdb")) << "x";
+  const QString home = QString::fromStdString(folder.Path("home").string());
+  const QByteArray savedHome = qgetenv("HOME");
+  qputenv("HOME", home.toLocal8Bit());
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  answerer.TypeIntoFileDialog("nosuchfile.mdb");
+  answerer.TypeIntoFileDialog("Data");
+  answerer.TypeIntoFileDialog("Shop.mdb");
+  ui.Click(1000);
+  EXPECT_EQ(answerer.fileDialogs, 3);
+  EXPECT_EQ(answerer.fileDialogFolders, (QStringList{home, home, home + "/Data"}));
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_TRUE(answerer.seen[0].text.startsWith("nosuchfile.mdb\n"))
+      << answerer.seen[0].text.toStdString();
+  EXPECT_EQ(answerer.fileDialogFilters.at(0),
+            (QStringList{"Access Databases (*.mdb *.accdb)", "All files (*)"}));
+  EXPECT_EQ(ui.Text(1018), home + "/Data/Shop.mdb");
+  EXPECT_EQ(ui.Text(1019), "Shop");
+
+  answerer.CancelFileDialog();
+  ui.Click(1000);
+  EXPECT_EQ(answerer.fileDialogFolders.back(), home + "/Data");
+  EXPECT_EQ(ui.Text(1018), home + "/Data/Shop.mdb");
+  qputenv("HOME", savedHome);
 }
 
 TEST(FirstPage, ThePasswordBoxEnablesAndEmptiesTheDatabasePassword) {

@@ -10,7 +10,10 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <atomic>
 #include <deque>
 #include <fstream>
@@ -92,6 +95,38 @@ TEST(ReportWindow, ShowsTheMessageAboveEveryLineOnePerEntry) {
   auto* ok = report.Find<QPushButton>("reportOk");
   QTest::mouseClick(ok, Qt::LeftButton);
   EXPECT_FALSE(report.window.isVisible());
+}
+
+// A line longer than the window wraps at its width, never needing the
+// sideways scroll bar.
+TEST(ReportWindow, LongLinesWrapAtTheWindowsWidth) {
+  const QString longLine =
+      "Table [Order Details], row 1234, column [Notes]: " + QString("abcdefghij ").repeated(40);
+  ReportUnderTest report(kEnded, {longLine, QString("x").repeated(400), "short"});
+  auto* text = report.Find<QPlainTextEdit>("reportText");
+  ASSERT_NE(text, nullptr);
+  QApplication::processEvents();
+  EXPECT_EQ(text->horizontalScrollBar()->maximum(), 0);
+  EXPECT_EQ(text->document()->blockCount(), 3);
+  EXPECT_GT(text->document()->findBlockByNumber(0).layout()->lineCount(), 1);
+  EXPECT_GT(text->document()->findBlockByNumber(1).layout()->lineCount(), 1);
+  EXPECT_EQ(text->toPlainText().split('\n').at(0), longLine);
+}
+
+// The desktop's Save As: a name typed without an extension is saved as .txt,
+// one with an extension as typed.
+TEST(ReportWindow, SaveAsAddsTxtToANameWithoutExtension) {
+  ModalAnswerer answerer;
+  ScratchFolder folder;
+  const QString start = QString::fromStdString(folder.Path("proposed.txt").string());
+  answerer.TypeIntoFileDialog("weekly");
+  EXPECT_EQ(ui::ChooseReportFileWithDialog(nullptr, start),
+            QString::fromStdString(folder.Path("weekly.txt").string()));
+  answerer.TypeIntoFileDialog("weekly.log");
+  EXPECT_EQ(ui::ChooseReportFileWithDialog(nullptr, start),
+            QString::fromStdString(folder.Path("weekly.log").string()));
+  ASSERT_EQ(answerer.fileDialogFilters.size(), 2u);
+  EXPECT_EQ(answerer.fileDialogFilters[0], (QStringList{"Text files (*.txt)", "All files (*)"}));
 }
 
 TEST(ReportWindow, SaveAsWritesTheMessageAndEveryLineAsUtf8) {

@@ -52,6 +52,37 @@ TEST(FocusMarks, PictureButtonsShowTheKeyboardFocusAndNotTheMouseFocus) {
   EXPECT_NE(Picture(ui.Widget(1025)), before);
 }
 
+// Pixels of a clear colour (not the window's pale blue, not grey).
+int ColouredPixels(const QImage& picture) {
+  int coloured = 0;
+  for (int y = 0; y < picture.height(); ++y) {
+    for (int x = 0; x < picture.width(); ++x) {
+      if (QColor(picture.pixel(x, y)).hsvSaturation() > 60) ++coloured;
+    }
+  }
+  return coloured;
+}
+
+// Every picture button looks disabled when it is: by its own picture, or
+// without one (STOP, the logo) by its normal picture greyed.
+TEST(DisabledLook, EveryPictureButtonShowsWhenItIsDisabled) {
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  for (int id : {1001, 1004, 1005, 1006, 1009, 1025, 1032}) {
+    QWidget* button = ui.Widget(id);
+    button->setVisible(true);
+    button->setEnabled(true);
+    const QImage enabled = Picture(button);
+    button->setEnabled(false);
+    const QImage disabled = Picture(button);
+    EXPECT_NE(disabled, enabled) << id;
+    EXPECT_LT(ColouredPixels(disabled), ColouredPixels(enabled)) << id;
+    if (id == 1032 || id == 1025) {
+      EXPECT_EQ(ColouredPixels(disabled), 0) << id;
+    }
+  }
+}
+
 TEST(LongNames, EveryRowTellsItsWholeNameAndTheListScrollsSideways) {
   ModalAnswerer answerer;
   DialogUnderTest ui;
