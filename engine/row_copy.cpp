@@ -4,11 +4,11 @@
 #include <charconv>
 #include <vector>
 
-#include "engine/identifier.h"
 #include "engine/oversized_row.h"
 #include "engine/row_batch.h"
 #include "engine/row_refusal.h"
 #include "engine/run_report.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
 #include "engine/target_value.h"
 

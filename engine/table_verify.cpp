@@ -5,9 +5,9 @@
 #include <memory>
 #include <string_view>
 
-#include "engine/identifier.h"
 #include "engine/row_digest.h"
 #include "engine/run_report.h"
+#include "engine/schema/identifier.h"
 #include "engine/target_value.h"
 #include "engine/verify_cell.h"
 #include "engine/verify_columns.h"

@@ -8,7 +8,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/date_text.h"
-#include "engine/type_mapping.h"
+#include "engine/schema/type_mapping.h"
 #include "engine/value_cleanup.h"
 #include "engine/value_text.h"
 

@@ -2,8 +2,8 @@
 
 #include <strings.h>
 
-#include "engine/identifier.h"
 #include "engine/run_report.h"
+#include "engine/schema/identifier.h"
 #include "engine/value_literal.h"
 #include "engine/verify_cell.h"
 #include "target/row_stream.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/table_plan.h"
+#include "engine/schema/table_plan.h"
 #include "engine/target_value.h"
 
 namespace bracken::target {

@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/column_definitions.h"
-#include "engine/key_clauses.h"
 #include "engine/row_copy.h"
-#include "engine/table_plan.h"
+#include "engine/schema/column_definitions.h"
+#include "engine/schema/key_clauses.h"
+#include "engine/schema/table_plan.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/recording_target.h"

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/column_definitions.h"
-#include "engine/key_clauses.h"
-#include "engine/table_plan.h"
+#include "engine/schema/column_definitions.h"
+#include "engine/schema/key_clauses.h"
+#include "engine/schema/table_plan.h"
 #include "engine/value_cleanup.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"

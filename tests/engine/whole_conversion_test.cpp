@@ -15,7 +15,7 @@
 
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
 #include "engine/value_cleanup.h"
 #include "target/mysql_connection.h"

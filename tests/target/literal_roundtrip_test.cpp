@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/type_mapping.h"
+#include "engine/schema/type_mapping.h"
 #include "engine/value_literal.h"
 #include "target/mysql_connection.h"
 #include "tests/support/server_query.h"

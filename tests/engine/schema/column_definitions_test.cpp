@@ -1,8 +1,8 @@
-#include "engine/column_definitions.h"
+#include "engine/schema/column_definitions.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/key_clauses.h"
+#include "engine/schema/key_clauses.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/recording_target.h"

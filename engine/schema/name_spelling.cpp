@@ -1,4 +1,4 @@
-#include "engine/name_spelling.h"
+#include "engine/schema/name_spelling.h"
 
 #include <cstdint>
 

@@ -1,4 +1,4 @@
-#include "engine/type_mapping.h"
+#include "engine/schema/type_mapping.h"
 
 namespace bracken::engine {
 

@@ -1,12 +1,12 @@
-#include "engine/key_clauses.h"
+#include "engine/schema/key_clauses.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
-#include "engine/type_mapping.h"
+#include "engine/schema/type_mapping.h"
 
 namespace bracken::engine {
 

@@ -1,11 +1,11 @@
-#include "engine/column_definitions.h"
+#include "engine/schema/column_definitions.h"
 
 #include <algorithm>
 
 #include "engine/control_ids.h"
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
-#include "engine/type_mapping.h"
+#include "engine/schema/type_mapping.h"
 #include "engine/value_literal.h"
 
 namespace bracken::engine {

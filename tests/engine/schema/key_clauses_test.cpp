@@ -1,4 +1,4 @@
-#include "engine/key_clauses.h"
+#include "engine/schema/key_clauses.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 
 namespace bracken::engine {
 

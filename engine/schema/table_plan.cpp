@@ -1,4 +1,4 @@
-#include "engine/table_plan.h"
+#include "engine/schema/table_plan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
-#include "engine/key_clauses.h"
-#include "engine/name_spelling.h"
 #include "engine/run_report.h"
-#include "engine/type_mapping.h"
+#include "engine/schema/key_clauses.h"
+#include "engine/schema/name_spelling.h"
+#include "engine/schema/type_mapping.h"
 
 namespace bracken::engine {
 
