@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/control_ids.h"
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 #include "engine/run_report.h"
 #include "engine/schema/column_definitions.h"
 #include "engine/schema/identifier.h"

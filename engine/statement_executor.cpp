@@ -1,6 +1,6 @@
 #include "engine/statement_executor.h"
 
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {

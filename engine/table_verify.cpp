@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "engine/row_digest.h"
+#include "engine/rows/target_value.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
-#include "engine/target_value.h"
 #include "engine/verify_cell.h"
 #include "engine/verify_columns.h"
 #include "target/mysql_connection.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/target_value.h"
+#include "engine/rows/target_value.h"
 
 namespace bracken::engine {
 

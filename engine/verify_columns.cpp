@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
+#include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
-#include "engine/value_literal.h"
 #include "engine/verify_cell.h"
 #include "target/row_stream.h"
 

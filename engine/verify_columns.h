@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/rows/target_value.h"
 #include "engine/schema/table_plan.h"
-#include "engine/target_value.h"
 
 namespace bracken::target {
 class RowStream;

@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "engine/control_ids.h"
+#include "engine/rows/value_literal.h"
 #include "engine/schema/identifier.h"
-#include "engine/source_connection.h"
 #include "engine/schema/type_mapping.h"
-#include "engine/value_literal.h"
+#include "engine/source_connection.h"
 
 namespace bracken::engine {
 

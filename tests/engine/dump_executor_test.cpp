@@ -7,7 +7,7 @@
 
 #include <sstream>
 
-#include "engine/target_value.h"
+#include "engine/rows/target_value.h"
 #include "target/assumed_server.h"
 
 namespace bracken::engine {

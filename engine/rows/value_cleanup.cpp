@@ -1,4 +1,4 @@
-#include "engine/value_cleanup.h"
+#include "engine/rows/value_cleanup.h"
 
 #include <string_view>
 

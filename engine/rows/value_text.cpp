@@ -1,4 +1,4 @@
-#include "engine/value_text.h"
+#include "engine/rows/value_text.h"
 
 #include <cfloat>
 #include <charconv>

@@ -1,16 +1,16 @@
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 
 #include <algorithm>
 #include <charconv>
 #include <vector>
 
-#include "engine/oversized_row.h"
-#include "engine/row_batch.h"
-#include "engine/row_refusal.h"
+#include "engine/rows/oversized_row.h"
+#include "engine/rows/row_batch.h"
+#include "engine/rows/row_refusal.h"
+#include "engine/rows/target_value.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
-#include "engine/target_value.h"
 
 namespace bracken::engine {
 

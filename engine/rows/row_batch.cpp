@@ -1,8 +1,8 @@
-#include "engine/row_batch.h"
+#include "engine/rows/row_batch.h"
 
 #include <algorithm>
 
-#include "engine/oversized_row.h"
+#include "engine/rows/oversized_row.h"
 #include "engine/run_report.h"
 
 namespace bracken::engine {

@@ -11,7 +11,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 
 namespace bracken::engine {
 

@@ -1,8 +1,8 @@
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/date_text.h"
+#include "engine/rows/date_text.h"
 
 namespace bracken::engine {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/oversized_row.h"
+#include "engine/rows/oversized_row.h"
 
 #include <algorithm>
 #include <numeric>

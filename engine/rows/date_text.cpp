@@ -1,4 +1,4 @@
-#include "engine/date_text.h"
+#include "engine/rows/date_text.h"
 
 #include <cctype>
 

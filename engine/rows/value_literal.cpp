@@ -1,9 +1,9 @@
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
 
 #include <cstdio>
 
-#include "engine/date_text.h"
-#include "engine/target_value.h"
+#include "engine/rows/date_text.h"
+#include "engine/rows/target_value.h"
 
 namespace bracken::engine {
 

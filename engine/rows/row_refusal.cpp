@@ -1,4 +1,4 @@
-#include "engine/row_refusal.h"
+#include "engine/rows/row_refusal.h"
 
 #include "engine/run_report.h"
 

@@ -1,4 +1,4 @@
-#include "engine/target_value.h"
+#include "engine/rows/target_value.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "engine/conversion_context.h"
-#include "engine/date_text.h"
+#include "engine/rows/date_text.h"
+#include "engine/rows/value_cleanup.h"
+#include "engine/rows/value_text.h"
 #include "engine/schema/type_mapping.h"
-#include "engine/value_cleanup.h"
-#include "engine/value_text.h"
 
 namespace bracken::engine {
 

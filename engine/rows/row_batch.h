@@ -20,8 +20,8 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
-#include "engine/row_copy.h"
-#include "engine/row_refusal.h"
+#include "engine/rows/row_copy.h"
+#include "engine/rows/row_refusal.h"
 
 namespace bracken::engine {
 

@@ -1,4 +1,4 @@
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include "engine/schema/column_definitions.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
-#include "engine/value_cleanup.h"
+#include "engine/rows/value_cleanup.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/recording_target.h"

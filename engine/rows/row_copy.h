@@ -7,7 +7,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
-#include "engine/target_value.h"
+#include "engine/rows/target_value.h"
 
 namespace bracken::engine {
 

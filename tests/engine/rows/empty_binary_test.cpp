@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 #include "engine/schema/column_definitions.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
