@@ -25,7 +25,7 @@
 #include "engine/conversion_run.h"
 #include "engine/source_connection.h"
 #include "engine/statement_executor.h"
-#include "engine/verify_run.h"
+#include "engine/verify/verify_run.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/recording_owner.h"

@@ -1,7 +1,7 @@
 // How verify compares cells: the forms in which Access values and the
 // server's texts meet, and the order of canonical keys.
 
-#include "engine/verify_cell.h"
+#include "engine/verify/verify_cell.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/row_digest.h"
+#include "engine/verify/row_digest.h"
 
 #include <openssl/evp.h>
 

@@ -1,4 +1,4 @@
-#include "engine/verify_run.h"
+#include "engine/verify/verify_run.h"
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"

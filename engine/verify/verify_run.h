@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/conversion_source.h"
-#include "engine/table_verify.h"
+#include "engine/verify/table_verify.h"
 
 namespace bracken::target {
 class MySqlConnection;

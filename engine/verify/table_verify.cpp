@@ -1,16 +1,16 @@
-#include "engine/table_verify.h"
+#include "engine/verify/table_verify.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string_view>
 
-#include "engine/row_digest.h"
 #include "engine/rows/target_value.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
-#include "engine/verify_cell.h"
-#include "engine/verify_columns.h"
+#include "engine/verify/row_digest.h"
+#include "engine/verify/verify_cell.h"
+#include "engine/verify/verify_columns.h"
 #include "target/mysql_connection.h"
 #include "target/row_stream.h"
 

@@ -1,11 +1,11 @@
-#include "engine/verify_columns.h"
+#include "engine/verify/verify_columns.h"
 
 #include <strings.h>
 
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
-#include "engine/verify_cell.h"
+#include "engine/verify/verify_cell.h"
 #include "target/row_stream.h"
 
 namespace bracken::engine {

@@ -1,4 +1,4 @@
-#include "engine/verify_cell.h"
+#include "engine/verify/verify_cell.h"
 
 #include <algorithm>
 #include <cctype>
