@@ -2,9 +2,9 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
+#include "engine/output/statement_executor.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
-#include "engine/statement_executor.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {

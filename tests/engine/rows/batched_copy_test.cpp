@@ -9,8 +9,8 @@
 
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
+#include "engine/output/statement_executor.h"
 #include "engine/source_connection.h"
-#include "engine/statement_executor.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/recording_owner.h"

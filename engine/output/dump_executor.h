@@ -20,7 +20,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 #include "target/server_traits.h"
 
 namespace bracken::engine {

@@ -1,7 +1,7 @@
 // The executor that writes statements to a file: what it writes for a run's
 // database statements and for a row too long for one statement.
 
-#include "engine/dump_executor.h"
+#include "engine/output/dump_executor.h"
 
 #include <gtest/gtest.h>
 

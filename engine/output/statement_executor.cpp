@@ -1,4 +1,4 @@
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 
 #include "engine/rows/value_literal.h"
 #include "target/mysql_connection.h"

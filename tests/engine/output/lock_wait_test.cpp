@@ -12,7 +12,7 @@
 
 #include "engine/control_ids.h"
 #include "engine/conversion_run.h"
-#include "engine/lock_wait_watch.h"
+#include "engine/output/lock_wait_watch.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"

@@ -23,7 +23,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {

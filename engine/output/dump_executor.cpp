@@ -1,4 +1,4 @@
-#include "engine/dump_executor.h"
+#include "engine/output/dump_executor.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "engine/lock_wait_watch.h"
+#include "engine/output/lock_wait_watch.h"
 
 #include <algorithm>
 
