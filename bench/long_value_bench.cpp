@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
 #include "target/mysql_connection.h"
 #include "tests/support/server_fixture.h"
 #include "tests/support/server_query.h"

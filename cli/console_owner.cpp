@@ -5,7 +5,7 @@
 #include "cli/terminal_prompt.h"
 #include "engine/control_ids.h"
 #include "engine/conversion_run.h"
-#include "engine/lock_wait_watch.h"
+#include "engine/output/lock_wait_watch.h"
 
 namespace bracken::cli {
 

@@ -1,6 +1,6 @@
 #include "cli/verify_check.h"
 
-#include "engine/table_verify.h"
+#include "engine/verify/table_verify.h"
 
 namespace bracken::cli {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/conversion_source.h"
-#include "engine/verify_run.h"
+#include "engine/verify/verify_run.h"
 
 namespace bracken::target {
 class MySqlConnection;

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "engine/conversion_source.h"
-#include "engine/name_spelling.h"
-#include "engine/statement_executor.h"
-#include "engine/table_plan.h"
+#include "engine/output/statement_executor.h"
+#include "engine/schema/name_spelling.h"
+#include "engine/schema/table_plan.h"
 
 namespace bracken::engine {
 

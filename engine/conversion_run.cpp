@@ -3,13 +3,13 @@
 #include <optional>
 #include <vector>
 
-#include "engine/column_definitions.h"
 #include "engine/control_ids.h"
-#include "engine/identifier.h"
-#include "engine/key_clauses.h"
-#include "engine/row_copy.h"
+#include "engine/rows/row_copy.h"
 #include "engine/run_report.h"
-#include "engine/table_plan.h"
+#include "engine/schema/column_definitions.h"
+#include "engine/schema/identifier.h"
+#include "engine/schema/key_clauses.h"
+#include "engine/schema/table_plan.h"
 
 namespace bracken::engine {
 

@@ -14,7 +14,7 @@
 #include <utility>
 
 #include "engine/control_ids.h"
-#include "engine/verify_run.h"
+#include "engine/verify/verify_run.h"
 #include "ui/check_list_box.h"
 #include "ui/interface_thread_call.h"
 #include "ui/main_dialog.h"

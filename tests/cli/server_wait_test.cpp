@@ -25,7 +25,7 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/lock_wait_watch.h"
+#include "engine/output/lock_wait_watch.h"
 #include "tests/cli/cli_child.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/column_definitions.h"
 #include "engine/run_report.h"
+#include "engine/schema/column_definitions.h"
 #include "tests/support/fake_source.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/recording_target.h"

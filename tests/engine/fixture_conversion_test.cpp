@@ -7,7 +7,7 @@
 
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
 #include "tests/engine/server_conversion.h"
 #include "tests/support/fixture_writer.h"

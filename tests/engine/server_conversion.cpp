@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/conversion_run.h"
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 #include "target/mysql_connection.h"
 #include "tests/support/recording_owner.h"
 

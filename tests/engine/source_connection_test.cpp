@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/identifier.h"
+#include "engine/schema/identifier.h"
 
 namespace bracken::engine {
 namespace {

@@ -15,9 +15,9 @@
 
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
-#include "engine/identifier.h"
+#include "engine/rows/value_cleanup.h"
+#include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
-#include "engine/value_cleanup.h"
 #include "target/mysql_connection.h"
 #include "tests/engine/server_conversion.h"
 #include "tests/support/json_value.h"

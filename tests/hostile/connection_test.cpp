@@ -2,7 +2,7 @@
 // against them.
 #include <gtest/gtest.h>
 
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
 #include "tests/hostile/hostile_server.h"
 
 namespace bracken::testing {

@@ -6,9 +6,9 @@
 
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
+#include "engine/output/statement_executor.h"
 #include "engine/run_report.h"
 #include "engine/source_connection.h"
-#include "engine/statement_executor.h"
 #include "tests/hostile/hostile_server.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/recording_owner.h"

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 
 namespace bracken::testing {
 

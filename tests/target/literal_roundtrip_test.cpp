@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/type_mapping.h"
-#include "engine/value_literal.h"
+#include "engine/rows/value_literal.h"
+#include "engine/schema/type_mapping.h"
 #include "target/mysql_connection.h"
 #include "tests/support/server_query.h"
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/statement_executor.h"
+#include "engine/output/statement_executor.h"
 #include "tests/support/server_fixture.h"
 
 namespace bracken::target {

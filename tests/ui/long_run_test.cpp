@@ -16,7 +16,7 @@
 #include <map>
 #include <thread>
 
-#include "engine/lock_wait_watch.h"
+#include "engine/output/lock_wait_watch.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 

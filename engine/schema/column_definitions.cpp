@@ -1,0 +1,95 @@
+#include "engine/schema/column_definitions.h"
+
+#include <algorithm>
+
+#include "engine/control_ids.h"
+#include "engine/rows/value_literal.h"
+#include "engine/schema/identifier.h"
+#include "engine/schema/type_mapping.h"
+#include "engine/source_connection.h"
+
+namespace bracken::engine {
+
+namespace {
+
+bool InPrimaryKey(const KeyState& state, const std::string& name) {
+  return std::find(state.primaryKeyColumns.begin(), state.primaryKeyColumns.end(), name) !=
+         state.primaryKeyColumns.end();
+}
+
+// AUTO_INCREMENT only for the first column of a PRIMARY KEY clause that
+// stands first among the keys: the server wants that column to lead a key.
+bool TakesAutoIncrement(const KeyState& state, const std::string& name, bool autoIncrement) {
+  return autoIncrement && state.primaryKeyEmitted && state.leadingPrimaryKeyColumn &&
+         *state.leadingPrimaryKeyColumn == name;
+}
+
+bool IsTextType(const std::string& type) {
+  return type.rfind("CHAR", 0) == 0 || type.rfind("VARCHAR", 0) == 0 || type == "TEXT" ||
+         type == "LONGTEXT";
+}
+
+// Text columns holding characters above U+FFFF are four-byte UTF-8; all
+// text compares as Access compares it where the server can.
+void AppendCharacterSet(std::string& text, const ColumnPlan& column,
+                        const ConversionContext& context) {
+  if (!IsTextType(column.typeText) || !column.extendedCharacters) return;
+  text += " CHARACTER SET utf8mb4";
+  if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
+}
+
+// A calculated column keeps its expression as the column's comment.
+std::string CommentLiteral(const std::string& expression) {
+  return "'" + EscapeText(expression) + "'";
+}
+
+std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
+                       const ConversionContext& context) {
+  const KeyState& state = context.keyState;
+  const ColumnPlan* planned = context.tablePlan.Find(field.name);
+  std::string text = QuoteIdentifier(planned != nullptr ? planned->targetName : field.name);
+  text += ' ';
+  text += planned != nullptr
+              ? planned->typeText
+              : MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
+  if (planned != nullptr) AppendCharacterSet(text, *planned, context);
+  // NaN and infinities arrive as NULL, so their column must take it.
+  bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);
+  bool nullable = takesNull && !InPrimaryKey(state, field.name);
+  text += nullable ? " NULL" : " NOT NULL";
+  if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
+  if (!flags.expression.empty()) text += " COMMENT " + CommentLiteral(flags.expression);
+  return text;
+}
+
+}  // namespace
+
+std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& context,
+                                   const std::string& tableName) {
+  std::string text;
+  try {
+    context.recordset.reset();
+    context.recordset = context.source.OpenRows(tableName);
+    RowSource& rows = *context.recordset;
+    long count = rows.FieldCount();
+    for (long i = 0; i < count; ++i) {
+      ColumnDescription field = rows.Field(i);
+      ColumnFlags flags = context.source.Flags(tableName, field.name);
+      // A column is written only once all of it has been read.
+      text += Definition(field, flags, context);
+      text += ", ";
+    }
+  } catch (const source::SourceError& error) {
+    std::string message = SourceErrorMessage(error);
+    if (message.find("is already opened exclusively by another user") != std::string::npos) {
+      owner.StopTimer(control::kActivityTimer);
+      owner.ShowMessage(kTableLockedMessage, "Message", MessageButtons::Ok, MessageIcon::None);
+      return "";
+    }
+    owner.ShowMessage(message, "Message", MessageButtons::Ok, MessageIcon::None);
+  }
+  if (!text.empty()) text.resize(text.size() - 2);
+  return text;
+}
+
+}  // namespace bracken::engine

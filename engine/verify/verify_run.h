@@ -1,0 +1,49 @@
+#pragma once
+
+// Verify over the chosen tables of an Access file: each table planned as the
+// conversion plans it (names, types, keys), then compared with what the
+// server holds in the converted database.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/conversion_source.h"
+#include "engine/verify/table_verify.h"
+
+namespace bracken::target {
+class MySqlConnection;
+}
+
+namespace bracken::engine {
+
+struct VerifySummary {
+  std::vector<TableVerdict> tables;
+  // What of the file's catalogue cannot be read: tables it no longer lists
+  // cannot be compared, so the copy is not proven whole.
+  std::vector<std::string> fileDamage;
+
+  int Identical() const;
+  bool AllIdentical() const {
+    return fileDamage.empty() && Identical() == static_cast<int>(tables.size());
+  }
+};
+
+// The lines that name the file's own damage before the tables' verdicts:
+// "The file: <sentence>".
+std::vector<std::string> FileDamageLines(ConversionSource& source);
+
+// `tables` in the order the conversion took them, so that the names given
+// out to them are the conversion's; the child tables of a table's
+// attachment and multi-value columns are verified after it. `connection` is verify's own; the
+// session's sort length and write timeout are raised on it. `onTable` sees
+// each verdict as soon as it is known.
+VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
+                           target::MySqlConnection& connection, const std::string& database,
+                           const std::function<void(const TableVerdict&)>& onTable = {});
+
+// "D: 3 tables verified, 2 identical, 1 with differences", and where the
+// file's catalogue is damaged, "; the file's catalogue is damaged".
+std::string VerifySummaryLine(const std::string& database, const VerifySummary& summary);
+
+}  // namespace bracken::engine

@@ -1,0 +1,186 @@
+// Rows sent many to an INSERT must leave the same tables, report lines and
+// messages as one INSERT per row, refused rows included: the same file is
+// converted both ways into the test server and the two results compared.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/catalog_source.h"
+#include "engine/conversion_run.h"
+#include "engine/output/statement_executor.h"
+#include "engine/source_connection.h"
+#include "target/mysql_connection.h"
+#include "tests/support/fixture_writer.h"
+#include "tests/support/recording_owner.h"
+#include "tests/support/server_query.h"
+
+namespace bracken::engine {
+namespace {
+
+using testing::ColumnKind;
+using testing::FixtureDatabase;
+using testing::FixtureTable;
+using testing::FixtureValue;
+
+// The program's executor, keeping the longest INSERT and their number.
+class CountingExecutor : public MySqlStatementExecutor {
+ public:
+  using MySqlStatementExecutor::MySqlStatementExecutor;
+  bool Execute(const std::string& statement) override {
+    if (statement.rfind("INSERT", 0) == 0) {
+      ++inserts;
+      longest = std::max(longest, statement.size());
+    }
+    return MySqlStatementExecutor::Execute(statement);
+  }
+  long inserts = 0;
+  std::size_t longest = 0;
+};
+
+struct Outcome {
+  ConversionSummary summary;
+  std::vector<std::string> messages, reportLines;
+  std::string caption;  // the last row caption
+  long inserts = 0;
+  std::size_t longest = 0;
+  std::vector<std::vector<testing::Row>> tables;  // every table's rows, in order
+};
+
+class BatchedCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto server = testing::TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << testing::kNoServerMessage;
+    server_ = *server;
+  }
+  void TearDown() override {
+    if (!server_) return;
+    for (const std::string& name : databases_) {
+      testing::ServerQuery(*server_).Execute("DROP DATABASE IF EXISTS `" + name + "`");
+    }
+  }
+
+  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching) {
+    databases_.push_back(database);
+    source::Catalog catalog;
+    catalog.OpenBuffer(testing::WriteJet4(file));
+    CatalogSource source(catalog, "");
+    target::MySqlConnection connection;
+    EXPECT_EQ(connection.Connect(server_->host, server_->user, server_->password),
+              target::MySqlConnection::ConnectResult::Connected);
+    CountingExecutor executor(connection);
+    ConversionContext context(executor, source);
+    context.batching = batching;
+    testing::RecordingOwner owner;
+    std::vector<std::string> names = ListTableNames(catalog);
+    owner.SetTables(names, std::vector<bool>(names.size(), true));
+    owner.SetDestinationName(database);
+    Outcome outcome;
+    owner.onCaption = [&](const std::string& caption) {
+      if (caption.rfind("Converting", 0) == 0) outcome.caption = caption;
+    };
+    outcome.summary = RunConversion(owner, context);
+    outcome.messages = owner.messages;
+    outcome.reportLines = owner.reportLines;
+    outcome.inserts = executor.inserts;
+    outcome.longest = executor.longest;
+    testing::ServerQuery query(*server_, database);
+    for (const FixtureTable& table : file.tables) {
+      outcome.tables.push_back(query.Rows("SELECT * FROM `" + table.name + "`"));
+    }
+    return outcome;
+  }
+
+  // Both ways, compared; returns the batched outcome.
+  Outcome ExpectSameBothWays(const FixtureDatabase& file, const std::string& name,
+                             RowBatching batching) {
+    Outcome single = Convert(file, name + "_one", RowBatching{});
+    Outcome batched = Convert(file, name + "_many", batching);
+    EXPECT_EQ(batched.reportLines, single.reportLines);
+    EXPECT_EQ(batched.messages, single.messages);
+    EXPECT_EQ(batched.caption, single.caption);
+    EXPECT_EQ(batched.summary.rowsSent, single.summary.rowsSent);
+    EXPECT_EQ(batched.summary.rowsRefused, single.summary.rowsRefused);
+    EXPECT_EQ(batched.summary.valuesChanged, single.summary.valuesChanged);
+    EXPECT_EQ(batched.summary.tablesConverted, single.summary.tablesConverted);
+    EXPECT_EQ(batched.tables, single.tables) << "the tables differ";
+    return batched;
+  }
+
+  std::optional<testing::TestServer> server_;
+  std::vector<std::string> databases_;
+};
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Duplicate keys as the first, a middle and the last row of a batch, runs
+// of them, a refused date, NaN in rows that arrive and in refused rows.
+FixtureTable Orders() {
+  FixtureTable table;
+  table.name = "Orders";
+  testing::FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
+  amount.precision = 4;
+  amount.scale = 1;
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40),
+                   MakeColumn("Ratio", ColumnKind::Double),
+                   MakeColumn("Since", ColumnKind::DateTime), amount};
+  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  table.generatedRows = 1000;
+  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    const bool duplicate = i == 100 || i == 150 || i == 199 || (i >= 300 && i < 305) || i == 999;
+    row[0] = duplicate ? int64_t{7} : i + 1;
+    row[1] = "Name's " + std::to_string(i);
+    row[2] = i % 50 == 0 || i == 199 ? kNaN : i * 0.5;
+    // Past year 9999: the row cannot be read.
+    row[3] = i == 420 || i == 599 ? 3.0e6 : 40000.25 + static_cast<double>(i);
+    // More digits than the column holds: the server refuses the row, naming
+    // its place in the statement.
+    const bool tooLarge = i == 0 || i == 250 || i == 251 || i == 499 || i == 500 || i == 700;
+    row[4] = tooLarge ? std::string("123456.5") : std::to_string(i % 1000) + ".5";
+  };
+  return table;
+}
+
+TEST_F(BatchedCopyTest, RefusedRowsAndValueChangesAreTheSameAsOneRowPerInsert) {
+  FixtureTable plain;
+  plain.name = "Plain";
+  plain.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Note", ColumnKind::Memo)};
+  plain.generatedRows = 250;
+  plain.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i;
+    row[1] = i % 3 ? FixtureValue("note " + std::to_string(i)) : FixtureValue();
+  };
+  FixtureDatabase file;
+  file.tables = {Orders(), plain};
+  Outcome batched = ExpectSameBothWays(file, "eng_batch_refused", RowBatching{100});
+  EXPECT_EQ(batched.summary.rowsSent, 1248) << "two rows cannot be read";
+  EXPECT_GE(batched.summary.rowsRefused, 9);
+  EXPECT_LT(batched.inserts, 60) << "rows went in batches";
+}
+
+TEST_F(BatchedCopyTest, TheByteBudgetBoundsEveryStatementAndLargeRowsGoAlone) {
+  FixtureTable notes;
+  notes.name = "Notes";
+  notes.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo)};
+  notes.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  notes.inlineLongValueLimit = 0;
+  notes.generatedRows = 300;
+  notes.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i % 97 == 5 ? int64_t{5} : i;  // a few duplicates too
+    // Mostly short, some close to and past the budget.
+    const std::size_t size = i % 25 == 0 ? 9000 : i % 10 == 0 ? 3990 : 40 + (i % 7) * 300;
+    row[1] = std::string(size, static_cast<char>('a' + i % 26));
+  };
+  FixtureDatabase file;
+  file.tables = {notes};
+  Outcome batched = ExpectSameBothWays(file, "eng_batch_budget", RowBatching{50, 4096});
+  EXPECT_GT(batched.longest, 4096u) << "a row past the budget went alone";
+  EXPECT_LT(batched.longest, 9100u);
+  EXPECT_LT(batched.inserts, 200);
+  EXPECT_EQ(batched.summary.rowsRefused, 3);
+}
+
+}  // namespace
+}  // namespace bracken::engine
