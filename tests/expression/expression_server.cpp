@@ -54,7 +54,7 @@ bool SameAsAccess(const Cell& expected, const Cell& actual) {
     return (want == "True" && (got == "1" || got == "-1")) || (want == "False" && got == "0");
   }
   // A DATE value is a DATETIME at midnight.
-  if (got.size() == 10 && got[4] == '-' && got[7] == '-') got += " 00:00:00";
+  if (want.size() == 19 && got.size() == 10 && got[4] == '-' && got[7] == '-') got += " 00:00:00";
   if (got == want) return true;
   char* wantEnd = nullptr;
   char* gotEnd = nullptr;
