@@ -422,7 +422,7 @@ void CompareBareValues(NodePtr& node) {
     return;
   }
   bool bare = node->kind == Node::Kind::Number || node->kind == Node::Kind::Text ||
-              node->kind == Node::Kind::Date ||
+              node->kind == Node::Kind::Date || node->kind == Node::Kind::Boolean ||
               (node->kind == Node::Kind::Negate && node->children[0]->kind == Node::Kind::Number);
   if (!bare) return;
   auto equal = std::make_unique<Node>();
