@@ -634,6 +634,12 @@ std::string LikeCondition(const std::string& value, std::string_view pattern,
         char m = inside[k];
         bool range = m == '-' && k > 0 && k + 1 < inside.size() && !(k == 1 && inside[0] == '!');
         if (range) {
+          unsigned char from = static_cast<unsigned char>(inside[k - 1]);
+          unsigned char to = static_cast<unsigned char>(inside[k + 1]);
+          if (from >= 0x80 || to >= 0x80 || from > to) {
+            throw NotTranslatable("the Like pattern has the range [" + std::string(inside) +
+                                  "], whose ends are out of order or not plain letters and digits");
+          }
           regexp += '-';
           continue;
         }

@@ -18,16 +18,26 @@ NodePtr Make(Node::Kind kind) {
   return node;
 }
 
+// Deeper nesting than this is refused rather than risking the stack, here
+// and in every walk of the tree.
+constexpr int kMaxDepth = 200;
+
+// `node` with its depth set from its children's; a tree too deep is refused.
+NodePtr Finish(NodePtr node) {
+  for (const NodePtr& child : node->children) {
+    node->depth = std::max(node->depth, child->depth + 1);
+  }
+  if (node->depth > kMaxDepth) throw SyntaxError("the expression is nested too deeply");
+  return node;
+}
+
 NodePtr MakeBinary(std::string op, NodePtr left, NodePtr right) {
   NodePtr node = Make(Node::Kind::Binary);
   node->text = std::move(op);
   node->children.push_back(std::move(left));
   node->children.push_back(std::move(right));
-  return node;
+  return Finish(std::move(node));
 }
-
-// Deeper nesting than this is refused rather than risking the stack.
-constexpr int kMaxDepth = 200;
 
 class Parser {
  public:
@@ -103,7 +113,7 @@ class Parser {
       ++at_;
       NodePtr node = Make(Node::Kind::Not);
       node->children.push_back(NotLevel());
-      return node;
+      return Finish(std::move(node));
     }
     return Comparison();
   }
@@ -148,7 +158,7 @@ class Parser {
         node->negated = negated;
         node->children.push_back(std::move(left));
         node->children.push_back(Concatenation());
-        left = std::move(node);
+        left = Finish(std::move(node));
       } else if (TakeWord("BETWEEN")) {
         NodePtr node = Make(Node::Kind::Between);
         node->negated = negated;
@@ -156,7 +166,7 @@ class Parser {
         node->children.push_back(Concatenation());
         if (!TakeWord("AND")) Fail("Between needs And, found " + Describe(Peek()));
         node->children.push_back(Concatenation());
-        left = std::move(node);
+        left = Finish(std::move(node));
       } else if (TakeWord("IN")) {
         NodePtr node = Make(Node::Kind::In);
         node->negated = negated;
@@ -166,13 +176,13 @@ class Parser {
           node->children.push_back(Expression());
         } while (IsSymbol(",") && (++at_, true));
         Expect(")");
-        left = std::move(node);
+        left = Finish(std::move(node));
       } else if (TakeWord("IS")) {
         NodePtr node = Make(Node::Kind::IsNull);
         node->negated = TakeWord("NOT");
         if (!TakeWord("NULL")) Fail("Is must be followed by Null or Not Null");
         node->children.push_back(std::move(left));
-        left = std::move(node);
+        left = Finish(std::move(node));
       } else {
         return left;
       }
@@ -208,7 +218,7 @@ class Parser {
       if (!minus) return operand;
       NodePtr node = Make(Node::Kind::Negate);
       node->children.push_back(std::move(operand));
-      return node;
+      return Finish(std::move(node));
     }
     return Power();
   }
@@ -227,7 +237,7 @@ class Parser {
         if (minus) {
           NodePtr negate = Make(Node::Kind::Negate);
           negate->children.push_back(std::move(right));
-          right = std::move(negate);
+          right = Finish(std::move(negate));
         }
       } else {
         right = Primary();
@@ -308,7 +318,7 @@ class Parser {
           } while (IsSymbol(",") && (++at_, true));
         }
         Expect(")");
-        return call;
+        return Finish(std::move(call));
       }
     }
     NodePtr node = Make(Node::Kind::Name);

@@ -36,6 +36,8 @@ struct Node {
   DateValue date;
   bool truth = false;
   bool negated = false;
+  // The levels of nodes from this one down to its deepest leaf.
+  int depth = 1;
   std::vector<std::unique_ptr<Node>> children;
 };
 
