@@ -359,8 +359,9 @@ std::string DatePattern(const std::string& value, std::string_view pattern) {
   };
   bool afterHour = false;
   std::size_t i = 0;
+  // How many times `c` repeats from i on (at least once).
   auto run = [&](char c) {
-    std::size_t n = 0;
+    std::size_t n = 1;
     while (i + n < lower.size() && lower[i + n] == c) ++n;
     return n;
   };
@@ -378,11 +379,12 @@ std::string DatePattern(const std::string& value, std::string_view pattern) {
     }
     std::size_t n = run(c);
     // m right after an hour, or right before seconds, is minutes.
+    std::size_t next = lower.find_first_not_of(" :", i + n);
     bool minuteM = c == 'm' && n <= 2 &&
-                   (afterHour || lower.find_first_not_of(" :", i + n) == lower.find('s', i + n));
+                   (afterHour || (next != std::string::npos && lower[next] == 's'));
     if (c == 'y' && (n == 4 || n == 2)) {
       codes += n == 4 ? "%Y" : "%y";
-    } else if (c == 'm' && minuteM) {
+    } else if ((c == 'm' && minuteM) || (c == 'n' && n <= 2)) {
       if (n == 2) {
         codes += "%i";
       } else {
@@ -397,13 +399,6 @@ std::string DatePattern(const std::string& value, std::string_view pattern) {
       codes += kDay[n - 1];
     } else if (c == 'h' && n <= 2) {
       codes += twelveHour ? (n == 2 ? "%h" : "%l") : (n == 2 ? "%H" : "%k");
-    } else if (c == 'n' && n <= 2) {
-      if (n == 2) {
-        codes += "%i";
-      } else {
-        flush();
-        pieces.push_back("MINUTE(" + value + ")");
-      }
     } else if (c == 's' && n <= 2) {
       if (n == 2) {
         codes += "%s";
