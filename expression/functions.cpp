@@ -380,8 +380,8 @@ std::string DatePattern(const std::string& value, std::string_view pattern) {
     std::size_t n = run(c);
     // m right after an hour, or right before seconds, is minutes.
     std::size_t next = lower.find_first_not_of(" :", i + n);
-    bool minuteM = c == 'm' && n <= 2 &&
-                   (afterHour || (next != std::string::npos && lower[next] == 's'));
+    bool minuteM =
+        c == 'm' && n <= 2 && (afterHour || (next != std::string::npos && lower[next] == 's'));
     if (c == 'y' && (n == 4 || n == 2)) {
       codes += n == 4 ? "%Y" : "%y";
     } else if ((c == 'm' && minuteM) || (c == 'n' && n <= 2)) {

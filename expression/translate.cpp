@@ -147,7 +147,8 @@ Sql Translator::Value(const Node& node) {
     case Node::Kind::Name:
       return Name(node);
     case Node::Kind::ImplicitColumn:
-      return Sql{context_.column.sql, context_.column.kind, true, false};
+      return Sql{context_.column.sql, context_.column.kind, true, false,
+                 context_.column.kind == ValueKind::Number && context_.column.wholeNumber};
     case Node::Kind::Negate: {
       Sql operand = AsNumber(Value(*node.children[0]));
       if (operand.kind == ValueKind::Date || operand.kind == ValueKind::Text) {
@@ -206,7 +207,10 @@ Sql Translator::Value(const Node& node) {
 Sql Translator::Name(const Node& node) {
   const std::vector<std::string>& parts = node.parts;
   const std::string name = NameText(parts);
-  auto found = [](const ColumnRef& column) { return Sql{column.sql, column.kind, true, false}; };
+  auto found = [](const ColumnRef& column) {
+    return Sql{column.sql, column.kind, true, false,
+               column.kind == ValueKind::Number && column.wholeNumber};
+  };
   switch (context_.purpose) {
     case Purpose::DefaultValue:
       throw NotTranslatable("a default value cannot refer to " + name);
@@ -354,8 +358,14 @@ Sql Translator::Concatenate(const Node& node) {
       throw NotTranslatable(
           "a date or a Yes/No value joined with & is written in the computer's regional format");
     }
-    if (operand->kind == Node::Kind::Number)
+    if (operand->kind == Node::Kind::Number) {
       value.text = QuoteText(AccessNumberText(operand->text));
+    } else if (value.kind == ValueKind::Number && !value.integral) {
+      // 12.5 held as DECIMAL(19,4) reads "12.5000" on the server, "12.5" in Access.
+      throw NotTranslatable(
+          "a number with decimals joined with & is written with Access's own "
+          "digits");
+    }
     values.push_back(std::move(value));
   }
   std::vector<const Sql*> parts;

@@ -51,6 +51,9 @@ struct ColumnRef {
   std::string accessName;
   std::string sql;
   ValueKind kind = ValueKind::Unknown;
+  // A number column that holds whole numbers only (Byte, Integer, Long):
+  // Access writes such a number as text the way the server does.
+  bool wholeNumber = false;
 };
 
 enum class Purpose {

@@ -89,6 +89,7 @@ TEST(ExpressionRefusals, EachNamesItsReason) {
       {R"(Replace("a", "b", "c", 2))", Purpose::QueryExpression, "start, a count"},
       {R"(InStr(1, "a", "b", 0))", Purpose::QueryExpression, "compares other than as text"},
       {"Nz(Null)", Purpose::QueryExpression, "neither a number nor a text"},
+      {R"([Total] & " EUR")", Purpose::QueryExpression, "Access's own digits"},
   };
   for (const Refusal& r : refusals) {
     Context context = QueryContext();
