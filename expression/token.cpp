@@ -75,6 +75,37 @@ void ReadTime(std::string_view inside, std::size_t& i, DateValue& date) {
   date.hasTime = true;
 }
 
+// &H1F or &O17 from position i (at the &), as decimal digits. Like VBA: up
+// to four hex (six octal) digits are an Integer, so &HFFFF is -1; longer ones
+// and those ending in & are a Long, so &HFFFFFFFF is -1 and &HFFFF& 65535.
+std::string ReadRadixNumber(std::string_view text, std::size_t& i) {
+  bool hex = std::toupper(static_cast<unsigned char>(text[i + 1])) == 'H';
+  std::size_t start = i;
+  i += 2;
+  long long value = 0;
+  int digits = 0;
+  while (i < text.size()) {
+    char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[i])));
+    int digit = IsDigit(c) ? c - '0' : (hex && c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1);
+    if (digit < 0 || digit >= (hex ? 16 : 8)) break;
+    value = value * (hex ? 16 : 8) + digit;
+    ++digits;
+    ++i;
+  }
+  bool isLong = i < text.size() && text[i] == '&';
+  if (isLong) ++i;
+  if (digits == 0 || value > 0xFFFFFFFFLL || (i < text.size() && IsNameChar(text[i]))) {
+    throw SyntaxError("the number at position " + std::to_string(start + 1) +
+                      " is not a hexadecimal or octal number Access can read");
+  }
+  if (!isLong && value <= 0xFFFF) {
+    if (value >= 0x8000) value -= 0x10000;
+  } else if (value >= 0x80000000LL) {
+    value -= 0x100000000LL;
+  }
+  return std::to_string(value);
+}
+
 }  // namespace
 
 DateValue ParseDateLiteral(std::string_view inside) {
@@ -157,6 +188,12 @@ std::vector<Token> Tokenize(std::string_view text) {
       }
       token.type = TokenType::Number;
       token.text = std::string(text.substr(start, i - start));
+    } else if (c == '&' && i + 2 < text.size() &&
+               (std::toupper(static_cast<unsigned char>(text[i + 1])) == 'H' ||
+                std::toupper(static_cast<unsigned char>(text[i + 1])) == 'O') &&
+               std::isxdigit(static_cast<unsigned char>(text[i + 2])) != 0) {
+      token.type = TokenType::Number;
+      token.text = ReadRadixNumber(text, i);
     } else if (c == '"' || c == '\'') {
       ++i;
       while (true) {

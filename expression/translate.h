@@ -33,7 +33,8 @@ struct ServerDialect {
   static ServerDialect FromVersion(std::string_view version);
 
   bool AtLeast(int wantMajor, int wantMinor, int wantPatch = 0) const;
-  // DEFAULT (expression): MariaDB 10.2.1, MySQL 8.0.13.
+  // DEFAULT (expression): MariaDB 10.2.1, MySQL 8.0.13. The same servers
+  // are the first to take any DEFAULT on TEXT and BLOB columns.
   bool TakesExpressionDefaults() const;
   // CHECK constraints that are kept and enforced: MariaDB 10.2.1, MySQL 8.0.16.
   bool EnforcesCheckConstraints() const;
