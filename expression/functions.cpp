@@ -55,6 +55,14 @@ std::optional<int> LiteralInteger(const Node& arg) {
 
 // ---- Dates ----
 
+// A text read as a date follows the computer's regional settings in Access.
+void RequireNoText(const Sql& value, std::string_view function) {
+  if (value.kind == ValueKind::Text) {
+    throw NotTranslatable(std::string(function) +
+                          " reads a text as a date by the computer's regional settings");
+  }
+}
+
 Sql Clock(std::string text, ValueKind kind) {
   Sql out{std::move(text), kind};
   out.deterministic = false;
@@ -72,6 +80,7 @@ Sql TimeOfDay(const Node&, Arguments&, const Context&) {
 }
 
 Sql DatePartOf(std::string_view sqlName, Arguments& args) {
+  RequireNoText(args[0], sqlName);
   return Call(sqlName, args, ValueKind::Number, true);
 }
 Sql Year(const Node&, Arguments& a, const Context&) { return DatePartOf("YEAR", a); }
@@ -95,6 +104,7 @@ std::string WeekdayText(const std::string& date, const Node* firstDayNode) {
 }
 
 Sql Weekday(const Node& call, Arguments& args, const Context&) {
+  RequireNoText(args[0], call.text);
   const Node* firstDay = args.size() > 1 ? call.children[1].get() : nullptr;
   return Combine(WeekdayText(args[0].text, firstDay), ValueKind::Number, All(args), true);
 }
@@ -111,6 +121,7 @@ std::string Interval(const Node& call, std::size_t index) {
 }
 
 Sql DateAdd(const Node& call, Arguments& args, const Context&) {
+  RequireNoText(args[2], call.text);
   static const std::map<std::string, std::string> kUnits = {
       {"yyyy", "YEAR"}, {"q", "QUARTER"}, {"m", "MONTH"}, {"y", "DAY"},    {"d", "DAY"},
       {"w", "DAY"},     {"ww", "WEEK"},   {"h", "HOUR"},  {"n", "MINUTE"}, {"s", "SECOND"}};
@@ -127,6 +138,8 @@ std::string WeekStart(const std::string& date) {
 }
 
 Sql DateDiff(const Node& call, Arguments& args, const Context&) {
+  RequireNoText(args[1], call.text);
+  RequireNoText(args[2], call.text);
   if (args.size() > 3) {
     throw NotTranslatable("DateDiff is given the first day of the week or of the year");
   }
@@ -161,6 +174,7 @@ Sql DateDiff(const Node& call, Arguments& args, const Context&) {
 }
 
 Sql DatePart(const Node& call, Arguments& args, const Context&) {
+  RequireNoText(args[1], call.text);
   std::string interval = Interval(call, 0);
   const std::string& d = args[1].text;
   const Node* firstDay = args.size() > 2 ? call.children[2].get() : nullptr;
@@ -464,8 +478,10 @@ Sql Format(const Node& call, Arguments& args, const Context&) {
   bool thousands = false;
   bool percent = false;
   if (auto named = kNamedDates.find(name); named != kNamedDates.end()) {
+    RequireNoText(args[0], call.text);
     text = DatePattern(x, named->second);
   } else if (name == "GENERAL DATE") {
+    RequireNoText(args[0], call.text);
     text = "IF(TIME(" + x + ") = 0, " + DatePattern(x, "m/d/yyyy") + ", IF(DATE(" + x +
            ") = '1899-12-30', " + DatePattern(x, "h:nn:ss AM/PM") + ", " +
            DatePattern(x, "m/d/yyyy h:nn:ss AM/PM") + "))";
@@ -484,6 +500,7 @@ Sql Format(const Node& call, Arguments& args, const Context&) {
     text = plain(decimals, thousands);
     if (percent) text = "CONCAT(" + text + ", '%')";
   } else if (pattern.find_first_of("0#") == std::string::npos) {
+    RequireNoText(args[0], call.text);
     text = DatePattern(x, pattern);
   } else {
     throw NotTranslatable("the Format pattern \"" + pattern + "\" is not one Bracken translates");

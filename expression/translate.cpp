@@ -303,6 +303,15 @@ Sql Translator::Arithmetic(const std::string& op, Sql left, Sql right) {
                           "reproduce");
   }
   if (op == "+") {
+    // + joins two texts and adds anything else; a text and a value whose
+    // kind is not known could be either.
+    auto unknown = [](const Sql& value) {
+      return value.kind == ValueKind::Unknown && value.text != "NULL";
+    };
+    if ((left.kind == ValueKind::Text && unknown(right)) ||
+        (right.kind == ValueKind::Text && unknown(left))) {
+      throw NotTranslatable("+ joins texts or adds numbers, and one side's kind is not known");
+    }
     if (left.kind == ValueKind::Text && right.kind == ValueKind::Text) {
       return Combine("CONCAT(" + left.text + ", " + right.text + ")", ValueKind::Text, parts);
     }
@@ -354,9 +363,11 @@ Sql Translator::Concatenate(const Node& node) {
   std::vector<Sql> values;
   for (const Node* operand : operands) {
     Sql value = Value(*operand);
-    if (value.kind == ValueKind::Date || value.kind == ValueKind::Boolean) {
+    if (value.kind == ValueKind::Date || value.kind == ValueKind::Boolean ||
+        (value.kind == ValueKind::Unknown && value.text != "NULL")) {
       throw NotTranslatable(
-          "a date or a Yes/No value joined with & is written in the computer's regional format");
+          "a date or a Yes/No value (or a value of unknown kind) joined with & is written in the "
+          "computer's regional format");
     }
     if (operand->kind == Node::Kind::Number) {
       value.text = QuoteText(AccessNumberText(operand->text));

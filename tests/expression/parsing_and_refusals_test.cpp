@@ -22,6 +22,7 @@ Context QueryContext() {
   Context context;
   context.resolve = [](const std::vector<std::string>& parts) -> std::optional<ColumnRef> {
     if (parts.back() == "Total") return ColumnRef{"Total", "`Total`", ValueKind::Number};
+    if (parts.back() == "Anything") return ColumnRef{"Anything", "`Anything`"};
     return std::nullopt;
   };
   return context;
@@ -89,6 +90,10 @@ TEST(ExpressionRefusals, EachNamesItsReason) {
       {R"(Replace("a", "b", "c", 2))", Purpose::QueryExpression, "start, a count"},
       {R"(InStr(1, "a", "b", 0))", Purpose::QueryExpression, "compares other than as text"},
       {"Nz(Null)", Purpose::QueryExpression, "neither a number nor a text"},
+      {R"(Year("1/2/2000"))", Purpose::QueryExpression, "regional settings"},
+      {R"(Format("1/2/2000", "yyyy"))", Purpose::QueryExpression, "regional settings"},
+      {R"([Anything] + "a")", Purpose::QueryExpression, "kind is not known"},
+      {R"([Anything] & "a")", Purpose::QueryExpression, "unknown kind"},
       {R"([Total] & " EUR")", Purpose::QueryExpression, "Access's own digits"},
   };
   for (const Refusal& r : refusals) {
