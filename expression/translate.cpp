@@ -271,6 +271,10 @@ Sql Translator::Compare(const std::string& op, Sql left, Sql right) {
       (rightDate && left.kind == ValueKind::Number)) {
     throw NotTranslatable("a date is compared with a number");
   }
+  if ((leftDate && right.kind == ValueKind::Text) || (rightDate && left.kind == ValueKind::Text)) {
+    throw NotTranslatable(
+        "a date is compared with a text, which Access reads by the computer's regional settings");
+  }
   return Combine("(" + left.text + " " + op + " " + right.text + ")", ValueKind::Boolean,
                  {&left, &right});
 }

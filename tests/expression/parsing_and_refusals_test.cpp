@@ -84,6 +84,7 @@ TEST(ExpressionRefusals, EachNamesItsReason) {
       {"CStr(#1/1/2000#)", Purpose::QueryExpression, "regional"},
       {R"(#1/1/2000# & "")", Purpose::QueryExpression, "regional"},
       {"#1/1/2000# > 3", Purpose::QueryExpression, "date is compared with a number"},
+      {R"(#1/1/2000# = "1/1/2000")", Purpose::QueryExpression, "date is compared with a text"},
       {"#1/1/2000# * 2", Purpose::QueryExpression, "applied to a date"},
       {"Left(\"a\")", Purpose::QueryExpression, "Left is given 1 arguments"},
       {"Round([Total], [Total])", Purpose::QueryExpression, "number of decimals"},
