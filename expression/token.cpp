@@ -1,6 +1,9 @@
 #include "expression/token.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 
 namespace bracken::expression {
 namespace {
@@ -188,6 +191,12 @@ std::vector<Token> Tokenize(std::string_view text) {
       }
       token.type = TokenType::Number;
       token.text = std::string(text.substr(start, i - start));
+      // Beyond a Double's range Access overflows, and the server refuses the literal.
+      errno = 0;
+      double value = std::strtod(token.text.c_str(), nullptr);
+      if (errno == ERANGE && std::fabs(value) > 1) {
+        throw SyntaxError("the number at position " + std::to_string(start + 1) + " is too large");
+      }
     } else if (c == '&' && i + 2 < text.size() &&
                (std::toupper(static_cast<unsigned char>(text[i + 1])) == 'H' ||
                 std::toupper(static_cast<unsigned char>(text[i + 1])) == 'O') &&
