@@ -180,7 +180,7 @@ bool CReportDlg::SaveTo(const QString& path) {
   file.cancelWriting();
   ShowMessageBox(this,
                  QStringLiteral("The report could not be saved to \"%1\".\n%2").arg(path, reason),
-                 QStringLiteral("Message"), engine::MessageButtons::Ok, engine::MessageIcon::None);
+                 QStringLiteral("Message"), engine::MessageButtons::Ok, engine::MessageIcon::Error);
   return false;
 }
 

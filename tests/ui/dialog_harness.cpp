@@ -42,6 +42,8 @@ QString IconName(QMessageBox::Icon icon) {
       return "question";
     case QMessageBox::Warning:
       return "warning";
+    case QMessageBox::Critical:
+      return "error";
     default:
       return "other";
   }
