@@ -4,8 +4,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScreen>
 
 #include "ui/main_dialog.h"
+#include "ui/screen_fit.h"
 
 namespace bracken::ui {
 
@@ -17,6 +19,7 @@ void CBrackenDlg::OnBrowse() {
   chooser.setDefaultSuffix(QStringLiteral("mdb"));
   chooser.setNameFilter(QStringLiteral("Access Databases (*.mdb *.accdb)"));
   chooser.setObjectName(QStringLiteral("browse-dialog"));
+  if (QScreen* shown = screen()) FitResizableOnScreen(&chooser, shown->availableGeometry());
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
   const QFileInfo chosen(chooser.selectedFiles().first());
   if (!chosen.absoluteDir().exists()) return;

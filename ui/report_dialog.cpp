@@ -7,10 +7,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "ui/message_box.h"
 #include "ui/palette.h"
+#include "ui/screen_fit.h"
 
 namespace bracken::ui {
 
@@ -112,6 +114,10 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   layout->addWidget(messageLabel_);
   layout->addWidget(text_, 1);
   layout->addLayout(buttons);
+  // On a small (or scaled) screen the window is no larger than its free area.
+  if (QScreen* shown = parent != nullptr ? parent->screen() : screen()) {
+    FitResizableOnScreen(this, shown->availableGeometry());
+  }
   ok_->setFocus(Qt::OtherFocusReason);
 }
 
