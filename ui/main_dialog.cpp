@@ -291,6 +291,9 @@ void CBrackenDlg::WidenCutOffTexts() {
     if (framed && height > control->height()) {
       control->setGeometry(control->x(), control->geometry().center().y() - height / 2,
                            control->width(), height);
+      // Grown, it may reach a panel's frame line: the window's own background
+      // shows through instead of covering that line.
+      if (qobject_cast<QCheckBox*>(control)) control->setAutoFillBackground(false);
     }
   }
 }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QTest>
 
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
@@ -103,11 +104,14 @@ TEST(Screenshots, ReportWindow) {
 
 // A window as the desktop shows it, with its frame where there is one.
 void SaveWindow(QWidget* window, const QString& name) {
-  QApplication::processEvents();
   QPixmap picture = window->grab();
-  if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+  if (QGuiApplication::platformName() == QLatin1String("xcb") &&
+      QTest::qWaitForWindowExposed(window)) {
+    QTest::qWait(300);  // the window manager's frame
     const QRect frame = window->frameGeometry();
-    picture = window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QPixmap framed =
+        window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!framed.isNull()) picture = framed;
   }
   const QString path = QDir(ScreenshotFolder()).filePath(name);
   EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
