@@ -38,7 +38,7 @@ QString Setting() {
 // An offscreen screen of this size, for QT_QPA_PLATFORM's configfile.
 QString ScreenFile(const QTemporaryDir& folder, const QString& size) {
   const QStringList sides = size.split('x');
-  const QString path = folder.filePath(size + ".json");
+  QString path = folder.filePath(size + ".json");
   QFile file(path);
   EXPECT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(QStringLiteral(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": %1, )"
