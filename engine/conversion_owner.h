@@ -14,8 +14,9 @@ namespace bracken::engine {
 // YesNo: Yes is the default button. YesNoDefaultNo: No is the default, for
 // questions whose Yes destroys data; Enter and Esc both answer No.
 enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };
-// Warning: the icon the desktop shows for destructive questions.
-enum class MessageIcon { None, Information, Question, Warning };
+// Warning: the icon the desktop shows for destructive questions. Error: a
+// failure the program names in its own words, where no other icon is fixed.
+enum class MessageIcon { None, Information, Question, Warning, Error };
 enum class MessageAnswer { Ok, Yes, No };
 
 class ConversionOwner {

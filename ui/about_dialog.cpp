@@ -3,12 +3,14 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QUrl>
+#include <algorithm>
 
 #include "ui/dialog_units.h"
 #include "ui/palette.h"
 #include "ui/picture.h"
 #include "ui/product_links.h"
 #include "ui/resources.h"
+#include "ui/screen_fit.h"
 #include "ui/shell_service.h"
 
 namespace bracken::ui {
@@ -76,6 +78,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
        QUrl(QString::fromUtf8(links::kProductPage)), this);
   Link(1033, QString::fromUtf8(links::kSupportPageText), {93, 65, 120, 8},
        QUrl(QString::fromUtf8(links::kSupportPage)), this);
+  FollowDialogFont(this);
+  // The desktop's font is not the template's: a label is at least as wide
+  // as its text (each has room to its right).
+  for (QLabel* label : findChildren<QLabel*>()) {
+    if (label->pixmap().isNull()) {
+      label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+    }
+  }
   ok->setFocus(Qt::OtherFocusReason);
 }
 

@@ -5,8 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScreen>
 
 #include "ui/main_dialog.h"
+#include "ui/screen_fit.h"
 
 namespace bracken::ui {
 
@@ -22,6 +24,7 @@ void CBrackenDlg::OnBrowse() {
   chooser.setNameFilters(
       {QStringLiteral("Access Databases (*.mdb *.accdb)"), QStringLiteral("All files (*)")});
   chooser.setObjectName(QStringLiteral("browse-dialog"));
+  if (QScreen* shown = screen()) FitResizableOnScreen(&chooser, shown->availableGeometry());
   const bool chosen = chooser.exec() == QDialog::Accepted && !chooser.selectedFiles().isEmpty();
   lastBrowseFolder_ = chooser.directory().absolutePath();
   if (!chosen) return;

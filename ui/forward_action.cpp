@@ -191,7 +191,7 @@ bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
   }
   ListTables(outcome.names);
   if (!outcome.damage.empty()) {
-    Inform(QString::fromStdString(engine::FileDamageMessage(outcome.damage)), MessageIcon::None);
+    Inform(QString::fromStdString(engine::FileDamageMessage(outcome.damage)), MessageIcon::Error);
   }
   return true;
 }

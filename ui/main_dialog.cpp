@@ -24,6 +24,7 @@
 #include "ui/resources.h"
 #include "ui/screen_fit.h"
 #include "ui/stepped_progress_bar.h"
+#include "ui/tabbed_label.h"
 #include "ui/wizard_pages.h"
 
 namespace bracken::ui {
@@ -85,13 +86,17 @@ CBrackenDlg::CBrackenDlg(QWidget* parent) : QDialog(parent), endProcess_(EndProc
   CreateTemplateControls();
   CreateImageButtons();
   ApplyFontsAndColours();
+  FollowDialogFont(this);
   WidenCutOffTexts();
   SetTabOrder();
   InstallKeyFilter();
   hostEdit_->setText(QStringLiteral("localhost"));
   ShowFirstPageOnly();
   hostEdit_->setFocus(Qt::OtherFocusReason);
-  if (QScreen* shown = screen()) FitOnScreen(this, shown->availableGeometry());
+  if (QScreen* shown = screen(); shown && FitOnScreen(this, shown->availableGeometry()) < 1.0) {
+    // Smaller fonts, but check marks and frames keep the style's size.
+    WidenCutOffTexts();
+  }
 }
 
 CBrackenDlg::~CBrackenDlg() {
@@ -131,7 +136,7 @@ void CBrackenDlg::CreateTemplateControls() {
   pathEdit_ = Add(1018, MakeEdit(this, false));
   place(pathEdit_, {253, 106, 148, 14});
   pathEdit_->setReadOnly(true);
-  place(Add(1013, MakeLabel(QStringLiteral("MySQL Server\t:"), this)), {19, 108, 54, 8});
+  place(Add(1013, new TabbedLabel(QStringLiteral("MySQL Server\t:"), this)), {19, 108, 54, 8});
   place(Add(1014, MakeLabel(QStringLiteral("Login Name"), this)), {19, 138, 38, 8});
   place(Add(1015, MakeLabel(QStringLiteral("Password"), this)), {19, 168, 32, 8});
   place(Add(1021, MakePanel(QStringLiteral("MS Access"), this)), {238, 76, 171, 119});
@@ -256,7 +261,8 @@ void CBrackenDlg::ApplyFontsAndColours() {
 
 // The desktop's fonts are not the template's: a label or check box whose
 // text would be cut off is widened towards its text's width, as far as it
-// can go without covering another control of its page.
+// can go without covering another control of its page. An edit in the way
+// (the database password's) gives up to a quarter of its width.
 void CBrackenDlg::WidenCutOffTexts() {
   for (auto it = controls_.begin(); it != controls_.end(); ++it) {
     QWidget* control = it.value();
@@ -264,19 +270,41 @@ void CBrackenDlg::WidenCutOffTexts() {
     const bool fixedText = (label != nullptr && !label->wordWrap() && !label->text().isEmpty()) ||
                            qobject_cast<QCheckBox*>(control) != nullptr;
     if (!fixedText) continue;
-    int right = control->x() + control->sizeHint().width();
+    const int wanted = control->x() + control->sizeHint().width();
+    int right = wanted;
+    QWidget* blocker = nullptr;
     for (auto other = controls_.begin(); other != controls_.end(); ++other) {
       const QRect area = other.value()->geometry();
       const bool samePage = pages::OnFirstPage(other.key()) == pages::OnFirstPage(it.key());
       const bool sameRow =
           area.top() <= control->geometry().bottom() && area.bottom() >= control->geometry().top();
       if (other.value() != control && samePage && sameRow && area.left() > control->x() &&
-          !qobject_cast<QGroupBox*>(other.value())) {
-        right = std::min(right, area.left() - 1);
+          !qobject_cast<QGroupBox*>(other.value()) && area.left() - 1 < right) {
+        right = area.left() - 1;
+        blocker = other.value();
       }
+    }
+    if (wanted > right && qobject_cast<QLineEdit*>(blocker) != nullptr) {
+      const int given = std::min(wanted - right, blocker->width() / 4);
+      blocker->setGeometry(blocker->geometry().adjusted(given, 0, 0, 0));
+      right += given;
     }
     if (right - control->x() > control->width())
       control->resize(right - control->x(), control->height());
+  }
+  // Check marks and edit frames keep the style's size where the fonts are
+  // made smaller to fit a small screen: such a control grows to the height
+  // it needs, on the same middle line.
+  for (QWidget* control : std::as_const(controls_)) {
+    const bool framed = qobject_cast<QCheckBox*>(control) || qobject_cast<QLineEdit*>(control);
+    const int height = control->minimumSizeHint().height();
+    if (framed && height > control->height()) {
+      control->setGeometry(control->x(), control->geometry().center().y() - height / 2,
+                           control->width(), height);
+      // Grown, it may reach a panel's frame line: the window's own background
+      // shows through instead of covering that line.
+      if (qobject_cast<QCheckBox*>(control)) control->setAutoFillBackground(false);
+    }
   }
 }
 

@@ -4,7 +4,13 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
+#include <QStyle>
+#include <QSvgRenderer>
+
+#include "ui/resources.h"
 
 namespace bracken::ui {
 
@@ -25,11 +31,32 @@ QMessageBox::Icon ToQtIcon(MessageIcon icon) {
       return QMessageBox::Question;
     case MessageIcon::Warning:
       return QMessageBox::Warning;
+    case MessageIcon::Error:
+      return QMessageBox::Critical;
     case MessageIcon::None:
       break;
   }
   return QMessageBox::NoIcon;
 }
+
+// The program's own picture of each icon: without an icon theme Qt draws
+// rough stand-ins of its own.
+QString IconPicture(QMessageBox::Icon icon) {
+  switch (icon) {
+    case QMessageBox::Information:
+      return QStringLiteral(":/icons/message-information.svg");
+    case QMessageBox::Question:
+      return QStringLiteral(":/icons/message-question.svg");
+    case QMessageBox::Warning:
+      return QStringLiteral(":/icons/message-warning.svg");
+    case QMessageBox::Critical:
+      return QStringLiteral(":/icons/message-error.svg");
+    case QMessageBox::NoIcon:
+      break;
+  }
+  return {};
+}
+
 // Ctrl+C on the box copies the text as given, without the break marks.
 class CopyPlainText : public QObject {
  public:
@@ -48,6 +75,24 @@ class CopyPlainText : public QObject {
 };
 
 }  // namespace
+
+void ShowOwnIconPicture(QMessageBox& box) {
+  const QString picture = IconPicture(box.icon());
+  // The box keeps its icon (what assistive tools announce); only the label
+  // that shows it gets the program's picture, at the style's icon size.
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+  if (picture.isEmpty() || label == nullptr) return;
+  RegisterResources();
+  const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+  const qreal ratio = box.devicePixelRatioF();
+  QPixmap pixmap(QSize(size, size) * ratio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  QSvgRenderer(picture).render(&painter);
+  painter.end();
+  pixmap.setDevicePixelRatio(ratio);
+  label->setPixmap(pixmap);
+}
 
 QString WithBreakOpportunities(const QString& text) {
   QString shown;
@@ -80,6 +125,7 @@ MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString&
   QMessageBox box(ToQtIcon(icon), caption, WithBreakOpportunities(shown), QMessageBox::NoButton,
                   owner);
   box.setTextFormat(Qt::PlainText);
+  ShowOwnIconPicture(box);
   box.installEventFilter(new CopyPlainText(shown, &box));
   box.setWindowModality(Qt::WindowModal);
   auto* checkBox = checked != nullptr ? new QCheckBox(checkText, &box) : nullptr;

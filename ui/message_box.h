@@ -7,6 +7,7 @@
 
 #include "engine/conversion_owner.h"
 
+class QMessageBox;
 class QWidget;
 
 namespace bracken::ui {
@@ -17,6 +18,10 @@ inline constexpr QChar kBreakOpportunity{0x200B};
 // The text with a break opportunity in every run of more than 40 characters
 // without a space, so that a long name wraps instead of being cut off.
 QString WithBreakOpportunities(const QString& text);
+
+// Shows the program's own picture for the box's icon, the same on every
+// desktop whatever icon theme it has (or none).
+void ShowOwnIconPicture(QMessageBox& box);
 
 // Copying the box's text (Ctrl+C) gives the text without the marks.
 engine::MessageAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption,

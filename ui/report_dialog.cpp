@@ -7,10 +7,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "ui/message_box.h"
 #include "ui/palette.h"
+#include "ui/screen_fit.h"
 
 namespace bracken::ui {
 
@@ -56,6 +58,8 @@ QString ChooseReportFileWithDialog(QWidget* parent, const QString& proposedPath)
   chooser.setFileMode(QFileDialog::AnyFile);
   // A name typed without an extension is saved as a text file.
   chooser.setDefaultSuffix(QStringLiteral("txt"));
+  QWidget* over = parent != nullptr ? parent : &chooser;
+  if (QScreen* shown = over->screen()) FitResizableOnScreen(&chooser, shown->availableGeometry());
   if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return {};
   return chooser.selectedFiles().first();
 }
@@ -120,6 +124,10 @@ CReportDlg::CReportDlg(const QString& message, const QStringList& lines, QWidget
   layout->addWidget(messageLabel_);
   layout->addWidget(text_, 1);
   layout->addLayout(buttons);
+  // On a small (or scaled) screen the window is no larger than its free area.
+  if (QScreen* shown = parent != nullptr ? parent->screen() : screen()) {
+    FitResizableOnScreen(this, shown->availableGeometry());
+  }
   ok_->setFocus(Qt::OtherFocusReason);
 }
 
@@ -188,7 +196,7 @@ bool CReportDlg::SaveTo(const QString& path) {
   file.cancelWriting();
   ShowMessageBox(this,
                  QStringLiteral("The report could not be saved to \"%1\".\n%2").arg(path, reason),
-                 QStringLiteral("Message"), engine::MessageButtons::Ok, engine::MessageIcon::None);
+                 QStringLiteral("Message"), engine::MessageButtons::Ok, engine::MessageIcon::Error);
   return false;
 }
 

@@ -377,6 +377,44 @@ def write_icon():
                               stderr=subprocess.DEVNULL)
 
 
+# ---------------------------------------------------------------- message box icons
+
+# The marks are drawn as shapes, not letters, so they need no font.
+MESSAGE_MARKS = {
+    "information": '<circle cx="24" cy="13.5" r="3.6" fill="#FFFFFF"/>'
+                   '<path d="M20 20H27V35H30V39H18V35H21V24H20Z" fill="#FFFFFF"/>',
+    "question": '<path d="M16.5 17.5C16.5 12.5 20 9.5 24.5 9.5C29.5 9.5 32.5 12.5 32.5 16.5'
+                'C32.5 20.5 30 22 27.5 23.5C26 24.5 26 25.5 26 28" fill="none" stroke="#FFFFFF" '
+                'stroke-width="5" stroke-linecap="round"/>'
+                '<circle cx="26" cy="35.5" r="3.4" fill="#FFFFFF"/>',
+    "warning": '<path d="M21.5 16H26.5L25.6 31H22.4Z" fill="#1B1B1B"/>'
+               '<circle cx="24" cy="36" r="2.8" fill="#1B1B1B"/>',
+    "error": '<path d="M16 16L32 32M32 16L16 32" fill="none" stroke="#FFFFFF" stroke-width="5.5" '
+             'stroke-linecap="round"/>',
+}
+
+
+def message_icon(kind):
+    """The icon of a message box: a round badge (a triangle for a warning) with its mark."""
+    colours = {"information": ("#4C8DE2", "#1F56A6"), "question": ("#4C8DE2", "#1F56A6"),
+               "warning": ("#FFD75A", "#F2A91E"), "error": ("#EE6B60", "#C1342A")}
+    top, bottom = colours[kind]
+    parts = [f'<defs>{vgrad("fill", top, bottom)}</defs>']
+    if kind == "warning":
+        parts.append('<path d="M24 3.5L45.5 42.5H2.5Z" fill="url(#fill)" stroke="#B7791A" '
+                     'stroke-width="2" stroke-linejoin="round"/>')
+    else:
+        parts.append(f'<circle cx="24" cy="24" r="21.5" fill="url(#fill)" stroke="{bottom}" '
+                     f'stroke-width="1.5"/>')
+    parts.append(MESSAGE_MARKS[kind])
+    return svg(48, 48, "\n".join(parts), kind.capitalize())
+
+
+def write_message_icons():
+    for kind in MESSAGE_MARKS:
+        write(os.path.join(ICONS, f"message-{kind}.svg"), message_icon(kind))
+
+
 def main():
     ensure_artkit()
     os.makedirs(IMAGES, exist_ok=True)
@@ -388,6 +426,7 @@ def main():
     write(os.path.join(IMAGES, "banner.svg"), banner())
     write(os.path.join(IMAGES, "arrow.svg"), arrow())
     write_icon()
+    write_message_icons()
 
 
 if __name__ == "__main__":

@@ -44,6 +44,8 @@ QString IconName(QMessageBox::Icon icon) {
       return "question";
     case QMessageBox::Warning:
       return "warning";
+    case QMessageBox::Critical:
+      return "error";
     default:
       return "other";
   }

@@ -52,7 +52,7 @@ class RecordingShell : public ui::ShellService {
 struct SeenBox {
   QString caption;
   QString text;
-  QString icon;        // "none", "information", "question", "warning" or "other"
+  QString icon;        // "none", "information", "question", "warning", "error" or "other"
   QString buttons;     // "OK" or "Yes/No"; "about" for the About box, "report" for the report
   QString focusAfter;  // object name of the main window's focus once closed
   QStringList lines;   // the report window's lines

@@ -170,6 +170,7 @@ TEST(ReportWindow, AFailedSaveSaysSoAndKeepsTheWindowOpen) {
   report.SaveAs(missing);
   ASSERT_EQ(answerer.seen.size(), 1u);
   EXPECT_EQ(answerer.seen[0].caption, "Message");
+  EXPECT_EQ(answerer.seen[0].icon, "error");
   EXPECT_TRUE(answerer.seen[0].text.startsWith("The report could not be saved to \"" +
                                                QString::fromStdString(missing.string()) + "\"."))
       << answerer.seen[0].text.toStdString();

@@ -8,10 +8,15 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QTest>
 
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
+#include "tests/ui/text_clipping.h"
+#include "ui/about_dialog.h"
+#include "ui/check_list_box.h"
 #include "ui/report_dialog.h"
+#include "ui/wizard_pages.h"
 
 namespace bracken::testing {
 namespace {
@@ -95,6 +100,61 @@ TEST(Screenshots, ReportWindow) {
   EXPECT_EQ(picture.size(), QSize(560, 360));
   const QString path = QDir(ScreenshotFolder()).filePath("report-window.png");
   EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
+}
+
+// A window as the desktop shows it, with its frame where there is one.
+void SaveWindow(QWidget* window, const QString& name) {
+  QPixmap picture = window->grab();
+  if (QGuiApplication::platformName() == QLatin1String("xcb") &&
+      QTest::qWaitForWindowExposed(window)) {
+    QTest::qWait(300);  // the window manager's frame
+    const QRect frame = window->frameGeometry();
+    const QPixmap framed =
+        window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!framed.isNull()) picture = framed;
+  }
+  const QString path = QDir(ScreenshotFolder()).filePath(name);
+  EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
+}
+
+// The window's pages, the About box and a message at one scale and font dpi
+// (scripts/screenshots-scale runs it for each), named after the setting in
+// BRACKEN_SCREENSHOT_SETTING; nothing in them is cut off.
+TEST(Screenshots, AtThisScaleAndFontDpi) {
+  const QString setting = qEnvironmentVariable("BRACKEN_SCREENSHOT_SETTING", "current");
+  ModalAnswerer answerer;
+  DialogUnderTest ui;
+  SaveWindow(ui.dialog.get(), setting + "-first-page.png");
+  EXPECT_EQ(ClippedTexts(ui.dialog.get()), QStringList()) << setting.toStdString();
+
+  // The second page as Next shows it, with a few tables listed.
+  for (int id : ui::pages::kFirstPage) ui.Widget(id)->setVisible(false);
+  for (int id : ui::pages::kSecondPage) ui.Widget(id)->setVisible(true);
+  auto* list = ui.Find<ui::CheckListBox>(1003);
+  for (const char* name : {"Customers", "Order Details", "Orders", "Products", "Suppliers"}) {
+    list->AddItem(name);
+  }
+  list->SetMarked(1, true);
+  ui.SetText(1019, QStringLiteral("Shop"));
+  SaveWindow(ui.dialog.get(), setting + "-second-page.png");
+  EXPECT_EQ(ClippedTexts(ui.dialog.get()), QStringList()) << setting.toStdString();
+
+  ui::CAboutDlg about(ui.dialog.get());
+  about.show();
+  SaveWindow(&about, setting + "-about.png");
+  EXPECT_EQ(ClippedTexts(&about), QStringList()) << setting.toStdString();
+  about.close();
+
+  // A message box of the first page, taken while it is up.
+  for (int id : ui::pages::kSecondPage) ui.Widget(id)->setVisible(false);
+  for (int id : ui::pages::kFirstPage) ui.Widget(id)->setVisible(true);
+  answerer.WhileShown([&](const SeenBox&) {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      SaveWindow(box, setting + "-message.png");
+    }
+  });
+  ui.Click(1001);
+  EXPECT_EQ(answerer.seen.size(), 1u);
 }
 
 }  // namespace
