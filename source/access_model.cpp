@@ -403,8 +403,8 @@ bool ResolveNames(const DatabaseData& data, Relationship& relationship, std::str
     for (std::string& column : columns) {
       std::string spelt = ColumnNamed(*table, column);
       if (spelt.empty()) {
-        why = "it names the column " + column + " of the table " + tableName +
-              ", which the table does not have";
+        why = "it names the column " + column;
+        why += " of the table " + tableName + ", which the table does not have";
         return false;
       }
       column = spelt;

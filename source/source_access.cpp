@@ -125,6 +125,7 @@ bool Relationship::CascadeDeletes() const {
 }
 bool Relationship::CascadeNull() const { return (attributes & jet::kRelationshipCascadeNull) != 0; }
 bool Relationship::OneToOne() const { return (attributes & jet::kRelationshipOneToOne) != 0; }
+bool Relationship::Inherited() const { return (attributes & jet::kRelationshipInherited) != 0; }
 
 Catalog::Catalog() = default;
 

@@ -181,6 +181,8 @@ struct Relationship {
   // Deleting a referenced row sets the referring columns to Null (Access 2007 and later).
   bool CascadeNull() const;
   bool OneToOne() const;
+  // Kept from the database a linked table comes from, not made in this one.
+  bool Inherited() const;
 };
 
 struct DatabaseData;

@@ -62,10 +62,9 @@ int64_t IntegerOf(const Variant& value) {
 
 }  // namespace
 
-std::vector<RelationshipRow> ReadRelationshipRows(std::shared_ptr<const PageFile> file,
-                                                  const Format& format, uint16_t codePage,
-                                                  std::shared_ptr<const TableDefinition> table,
-                                                  std::vector<std::string>& damage) {
+std::vector<RelationshipRow> ReadRelationshipRows(
+    const std::shared_ptr<const PageFile>& file, const Format& format, uint16_t codePage,
+    const std::shared_ptr<const TableDefinition>& table, std::vector<std::string>& damage) {
   RelationshipColumns columns = LocateColumns(*table);
   ValueContext context{file.get(), format, codePage};
   RowScanner scanner(file, format, table);

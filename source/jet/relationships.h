@@ -20,6 +20,7 @@ namespace bracken::source::jet {
 // The flags of a relationship, as grbit keeps them.
 inline constexpr uint32_t kRelationshipOneToOne = 0x1;
 inline constexpr uint32_t kRelationshipNotEnforced = 0x2;
+inline constexpr uint32_t kRelationshipInherited = 0x4;
 inline constexpr uint32_t kRelationshipCascadeUpdates = 0x100;
 inline constexpr uint32_t kRelationshipCascadeDeletes = 0x1000;
 inline constexpr uint32_t kRelationshipCascadeNull = 0x2000;
@@ -40,9 +41,8 @@ struct RelationshipRow {
 // (worded to follow "a row of MSysRelationships"); rows the scan itself
 // cannot reach are the scan's own damage and are not noted here. A definition
 // that lacks the table's columns raises a source error.
-std::vector<RelationshipRow> ReadRelationshipRows(std::shared_ptr<const PageFile> file,
-                                                  const Format& format, uint16_t codePage,
-                                                  std::shared_ptr<const TableDefinition> table,
-                                                  std::vector<std::string>& damage);
+std::vector<RelationshipRow> ReadRelationshipRows(
+    const std::shared_ptr<const PageFile>& file, const Format& format, uint16_t codePage,
+    const std::shared_ptr<const TableDefinition>& table, std::vector<std::string>& damage);
 
 }  // namespace bracken::source::jet
