@@ -37,6 +37,11 @@ constexpr char kHelp[] =
     "Parts of a damaged file that cannot be read are named (\"Damage:\" lines;\n"
     "\"damage\" lists in the JSON), and so is a table whose rows found differ from\n"
     "the count its definition keeps (\"Rows:\"; \"storedRows\" and \"rowsFound\").\n\n"
+    "The file's own rules are shown as Access keeps them, where there are any: a\n"
+    "table's and a column's description, validation rule and validation text, a\n"
+    "column's default value (with \"required\" beside them in the JSON), and the\n"
+    "relationships between tables with their columns, whether Access enforces them\n"
+    "and what they cascade (\"relationships\" in the JSON).\n\n"
     "Exit status: 0 when the whole file was read, 1 when anything is named as\n"
     "above, 2 on a usage error, 3 when the file could not be opened or read (the\n"
     "message goes to standard error).\n";
@@ -196,8 +201,113 @@ void AppendJsonItems(const source::Field& field, std::string& out) {
   out.push_back(']');
 }
 
+void AppendJsonStrings(const std::vector<std::string>& texts, std::string& out);
+
 bool PropertyFlag(const source::Column& column, const char* name) {
   return column.Properties().Item(name).Value().ToBool();
+}
+
+// A rule's name and its text as stored, in the order they are shown; only
+// the ones the object has.
+using Rules = std::vector<std::pair<const char*, std::string>>;
+
+Rules RulesOf(const source::Table& table) {
+  Rules rules;
+  if (std::string text = table.Description(); !text.empty())
+    rules.emplace_back("description", text);
+  if (std::string text = table.ValidationRule(); !text.empty()) {
+    rules.emplace_back("validationRule", text);
+  }
+  if (std::string text = table.ValidationText(); !text.empty()) {
+    rules.emplace_back("validationText", text);
+  }
+  return rules;
+}
+
+Rules RulesOf(const source::Column& column) {
+  Rules rules;
+  if (std::string text = column.DefaultValue(); !text.empty()) rules.emplace_back("default", text);
+  if (std::string text = column.ValidationRule(); !text.empty()) {
+    rules.emplace_back("validationRule", text);
+  }
+  if (std::string text = column.ValidationText(); !text.empty()) {
+    rules.emplace_back("validationText", text);
+  }
+  if (std::string text = column.Description(); !text.empty()) {
+    rules.emplace_back("description", text);
+  }
+  return rules;
+}
+
+void AppendJsonRules(const Rules& rules, std::string& out) {
+  for (const auto& [key, text] : rules) {
+    out += ",\"";
+    out += key;
+    out += "\":";
+    AppendJsonString(text, out);
+  }
+}
+
+// What the summary calls each rule.
+const char* RuleLabel(std::string_view key) {
+  if (key == "default") return "Default";
+  if (key == "validationRule") return "Validation rule";
+  if (key == "validationText") return "Validation text";
+  return "Description";
+}
+
+void WriteSummaryRules(const Rules& rules, const char* indent) {
+  for (const auto& [key, text] : rules) {
+    std::cout << indent << RuleLabel(key) << ": " << EscapeControls(text) << "\n";
+  }
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : ", ") + name;
+  return joined;
+}
+
+void AppendJsonRelationships(const source::Catalog& catalog, std::string& out) {
+  const auto& relationships = catalog.Relationships();
+  if (relationships.empty()) return;
+  out += ",\"relationships\":[";
+  for (size_t i = 0; i < relationships.size(); ++i) {
+    const source::Relationship& r = relationships[i];
+    if (i > 0) out.push_back(',');
+    out += "{\"name\":";
+    AppendJsonString(r.name, out);
+    out += ",\"table\":";
+    AppendJsonString(r.table, out);
+    out += ",\"columns\":";
+    AppendJsonStrings(r.columns, out);
+    out += ",\"referencedTable\":";
+    AppendJsonString(r.referencedTable, out);
+    out += ",\"referencedColumns\":";
+    AppendJsonStrings(r.referencedColumns, out);
+    out += std::string(",\"enforced\":") + (r.Enforced() ? "true" : "false");
+    out += std::string(",\"cascadeUpdates\":") + (r.CascadeUpdates() ? "true" : "false");
+    out += std::string(",\"cascadeDeletes\":") + (r.CascadeDeletes() ? "true" : "false");
+    out += std::string(",\"cascadeNull\":") + (r.CascadeNull() ? "true" : "false");
+    out.push_back('}');
+  }
+  out.push_back(']');
+}
+
+void WriteSummaryRelationships(const source::Catalog& catalog) {
+  const auto& relationships = catalog.Relationships();
+  if (relationships.empty()) return;
+  std::cout << "Relationships:\n";
+  for (const source::Relationship& r : relationships) {
+    std::cout << "  " << EscapeControls(r.name) << "  " << EscapeControls(r.table) << " ("
+              << EscapeControls(JoinNames(r.columns)) << ") refers to "
+              << EscapeControls(r.referencedTable) << " ("
+              << EscapeControls(JoinNames(r.referencedColumns)) << ")"
+              << (r.Enforced() ? "  enforced" : "  not enforced")
+              << (r.CascadeUpdates() ? "  cascade updates" : "")
+              << (r.CascadeDeletes() ? "  cascade deletes" : "")
+              << (r.CascadeNull() ? "  cascade to null" : "") << "\n";
+  }
 }
 
 void AppendJsonColumns(const source::Table& table, const source::Fields& fields, std::string& out) {
@@ -217,6 +327,11 @@ void AppendJsonColumns(const source::Table& table, const source::Fields& fields,
     out += std::string(",\"nullable\":") + (PropertyFlag(column, "Nullable") ? "true" : "false");
     out += std::string(",\"autoincrement\":") +
            (PropertyFlag(column, "Autoincrement") ? "true" : "false");
+    // Required beside the rules only: a column without any stays as it was.
+    if (Rules rules = RulesOf(column); !rules.empty()) {
+      AppendJsonRules(rules, out);
+      out += std::string(",\"required\":") + (column.Required() ? "true" : "false");
+    }
     out.push_back('}');
   }
   out.push_back(']');
@@ -386,6 +501,7 @@ bool WriteJson(const source::Catalog& catalog, const Options& options) {
       AppendJsonColumns(table, recordset.Fields(), out);
       out.push_back(',');
       AppendJsonIndexes(table, out);
+      AppendJsonRules(RulesOf(table), out);
       out.push_back(',');
       reading.found = WriteJsonRows(recordset, options.rows, out);
       FinishReading(table, recordset, reading);
@@ -396,7 +512,9 @@ bool WriteJson(const source::Catalog& catalog, const Options& options) {
     named |= reading.Named();
     out.push_back('}');
   }
-  out += "]}\n";
+  out.push_back(']');
+  AppendJsonRelationships(catalog, out);
+  out += "}\n";
   std::cout << out;
   return named;
 }
@@ -444,6 +562,7 @@ bool WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
   FinishReading(table, counter, reading);
   std::cout << "Table " << EscapeControls(table.Name()) << " (" << reading.found << " rows)\n";
   WriteSummaryReading(reading);
+  WriteSummaryRules(RulesOf(table), "  ");
   std::cout << "  Columns:\n";
   source::Recordset recordset;
   recordset.Open("SELECT * FROM [" + table.Name() + "]", catalog);
@@ -459,6 +578,7 @@ bool WriteSummaryTable(const source::Catalog& catalog, const source::Table& tabl
     }
     std::cout << (PropertyFlag(column, "Nullable") ? "  nullable" : "  not null")
               << (PropertyFlag(column, "Autoincrement") ? "  auto-increment" : "") << "\n";
+    WriteSummaryRules(RulesOf(column), "      ");
   }
   source::Indexes indexes = table.Indexes();
   std::cout << "  Indexes:" << (indexes.Count() == 0 ? " none" : "") << "\n";
@@ -498,6 +618,7 @@ bool WriteSummary(const source::Catalog& catalog, const Options& options) {
       named |= WriteSummaryTable(catalog, child, options);
     }
   }
+  WriteSummaryRelationships(catalog);
   return named;
 }
 

@@ -66,6 +66,7 @@ struct DatabaseData {
   std::vector<Table> tables;                                // the same, as handles
   // What of the catalogue could not be read; see Catalog::Damage.
   std::vector<std::string> damage;
+  std::vector<Relationship> relationships;  // see Catalog::Relationships
 };
 
 // Opens the database the connection text names and reads its catalogue;

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "source/access_data.h"
 #include "source/connection_text.h"
 #include "source/jet/properties.h"
+#include "source/jet/relationships.h"
 #include "source/jet/row_scanner.h"
 #include "source/source_error.h"
 #include "source/version_history.h"
@@ -92,6 +94,12 @@ Properties ColumnProperties(const ColumnDefinition& column, const jet::PropertyB
     items.emplace_back("Default", *value);
   if (const Variant* value = FindValue(stored, "AllowZeroLength")) {
     items.emplace_back("Jet OLEDB:Allow Zero Length", *value);
+  }
+  if (const Variant* value = FindValue(stored, "ValidationRule")) {
+    items.emplace_back("Jet OLEDB:Column Validation Rule", *value);
+  }
+  if (const Variant* value = FindValue(stored, "ValidationText")) {
+    items.emplace_back("Jet OLEDB:Column Validation Text", *value);
   }
   if (stored != nullptr) {
     for (const auto& entry : stored->values) {
@@ -236,7 +244,14 @@ void FillTableDefinition(TableData& table, const CatalogueObject& object,
       (stored.front().owner.empty() ||
        (NameEqual(stored.front().owner, object.name) && !columnNamedLikeTable))) {
     std::vector<Property> items;
-    for (const auto& [key, value] : stored.front().values) items.emplace_back(key, value);
+    const jet::PropertyBlock* own = &stored.front();
+    if (const Variant* value = FindValue(own, "ValidationRule")) {
+      items.emplace_back("Jet OLEDB:Table Validation Rule", *value);
+    }
+    if (const Variant* value = FindValue(own, "ValidationText")) {
+      items.emplace_back("Jet OLEDB:Table Validation Text", *value);
+    }
+    for (const auto& [key, value] : own->values) items.emplace_back(key, value);
     table.properties = Properties(std::move(items));
     stored.erase(stored.begin());
   }
@@ -318,6 +333,152 @@ void CheckSystemTables(DatabaseData& data) {
   }
 }
 
+const TableData* FindTable(const DatabaseData& data, std::string_view name) {
+  const TableData* found = nullptr;
+  for (const auto& table : data.tableData) {
+    if (table->type == "CHILD TABLE") continue;
+    if (table->name == name) return table.get();
+    if (found == nullptr && NameEqual(table->name, name)) found = table.get();
+  }
+  return found;
+}
+
+// The column of that name as the table spells it; "" where it has none.
+std::string ColumnNamed(const TableData& table, std::string_view name) {
+  std::string found;
+  for (const auto& column : table.columnsInOrder) {
+    if (column->name == name) return column->name;
+    if (found.empty() && NameEqual(column->name, name)) found = column->name;
+  }
+  return found;
+}
+
+// One relationship from its rows, which share its name. Empty with `why`
+// set where the rows do not make a whole relationship.
+std::optional<Relationship> AssembleRelationship(std::vector<const jet::RelationshipRow*> rows,
+                                                 std::string& why) {
+  const jet::RelationshipRow& first = *rows.front();
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const auto* a, const auto* b) { return a->position < b->position; });
+  if (first.columnCount != static_cast<int32_t>(rows.size())) {
+    why = "it counts " + std::to_string(first.columnCount) + " columns, but " +
+          std::to_string(rows.size()) + " were found";
+    return std::nullopt;
+  }
+  Relationship relationship;
+  relationship.name = first.name;
+  relationship.table = first.table;
+  relationship.referencedTable = first.referencedTable;
+  relationship.attributes = first.flags;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const jet::RelationshipRow& row = *rows[i];
+    if (row.position != static_cast<int32_t>(i) || row.columnCount != first.columnCount ||
+        row.flags != first.flags || !NameEqual(row.table, first.table) ||
+        !NameEqual(row.referencedTable, first.referencedTable)) {
+      why = "its rows disagree about its tables, flags or the order of its columns";
+      return std::nullopt;
+    }
+    relationship.columns.push_back(row.column);
+    relationship.referencedColumns.push_back(row.referencedColumn);
+  }
+  return relationship;
+}
+
+// Spells the relationship's tables and columns as the file's tables do;
+// false with `why` set where one of them does not exist. A link's columns
+// are not known here and are kept as named.
+bool ResolveNames(const DatabaseData& data, Relationship& relationship, std::string& why) {
+  auto resolve = [&](std::string& tableName, std::vector<std::string>& columns) {
+    const TableData* table = FindTable(data, tableName);
+    if (table == nullptr) {
+      why = "it names the table " + tableName + ", which the file does not hold";
+      return false;
+    }
+    tableName = table->name;
+    if (table->type == "LINK") return true;
+    if (!table->definition) {
+      why = "it names the table " + tableName + ", whose definition cannot be read";
+      return false;
+    }
+    for (std::string& column : columns) {
+      std::string spelt = ColumnNamed(*table, column);
+      if (spelt.empty()) {
+        why = "it names the column " + column;
+        why += " of the table " + tableName + ", which the table does not have";
+        return false;
+      }
+      column = spelt;
+    }
+    return true;
+  };
+  return resolve(relationship.table, relationship.columns) &&
+         resolve(relationship.referencedTable, relationship.referencedColumns);
+}
+
+bool IsSystemTable(const DatabaseData& data, std::string_view name) {
+  const TableData* table = FindTable(data, name);
+  return table != nullptr && table->type == "SYSTEM TABLE";
+}
+
+// The relationships MSysRelationships keeps. Each one that cannot be read
+// whole costs only itself, with a sentence in the file's damage.
+void ReadRelationships(DatabaseData& data) {
+  const TableData* system = FindTable(data, "MSysRelationships");
+  if (system == nullptr || system->type != "SYSTEM TABLE") return;
+  const std::string unknown = "; the file's relationships are unknown and none of them is kept.";
+  if (!system->definition) {
+    data.damage.push_back(
+        "The table of the file's relationships, MSysRelationships, cannot be "
+        "read (its definition cannot be read)" +
+        unknown);
+    return;
+  }
+  const jet::Database& database = *data.database;
+  std::vector<std::string> rowDamage;
+  std::vector<jet::RelationshipRow> rows;
+  try {
+    rows = jet::ReadRelationshipRows(database.file, database.header.format,
+                                     database.header.codePage, system->definition, rowDamage);
+  } catch (const SourceError& error) {
+    data.damage.push_back(
+        "The table of the file's relationships, MSysRelationships, cannot be "
+        "read (" +
+        DamageReason(error) + ")" + unknown);
+    return;
+  }
+  for (const std::string& reason : rowDamage) {
+    data.damage.push_back(
+        "A row of the table of the file's relationships, MSysRelationships, "
+        "cannot be read (" +
+        reason + "); the relationship it belongs to is not kept whole.");
+  }
+  // Rows grouped by relationship, in the order the names first appear.
+  std::vector<std::vector<const jet::RelationshipRow*>> groups;
+  for (const auto& row : rows) {
+    auto group = std::find_if(groups.begin(), groups.end(),
+                              [&](const auto& g) { return NameEqual(g.front()->name, row.name); });
+    if (group == groups.end()) {
+      groups.push_back({&row});
+    } else {
+      group->push_back(&row);
+    }
+  }
+  for (const auto& group : groups) {
+    const jet::RelationshipRow& first = *group.front();
+    if (IsSystemTable(data, first.table) && IsSystemTable(data, first.referencedTable)) continue;
+    std::string why;
+    std::optional<Relationship> relationship = AssembleRelationship(group, why);
+    if (relationship && ResolveNames(data, *relationship, why)) {
+      data.relationships.push_back(std::move(*relationship));
+    } else {
+      data.damage.push_back("The relationship " + first.name + " cannot be read whole (" + why +
+                            "); it is left out.");
+    }
+  }
+  std::stable_sort(data.relationships.begin(), data.relationships.end(),
+                   [](const auto& a, const auto& b) { return NameLess(a.name, b.name); });
+}
+
 // Builds the model of the catalogue's objects; with a name, only of the
 // objects of that name (a recordset needs no other table).
 std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database,
@@ -365,7 +526,10 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
                      return NameLess(a->name, b->name);
                    });
   for (const auto& table : data->tableData) data->tables.emplace_back(table);
-  if (onlyName == nullptr) CheckSystemTables(*data);
+  if (onlyName == nullptr) {
+    CheckSystemTables(*data);
+    ReadRelationships(*data);
+  }
   return data;
 }
 

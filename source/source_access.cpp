@@ -4,6 +4,7 @@
 #include "source/source_access.h"
 
 #include "source/access_data.h"
+#include "source/jet/relationships.h"
 
 namespace bracken::source {
 
@@ -28,6 +29,17 @@ const T& Named(const std::vector<T>& items, std::string_view name) {
   return *found;
 }
 
+std::string TextOf(const Properties& properties, std::string_view name) {
+  const Property* property = properties.Find(name);
+  return property == nullptr || property->Value().IsNull() ? std::string()
+                                                           : property->Value().ToText();
+}
+
+bool FlagOf(const Properties& properties, std::string_view name) {
+  const Property* property = properties.Find(name);
+  return property != nullptr && !property->Value().IsNull() && property->Value().ToBool();
+}
+
 }  // namespace
 
 Property::Property(std::string name, Variant value)
@@ -37,6 +49,14 @@ Properties::Properties(std::vector<Property> items) : items_(std::move(items)) {
 long Properties::Count() const { return static_cast<long>(items_.size()); }
 const Property& Properties::Item(long index) const { return At(items_, index); }
 const Property& Properties::Item(std::string_view name) const { return Named(items_, name); }
+const Property* Properties::Find(std::string_view name) const {
+  const Property* found = nullptr;
+  for (const auto& item : items_) {
+    if (item.Name() == name) return &item;
+    if (found == nullptr && NameEqual(item.Name(), name)) found = &item;
+  }
+  return found;
+}
 
 Column::Column(std::shared_ptr<const ColumnData> data) : data_(std::move(data)) {}
 const std::string& Column::Name() const { return data_->name; }
@@ -45,6 +65,18 @@ int32_t Column::DefinedSize() const { return data_->definedSize; }
 uint8_t Column::NumericScale() const { return data_->scale; }
 uint8_t Column::Precision() const { return data_->precision; }
 const source::Properties& Column::Properties() const { return data_->properties; }
+std::string Column::DefaultValue() const { return TextOf(data_->properties, "Default"); }
+std::string Column::ValidationRule() const {
+  return TextOf(data_->properties, "Jet OLEDB:Column Validation Rule");
+}
+std::string Column::ValidationText() const {
+  return TextOf(data_->properties, "Jet OLEDB:Column Validation Text");
+}
+std::string Column::Description() const { return TextOf(data_->properties, "Description"); }
+bool Column::Required() const { return FlagOf(data_->properties, "Required"); }
+bool Column::AllowZeroLength() const {
+  return FlagOf(data_->properties, "Jet OLEDB:Allow Zero Length");
+}
 
 Columns::Columns(std::vector<Column> items) : items_(std::move(items)) {}
 long Columns::Count() const { return static_cast<long>(items_.size()); }
@@ -67,6 +99,13 @@ const std::string& Table::Type() const { return data_->type; }
 source::Columns Table::Columns() const { return source::Columns(data_->columnsByName); }
 source::Indexes Table::Indexes() const { return source::Indexes(data_->indexes); }
 const source::Properties& Table::Properties() const { return data_->properties; }
+std::string Table::ValidationRule() const {
+  return TextOf(data_->properties, "Jet OLEDB:Table Validation Rule");
+}
+std::string Table::ValidationText() const {
+  return TextOf(data_->properties, "Jet OLEDB:Table Validation Text");
+}
+std::string Table::Description() const { return TextOf(data_->properties, "Description"); }
 const std::vector<std::string>& Table::Damage() const { return data_->damage; }
 long Table::StoredRowCount() const {
   return data_->definition ? static_cast<long>(data_->definition->rowCount) : -1;
@@ -76,6 +115,17 @@ Tables::Tables(std::vector<Table> items) : items_(std::move(items)) {}
 long Tables::Count() const { return static_cast<long>(items_.size()); }
 Table Tables::Item(long index) const { return At(items_, index); }
 Table Tables::Item(std::string_view name) const { return Named(items_, name); }
+
+bool Relationship::Enforced() const { return (attributes & jet::kRelationshipNotEnforced) == 0; }
+bool Relationship::CascadeUpdates() const {
+  return (attributes & jet::kRelationshipCascadeUpdates) != 0;
+}
+bool Relationship::CascadeDeletes() const {
+  return (attributes & jet::kRelationshipCascadeDeletes) != 0;
+}
+bool Relationship::CascadeNull() const { return (attributes & jet::kRelationshipCascadeNull) != 0; }
+bool Relationship::OneToOne() const { return (attributes & jet::kRelationshipOneToOne) != 0; }
+bool Relationship::Inherited() const { return (attributes & jet::kRelationshipInherited) != 0; }
 
 Catalog::Catalog() = default;
 
@@ -96,6 +146,11 @@ source::Tables Catalog::Tables() const { return tables_; }
 const std::vector<std::string>& Catalog::Damage() const {
   static const std::vector<std::string> kNone;
   return database_ ? database_->damage : kNone;
+}
+
+const std::vector<Relationship>& Catalog::Relationships() const {
+  static const std::vector<Relationship> kNone;
+  return database_ ? database_->relationships : kNone;
 }
 
 std::string Catalog::FormatName() const {

@@ -42,6 +42,8 @@ class Properties {
   long Count() const;
   const Property& Item(long index) const;
   const Property& Item(std::string_view name) const;
+  // The property of that name, or null where there is none.
+  const Property* Find(std::string_view name) const;
 
  private:
   std::vector<Property> items_;
@@ -57,6 +59,19 @@ class Column {
   uint8_t NumericScale() const;
   uint8_t Precision() const;
   const source::Properties& Properties() const;
+  // The rules Access keeps for the column, its texts exactly as stored (the
+  // expressions untranslated); "" where the column has none. They are the
+  // properties "Default", "Jet OLEDB:Column Validation Rule", "Jet
+  // OLEDB:Column Validation Text" and "Description".
+  std::string DefaultValue() const;
+  std::string ValidationRule() const;
+  std::string ValidationText() const;
+  std::string Description() const;
+  // Access's "Required" and "Allow Zero Length" (property "Jet OLEDB:Allow
+  // Zero Length"); false where the column was never given them. An
+  // auto-number is not nullable without being required.
+  bool Required() const;
+  bool AllowZeroLength() const;
 
  private:
   std::shared_ptr<const ColumnData> data_;
@@ -109,8 +124,14 @@ class Table {
   const std::string& Type() const;
   source::Columns Columns() const;
   source::Indexes Indexes() const;
-  // The table's own properties as the catalogue keeps them ("Description", ...).
+  // The table's own properties as the catalogue keeps them ("Description",
+  // "Jet OLEDB:Table Validation Rule", ...).
   const source::Properties& Properties() const;
+  // The table's rule over whole rows, the text Access shows when a row breaks
+  // it, and its description, exactly as stored; "" where it has none.
+  std::string ValidationRule() const;
+  std::string ValidationText() const;
+  std::string Description() const;
   // What of the table's definition could not be read, one note each, worded
   // to follow "Table [name]: " ("its properties cannot be read (...); they are
   // unknown"). A table whose definition cannot be read at all has that one
@@ -139,6 +160,31 @@ class Tables {
   std::vector<Table> items_;
 };
 
+// A relationship between two tables as the file keeps it: the table that
+// refers and its columns, the table referred to and its columns, pair by pair
+// in the relationship's own order (a self-relationship names one table
+// twice). Names are spelt as the tables and columns spell them.
+struct Relationship {
+  std::string name;
+  std::string table;
+  std::vector<std::string> columns;
+  std::string referencedTable;
+  std::vector<std::string> referencedColumns;
+  uint32_t attributes = 0;  // the flags as stored
+
+  // Access checks that every row's columns name a row of the referenced table.
+  bool Enforced() const;
+  // Changing the referenced columns changes the referring rows with them.
+  bool CascadeUpdates() const;
+  // Deleting a referenced row deletes the rows that refer to it.
+  bool CascadeDeletes() const;
+  // Deleting a referenced row sets the referring columns to Null (Access 2007 and later).
+  bool CascadeNull() const;
+  bool OneToOne() const;
+  // Kept from the database a linked table comes from, not made in this one.
+  bool Inherited() const;
+};
+
 struct DatabaseData;
 
 // The opened file. ActiveConnection takes the connection text
@@ -160,6 +206,11 @@ class Catalog {
   // attachment columns), one whole sentence each; empty for a sound file. A
   // file whose catalogue cannot be read at all does not open.
   const std::vector<std::string>& Damage() const;
+  // The relationships between the file's tables, ordered by name without
+  // regard to case; the ones Access keeps between its own system tables are
+  // left out. One that cannot be read, or that names a table or column the
+  // file does not have, is left out with a sentence in Damage().
+  const std::vector<Relationship>& Relationships() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;

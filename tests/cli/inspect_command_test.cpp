@@ -277,5 +277,84 @@ TEST_F(InspectDamagedFile, ATableWhoseDefinitionCannotBeReadIsListedAndNamed) {
       << run.output;
 }
 
+// A file with rules: each shows where it belongs, in the summary and in
+// the JSON; a relationship that names a missing table is named as damage.
+TEST(InspectRules, DefaultsRulesDescriptionsAndRelationshipsAreShown) {
+  FixtureTable parts;
+  parts.name = "Parts";
+  parts.description = "What we stock";
+  parts.validationRule = "[Low]<=[High]";
+  parts.validationText = "Low over high";
+  FixtureColumn low = MakeColumn("Low", ColumnKind::Long);
+  low.defaultValue = "0";
+  low.validationRule = ">=0";
+  low.validationText = "Not below zero";
+  low.description = "Fewest \"kept\"";
+  low.required = true;
+  parts.columns = {MakeCounter("Id"), MakeColumn("Parent", ColumnKind::Long), low,
+                   MakeColumn("High", ColumnKind::Long)};
+  FixtureDatabase database;
+  database.tables = {parts};
+  FixtureRelationship tree{"PartsTree", "Parts", {"Parent"}, "Parts", {"Id"}};
+  tree.cascadeDeletes = true;
+  database.relationships = {tree};
+  auto path = std::filesystem::temp_directory_path() /
+              ("bracken_inspect_rules_" + std::to_string(::getpid()) + ".mdb");
+  WriteJet3File(database, path);
+
+  CliRun run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Table Parts (0 rows)\n"
+                            "  Description: What we stock\n"
+                            "  Validation rule: [Low]<=[High]\n"
+                            "  Validation text: Low over high\n"
+                            "  Columns:\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("    Parent  type 3  size 4  nullable\n"
+                            "    Low  type 3  size 4  not null\n"
+                            "      Default: 0\n"
+                            "      Validation rule: >=0\n"
+                            "      Validation text: Not below zero\n"
+                            "      Description: Fewest \"kept\"\n"),
+            std::string::npos);
+  EXPECT_NE(run.output.find("Relationships:\n"
+                            "  PartsTree  Parts (Parent) refers to Parts (Id)  enforced  "
+                            "cascade deletes\n"),
+            std::string::npos);
+
+  run = RunCli("inspect --json " + path.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("{\"name\":\"Parent\",\"type\":3,\"definedSize\":4,"
+                            "\"nullable\":true,\"autoincrement\":false}"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("{\"name\":\"Low\",\"type\":3,\"definedSize\":4,"
+                            "\"nullable\":false,\"autoincrement\":false,\"default\":\"0\","
+                            "\"validationRule\":\">=0\",\"validationText\":\"Not below zero\","
+                            "\"description\":\"Fewest \\\"kept\\\"\",\"required\":true}"),
+            std::string::npos);
+  EXPECT_NE(
+      run.output.find("\"description\":\"What we stock\",\"validationRule\":\"[Low]<=[High]\","
+                      "\"validationText\":\"Low over high\",\"rows\":[]"),
+      std::string::npos);
+  EXPECT_NE(run.output.find("],\"relationships\":[{\"name\":\"PartsTree\",\"table\":\"Parts\","
+                            "\"columns\":[\"Parent\"],\"referencedTable\":\"Parts\","
+                            "\"referencedColumns\":[\"Id\"],\"enforced\":true,"
+                            "\"cascadeUpdates\":false,\"cascadeDeletes\":true,"
+                            "\"cascadeNull\":false}]}\n"),
+            std::string::npos);
+
+  database.relationships.push_back({"Lost", "Parts", {"Parent"}, "Groups", {"Id"}});
+  WriteJet3File(database, path);
+  run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("  Damage: The relationship Lost cannot be read whole (it names the "
+                            "table Groups, which the file does not hold); it is left out.\n"),
+            std::string::npos)
+      << run.output;
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace bracken::testing

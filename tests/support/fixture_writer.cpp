@@ -73,8 +73,9 @@ class JetWriter {
 
   void Write() {
     Plan();
+    // MSysObjects' rows come last, when every table's pages are known.
     for (TableState& t : tables_) {
-      if (!t.system) WriteRows(t);
+      if (&t != &tables_.front()) WriteRows(t);
     }
     WriteCatalogue();
     for (TableState& t : tables_) FlushTable(t);
@@ -93,6 +94,9 @@ class JetWriter {
   // any row is written.
   void Plan() {
     systemTables_ = SystemTables();
+    for (FixtureTable& t : systemTables_) {
+      if (t.name == "MSysRelationships") t.rows = RelationshipRows(database_.relationships);
+    }
     for (const FixtureTable& t : systemTables_) AddTable(t, true);
     for (const FixtureTable& t : database_.tables) AddTable(t, false);
     nextPage_ = 1;

@@ -7,7 +7,8 @@
 // structures both the project's reader and independent readers expect:
 // the obfuscated header page with the database password, the MSysObjects
 // catalogue with each table's properties (Required, DefaultValue,
-// Description), table definitions spread over as many pages as they need,
+// ValidationRule, ValidationText, Description, AllowZeroLength), the
+// relationships in MSysRelationships, table definitions spread over as many pages as they need,
 // usage maps in both forms, data pages, long values kept in the row, on one
 // other page or chained over several, and the definitions of every index.
 // Index pages are written empty: the files carry each index's name, flags and
@@ -55,10 +56,13 @@ struct FixtureColumn {
   uint8_t precision = 18;  // Decimal
   uint8_t scale = 0;       // Decimal
   bool required = false;
-  bool autoNumber = false;     // Long: counter; Guid: generated identifier
-  bool compressedText = true;  // Text, Memo, Hyperlink: Unicode compression (Jet 4)
-  std::string defaultValue;    // property "DefaultValue" when not empty
-  std::string description;     // property "Description" when not empty
+  bool autoNumber = false;       // Long: counter; Guid: generated identifier
+  bool compressedText = true;    // Text, Memo, Hyperlink: Unicode compression (Jet 4)
+  std::string defaultValue;      // property "DefaultValue" when not empty
+  std::string description;       // property "Description" when not empty
+  std::string validationRule;    // property "ValidationRule" when not empty
+  std::string validationText;    // property "ValidationText" when not empty
+  bool allowZeroLength = false;  // property "AllowZeroLength" as Yes when set
   // Memo: the property "TextFormat" as the Byte 1 (rich text).
   bool richText = false;
   // Raw column flags ORed into the ones the kind and the fields above give:
@@ -94,11 +98,29 @@ struct FixtureTable {
   // in the row; longer ones go to long-value pages: one page when they fit on
   // it, a chain of pages otherwise.
   size_t inlineLongValueLimit = 64;
-  std::string description;  // table property "Description" when not empty
+  std::string description;     // table property "Description" when not empty
+  std::string validationRule;  // table property "ValidationRule" when not empty
+  std::string validationText;  // table property "ValidationText" when not empty
+};
+
+// A relationship, written to MSysRelationships one row per pair of columns.
+// The names are written as given, whether the tables have them or not.
+struct FixtureRelationship {
+  std::string name;
+  std::string table;  // the table that refers
+  std::vector<std::string> columns;
+  std::string referencedTable;
+  std::vector<std::string> referencedColumns;
+  bool enforced = true;
+  bool cascadeUpdates = false;
+  bool cascadeDeletes = false;
+  bool cascadeNull = false;  // Access 2007 and later
+  bool oneToOne = false;
 };
 
 struct FixtureDatabase {
   std::vector<FixtureTable> tables;
+  std::vector<FixtureRelationship> relationships;
   std::string password;  // at most 20 characters; empty for none
   // Not zero: every page after the first is RC4-encoded under this key mixed
   // with the page number, as Access's "Encrypt Database" leaves a file.

@@ -110,9 +110,19 @@ std::string ColumnEntries(const FixtureColumn& c, NameTable& names, const Writer
     AppendProperty(entries, names, "DefaultValue", kMemoProperty,
                    NameBytes(c.defaultValue, format));
   }
+  if (!c.validationRule.empty()) {
+    AppendProperty(entries, names, "ValidationRule", kMemoProperty,
+                   NameBytes(c.validationRule, format));
+  }
+  if (!c.validationText.empty()) {
+    AppendProperty(entries, names, "ValidationText", kMemoProperty,
+                   NameBytes(c.validationText, format));
+  }
   if (!c.description.empty()) {
     AppendProperty(entries, names, "Description", kMemoProperty, NameBytes(c.description, format));
   }
+  if (c.allowZeroLength)
+    AppendProperty(entries, names, "AllowZeroLength", kBooleanProperty, "\x01");
   if (c.richText) {
     AppendProperty(entries, names, "TextFormat", kByteProperty,
                    std::string(1, static_cast<char>(kRichTextFormat)));
@@ -175,6 +185,14 @@ std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<Catalogue
 std::string TableProperties(const FixtureTable& table, const WriterFormat& format) {
   NameTable names;
   std::string tableEntries;
+  if (!table.validationRule.empty()) {
+    AppendProperty(tableEntries, names, "ValidationRule", kMemoProperty,
+                   NameBytes(table.validationRule, format));
+  }
+  if (!table.validationText.empty()) {
+    AppendProperty(tableEntries, names, "ValidationText", kMemoProperty,
+                   NameBytes(table.validationText, format));
+  }
   if (!table.description.empty()) {
     AppendProperty(tableEntries, names, "Description", kMemoProperty,
                    NameBytes(table.description, format));
@@ -185,6 +203,21 @@ std::string TableProperties(const FixtureTable& table, const WriterFormat& forma
   }
   return std::string(format.jet3 ? "KKD" : "MR2") + std::string(1, '\0') +
          NamesBlock(names, format) + blocks;
+}
+
+std::vector<std::vector<FixtureValue>> RelationshipRows(
+    const std::vector<FixtureRelationship>& relationships) {
+  std::vector<std::vector<FixtureValue>> rows;
+  for (const FixtureRelationship& r : relationships) {
+    int64_t flags = (r.oneToOne ? 0x1 : 0) | (r.enforced ? 0 : 0x2) |
+                    (r.cascadeUpdates ? 0x100 : 0) | (r.cascadeDeletes ? 0x1000 : 0) |
+                    (r.cascadeNull ? 0x2000 : 0);
+    for (size_t i = 0; i < r.columns.size(); ++i) {
+      rows.push_back({static_cast<int64_t>(r.columns.size()), flags, static_cast<int64_t>(i),
+                      r.columns[i], r.table, r.referencedColumns.at(i), r.referencedTable, r.name});
+    }
+  }
+  return rows;
 }
 
 }  // namespace bracken::testing::jet

@@ -29,7 +29,13 @@ std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<Catalogue
                                                      double creationDate);
 
 // The property blob of a table: Required for every column, DefaultValue,
-// Description and TextFormat where given.
+// ValidationRule, ValidationText, Description, AllowZeroLength and TextFormat
+// where given; the table's own ValidationRule, ValidationText and Description.
 std::string TableProperties(const FixtureTable& table, const WriterFormat& format);
+
+// The rows of MSysRelationships (in the column order SystemTables() gives
+// it): one per pair of columns of each relationship.
+std::vector<std::vector<FixtureValue>> RelationshipRows(
+    const std::vector<FixtureRelationship>& relationships);
 
 }  // namespace bracken::testing::jet
