@@ -135,6 +135,7 @@ TEST(Screenshots, AtThisScaleAndFontDpi) {
     list->AddItem(name);
   }
   list->SetMarked(1, true);
+  ui.SetText(1037, QStringLiteral("5"));
   ui.SetText(1019, QStringLiteral("Shop"));
   SaveWindow(ui.dialog.get(), setting + "-second-page.png");
   EXPECT_EQ(ClippedTexts(ui.dialog.get()), QStringList()) << setting.toStdString();
