@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimerEvent>
 #include <utility>
 
@@ -66,8 +67,10 @@ void CBrackenDlg::ShowRowRefusal(const std::string& text, const std::string& cap
 void CBrackenDlg::SetControlVisible(int id, bool visible) {
   Serve([&] {
     if (QWidget* control = Control(id)) control->setVisible(visible);
-    // The rows of the current table show and hide with STOP.
+    // The rows of the current table show and hide with STOP; Options with
+    // Convert, so that a run's choices stay as it started with them.
     if (id == engine::control::kStopButton) rowsLabel_->setVisible(visible);
+    if (id == engine::control::kConvertButton) options_->setVisible(visible);
   });
 }
 

@@ -162,6 +162,12 @@ void CBrackenDlg::CreateTemplateControls() {
   place(tableList_, {243, 89, 159, 88});
   selectAll_ = Add(1024, new QCheckBox(QStringLiteral("&Select All"), this));
   place(selectAll_, {243, 181, 69, 10});
+  // Options has no place in the template: it sits beneath the name's panel,
+  // on the second page only, and hides with Convert while a run goes on.
+  options_ = new QPushButton(QStringLiteral("&Options..."), this);
+  options_->setObjectName(QStringLiteral("options"));
+  options_->setAutoDefault(false);
+  place(options_, {9, 201, 58, 14});
   tableCount_ = Add(1037, MakeLabel(QString(), this));
   place(tableCount_, {330, 207, 24, 8});
   place(Add(1039, MakeLabel(QStringLiteral("Total number of Table(s) :"), this)),
@@ -209,6 +215,7 @@ void CBrackenDlg::CreateTemplateControls() {
   connect(browse_, &QPushButton::clicked, this, &CBrackenDlg::OnBrowse);
   connect(passwordProtected_, &QCheckBox::clicked, this, &CBrackenDlg::OnPasswordProtectedClicked);
   connect(selectAll_, &QCheckBox::clicked, this, &CBrackenDlg::OnSelectAllClicked);
+  connect(options_, &QPushButton::clicked, this, &CBrackenDlg::OnOptions);
   connect(tableList_, &CheckListBox::MarkChangedByUser, this, &CBrackenDlg::RefreshSelection);
   connect(tableList_, &CheckListBox::SelectionChangedByUser, this, &CBrackenDlg::RefreshSelection);
   connect(stop_, &QAbstractButton::clicked, this, &CBrackenDlg::OnStop);
@@ -317,6 +324,9 @@ void CBrackenDlg::SetTabOrder() {
   for (size_t i = 1; i < std::size(order); ++i) {
     setTabOrder(Control(order[i - 1]), Control(order[i]));
   }
+  // Options, which the template does not have, comes after Exit.
+  setTabOrder(exit_, options_);
+  setTabOrder(options_, stop_);
   // Labels, panels, bars and the greyed picture never take the focus.
   converting_->setFocusPolicy(Qt::NoFocus);
 }
@@ -329,6 +339,7 @@ void CBrackenDlg::InstallKeyFilter() {
 void CBrackenDlg::ShowFirstPageOnly() {
   for (int id : pages::kSecondPage) Control(id)->setVisible(false);
   for (int id : pages::kProgressArea) Control(id)->setVisible(false);
+  options_->setVisible(false);
 }
 
 void CBrackenDlg::showEvent(QShowEvent* event) {

@@ -27,6 +27,7 @@
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
 #include "ui/conversion_worker.h"
+#include "ui/options_dialog.h"
 #include "ui/report_dialog.h"
 
 class QCheckBox;
@@ -54,6 +55,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
 
   // The control with the given dialog id, or nullptr.
   QWidget* Control(int id) const;
+  // The Options chosen for the next run.
+  const ConversionChoices& Choices() const { return choices_; }
 
   // The names listed by the last forward action, row by row.
   const std::vector<std::string>& TableNames() const { return tableNames; }
@@ -154,6 +157,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
 
   // Table selection.
   void OnSelectAllClicked();
+  // Options on the second page: what a run carries beyond tables and rows.
+  void OnOptions();
   void RefreshSelection();
   void ResizeSelection(int rows);
 
@@ -185,6 +190,7 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   QLineEdit* databasePasswordEdit_ = nullptr;
   QLineEdit* destinationEdit_ = nullptr;
   QPushButton* browse_ = nullptr;
+  QPushButton* options_ = nullptr;
   QCheckBox* passwordProtected_ = nullptr;
   QCheckBox* selectAll_ = nullptr;
   CheckListBox* tableList_ = nullptr;
@@ -247,6 +253,8 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   // The forward action's thread, and Exit having been chosen meanwhile.
   ConversionWorker forwardWorker_;
   bool leaving_ = false;
+  // The Options chosen since the window opened; the next run takes them.
+  ConversionChoices choices_;
   bool shownOnce_ = false;
   // The folder the file dialog opened last, for the next Browse.
   QString lastBrowseFolder_;

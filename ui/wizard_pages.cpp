@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 #include "engine/conversion_run.h"
 #include "ui/check_list_box.h"
@@ -19,6 +20,12 @@ void CBrackenDlg::SetFirstPageVisible(bool visible) {
 
 void CBrackenDlg::SetSecondPageVisible(bool visible) {
   for (int id : pages::kSecondPage) Control(id)->setVisible(visible);
+  options_->setVisible(visible);
+}
+
+void CBrackenDlg::OnOptions() {
+  COptionsDlg options(choices_, this);
+  if (options.exec() == QDialog::Accepted) choices_ = options.Choices();
 }
 
 void CBrackenDlg::OnNext() {

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -145,6 +146,23 @@ void ModalAnswerer::Poll() {
       if (auto* name = chooser->findChild<QLineEdit*>("fileNameEdit"))
         name->setText(file.fileName());
       static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
+    }
+  } else if (auto* options = qobject_cast<ui::COptionsDlg*>(modal)) {
+    // What it shows when it opens: "MyISAM" or "InnoDB", then "rules" or "no rules".
+    const ui::ConversionChoices shown = options->Choices();
+    SeenBox record{options->windowTitle(),
+                   QString(shown.innoDb ? "InnoDB" : "MyISAM") + (shown.rules ? ", rules" : ", no rules"),
+                   "none", "options", {}, {}};
+    seen.push_back(record);
+    if (whileShown_) whileShown_(record);
+    if (options_.empty()) {
+      options->reject();
+    } else {
+      const ui::ConversionChoices wanted = options_.front();
+      options_.pop_front();
+      options->findChild<QComboBox*>("optionsEngine")->setCurrentIndex(wanted.innoDb ? 1 : 0);
+      options->findChild<QCheckBox*>("optionsRules")->setChecked(wanted.rules);
+      options->accept();
     }
   } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {
     SeenBox record{about->windowTitle(), {}, "none", "about", {}, {}};

@@ -18,6 +18,7 @@
 #include "tests/support/fixture_writer.h"
 #include "tests/support/test_server.h"
 #include "ui/main_dialog.h"
+#include "ui/options_dialog.h"
 #include "ui/shell_service.h"
 
 class QTimer;
@@ -53,7 +54,7 @@ struct SeenBox {
   QString caption;
   QString text;
   QString icon;        // "none", "information", "question", "warning", "error" or "other"
-  QString buttons;     // "OK" or "Yes/No"; "about" for the About box, "report" for the report
+  QString buttons;     // "OK" or "Yes/No"; "about", "report" and "options" for those windows
   QString focusAfter;  // object name of the main window's focus once closed
   QStringList lines;   // the report window's lines
   QString defaultButton = {};  // "Yes", "No" or "OK": what Enter presses
@@ -77,6 +78,9 @@ class ModalAnswerer {
   // The next question is answered Yes from the keyboard alone: Tab to Yes,
   // then Space.
   void AnswerYesWithKeys() { answers_.push_back(Answer::YesByKeys); }
+  // The next Options dialog is set to these choices and closed with OK;
+  // without a queued choice it is cancelled.
+  void ChooseOptions(const ui::ConversionChoices& choices) { options_.push_back(choices); }
   // The next box with a check box gets it ticked before it is answered.
   void TickNextCheckBox() { tickCheckBox_ = true; }
   void ChooseFile(const QString& path) { files_.push_back(path); }
@@ -111,6 +115,7 @@ class ModalAnswerer {
   static inline const QString kTyped = QStringLiteral("typed:");
   std::deque<Answer> answers_;
   std::deque<QString> files_;
+  std::deque<ui::ConversionChoices> options_;
   std::function<void(const SeenBox&)> whileShown_;
   bool typingPending_ = false;
   bool tickCheckBox_ = false;

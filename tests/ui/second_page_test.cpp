@@ -134,5 +134,35 @@ TEST_F(SecondPage, MarksAndSelectAllKeepTheChosenNamesInStep) {
   EXPECT_EQ(ui.dialog->SelectedTableNames(), (Names{"Customers", "Orders", "Products"}));
 }
 
+// Options opens over the second page only, starts as the command line's
+// defaults, and keeps what OK chose (not what Cancel changed) while the
+// window is open, across Back and Next.
+TEST_F(SecondPage, OptionsStartAsTheCommandLineDefaultsAndLastWhileTheWindowIsOpen) {
+  DialogUnderTest ui;
+  auto* options = ui.dialog->findChild<QWidget*>("options");
+  ASSERT_NE(options, nullptr);
+  EXPECT_FALSE(options->isVisible());
+  ASSERT_TRUE(Open(ui, shop));
+  EXPECT_TRUE(options->isVisible());
+
+  QTest::mouseClick(options, Qt::LeftButton);
+  ASSERT_EQ(answerer.seen.size(), 1u);
+  EXPECT_EQ(answerer.seen[0].buttons, "options");
+  EXPECT_EQ(answerer.seen[0].text, "MyISAM, rules");
+
+  answerer.ChooseOptions({true, false});
+  QTest::mouseClick(options, Qt::LeftButton);
+  EXPECT_TRUE(ui.dialog->Choices().innoDb);
+  EXPECT_FALSE(ui.dialog->Choices().rules);
+
+  ui.Click(1009);
+  EXPECT_FALSE(options->isVisible());
+  ASSERT_TRUE(Open(ui, shop));
+  QTest::mouseClick(options, Qt::LeftButton);  // cancelled: nothing changes
+  EXPECT_EQ(answerer.seen.back().text, "InnoDB, no rules");
+  EXPECT_TRUE(ui.dialog->Choices().innoDb);
+  EXPECT_FALSE(ui.dialog->Choices().rules);
+}
+
 }  // namespace
 }  // namespace bracken::testing

@@ -1,0 +1,37 @@
+#pragma once
+
+// The second page's Options: what a conversion carries beyond the tables'
+// columns, keys and rows. They start as the command line's defaults and last
+// while the window is open; nothing is kept between sessions.
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+
+namespace bracken::ui {
+
+struct ConversionChoices {
+  // InnoDB instead of MyISAM for the created tables; only InnoDB keeps the
+  // file's relationships as foreign keys.
+  bool innoDb = false;
+  // Default values, CHECK constraints from validation rules, and comments
+  // from descriptions.
+  bool rules = true;
+};
+
+class COptionsDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  COptionsDlg(const ConversionChoices& choices, QWidget* parent);
+
+  // The choices as the dialog shows them now.
+  ConversionChoices Choices() const;
+
+ private:
+  QComboBox* engine_;
+  QCheckBox* rules_;
+};
+
+}  // namespace bracken::ui
