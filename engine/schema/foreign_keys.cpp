@@ -250,8 +250,11 @@ void AddForeignKeys(ConversionOwner& owner, ConversionContext& context) {
                  " was not converted.");
       continue;
     }
+    // The engine the user chose holds no keys: named, not counted as lost,
+    // as a table left unselected is not.
     if (context.engine != TableEngine::InnoDB) {
-      NotCreated(owner, context, relationship, "MyISAM has no foreign keys: use InnoDB");
+      Report(owner, context.summary,
+             Describe(relationship) + " was not created: MyISAM has no foreign keys: use InnoDB.");
       continue;
     }
     if (!AsksForKey(relationship)) {

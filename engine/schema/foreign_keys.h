@@ -47,9 +47,11 @@ std::string OrphanRowsTable(const source::Relationship& relationship, const Tabl
 
 // After the rows of every table: adds a foreign key for each enforced
 // relationship between converted tables (InnoDB only) and reports each
-// relationship that gets none, once. A relationship of the file that is
-// enforced and does not arrive counts in summary.relationshipsNotCreated; one
-// not enforced in Access, or whose other table was not converted, does not.
+// relationship that gets none, once. An enforced relationship that InnoDB
+// could hold and does not (rows without a parent, no unique key to refer to,
+// refused by the server) counts in summary.relationshipsNotCreated; one not
+// enforced in Access, one whose other table was not converted and, with
+// MyISAM, every one are named without counting.
 void AddForeignKeys(ConversionOwner& owner, ConversionContext& context);
 
 }  // namespace bracken::engine
