@@ -283,8 +283,8 @@ void AddForeignKeys(ConversionOwner& owner, ConversionContext& context) {
       if (*orphans > 0) {
         NotCreated(owner, context, relationship,
                    std::to_string(*orphans) + (*orphans == 1 ? " row" : " rows") + " of " +
-                       Bracketed(relationship.table) + " name no row of " +
-                       Bracketed(relationship.referencedTable));
+                       Bracketed(relationship.table) + (*orphans == 1 ? " names" : " name") +
+                       " no row of " + Bracketed(relationship.referencedTable));
         continue;
       }
     } else if (!checksWritten) {
