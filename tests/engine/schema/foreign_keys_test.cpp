@@ -150,8 +150,8 @@ class ForeignKeysTest : public ::testing::TestWithParam<Format> {
     context.engine = engine;
     const std::vector<std::string> tables = ListTableNames(catalog);
     owner_ = testing::RecordingOwner();
-    std::vector<bool> checked;
-    for (const std::string& table : tables) checked.push_back(table != unchecked);
+    std::vector<bool> checked(tables.size());
+    for (std::size_t i = 0; i < tables.size(); ++i) checked[i] = tables[i] != unchecked;
     owner_.SetTables(tables, checked);
     owner_.SetDestinationName(database);
     return RunConversion(owner_, context);
@@ -278,23 +278,37 @@ TEST_P(ForeignKeysTest, WideRowsFitInnoDbsLimit) {
   wide.indexes = {{"PrimaryKey", {"ID"}, true, true, false},
                   {"ByFirst", {"T0", "T1", "T2", "T3", "Long"}, false, false, false}};
   wide.rows = {row};
+  // A key of 1530 bytes: more than MyISAM holds, whole for InnoDB.
+  FixtureTable pair = Table("Pair", {Text("A", 255), Text("B", 255)}, {"A", "B"},
+                            {V{std::string("a"), std::string("b")}});
+  FixtureTable ref = Table("Ref", {Long("ID"), Text("A", 255), Text("B", 255)}, {"ID"},
+                           {V{int64_t{1}, std::string("a"), std::string("b")}});
   FixtureDatabase file;
-  file.tables = {wide};
+  file.tables = {wide, pair, ref};
+  file.relationships = {Relationship("PairRef", "Ref", {"A", "B"}, "Pair", {"A", "B"})};
   Write(file);
   const std::string database = Database("eng_fk_wide");
   ConversionSummary summary = Convert(database, TableEngine::InnoDB);
   EXPECT_EQ(summary.ending, RunEnding::Completed);
-  EXPECT_EQ(summary.tablesConverted, 1);
+  EXPECT_EQ(summary.tablesConverted, 3);
   EXPECT_FALSE(summary.Lost());
   ASSERT_EQ(owner_.reportLines.size(), 4u);
   EXPECT_EQ(owner_.reportLines[0],
             "Table [Wide], column [T44] is created as TEXT instead of VARCHAR(64), so that a row "
             "fits InnoDB's limit of 8126 bytes.");
   testing::ServerQuery query(*server_, database);
-  EXPECT_EQ(query.Value("SELECT CONCAT(ENGINE, ' ', ROW_FORMAT) FROM information_schema.TABLES "
-                        "WHERE TABLE_SCHEMA = '" +
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(DISTINCT CONCAT(ENGINE, ' ', ROW_FORMAT)) FROM "
+                        "information_schema.TABLES WHERE TABLE_SCHEMA = '" +
                         database + "'"),
             "InnoDB Dynamic");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY SEQ_IN_INDEX) FROM "
+                        "information_schema.STATISTICS WHERE TABLE_SCHEMA = '" +
+                        database + "' AND TABLE_NAME = 'Pair' AND INDEX_NAME = 'PRIMARY'"),
+            "A,B");
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE "
+                        "CONSTRAINT_SCHEMA = '" +
+                        database + "' AND CONSTRAINT_NAME = 'PairRef'"),
+            "1");
   EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(COLUMN_NAME ORDER BY ORDINAL_POSITION) FROM "
                         "information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
                         database + "' AND DATA_TYPE = 'text'"),
