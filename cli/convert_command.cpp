@@ -28,6 +28,7 @@
 #include "engine/output/dump_executor.h"
 #include "engine/output/lock_wait_watch.h"
 #include "engine/output/statement_executor.h"
+#include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
 #include "source/source_access.h"
 #include "target/assumed_server.h"
@@ -48,9 +49,11 @@ constexpr char kHelp[] =
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
     "                           [--connect-timeout N] [--verify]\n"
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
+    "                           [--engine MyISAM|InnoDB]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
-    "[--row-by-row]\n\n"
+    "[--row-by-row]\n"
+    "                           [--engine MyISAM|InnoDB]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -79,6 +82,13 @@ constexpr char kHelp[] =
     "10.11, mariadb-10.4 or mysql-8.0 (default: mysql-5.7, the oldest server\n"
     "supported). The server may still refuse rows while loading; with\n"
     "--row-by-row, `mariadb --force` leaves out only those rows.\n\n"
+    "Tables are created as MyISAM tables unless --engine InnoDB is given. Only\n"
+    "InnoDB holds the file's enforced relationships: each becomes a foreign key,\n"
+    "added after all rows have arrived, with the cascades Access applies. One\n"
+    "whose rows name no parent row is named in the report instead and makes the\n"
+    "run incomplete (a dump file leaves that check to the loading server); one\n"
+    "whose other table is not converted, one Access does not enforce and, with\n"
+    "MyISAM, every one are named in the report.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -91,6 +101,7 @@ struct Options : CommonArguments {
   engine::RowBatching batching{kDefaultBatchRows};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
+  engine::TableEngine engine = engine::TableEngine::MyISAM;
 };
 
 std::size_t PositiveNumber(const std::string& option, const std::string& value) {
@@ -120,6 +131,10 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.batching.rows = PositiveNumber("--batch-rows", value);
     } else if (TakeValue(args, i, "--batch-bytes", value)) {
       options.batching.bytes = PositiveNumber("--batch-bytes", value);
+    } else if (TakeValue(args, i, "--engine", value)) {
+      const auto chosen = engine::ParseTableEngine(value);
+      if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
+      options.engine = *chosen;
     } else if (arg == "--row-by-row") {
       rowByRow = true;
     } else if (TakeValue(args, i, "--output", value)) {
@@ -327,6 +342,7 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
                                          toStandardOutput ? "standard output" : *options.output);
   engine::ConversionContext context(executor, source);
   context.batching = options.batching;
+  context.engine = options.engine;
   ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
                      std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
@@ -399,6 +415,7 @@ int Convert(const std::vector<std::string>& args) {
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;
+  context.engine = options.engine;
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);

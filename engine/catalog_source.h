@@ -26,6 +26,8 @@ class CatalogSource : public ConversionSource {
   std::vector<std::string> TableDamage(const std::string& table) override;
   long StoredRowCount(const std::string& table) override;
   std::vector<std::string> FileDamage() override;
+  // For the foreign keys.
+  std::vector<source::Relationship> Relationships() override { return catalog_.Relationships(); }
 
   const source::Catalog& catalog() const { return catalog_; }
   const std::string& connectionText() const { return connectionText_; }

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/conversion_source.h"
@@ -67,11 +69,13 @@ struct ConversionSummary {
   long rowsRefused = 0;    // by the server, or unreadable, or too large to send
   long valuesChanged = 0;  // stored otherwise than Access held them (NaN as NULL, ...)
   long reportLines = 0;    // lines of the run's report (also renames, widenings)
+  // Enforced relationships of the file that are not foreign keys in MySQL.
+  long relationshipsNotCreated = 0;
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
-           rowsRefused + valuesChanged + partsUnread > 0;
+           rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated > 0;
   }
 };
 
@@ -84,6 +88,9 @@ struct RowBatching {
 
   bool Batched() const { return rows > 1; }
 };
+
+// The storage engine of the tables the run creates.
+enum class TableEngine { MyISAM, InnoDB };
 
 struct ConversionContext {
   ConversionContext(StatementExecutor& executor, ConversionSource& source)
@@ -109,6 +116,15 @@ struct ConversionContext {
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;
+
+  // For the engine choice and the foreign keys: the engine of the created
+  // tables; the text columns (source table, column) created as utf8mb4
+  // because a column of one of their relationships holds characters above
+  // U+FFFF, so both sides of a key compare alike; and the plans of the
+  // tables converted so far, in order.
+  TableEngine engine = TableEngine::MyISAM;
+  std::set<std::pair<std::string, std::string>> extendedRelationshipColumns;
+  std::vector<TablePlan> convertedTables;
 };
 
 }  // namespace bracken::engine

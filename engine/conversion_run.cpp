@@ -7,6 +7,7 @@
 #include "engine/rows/row_copy.h"
 #include "engine/run_report.h"
 #include "engine/schema/column_definitions.h"
+#include "engine/schema/foreign_keys.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
@@ -235,7 +236,8 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
-  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation))) {
+  if (!server.Execute(
+          CreateTableStatement(target, definitions, keys, context.textCollation, context.engine))) {
     if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
@@ -250,6 +252,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   if (copy.result == CopyResult::TableGone) {
     return Fail(owner, context, table, failure, TableStep::Vanished);
   }
+  context.convertedTables.push_back(context.tablePlan);  // for the foreign keys
   const bool missing = ReportMissingRows(owner, context, table, copy.rowsRead);
   if (copy.result == CopyResult::SourceFailed || missing) ++context.summary.tablesIncomplete;
   return TableStep::Converted;
@@ -268,6 +271,16 @@ TableStep ConvertTableWithChildren(ConversionOwner& owner, ConversionContext& co
     if (childStep == TableStep::Failed || childStep == TableStep::Vanished) return childStep;
   }
   return step;
+}
+
+// The checked tables among `names` (the list's rows in order).
+std::vector<std::string> CheckedTables(ConversionOwner& owner,
+                                       const std::vector<std::string>& names) {
+  std::vector<std::string> checked;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (owner.ListItemChecked(kTableList, static_cast<int>(i))) checked.push_back(names[i]);
+  }
+  return checked;
 }
 
 // The closing message: plain success only when nothing was lost, changed
@@ -294,9 +307,10 @@ std::string StatusText(int converted, int checked) {
 }
 
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
-                                 const std::string& keys, const std::string& collation) {
+                                 const std::string& keys, const std::string& collation,
+                                 TableEngine engine) {
   std::string statement = "CREATE TABLE " + QuoteIdentifier(tableName) + "(" + definitions + keys +
-                          ")ENGINE=myisam DEFAULT CHARSET=utf8";
+                          ")" + EngineOption(engine) + " DEFAULT CHARSET=utf8";
   if (!collation.empty()) statement += " COLLATE=" + collation;
   return statement + ";";
 }
@@ -342,6 +356,8 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   ReportFileDamage(owner, context);
 
   const std::vector<std::string> tableNames = owner.SelectedTableNames();
+  context.convertedTables.clear();
+  PlanRelationshipCharacters(context, CheckedTables(owner, tableNames));
   for (int i = 0; i < rowCount; ++i) {
     context.keyState.Clear();
     if (!owner.ListItemChecked(kTableList, i)) continue;
@@ -367,6 +383,8 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
     owner.SetControlText(kStatusLabel, StatusText(converted, checked));
     owner.StepProgress(kTableBar);
   }
+
+  if (!context.stopRequested && !context.stoppedDuringWait) AddForeignKeys(owner, context);
 
   // Completion, also after a skipped last table: the progress stops and the
   // page returns to idle.

@@ -78,6 +78,9 @@ class ConversionSource {
   virtual long StoredRowCount(const std::string& /*table*/) { return -1; }
   // What of the file's catalogue could not be read, whole sentences.
   virtual std::vector<std::string> FileDamage() { return {}; }
+
+  // For the foreign keys: the file's relationships, as the catalogue keeps them.
+  virtual std::vector<source::Relationship> Relationships() { return {}; }
 };
 
 }  // namespace bracken::engine

@@ -26,6 +26,8 @@ std::string LossMessage(const ConversionSummary& summary) {
   Count(parts, summary.tablesIncomplete, "table cut short", "tables cut short");
   Count(parts, summary.tablesSkipped, "table skipped", "tables skipped");
   Count(parts, summary.tablesFailed, "table failed", "tables failed");
+  Count(parts, summary.relationshipsNotCreated, "relationship not created",
+        "relationships not created");
   Count(parts, summary.partsUnread, "part of the file unreadable", "parts of the file unreadable");
   std::string text = "Bracken database conversion ended, but not everything was converted: ";
   for (std::size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];

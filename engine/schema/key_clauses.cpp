@@ -97,7 +97,7 @@ KeyClause MakeClause(const std::vector<ColumnDescription>& tableColumns,
 // Prefix lengths (in characters, 0 = whole column) for a plain index: long
 // text and binary columns take their defined size when it is short, else
 // 255; then the longest text columns are shortened until the key fits.
-std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts) {
+std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts, int maxKeyBytes) {
   std::vector<int> prefix(parts.size(), 0);
   std::vector<int> length(parts.size(), 0);  // characters of each text part
   for (std::size_t i = 0; i < parts.size(); ++i) {
@@ -115,7 +115,7 @@ std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts) {
       bytes += KeyPartBytes(parts[i].typeText, prefix[i], parts[i].bytesPerCharacter);
     return bytes;
   };
-  while (total() > kMaxKeyBytes) {
+  while (total() > maxKeyBytes) {
     auto longest = std::max_element(length.begin(), length.end());
     if (*longest <= 1) break;
     std::size_t i = static_cast<std::size_t>(longest - length.begin());
@@ -126,13 +126,13 @@ std::vector<int> IndexPrefixes(const std::vector<KeyPart>& parts) {
 
 // A key the server cannot hold whole as a B-tree: it is kept as a hash of
 // the full values (MariaDB's long UNIQUE), which only a UNIQUE key can be.
-bool NeedsWholeValueHash(const std::vector<KeyPart>& parts) {
+bool NeedsWholeValueHash(const std::vector<KeyPart>& parts, int maxKeyBytes) {
   int bytes = 0;
   for (const KeyPart& part : parts) {
     if (IsLongType(part.typeText)) return true;
     bytes += KeyPartBytes(part.typeText, 0, part.bytesPerCharacter);
   }
-  return bytes > kMaxKeyBytes;
+  return bytes > maxKeyBytes;
 }
 
 void AppendColumnList(std::string& text, const std::vector<KeyPart>& parts,
@@ -164,13 +164,13 @@ int KeyPartBytes(const std::string& type, int prefixChars, int bytesPerCharacter
   return 1;  // TINYINT UNSIGNED, BIT
 }
 
-void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state) {
+void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state, int maxKeyBytes) {
   std::string text = ", ";
   std::vector<const KeyClause*> hashed;
   for (std::size_t c = 0; c < clauses.size(); ++c) {
     const KeyClause& clause = clauses[c];
     std::vector<int> prefix(clause.parts.size(), 0);
-    bool whole = clause.kind != KeyKind::Index && NeedsWholeValueHash(clause.parts);
+    bool whole = clause.kind != KeyKind::Index && NeedsWholeValueHash(clause.parts, maxKeyBytes);
     auto& named =
         clause.kind == KeyKind::PrimaryKey ? state.primaryKeyColumns : state.uniqueKeyColumns;
     if (clause.kind != KeyKind::Index) {
@@ -184,7 +184,7 @@ void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state) {
       text += " UNIQUE (";
     } else {
       text += " INDEX (";
-      prefix = IndexPrefixes(clause.parts);
+      prefix = IndexPrefixes(clause.parts, maxKeyBytes);
     }
     if (whole) hashed.push_back(&clause);
     AppendColumnList(text, clause.parts, prefix);
@@ -221,7 +221,8 @@ std::string BuildKeyClauses(ConversionOwner& owner, ConversionContext& context,
       if (verdict == IndexVerdict::Skip) continue;
       clauses.push_back(MakeClause(tableColumns, index, context.tablePlan));
     }
-    FormatKeyClauses(clauses, state);
+    FormatKeyClauses(clauses, state,
+                     context.engine == TableEngine::InnoDB ? kMaxInnoDbKeyBytes : kMaxKeyBytes);
   } catch (const source::SourceError& error) {
     owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
     state.Clear();

@@ -11,8 +11,10 @@
 
 namespace bracken::engine {
 
-// MyISAM's limit on the bytes of one key.
+// MyISAM's limit on the bytes of one key, and InnoDB's for the DYNAMIC rows
+// its tables are created with.
 inline constexpr int kMaxKeyBytes = 1000;
+inline constexpr int kMaxInnoDbKeyBytes = 3072;
 
 enum class KeyKind { PrimaryKey, Unique, Index };
 
@@ -37,10 +39,12 @@ std::string BuildKeyClauses(ConversionOwner& owner, ConversionContext& context,
                             const std::string& tableName);
 
 // Writes the clauses into a key state: the text, the primary key flag and
-// columns. Plain indexes that hold TEXT columns or exceed the key limit get
-// prefix lengths; a primary key that cannot be held at full length is written
-// as a UNIQUE key over NOT NULL columns, which the server keeps whole.
-void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state);
+// columns. Plain indexes that hold TEXT columns or exceed the key limit
+// (`maxKeyBytes`, the engine's) get prefix lengths; a primary key that cannot
+// be held at full length is written as a UNIQUE key over NOT NULL columns,
+// which the server keeps whole.
+void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state,
+                      int maxKeyBytes = kMaxKeyBytes);
 
 // Bytes of one key part of the given type (utf8 text counts 3 per character,
 // utf8mb4 4); prefixChars > 0 stands for a prefix of that many characters.

@@ -156,6 +156,57 @@ void FitRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
   }
 }
 
+// Bytes a column takes inside an InnoDB row of the DYNAMIC format: text of
+// up to 255 bytes stays in the row with its length byte; longer text, TEXT
+// and BLOB go to pages of their own and leave a 20-byte pointer and a length.
+long InnoDbColumnBytes(const ColumnPlan& column) {
+  const std::string& type = column.typeText;
+  if (IsVarchar(type) || StartsWith(type, "CHAR(")) {
+    const long bytes = ColumnRowBytes(type, column.extendedCharacters) - (IsVarchar(type) ? 1 : 0);
+    return bytes <= 255 ? bytes + 1 : kInnoDbLongColumnBytes;
+  }
+  if (type.find("TEXT") != std::string::npos || type.find("BLOB") != std::string::npos) {
+    return kInnoDbLongColumnBytes;
+  }
+  return KeyPartBytes(type, 0);
+}
+
+// A record's header, the null bits and the system columns (transaction id,
+// roll pointer, row id) besides the columns.
+long InnoDbRowBytes(const TablePlan& plan) {
+  long bytes = 5 + (static_cast<long>(plan.columns.size()) + 7) / 8 + 19;
+  for (const ColumnPlan& column : plan.columns) bytes += InnoDbColumnBytes(column);
+  return bytes;
+}
+
+// The VARCHAR whose widening frees the most of an InnoDB row, preferring
+// columns outside every key; nullptr when no widening frees anything.
+ColumnPlan* WidestInlineVarchar(TablePlan& plan, const std::set<std::string>& keyColumns) {
+  ColumnPlan* widest = nullptr;
+  auto rank = [&](const ColumnPlan& column) {
+    return std::make_pair(keyColumns.count(column.sourceName) == 0, InnoDbColumnBytes(column));
+  };
+  for (ColumnPlan& column : plan.columns) {
+    if (!IsVarchar(column.typeText) || InnoDbColumnBytes(column) <= kInnoDbLongColumnBytes)
+      continue;
+    if (widest == nullptr || rank(column) >= rank(*widest)) widest = &column;
+  }
+  return widest;
+}
+
+void FitInnoDbRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
+                  const std::set<std::string>& keyColumns) {
+  while (InnoDbRowBytes(plan) > kMaxInnoDbRowBytes) {
+    ColumnPlan* column = WidestInlineVarchar(plan, keyColumns);
+    if (column == nullptr) return;  // the server's own message will say why
+    Report(owner, context.summary,
+           "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column->sourceName) +
+               " is created as TEXT instead of " + column->typeText +
+               ", so that a row fits InnoDB's limit of 8126 bytes.");
+    column->typeText = "TEXT";
+  }
+}
+
 }  // namespace
 
 const ColumnPlan* TablePlan::Find(const std::string& name) const {
@@ -206,10 +257,17 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
     PlanColumns(owner, context, *rows, plan);
     keyColumns = KeyColumns(context, table);
     owner.TableRowsFound(table, ScanRows(*rows, plan));
+    for (ColumnPlan& column : plan.columns) {
+      // Joined by a relationship to a column that needs utf8mb4.
+      if (context.extendedRelationshipColumns.count({table, column.sourceName}) > 0) {
+        column.extendedCharacters = true;
+      }
+    }
   } catch (const source::SourceError&) {
     // Reported where the table's keys, columns or rows are read.
   }
   FitRow(owner, context, plan, keyColumns);
+  if (context.engine == TableEngine::InnoDB) FitInnoDbRow(owner, context, plan, keyColumns);
   return plan;
 }
 

@@ -41,6 +41,11 @@ struct TablePlan {
 // columns keep apart from it.
 inline constexpr long kMaxRowBytes = 65535;
 
+// InnoDB's limit on the bytes one row keeps in its page (half a page of
+// 16 KB), and what a column stored on pages of its own leaves in the row.
+inline constexpr long kMaxInnoDbRowBytes = 8126;
+inline constexpr long kInnoDbLongColumnBytes = 21;
+
 // Bytes a column of this type takes in a MyISAM row (a TEXT or BLOB column
 // its length and pointer).
 long ColumnRowBytes(const std::string& typeText, bool extendedCharacters);
@@ -48,7 +53,8 @@ long ColumnRowBytes(const std::string& typeText, bool extendedCharacters);
 // Plans `table`: reads its catalogue columns, flags and indexes, scans its
 // rows once for four-byte characters and values MySQL cannot store, gives
 // names their legal spelling (table names through `tableNames`) and widens
-// VARCHAR columns until the row fits. Every rename and widening is reported
+// VARCHAR columns until the row fits (with InnoDB, also its limit on the
+// bytes kept in the row's page). Every rename and widening is reported
 // through the owner, and the rows the scan found go to the owner's
 // TableRowsFound. A value that cannot be read passes its row over; any other
 // source error ends the planning quietly with what it has: the steps after

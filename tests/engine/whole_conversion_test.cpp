@@ -271,8 +271,14 @@ TEST(WholeConversionTest, EveryCorpusFileArrivesUnchanged) {
     ServerConversion run = ConvertAll(server, source, tables, database);
     EXPECT_EQ(run.summary.ending, RunEnding::Completed);
     EXPECT_EQ(run.summary.rowsRefused, 0);
-    EXPECT_EQ(run.messages, std::vector<std::string>{
-                                "Message: Bracken database conversion completed successfully."});
+    // The default engine, MyISAM, holds no foreign keys: each relationship
+    // is named in the report, none counts as lost.
+    EXPECT_EQ(run.summary.relationshipsNotCreated, 0);
+    const std::string expected =
+        catalog.Relationships().empty()
+            ? "Message: Bracken database conversion completed successfully."
+            : "Report: Bracken database conversion completed successfully.";
+    EXPECT_EQ(run.messages, std::vector<std::string>{expected});
     JsonValue reference = testing::ReadJsonFile(fs::path(file).replace_extension(".json").string());
     testing::ServerQuery query(server, database);
     for (const JsonValue& table : reference["tables"].items) {
