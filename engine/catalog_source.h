@@ -27,6 +27,10 @@ class CatalogSource : public ConversionSource {
   long StoredRowCount(const std::string& table) override;
   std::vector<std::string> FileDamage() override;
 
+  // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
+  ColumnRules Rules(const std::string& table, const std::string& column) override;
+  TableRules Rules(const std::string& table) override;
+
   const source::Catalog& catalog() const { return catalog_; }
   const std::string& connectionText() const { return connectionText_; }
 

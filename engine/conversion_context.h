@@ -7,6 +7,7 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,11 +68,13 @@ struct ConversionSummary {
   long rowsRefused = 0;    // by the server, or unreadable, or too large to send
   long valuesChanged = 0;  // stored otherwise than Access held them (NaN as NULL, ...)
   long reportLines = 0;    // lines of the run's report (also renames, widenings)
+  // Defaults and validation rules that could not be created on the server.
+  long rulesNotKept = 0;
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
-           rowsRefused + valuesChanged + partsUnread > 0;
+           rowsRefused + valuesChanged + partsUnread + rulesNotKept > 0;
   }
 };
 
@@ -106,6 +109,11 @@ struct ConversionContext {
   std::string textCollation;
   std::string extendedTextCollation;
   RowBatching batching;
+  // Defaults, CHECK constraints from validation rules and comments from
+  // descriptions (off with the command line's --no-rules), and the names
+  // given out to CHECK constraints so far, lower-cased.
+  bool carryRules = true;
+  std::set<std::string> constraintNames;
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;

@@ -6,9 +6,11 @@
 #include "engine/control_ids.h"
 #include "engine/rows/row_copy.h"
 #include "engine/run_report.h"
+#include "engine/schema/check_constraints.h"
 #include "engine/schema/column_definitions.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
+#include "engine/schema/rule_clauses.h"
 #include "engine/schema/table_plan.h"
 
 namespace bracken::engine {
@@ -235,7 +237,8 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
-  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation))) {
+  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation,
+                                           TableCommentOption(owner, context, table)))) {
     if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
@@ -252,6 +255,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   }
   const bool missing = ReportMissingRows(owner, context, table, copy.rowsRead);
   if (copy.result == CopyResult::SourceFailed || missing) ++context.summary.tablesIncomplete;
+  AddCheckConstraints(owner, context, table);
   return TableStep::Converted;
 }
 
@@ -294,17 +298,19 @@ std::string StatusText(int converted, int checked) {
 }
 
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
-                                 const std::string& keys, const std::string& collation) {
+                                 const std::string& keys, const std::string& collation,
+                                 const std::string& options) {
   std::string statement = "CREATE TABLE " + QuoteIdentifier(tableName) + "(" + definitions + keys +
                           ")ENGINE=myisam DEFAULT CHARSET=utf8";
   if (!collation.empty()) statement += " COLLATE=" + collation;
-  return statement + ";";
+  return statement + options + ";";
 }
 
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context) {
   context.summary = ConversionSummary{};
   context.stoppedDuringWait = false;
   context.tableNames = NameRegistry(false);
+  context.constraintNames.clear();
   const int rowCount = owner.ListItemCount(kTableList);
   int checked = 0;
   for (int i = 0; i < rowCount; ++i) checked += owner.ListItemChecked(kTableList, i) ? 1 : 0;

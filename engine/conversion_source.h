@@ -40,6 +40,21 @@ struct ColumnFlags {
   std::string expression = "";  // a calculated column's expression; "" for others
 };
 
+// The rules and descriptions a column or table keeps in Access, exactly as
+// stored; "" where it has none.
+struct ColumnRules {
+  std::string defaultValue;
+  std::string validationRule;
+  std::string validationText;
+  std::string description;
+};
+
+struct TableRules {
+  std::string validationRule;
+  std::string validationText;
+  std::string description;
+};
+
 // The open rows of one table, read forward only.
 class RowSource {
  public:
@@ -78,6 +93,12 @@ class ConversionSource {
   virtual long StoredRowCount(const std::string& /*table*/) { return -1; }
   // What of the file's catalogue could not be read, whole sentences.
   virtual std::vector<std::string> FileDamage() { return {}; }
+
+  // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
+  virtual ColumnRules Rules(const std::string& /*table*/, const std::string& /*column*/) {
+    return {};
+  }
+  virtual TableRules Rules(const std::string& /*table*/) { return {}; }
 };
 
 }  // namespace bracken::engine
