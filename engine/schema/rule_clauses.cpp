@@ -50,6 +50,45 @@ bool IsWholeNumberType(int32_t typeCode) {
   }
 }
 
+// The size N of a "VARCHAR(N)" or "CHAR(N)" type; 0 for any other type.
+std::size_t DeclaredCharacters(const std::string& typeText) {
+  for (const char* prefix : {"VARCHAR(", "CHAR("}) {
+    const std::string_view start(prefix);
+    if (typeText.rfind(start, 0) == 0) return std::stoul(typeText.substr(start.size()));
+  }
+  return 0;
+}
+
+// The characters of a quoted literal's value ('a\'b' holds 3).
+std::size_t LiteralCharacters(std::string_view literal) {
+  std::size_t escapes = 0;
+  for (std::size_t i = 1; i + 1 < literal.size(); ++i) {
+    if (literal[i] == '\\') {
+      ++escapes;
+      ++i;
+    }
+  }
+  return CharacterCount(literal.substr(1, literal.size() - 2)) - escapes;
+}
+
+// Why the server would refuse the plain value `literal` as the default of
+// a column of `kind` created as `typeText` (and with it the whole table),
+// or would store another value than Access means; "" when it takes it.
+std::string LiteralProblem(std::string& literal, ValueKind kind, const std::string& typeText) {
+  const bool quoted = !literal.empty() && literal.front() == '\'';
+  if (kind == ValueKind::Boolean && !quoted) {
+    // Access writes Yes as -1; the BIT column holds 1.
+    literal = literal.find_first_not_of("-0.") == std::string::npos ? "0" : "1";
+    return "";
+  }
+  if (kind == ValueKind::Date && !quoted) return "a number is no date for the server";
+  const std::size_t size = DeclaredCharacters(typeText);
+  if (quoted && size > 0 && LiteralCharacters(literal) > size) {
+    return "it is longer than the column's " + std::to_string(size) + " characters";
+  }
+  return "";
+}
+
 std::string ColumnPlace(const std::string& table, const std::string& column) {
   return "Table " + Bracketed(table) + ", column " + Bracketed(column);
 }
@@ -134,6 +173,10 @@ std::string DefaultClause(ConversionOwner& owner, ConversionContext& context,
         accessText, expression::Context::ForDefault(KindOfType(field.type), dialect));
     if (!translation.ok()) reason = "not translatable, because " + translation.reason;
   }
+  // A default of Null is what a column without one has.
+  if (translation.literal && translation.sql == "NULL") return "";
+  if (translation.literal)
+    reason = LiteralProblem(translation.sql, KindOfType(field.type), typeText);
   if (!reason.empty()) {
     ++context.summary.rulesNotKept;
     Report(owner, context.summary,

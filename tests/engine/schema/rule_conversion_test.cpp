@@ -58,6 +58,9 @@ FixtureDatabase RulesFile() {
       WithRule(WithDefault(MakeColumn("Qty", ColumnKind::Long), "1"), ">=0", "No negatives");
   quantity.description = "How many";
   FixtureColumn remark = MakeColumn("Remark", ColumnKind::Text, 20);
+  // A required column whose default is Null has none in MySQL.
+  FixtureColumn must = WithDefault(MakeColumn("Must", ColumnKind::Text, 5), "Null");
+  must.required = true;
   remark.description = std::string(1000, 'd') + "\xc3\xa9 it's" + std::string(100, 'e');
   orders.columns = {
       MakeColumn("ID", ColumnKind::Long),
@@ -74,24 +77,45 @@ FixtureDatabase RulesFile() {
       WithRule(MakeColumn("Code", ColumnKind::Long), "<100"),
       WithRule(MakeColumn("Lookup", ColumnKind::Long), "DCount(\"*\",\"Orders\")>0"),
       remark,
+      WithDefault(MakeColumn("Flag", ColumnKind::Text, 3), "\"toolong\""),
+      WithDefault(MakeColumn("Done", ColumnKind::Boolean), "-1"),
+      must,
   };
   orders.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-  orders.rows = {
-      V{int64_t{1},
-        std::string("Ann"),
-        int64_t{3},
-        true,
-        45000.0,
-        45000.0,
-        45000.0,
-        45000.0,
-        int64_t{10000},
-        std::string("x"),
-        {},
-        int64_t{150},
-        {},
-        {}},
-      V{int64_t{2}, std::string("Bo"), {}, false, {}, {}, {}, {}, {}, {}, {}, int64_t{5}, {}, {}}};
+  orders.rows = {V{int64_t{1},
+                   std::string("Ann"),
+                   int64_t{3},
+                   true,
+                   45000.0,
+                   45000.0,
+                   45000.0,
+                   45000.0,
+                   int64_t{10000},
+                   std::string("x"),
+                   {},
+                   int64_t{150},
+                   {},
+                   {},
+                   {},
+                   false,
+                   std::string("m")},
+                 V{int64_t{2},
+                   std::string("Bo"),
+                   {},
+                   false,
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   {},
+                   int64_t{5},
+                   {},
+                   {},
+                   {},
+                   true,
+                   std::string("m")}};
   orders.description = std::string(2100, 't');
   orders.validationRule = "[Qty]<1000";
   FixtureDatabase file;
@@ -115,10 +139,10 @@ TEST_P(RuleConversion, TheServerHoldsDefaultsCommentsAndChecks) {
   ServerConversion run = ConvertAll(server, source, {"Orders"}, database);
   EXPECT_EQ(run.summary.ending, RunEnding::Completed);
   EXPECT_EQ(run.summary.rowsRefused, 0);
-  EXPECT_EQ(run.summary.rulesNotKept, 3);
+  EXPECT_EQ(run.summary.rulesNotKept, 4);
   EXPECT_EQ(run.summary.valuesChanged, 2);  // the two cut descriptions
   EXPECT_TRUE(run.summary.Lost());
-  EXPECT_NE(run.reportMessage.find("3 rules not kept"), std::string::npos) << run.reportMessage;
+  EXPECT_NE(run.reportMessage.find("4 rules not kept"), std::string::npos) << run.reportMessage;
   const std::vector<std::string> expected = {
       "Table [Orders], column [Odd]: the default value DLookUp(\"A\",\"B\") is left out: not "
       "translatable, because " +
@@ -128,6 +152,8 @@ TEST_P(RuleConversion, TheServerHoldsDefaultsCommentsAndChecks) {
           ".",
       "Table [Orders], column [Remark]: the description is cut to the server's limit of 1024 "
       "characters.",
+      "Table [Orders], column [Flag]: the default value \"toolong\" is left out: it is longer "
+      "than the column's 3 characters.",
       "Table [Orders]: the description is cut to the server's limit of 2048 characters.",
       "Table [Orders], column [Code]: the validation rule <100 is not kept: 1 row breaks it.",
       "Table [Orders], column [Lookup]: the validation rule DCount(\"*\",\"Orders\")>0 is not "
@@ -161,17 +187,20 @@ TEST_P(RuleConversion, TheServerHoldsDefaultsCommentsAndChecks) {
             "Orders_Qty,Orders_rule");
 
   // The server fills in every default of a row that leaves them out.
-  query.Execute("INSERT INTO Orders (ID) VALUES (10)");
+  query.Execute("INSERT INTO Orders (ID, Must) VALUES (10, 'm')");
   EXPECT_EQ(query.Rows("SELECT Name, Qty, Paid + 0, Placed >= NOW() - INTERVAL 1 MINUTE, "
                        "Day = CURDATE(), Due = CURDATE() + INTERVAL 7 DAY, Fixed, Price, Notes, "
-                       "Odd, Code FROM Orders WHERE ID = 10"),
+                       "Odd, Code, Flag, Done + 0 FROM Orders WHERE ID = 10"),
             (std::vector<testing::Row>{{"unnamed", "1", "1", "1", "1", "1", "2000-01-02 00:00:00",
-                                        "2.5000", "n/a", std::nullopt, std::nullopt}}));
+                                        "2.5000", "n/a", std::nullopt, std::nullopt, std::nullopt,
+                                        "1"}}));
   // The rules hold: a breaking row is refused, a valid one accepted, and
   // the rule that a stored row breaks was not created.
-  EXPECT_THROW(query.Execute("INSERT INTO Orders (ID, Qty) VALUES (11, -1)"), std::runtime_error);
-  EXPECT_THROW(query.Execute("INSERT INTO Orders (ID, Qty) VALUES (12, 5000)"), std::runtime_error);
-  query.Execute("INSERT INTO Orders (ID, Qty, Code) VALUES (13, 0, 500)");
+  EXPECT_THROW(query.Execute("INSERT INTO Orders (ID, Must, Qty) VALUES (11, 'm', -1)"),
+               std::runtime_error);
+  EXPECT_THROW(query.Execute("INSERT INTO Orders (ID, Must, Qty) VALUES (12, 'm', 5000)"),
+               std::runtime_error);
+  query.Execute("INSERT INTO Orders (ID, Must, Qty, Code) VALUES (13, 'm', 0, 500)");
   EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Orders"), "4");
   query.Execute("DROP DATABASE `" + database + "`");
 }
@@ -233,7 +262,7 @@ TEST(RuleDump, TheReplayCreatesTheChecksTheRowsKeepAndNoRulesLeavesThemOut) {
         query.Value("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = '" +
                     database +
                     "' AND (COLUMN_COMMENT <> '' OR IFNULL(COLUMN_DEFAULT, 'NULL') <> 'NULL')"),
-        carryRules ? "10" : "0");
+        carryRules ? "11" : "0");
     if (!carryRules) {
       EXPECT_TRUE(owner.reportLines.empty());
       EXPECT_EQ(summary.rulesNotKept, 0);
