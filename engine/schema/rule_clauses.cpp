@@ -89,6 +89,18 @@ std::string LiteralProblem(std::string& literal, ValueKind kind, const std::stri
   return "";
 }
 
+constexpr int32_t kGuidType = 72;  // adGUID
+
+// "GenGUID()", as Access writes it in any case and spacing.
+bool IsNewIdentifier(const std::string& text) {
+  std::string word;
+  for (char c : text) {
+    if (c == ' ') continue;
+    word += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  return word == "GENGUID()" || word == "=GENGUID()";
+}
+
 std::string ColumnPlace(const std::string& table, const std::string& column) {
   return "Table " + Bracketed(table) + ", column " + Bracketed(column);
 }
@@ -163,6 +175,11 @@ std::string DefaultClause(ConversionOwner& owner, ConversionContext& context,
   const std::string accessText = ReadRules(context, table, field.name).defaultValue;
   if (accessText.empty()) return "";
   const expression::ServerDialect dialect = TargetDialect(context);
+  // A Replication ID that Access fills with a new identifier, in the text
+  // form the conversion gives identifiers.
+  if (field.type == kGuidType && IsNewIdentifier(accessText) && dialect.TakesExpressionDefaults()) {
+    return " DEFAULT (CONCAT('{', UPPER(UUID()), '}'))";
+  }
   std::string reason;
   expression::Translation translation;
   if (IsTextOrBlob(typeText) && !dialect.TakesExpressionDefaults()) {
