@@ -1,5 +1,7 @@
 #include "engine/schema/rule_clauses.h"
 
+#include <cstdlib>
+
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
@@ -71,6 +73,27 @@ std::size_t LiteralCharacters(std::string_view literal) {
   return CharacterCount(literal.substr(1, literal.size() - 2)) - escapes;
 }
 
+// '2000-01-02' or '2000-01-02 03:04:05', as dates are written.
+bool IsDateText(std::string_view literal) {
+  static constexpr std::string_view kShape = "0000-00-00 00:00:00";
+  const std::string_view inner = literal.substr(1, literal.size() - 2);
+  if (inner.size() != 10 && inner.size() != kShape.size()) return false;
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    const bool digit = inner[i] >= '0' && inner[i] <= '9';
+    if (kShape[i] == '0' ? !digit : inner[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+// A quoted text the server reads as a number whole ('12.5', '-3').
+bool IsNumberText(std::string_view literal) {
+  const std::string inner(literal.substr(1, literal.size() - 2));
+  if (inner.empty()) return false;
+  char* end = nullptr;
+  std::strtod(inner.c_str(), &end);
+  return end == inner.c_str() + inner.size() && inner.find_first_of(" \t") == std::string::npos;
+}
+
 // Why the server would refuse the plain value `literal` as the default of
 // a column of `kind` created as `typeText` (and with it the whole table),
 // or would store another value than Access means; "" when it takes it.
@@ -81,7 +104,12 @@ std::string LiteralProblem(std::string& literal, ValueKind kind, const std::stri
     literal = literal.find_first_not_of("-0.") == std::string::npos ? "0" : "1";
     return "";
   }
-  if (kind == ValueKind::Date && !quoted) return "a number is no date for the server";
+  if (kind == ValueKind::Date && !(quoted && IsDateText(literal))) {
+    return "the server takes no such value as a date";
+  }
+  if (kind == ValueKind::Number && quoted && !IsNumberText(literal)) {
+    return "the server takes no such value as a number";
+  }
   const std::size_t size = DeclaredCharacters(typeText);
   if (quoted && size > 0 && LiteralCharacters(literal) > size) {
     return "it is longer than the column's " + std::to_string(size) + " characters";

@@ -79,6 +79,8 @@ FixtureDatabase RulesFile() {
       remark,
       WithDefault(MakeColumn("Flag", ColumnKind::Text, 3), "\"toolong\""),
       WithDefault(MakeColumn("Done", ColumnKind::Boolean), "-1"),
+      WithDefault(MakeColumn("Count", ColumnKind::Long), "\"many\""),
+      WithDefault(MakeColumn("When", ColumnKind::DateTime), "0"),
       must,
   };
   orders.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
@@ -98,6 +100,8 @@ FixtureDatabase RulesFile() {
                    {},
                    {},
                    false,
+                   {},
+                   {},
                    std::string("m")},
                  V{int64_t{2},
                    std::string("Bo"),
@@ -115,6 +119,8 @@ FixtureDatabase RulesFile() {
                    {},
                    {},
                    true,
+                   {},
+                   {},
                    std::string("m")}};
   orders.description = std::string(2100, 't');
   orders.validationRule = "[Qty]<1000";
@@ -139,10 +145,10 @@ TEST_P(RuleConversion, TheServerHoldsDefaultsCommentsAndChecks) {
   ServerConversion run = ConvertAll(server, source, {"Orders"}, database);
   EXPECT_EQ(run.summary.ending, RunEnding::Completed);
   EXPECT_EQ(run.summary.rowsRefused, 0);
-  EXPECT_EQ(run.summary.rulesNotKept, 4);
+  EXPECT_EQ(run.summary.rulesNotKept, 6);
   EXPECT_EQ(run.summary.valuesChanged, 2);  // the two cut descriptions
   EXPECT_TRUE(run.summary.Lost());
-  EXPECT_NE(run.reportMessage.find("4 rules not kept"), std::string::npos) << run.reportMessage;
+  EXPECT_NE(run.reportMessage.find("6 rules not kept"), std::string::npos) << run.reportMessage;
   const std::vector<std::string> expected = {
       "Table [Orders], column [Odd]: the default value DLookUp(\"A\",\"B\") is left out: not "
       "translatable, because " +
@@ -154,6 +160,10 @@ TEST_P(RuleConversion, TheServerHoldsDefaultsCommentsAndChecks) {
       "characters.",
       "Table [Orders], column [Flag]: the default value \"toolong\" is left out: it is longer "
       "than the column's 3 characters.",
+      "Table [Orders], column [Count]: the default value \"many\" is left out: the server takes "
+      "no such value as a number.",
+      "Table [Orders], column [When]: the default value 0 is left out: the server takes no such "
+      "value as a date.",
       "Table [Orders]: the description is cut to the server's limit of 2048 characters.",
       "Table [Orders], column [Code]: the validation rule <100 is not kept: 1 row breaks it.",
       "Table [Orders], column [Lookup]: the validation rule DCount(\"*\",\"Orders\")>0 is not "
