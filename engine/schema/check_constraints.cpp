@@ -17,6 +17,7 @@ struct Rule {
   std::string column;  // its column's MySQL name; "" for the table's rule
   std::string accessText;
   expression::Translation translation;
+  expression::Translation onNewest;  // the same rule for the newest server
 };
 
 std::string Lower(std::string text) {
@@ -41,13 +42,15 @@ std::vector<Rule> ReadRules(ConversionContext& context, const std::string& table
       if (text.empty()) continue;
       rules.push_back(
           {"Table " + Bracketed(table) + ", column " + Bracketed(field.name), target, text,
-           expression::Translate(text, expression::Context::ForColumnRule(reference, dialect))});
+           expression::Translate(text, expression::Context::ForColumnRule(reference, dialect)),
+           expression::Translate(text, expression::Context::ForColumnRule(reference, {}))});
     }
     const std::string text = context.source.Rules(table).validationRule;
     if (!text.empty()) {
       rules.push_back(
           {"Table " + Bracketed(table), "", text,
-           expression::Translate(text, expression::Context::ForTableRule(references, dialect))});
+           expression::Translate(text, expression::Context::ForTableRule(references, dialect)),
+           expression::Translate(text, expression::Context::ForTableRule(references, {}))});
     }
   } catch (const source::SourceError&) {
   }
@@ -103,7 +106,7 @@ void AddCheckConstraints(ConversionOwner& owner, ConversionContext& context,
   for (const Rule& rule : ReadRules(context, table)) {
     if (context.stopRequested || context.stoppedDuringWait) return;
     if (!rule.translation.ok()) {
-      NotKept(owner, context, rule, "not translatable, because " + rule.translation.reason);
+      NotKept(owner, context, rule, RefusalReason(rule.translation, rule.onNewest));
       continue;
     }
     const std::string& condition = rule.translation.sql;

@@ -187,6 +187,12 @@ expression::ColumnRef ColumnReference(const ColumnDescription& field,
           IsWholeNumberType(field.type)};
 }
 
+std::string RefusalReason(const expression::Translation& translation,
+                          const expression::Translation& onNewest) {
+  if (onNewest.ok()) return translation.reason;
+  return "not translatable, because " + translation.reason;
+}
+
 std::string CutToCharacters(std::string_view utf8, std::size_t limit) {
   std::size_t characters = 0;
   for (std::size_t i = 0; i < utf8.size(); ++i) {
@@ -216,7 +222,11 @@ std::string DefaultClause(ConversionOwner& owner, ConversionContext& context,
   } else {
     translation = expression::Translate(
         accessText, expression::Context::ForDefault(KindOfType(field.type), dialect));
-    if (!translation.ok()) reason = "not translatable, because " + translation.reason;
+    if (!translation.ok()) {
+      reason = RefusalReason(translation,
+                             expression::Translate(accessText, expression::Context::ForDefault(
+                                                                   KindOfType(field.type), {})));
+    }
   }
   // A default of Null is what a column without one has.
   if (translation.literal && translation.sql == "NULL") return "";

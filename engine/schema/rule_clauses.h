@@ -33,6 +33,13 @@ expression::ValueKind KindOfType(int32_t typeCode);
 expression::ColumnRef ColumnReference(const ColumnDescription& field,
                                       const std::string& targetName);
 
+// Why `translation` (refused) is not kept, as a report line says it: the
+// translator's reason after "not translatable, because ", or alone when
+// only this server lacks what the text needs (`onNewest`: the same text
+// translated for the newest server).
+std::string RefusalReason(const expression::Translation& translation,
+                          const expression::Translation& onNewest);
+
 // The first `limit` characters of a UTF-8 text.
 std::string CutToCharacters(std::string_view utf8, std::size_t limit);
 

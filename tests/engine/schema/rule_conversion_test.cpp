@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -280,6 +281,53 @@ TEST(RuleDump, TheReplayCreatesTheChecksTheRowsKeepAndNoRulesLeavesThemOut) {
     query.Execute("DROP DATABASE `" + database + "`");
   }
   fs::remove_all(dir);
+}
+
+// For MySQL 5.7 (a dump for the oldest server supported): plain defaults
+// only, no CHECK, each rule named with what the server lacks.
+TEST(RuleDump, AnOlderServerKeepsPlainDefaultsAndNamesTheRest) {
+  source::Catalog catalog;
+  catalog.OpenBuffer(testing::WriteJet4(RulesFile()), "");
+  target::ServerTraits traits;
+  traits.version = "5.7.44";
+  traits.maxAllowedPacket = 16u << 20;
+  std::ostringstream out;
+  DumpStatementExecutor executor(out, traits, "the dump");
+  CatalogSource source(catalog, "");
+  ConversionContext context(executor, source);
+  testing::RecordingOwner owner;
+  owner.SetTables({"Orders"}, {true});
+  owner.SetDestinationName("eng_rules_old");
+  ConversionSummary summary = RunConversion(owner, context);
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  auto has = [&](const std::string& line) {
+    return std::find(owner.reportLines.begin(), owner.reportLines.end(), line) !=
+           owner.reportLines.end();
+  };
+  EXPECT_TRUE(
+      has("Table [Orders], column [Qty]: the validation rule >=0 is not kept: the server "
+          "does not enforce CHECK constraints (MariaDB 10.2 and MySQL 8.0.16 do)."));
+  EXPECT_TRUE(
+      has("Table [Orders], column [Due]: the default value =Date()+7 is left out: the "
+          "server takes only plain values as defaults (MariaDB 10.2 and MySQL 8.0.13 "
+          "take expressions)."));
+  EXPECT_TRUE(
+      has("Table [Orders], column [Notes]: the default value \"n/a\" is left out: the "
+          "server takes no default on a LONGTEXT column (MariaDB 10.2 and MySQL 8.0.13 "
+          "do)."));
+  EXPECT_TRUE(
+      has("Table [Orders], column [Lookup]: the validation rule DCount(\"*\",\"Orders\")>0 "
+          "is not kept: not translatable, because " +
+          expression::Translate("DCount(\"*\",\"Orders\")>0",
+                                expression::Context::ForColumnRule({"Lookup", "`Lookup`"}, {}))
+              .reason +
+          "."))
+      << ::testing::PrintToString(owner.reportLines);
+  const std::string dump = out.str();
+  EXPECT_EQ(dump.find("CHECK"), std::string::npos);
+  EXPECT_NE(dump.find("`Placed` DATETIME NULL DEFAULT CURRENT_TIMESTAMP"), std::string::npos);
+  EXPECT_NE(dump.find("`Name` VARCHAR(30) NULL DEFAULT 'unnamed' COMMENT 'Who ordered'"),
+            std::string::npos);
 }
 
 // The corpus files' defaults (0, No and GenGUID()) as the independent reader
