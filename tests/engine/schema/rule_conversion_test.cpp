@@ -85,44 +85,25 @@ FixtureDatabase RulesFile() {
       must,
   };
   orders.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-  orders.rows = {V{int64_t{1},
-                   std::string("Ann"),
-                   int64_t{3},
-                   true,
-                   45000.0,
-                   45000.0,
-                   45000.0,
-                   45000.0,
-                   int64_t{10000},
-                   std::string("x"),
-                   {},
-                   int64_t{150},
-                   {},
-                   {},
-                   {},
-                   false,
-                   {},
-                   {},
-                   std::string("m")},
-                 V{int64_t{2},
-                   std::string("Bo"),
-                   {},
-                   false,
-                   {},
-                   {},
-                   {},
-                   {},
-                   {},
-                   {},
-                   {},
-                   int64_t{5},
-                   {},
-                   {},
-                   {},
-                   true,
-                   {},
-                   {},
-                   std::string("m")}};
+  // Row 1 breaks the rule of Code; row 2 leaves most columns empty.
+  V first(orders.columns.size());
+  V second(orders.columns.size());
+  first[0] = int64_t{1};
+  first[1] = std::string("Ann");
+  first[2] = int64_t{3};
+  for (std::size_t i = 4; i < 8; ++i) first[i] = 45000.0;
+  first[8] = int64_t{10000};
+  first[9] = std::string("x");
+  first[11] = int64_t{150};
+  second[0] = int64_t{2};
+  second[1] = std::string("Bo");
+  second[11] = int64_t{5};
+  for (V* row : {&first, &second}) {
+    (*row)[3] = row == &first;
+    (*row)[15] = row != &first;
+    row->back() = std::string("m");
+  }
+  orders.rows = {first, second};
   orders.description = std::string(2100, 't');
   orders.validationRule = "[Qty]<1000";
   FixtureDatabase file;
