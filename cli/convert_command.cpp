@@ -49,11 +49,11 @@ constexpr char kHelp[] =
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
     "                           [--connect-timeout N] [--verify]\n"
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
-    "                           [--engine MyISAM|InnoDB]\n"
+    "                           [--engine MyISAM|InnoDB] [--no-rules]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
     "[--row-by-row]\n"
-    "                           [--engine MyISAM|InnoDB]\n\n"
+    "                           [--engine MyISAM|InnoDB] [--no-rules]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -89,6 +89,10 @@ constexpr char kHelp[] =
     "run incomplete (a dump file leaves that check to the loading server); one\n"
     "whose other table is not converted, one Access does not enforce and, with\n"
     "MyISAM, every one are named in the report.\n\n"
+    "Default values become DEFAULT clauses, validation rules CHECK constraints\n"
+    "(added after the rows, and only when no row breaks them), descriptions\n"
+    "COMMENTs, where the server can hold them; the report names each one it\n"
+    "cannot. --no-rules leaves all three out.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -98,6 +102,7 @@ constexpr char kHelp[] =
 struct Options : CommonArguments {
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
+  bool carryRules = true;  // defaults, CHECK constraints and comments
   engine::RowBatching batching{kDefaultBatchRows};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
@@ -137,6 +142,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.engine = *chosen;
     } else if (arg == "--row-by-row") {
       rowByRow = true;
+    } else if (arg == "--no-rules") {
+      options.carryRules = false;
     } else if (TakeValue(args, i, "--output", value)) {
       options.output = value;
     } else if (TakeValue(args, i, "--server-version", value)) {
@@ -343,6 +350,7 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
   engine::ConversionContext context(executor, source);
   context.batching = options.batching;
   context.engine = options.engine;
+  context.carryRules = options.carryRules;
   ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
                      std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
@@ -416,6 +424,7 @@ int Convert(const std::vector<std::string>& args) {
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;
   context.engine = options.engine;
+  context.carryRules = options.carryRules;
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);

@@ -108,4 +108,15 @@ long CatalogSource::StoredRowCount(const std::string& table) {
 
 std::vector<std::string> CatalogSource::FileDamage() { return catalog_.Damage(); }
 
+// Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
+ColumnRules CatalogSource::Rules(const std::string& table, const std::string& column) {
+  source::Column item = catalog_.Tables().Item(table).Columns().Item(column);
+  return {item.DefaultValue(), item.ValidationRule(), item.ValidationText(), item.Description()};
+}
+
+TableRules CatalogSource::Rules(const std::string& table) {
+  source::Table item = catalog_.Tables().Item(table);
+  return {item.ValidationRule(), item.ValidationText(), item.Description()};
+}
+
 }  // namespace bracken::engine

@@ -29,6 +29,10 @@ class CatalogSource : public ConversionSource {
   // For the foreign keys.
   std::vector<source::Relationship> Relationships() override { return catalog_.Relationships(); }
 
+  // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
+  ColumnRules Rules(const std::string& table, const std::string& column) override;
+  TableRules Rules(const std::string& table) override;
+
   const source::Catalog& catalog() const { return catalog_; }
   const std::string& connectionText() const { return connectionText_; }
 

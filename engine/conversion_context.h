@@ -71,11 +71,13 @@ struct ConversionSummary {
   long reportLines = 0;    // lines of the run's report (also renames, widenings)
   // Enforced relationships of the file that are not foreign keys in MySQL.
   long relationshipsNotCreated = 0;
+  // Defaults and validation rules that could not be created on the server.
+  long rulesNotKept = 0;
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
-           rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated > 0;
+           rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated + rulesNotKept > 0;
   }
 };
 
@@ -113,6 +115,11 @@ struct ConversionContext {
   std::string textCollation;
   std::string extendedTextCollation;
   RowBatching batching;
+  // Defaults, CHECK constraints from validation rules and comments from
+  // descriptions (off with the command line's --no-rules), and the names
+  // given out to CHECK constraints so far, lower-cased.
+  bool carryRules = true;
+  std::set<std::string> constraintNames;
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;

@@ -6,10 +6,12 @@
 #include "engine/control_ids.h"
 #include "engine/rows/row_copy.h"
 #include "engine/run_report.h"
+#include "engine/schema/check_constraints.h"
 #include "engine/schema/column_definitions.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
+#include "engine/schema/rule_clauses.h"
 #include "engine/schema/table_plan.h"
 
 namespace bracken::engine {
@@ -236,8 +238,9 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
-  if (!server.Execute(
-          CreateTableStatement(target, definitions, keys, context.textCollation, context.engine))) {
+  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation,
+                                           context.engine,
+                                           TableCommentOption(owner, context, table)))) {
     if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
@@ -255,6 +258,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   context.convertedTables.push_back(context.tablePlan);  // for the foreign keys
   const bool missing = ReportMissingRows(owner, context, table, copy.rowsRead);
   if (copy.result == CopyResult::SourceFailed || missing) ++context.summary.tablesIncomplete;
+  AddCheckConstraints(owner, context, table);
   return TableStep::Converted;
 }
 
@@ -308,17 +312,18 @@ std::string StatusText(int converted, int checked) {
 
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
                                  const std::string& keys, const std::string& collation,
-                                 TableEngine engine) {
+                                 TableEngine engine, const std::string& options) {
   std::string statement = "CREATE TABLE " + QuoteIdentifier(tableName) + "(" + definitions + keys +
                           ")" + EngineOption(engine) + " DEFAULT CHARSET=utf8";
   if (!collation.empty()) statement += " COLLATE=" + collation;
-  return statement + ";";
+  return statement + options + ";";
 }
 
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context) {
   context.summary = ConversionSummary{};
   context.stoppedDuringWait = false;
   context.tableNames = NameRegistry(false);
+  context.constraintNames.clear();
   const int rowCount = owner.ListItemCount(kTableList);
   int checked = 0;
   for (int i = 0; i < rowCount; ++i) checked += owner.ListItemChecked(kTableList, i) ? 1 : 0;

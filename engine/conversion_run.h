@@ -27,11 +27,13 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
 std::string StatusText(int converted, int checked);
 
 // "CREATE TABLE `T`(" + definitions + keys + ")ENGINE=myisam DEFAULT CHARSET=utf8;",
-// with " COLLATE=" + collation before the ";" when one is given; InnoDB
-// tables say "ENGINE=InnoDB ROW_FORMAT=DYNAMIC" instead.
+// with " COLLATE=" + collation before the ";" when one is given, then the
+// further table `options` (" COMMENT='...'"); InnoDB tables say
+// "ENGINE=InnoDB ROW_FORMAT=DYNAMIC" instead.
 std::string CreateTableStatement(const std::string& tableName, const std::string& definitions,
                                  const std::string& keys, const std::string& collation = "",
-                                 TableEngine engine = TableEngine::MyISAM);
+                                 TableEngine engine = TableEngine::MyISAM,
+                                 const std::string& options = "");
 
 // The message for a destination name that is one of the server's own schemas
 // (mysql, sys, information_schema, performance_schema, in any case).

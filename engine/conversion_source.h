@@ -40,6 +40,21 @@ struct ColumnFlags {
   std::string expression = "";  // a calculated column's expression; "" for others
 };
 
+// The rules and descriptions a column or table keeps in Access, exactly as
+// stored; "" where it has none.
+struct ColumnRules {
+  std::string defaultValue;
+  std::string validationRule;
+  std::string validationText;
+  std::string description;
+};
+
+struct TableRules {
+  std::string validationRule;
+  std::string validationText;
+  std::string description;
+};
+
 // The open rows of one table, read forward only.
 class RowSource {
  public:
@@ -81,6 +96,12 @@ class ConversionSource {
 
   // For the foreign keys: the file's relationships, as the catalogue keeps them.
   virtual std::vector<source::Relationship> Relationships() { return {}; }
+
+  // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
+  virtual ColumnRules Rules(const std::string& /*table*/, const std::string& /*column*/) {
+    return {};
+  }
+  virtual TableRules Rules(const std::string& /*table*/) { return {}; }
 };
 
 }  // namespace bracken::engine

@@ -36,7 +36,8 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
       this);
   engineNote->setWordWrap(true);
 
-  rules_ = new QCheckBox(QStringLiteral("&Default values, validation rules and descriptions"), this);
+  rules_ =
+      new QCheckBox(QStringLiteral("&Default values, validation rules and descriptions"), this);
   rules_->setObjectName(QStringLiteral("optionsRules"));
   rules_->setChecked(choices.rules);
 

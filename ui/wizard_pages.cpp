@@ -66,6 +66,8 @@ void CBrackenDlg::OnConvert() {
       std::make_unique<engine::ServerLockProbe>(serverHost_, loginName_, password_, probeOptions);
   lockWatch_ = std::make_unique<engine::LockWaitWatch>(executor_, *lockProbe_);
   run_ = std::make_shared<engine::ConversionContext>(*lockWatch_, *source_);
+  run_->engine = choices_.innoDb ? engine::TableEngine::InnoDB : engine::TableEngine::MyISAM;
+  run_->carryRules = choices_.rules;
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {

@@ -142,6 +142,14 @@ std::optional<long long> LockWaitWatch::CountRows(const std::string& quotedName)
   return count;
 }
 
+std::optional<long long> LockWaitWatch::CountRowsWhere(const std::string& quotedName,
+                                                       const std::string& condition) {
+  Begin();
+  std::optional<long long> count = inner_.CountRowsWhere(quotedName, condition);
+  End();
+  return count;
+}
+
 // Begin and End only note the statement: the watch's thread looks at it
 // on its own ticks, so a quick statement costs no wake-up.
 void LockWaitWatch::Begin() {

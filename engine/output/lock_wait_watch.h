@@ -123,6 +123,9 @@ class LockWaitWatch : public StatementExecutor {
   // The row count a batch reads after a refusal; it may wait for a lock as
   // a statement may.
   std::optional<long long> CountRows(const std::string& quotedName) override;
+  // Holding a table's rows against a rule waits for a lock as a statement may.
+  std::optional<long long> CountRowsWhere(const std::string& quotedName,
+                                          const std::string& condition) override;
   // Reading the login's grants waits for no lock.
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override {
     return inner_.RightsOn(name);

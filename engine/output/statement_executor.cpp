@@ -7,6 +7,10 @@ namespace bracken::engine {
 
 std::optional<long long> StatementExecutor::CountRows(const std::string&) { return std::nullopt; }
 
+std::optional<long long> StatementExecutor::CountRowsWhere(const std::string&, const std::string&) {
+  return std::nullopt;
+}
+
 std::optional<target::DatabaseRights> StatementExecutor::RightsOn(const std::string&) {
   return std::nullopt;
 }
@@ -38,6 +42,17 @@ std::optional<long long> MySqlStatementExecutor::CountRows(const std::string& qu
   auto rows = connection_.QueryRows("SELECT COUNT(*) FROM " + quotedName);
   if (!rows || rows->empty() || rows->front().empty()) return std::nullopt;
   return std::stoll(rows->front().front());
+}
+
+std::optional<long long> MySqlStatementExecutor::CountRowsWhere(const std::string& quotedName,
+                                                                const std::string& condition) {
+  auto rows = connection_.QueryRows("SELECT COUNT(*) FROM " + quotedName + " WHERE " + condition);
+  if (!rows || rows->empty() || rows->front().empty()) return std::nullopt;
+  try {
+    return std::stoll(rows->front().front());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
 }
 
 std::optional<target::DatabaseRights> MySqlStatementExecutor::RightsOn(const std::string& name) {

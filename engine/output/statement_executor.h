@@ -50,6 +50,11 @@ class StatementExecutor {
   // LastErrorWasConnectionLost telling why. Executors that never refuse a
   // row need not know it.
   virtual std::optional<long long> CountRows(const std::string& quotedName);
+  // The number of rows of the table `quotedName` for which `condition` is
+  // true (a rule's breaches: "NOT (rule)"); nothing when it cannot be read,
+  // as for CountRows. Executors without a server to ask tell nothing.
+  virtual std::optional<long long> CountRowsWhere(const std::string& quotedName,
+                                                  const std::string& condition);
   // Whether the login may create and drop the database `name` (unquoted), as
   // its grants on the server say; nothing when they cannot be read or are not
   // understood. Executors without a server to ask tell nothing.
@@ -81,6 +86,8 @@ class MySqlStatementExecutor : public StatementExecutor {
   bool LastErrorWasConnectionLost() const override;
   unsigned int LastErrorNumber() const override;
   std::optional<long long> CountRows(const std::string& quotedName) override;
+  std::optional<long long> CountRowsWhere(const std::string& quotedName,
+                                          const std::string& condition) override;
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override;
   std::optional<long long> CountTables(const std::string& name) override;
   void StartStatement(const std::string& statement) override;

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "engine/control_ids.h"
-#include "engine/rows/value_literal.h"
 #include "engine/schema/identifier.h"
+#include "engine/schema/rule_clauses.h"
 #include "engine/schema/type_mapping.h"
 #include "engine/source_connection.h"
 
@@ -38,27 +38,27 @@ void AppendCharacterSet(std::string& text, const ColumnPlan& column,
   if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
 }
 
-// A calculated column keeps its expression as the column's comment.
-std::string CommentLiteral(const std::string& expression) {
-  return "'" + EscapeText(expression) + "'";
-}
-
-std::string Definition(const ColumnDescription& field, const ColumnFlags& flags,
-                       const ConversionContext& context) {
+std::string Definition(ConversionOwner& owner, ConversionContext& context,
+                       const std::string& tableName, const ColumnDescription& field,
+                       const ColumnFlags& flags) {
   const KeyState& state = context.keyState;
   const ColumnPlan* planned = context.tablePlan.Find(field.name);
   std::string text = QuoteIdentifier(planned != nullptr ? planned->targetName : field.name);
   text += ' ';
-  text += planned != nullptr
-              ? planned->typeText
-              : MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
+  const std::string typeText =
+      planned != nullptr
+          ? planned->typeText
+          : MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
+  text += typeText;
   if (planned != nullptr) AppendCharacterSet(text, *planned, context);
   // NaN and infinities arrive as NULL, so their column must take it.
   bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);
   bool nullable = takesNull && !InPrimaryKey(state, field.name);
   text += nullable ? " NULL" : " NOT NULL";
   if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
-  if (!flags.expression.empty()) text += " COMMENT " + CommentLiteral(flags.expression);
+  text += DefaultClause(owner, context, tableName, field, typeText, flags.autoIncrement);
+  // A calculated column keeps its expression as the column's comment.
+  text += ColumnCommentClause(owner, context, tableName, field.name, flags.expression);
   return text;
 }
 
@@ -76,7 +76,7 @@ std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& co
       ColumnDescription field = rows.Field(i);
       ColumnFlags flags = context.source.Flags(tableName, field.name);
       // A column is written only once all of it has been read.
-      text += Definition(field, flags, context);
+      text += Definition(owner, context, tableName, field, flags);
       text += ", ";
     }
   } catch (const source::SourceError& error) {

@@ -214,6 +214,46 @@ TEST_F(ConvertCommandTest, LossesAreListedCountedAndFailTheRun) {
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_nan");
 }
 
+// The file's own rules come along; one some row breaks is not kept and fails
+// the run. --no-rules leaves defaults, checks and comments out, and the run
+// then reports nothing.
+TEST_F(ConvertCommandTest, RulesComeAlongUnlessNoRulesIsGiven) {
+  FixtureColumn quantity = MakeColumn("Qty", ColumnKind::Long);
+  quantity.defaultValue = "1";
+  quantity.validationRule = ">0";
+  quantity.description = "How many";
+  FixtureTable stock;
+  stock.name = "Stock";
+  stock.columns = {MakeColumn("ID", ColumnKind::Long), quantity};
+  stock.rows = {{int64_t{1}, int64_t{4}}, {int64_t{2}, int64_t{-3}}};
+  stock.description = "What is on the shelf";
+  FixtureDatabase database;
+  database.tables = {stock};
+  WriteJet4File(database, dir_ / "stock.mdb");
+  ServerQuery query(server_);
+  const std::string shown =
+      "SELECT CONCAT_WS('|', IFNULL(c.COLUMN_DEFAULT, 'NULL'), c.COLUMN_COMMENT, t.TABLE_COMMENT) "
+      "FROM information_schema.COLUMNS c JOIN information_schema.TABLES t USING (TABLE_SCHEMA, "
+      "TABLE_NAME) WHERE c.TABLE_SCHEMA = 'eng_cli_rules' AND c.COLUMN_NAME = 'Qty'";
+
+  Result result = Convert("stock.mdb", {"--database", "eng_cli_rules", "--yes"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.errors,
+            "Report: Table [Stock], column [Qty]: the validation rule >0 is not kept: 1 row "
+            "breaks it.\n"
+            "Message: Bracken database conversion ended, but not everything was converted: 1 "
+            "rule not kept. Each is listed in the report.\n");
+  EXPECT_EQ(query.Value(shown), "1|How many|What is on the shelf");
+
+  result = Convert("stock.mdb", {"--database", "eng_cli_rules", "--yes", "--no-rules"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  EXPECT_EQ(result.errors,
+            "Message: Are you sure you want to overwrite? yes (--yes)\n"
+            "Message: Bracken database conversion completed successfully.\n");
+  EXPECT_EQ(query.Value(shown), "NULL||");
+  query.Execute("DROP DATABASE eng_cli_rules");
+}
+
 // A Northwind copy from an older Access: ordinary columns carry the flag
 // 0x40 that marks a generated identifier only on a GUID column. Every order
 // arrives, the 21 without a ship date too, and those columns take NULL.

@@ -105,7 +105,16 @@ class DumpFileTest : public CliServerTest {
     if (written.status == 3 && written.output.find("no table to convert") != std::string::npos) {
       return;
     }
-    ASSERT_EQ(written.status, 0) << written.errors << written.output;
+    // The oldest servers take no default on a TINYBLOB: the testV files'
+    // GenGUID() default is named, and the run says not everything arrived.
+    const bool guidDefault = version.empty() && file.stem().string().rfind("testV", 0) == 0;
+    ASSERT_EQ(written.status, guidDefault ? 1 : 0) << written.errors << written.output;
+    if (guidDefault) {
+      EXPECT_NE(written.errors.find("Report: Table [Table4], column [data]: the default value "
+                                    "GenGUID() is left out"),
+                std::string::npos)
+          << written.errors;
+    }
     EXPECT_EQ(Read(dump).find('\r'), std::string::npos) << "a raw carriage return in the dump";
     databases_.push_back(database);
     ShellRun loaded = Load(dump);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QTest>
 #include <fstream>
 #include <limits>
 
@@ -251,6 +252,80 @@ TEST_F(Conversion, RefusedRowsNameTheirRowAndTheRestCanBeLeftToTheReport) {
   EXPECT_EQ(answerer.seen[2].buttons, "report");
   EXPECT_EQ(answerer.seen[2].lines.filter("refused by the server").size(), 3);
   EXPECT_EQ(Count(database, "Dupes"), 1);
+}
+
+// The Options a run starts with decide what it carries: InnoDB keeps the
+// relationship as a foreign key and the rules come along; MyISAM and no
+// rules leave both out, and the report names the relationship.
+TEST_F(Conversion, TheOptionsChooseTheEngineAndTheRulesOfTheRun) {
+  FixtureDatabase file = SmallShop();
+  file.tables[1].columns[3].defaultValue = "0";
+  file.tables[1].columns[3].validationRule = ">=0";
+  file.relationships.push_back({"CustomersOrders",
+                                "Orders",
+                                {"CustomerID"},
+                                "Customers",
+                                {"CustomerID"},
+                                true,
+                                false,
+                                true});
+  const std::string database = Database("options");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, file, database));
+  auto* options = ui.dialog->findChild<QWidget*>("options");
+  answerer.ChooseOptions({true, true});
+  QTest::mouseClick(options, Qt::LeftButton);
+  // Options hides with Convert while the run goes on.
+  bool optionsShownDuringRun = false;
+  QObject::connect(ui.dialog.get(), &QWidget::windowTitleChanged, [&](const QString&) {
+    if (ui.dialog->ConversionRunning() && options->isVisible()) optionsShownDuringRun = true;
+  });
+  ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_FALSE(optionsShownDuringRun);
+  EXPECT_TRUE(options->isVisible());
+  EXPECT_EQ(answerer.Texts().back(), kCompleted) << answerer.Texts().join(" | ").toStdString();
+  const std::string schema = "TABLE_SCHEMA = '" + database + "'";
+  const std::string constraints = "CONSTRAINT_SCHEMA = '" + database + "'";
+  EXPECT_EQ(
+      query->Value("SELECT GROUP_CONCAT(DISTINCT ENGINE) FROM information_schema.TABLES WHERE " +
+                   schema),
+      Cell("InnoDB"));
+  EXPECT_EQ(query->Value("SELECT CONCAT(TABLE_NAME, '>', REFERENCED_TABLE_NAME, ' ', DELETE_RULE) "
+                         "FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE " +
+                         constraints),
+            Cell("Orders>Customers CASCADE"));
+  EXPECT_EQ(query->Value("SELECT COUNT(*) FROM information_schema.CHECK_CONSTRAINTS WHERE " +
+                         constraints),
+            Cell("1"));
+  // The key holds: deleting a customer takes their orders with them.
+  query->Execute("DELETE FROM `" + database + "`.`Customers` WHERE CustomerID = 1");
+  EXPECT_EQ(query->Value("SELECT COUNT(*) FROM `" + database + "`.`Orders` WHERE CustomerID = 1"),
+            Cell("0"));
+
+  answerer.seen.clear();
+  answerer.ChooseOptions({false, false});
+  QTest::mouseClick(options, Qt::LeftButton);
+  answerer.AnswerYes();
+  if (!ui.Find<QCheckBox>(1024)->isChecked()) ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(
+      query->Value("SELECT GROUP_CONCAT(DISTINCT ENGINE) FROM information_schema.TABLES WHERE " +
+                   schema),
+      Cell("MyISAM"));
+  EXPECT_EQ(query->Value("SELECT COUNT(*) FROM information_schema.CHECK_CONSTRAINTS WHERE " +
+                         constraints),
+            Cell("0"));
+  // MariaDB names a missing default NULL, MySQL leaves it null.
+  EXPECT_EQ(query->Value("SELECT COALESCE(COLUMN_DEFAULT, 'NULL') FROM information_schema.COLUMNS "
+                         "WHERE " +
+                         schema + " AND TABLE_NAME = 'Orders' AND COLUMN_NAME = 'Amount'"),
+            Cell("NULL"));
+  ASSERT_EQ(answerer.seen.back().buttons, "report");
+  EXPECT_EQ(answerer.seen.back().lines.filter("CustomersOrders").size(), 1)
+      << answerer.seen.back().lines.join(" | ").toStdString();
 }
 
 // A run that lost a value ends with its report, which offers to verify the

@@ -150,9 +150,13 @@ void ModalAnswerer::Poll() {
   } else if (auto* options = qobject_cast<ui::COptionsDlg*>(modal)) {
     // What it shows when it opens: "MyISAM" or "InnoDB", then "rules" or "no rules".
     const ui::ConversionChoices shown = options->Choices();
-    SeenBox record{options->windowTitle(),
-                   QString(shown.innoDb ? "InnoDB" : "MyISAM") + (shown.rules ? ", rules" : ", no rules"),
-                   "none", "options", {}, {}};
+    SeenBox record{
+        options->windowTitle(),
+        QString(shown.innoDb ? "InnoDB" : "MyISAM") + (shown.rules ? ", rules" : ", no rules"),
+        "none",
+        "options",
+        {},
+        {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     if (options_.empty()) {

@@ -1,0 +1,133 @@
+#include "engine/schema/check_constraints.h"
+
+#include <vector>
+
+#include "engine/rows/value_literal.h"
+#include "engine/run_report.h"
+#include "engine/schema/identifier.h"
+#include "engine/schema/rule_clauses.h"
+
+namespace bracken::engine {
+
+namespace {
+
+// One rule of the table: where it stands, its Access text and its SQL.
+struct Rule {
+  std::string place;   // "Table [T], column [C]" or "Table [T]"
+  std::string column;  // its column's MySQL name; "" for the table's rule
+  std::string accessText;
+  expression::Translation translation;
+  expression::Translation onNewest;  // the same rule for the newest server
+};
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The rules of `table`, translated; none where the catalogue cannot be read
+// (the table's own steps name that failure).
+std::vector<Rule> ReadRules(ConversionContext& context, const std::string& table) {
+  std::vector<Rule> rules;
+  const expression::ServerDialect dialect = TargetDialect(context);
+  try {
+    std::vector<expression::ColumnRef> references;
+    for (const ColumnDescription& field : context.source.Columns(table)) {
+      const std::string& target = context.tablePlan.TargetName(field.name);
+      expression::ColumnRef reference = ColumnReference(field, target);
+      references.push_back(reference);
+      const std::string text = context.source.Rules(table, field.name).validationRule;
+      if (text.empty()) continue;
+      rules.push_back(
+          {"Table " + Bracketed(table) + ", column " + Bracketed(field.name), target, text,
+           expression::Translate(text, expression::Context::ForColumnRule(reference, dialect)),
+           expression::Translate(text, expression::Context::ForColumnRule(reference, {}))});
+    }
+    const std::string text = context.source.Rules(table).validationRule;
+    if (!text.empty()) {
+      rules.push_back(
+          {"Table " + Bracketed(table), "", text,
+           expression::Translate(text, expression::Context::ForTableRule(references, dialect)),
+           expression::Translate(text, expression::Context::ForTableRule(references, {}))});
+    }
+  } catch (const source::SourceError&) {
+  }
+  return rules;
+}
+
+void NotKept(ConversionOwner& owner, ConversionContext& context, const Rule& rule,
+             const std::string& why) {
+  ++context.summary.rulesNotKept;
+  Report(owner, context.summary,
+         rule.place + ": the validation rule " + rule.accessText + " is not kept: " + why + ".");
+}
+
+std::string AddStatement(const std::string& quotedTable, const std::string& name,
+                         const std::string& condition) {
+  return "ALTER TABLE " + quotedTable + " ADD CONSTRAINT " + QuoteIdentifier(name) + " CHECK (" +
+         condition + ")";
+}
+
+// In a dump file: the replay counts the rows and adds the constraint only
+// when none breaks it.
+void WriteGuarded(StatementExecutor& server, const std::string& quotedTable,
+                  const std::string& statement, const std::string& condition) {
+  server.Execute("SET @bracken_check = IF((SELECT COUNT(*) FROM " + quotedTable + " WHERE NOT (" +
+                 condition + ")) = 0, '" + EscapeText(statement) + "', 'DO 0')");
+  server.Execute("PREPARE bracken_check FROM @bracken_check");
+  server.Execute("EXECUTE bracken_check");
+  server.Execute("DEALLOCATE PREPARE bracken_check");
+  server.Execute("SET @bracken_check = NULL");
+}
+
+}  // namespace
+
+std::string ClaimConstraintName(const std::string& table, const std::string& column,
+                                std::set<std::string>& taken) {
+  const std::string base = table + "_" + column;
+  for (int repeat = 1;; ++repeat) {
+    const std::string suffix = repeat == 1 ? "" : "_" + std::to_string(repeat);
+    std::string name = CutToCharacters(base, kMaxConstraintNameCharacters - suffix.size());
+    // The server takes no name ending in a space.
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    name += suffix;
+    if (taken.insert(Lower(name)).second) return name;
+  }
+}
+
+void AddCheckConstraints(ConversionOwner& owner, ConversionContext& context,
+                         const std::string& table) {
+  if (!context.carryRules) return;
+  StatementExecutor& server = context.executor;
+  const std::string& target = context.tablePlan.targetName;
+  const std::string quotedTable = QuoteIdentifier(target);
+  for (const Rule& rule : ReadRules(context, table)) {
+    if (context.stopRequested || context.stoppedDuringWait) return;
+    if (!rule.translation.ok()) {
+      NotKept(owner, context, rule, RefusalReason(rule.translation, rule.onNewest));
+      continue;
+    }
+    const std::string& condition = rule.translation.sql;
+    const std::string name = ClaimConstraintName(target, rule.column.empty() ? "rule" : rule.column,
+                                                 context.constraintNames);
+    const std::string statement = AddStatement(quotedTable, name, condition);
+    if (server.WritesDumpFile()) {
+      WriteGuarded(server, quotedTable, statement, condition);
+      continue;
+    }
+    const std::optional<long long> breaches =
+        server.CountRowsWhere(quotedTable, "NOT (" + condition + ")");
+    if (!breaches) {
+      NotKept(owner, context, rule, "the rows could not be held against it: " + server.ErrorText());
+    } else if (*breaches > 0) {
+      NotKept(owner, context, rule,
+              std::to_string(*breaches) + (*breaches == 1 ? " row breaks" : " rows break") + " it");
+    } else if (!server.Execute(statement)) {
+      NotKept(owner, context, rule, "the server refused it: " + server.ErrorText());
+    }
+  }
+}
+
+}  // namespace bracken::engine
