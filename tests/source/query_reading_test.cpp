@@ -134,6 +134,14 @@ FixtureDatabase QueryDatabase() {
                  Row(kColumn, "", "", "Orders.*"), Row(kWhere, "", "", "Orders.Amount=0")}),
       MakeQuery("Server Time", 8, {}),
       MakeQuery("Make Log", 7, {}),
+      MakeQuery("Remote Clients", 1,
+                {Row(kSourceDatabase, "C:\\Data\\Other.mdb", "", ""),
+                 Row(kTable, "Clients", "", ""), Row(kColumn, "", "", "Clients.Name")}),
+      MakeQuery("Recent Buyers", 1,
+                {Row(kTable, "Customers", "", ""),
+                 Row(kTable, "", "R", "SELECT Orders.Customer FROM Orders WHERE Orders.Amount>5"),
+                 Row(kColumn, "", "", "Customers.Name"),
+                 Row(kJoin, "Customers", "R", "Customers.Id = R.Customer", 1)}),
       MakeQuery("~sq_fCustomers", 1,
                 {Row(kTable, "Customers", "", ""), Row(kColumn, "", "", "Customers.Name")}),
   };
@@ -166,11 +174,12 @@ TEST(QueryReading, EveryKindReadsBackWithItsAccessSql) {
       names.push_back(q.name + " " + std::string(source::QueryKindName(q.Kind())));
     }
     // By name, the form's hidden record source left out.
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "Add Old append", "Big Orders select", "City Totals select",
-                         "Every Place union", "Keep Old make-table", "Make Log data-definition",
-                         "Orders Since select", "Places union", "Purge delete", "Raise update",
-                         "Sales By Year crosstab", "Server Time pass-through"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{
+                  "Add Old append", "Big Orders select", "City Totals select", "Every Place union",
+                  "Keep Old make-table", "Make Log data-definition", "Orders Since select",
+                  "Places union", "Purge delete", "Raise update", "Recent Buyers select",
+                  "Remote Clients select", "Sales By Year crosstab", "Server Time pass-through"}));
     auto sql = [&](const std::string& name) {
       const Query* q = Find(catalog, name);
       return q == nullptr ? std::string("(missing)") : q->sql;
@@ -214,6 +223,12 @@ TEST(QueryReading, EveryKindReadsBackWithItsAccessSql) {
     EXPECT_EQ(sql("Purge"), "DELETE Orders.*\r\nFROM Orders\r\nWHERE Orders.Amount=0;");
     EXPECT_EQ(sql("Server Time"), "SELECT NOW()");
     EXPECT_EQ(sql("Make Log"), "CREATE TABLE Log (Id LONG);");
+    // A query of another database, and a subquery in a table's place.
+    EXPECT_EQ(sql("Remote Clients"),
+              "SELECT Clients.Name\r\nFROM Clients IN 'C:\\Data\\Other.mdb';");
+    EXPECT_EQ(sql("Recent Buyers"),
+              "SELECT Customers.Name\r\nFROM Customers INNER JOIN (SELECT Orders.Customer FROM "
+              "Orders WHERE Orders.Amount>5) AS R ON Customers.Id = R.Customer;");
 
     // The parts the translation works from.
     const Query* big = Find(catalog, "Big Orders");
