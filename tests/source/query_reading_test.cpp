@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,7 +24,6 @@ namespace {
 
 using source::Catalog;
 using source::Query;
-using source::QueryKind;
 
 using Writer = std::function<std::string(const FixtureDatabase&)>;
 
@@ -276,22 +276,20 @@ TEST(QueryReading, QueriesThatMakeNoSenseAreLeftOutWithANote) {
     catalog.OpenBuffer(format.write(database));
     ASSERT_EQ(catalog.Queries().size(), 1u);
     EXPECT_EQ(catalog.Queries()[0].sql, "SELECT Cities.Name\r\nFROM Cities;");
+    auto note = [](const std::string& name, const std::string& why) {
+      std::string text = "The saved query " + name;
+      text += " cannot be read (" + why + "); it is left out.";
+      return text;
+    };
     EXPECT_EQ(
         catalog.Damage(),
         (std::vector<std::string>{
-            "The saved query Stray Join cannot be read (a join of it names Towns, which it "
-            "does not read); it is left out.",
-            "The saved query Odd Join cannot be read (a join of it has the unknown kind 7); "
-            "it is left out.",
-            "The saved query Odd Row cannot be read (it holds a row of the unknown "
-            "attribute 42); it is left out.",
-            "The saved query Odd Kind cannot be read (its kind 12 is not known); it is left "
-            "out.",
-            "The saved query No Kind cannot be read (its kind is not stored); it is left out.",
-            "The saved query Half Union cannot be read (its union has fewer than two parts); "
-            "it is left out.",
-            "The saved query Odd Parameter cannot be read (its parameter When has the "
-            "unknown type 99); it is left out."}));
+            note("Stray Join", "a join of it names Towns, which it does not read"),
+            note("Odd Join", "a join of it has the unknown kind 7"),
+            note("Odd Row", "it holds a row of the unknown attribute 42"),
+            note("Odd Kind", "its kind 12 is not known"), note("No Kind", "its kind is not stored"),
+            note("Half Union", "its union has fewer than two parts"),
+            note("Odd Parameter", "its parameter When has the unknown type 99")}));
   }
 }
 
@@ -315,16 +313,10 @@ TEST(QueryReading, TheIndependentReaderSeesTheWrittenQueries) {
     const auto file = std::filesystem::temp_directory_path() /
                       ("bracken_queries_" + std::to_string(::getpid()) + ".mdb");
     const auto dump = file.string() + ".json";
-    {
-      std::string bytes = format.write(database);
-      FILE* out = std::fopen(file.c_str(), "wb");
-      ASSERT_NE(out, nullptr);
-      std::fwrite(bytes.data(), 1, bytes.size(), out);
-      std::fclose(out);
-    }
-    std::string command = "NODE_PATH=" + modules + " node " +
-                          (tools / "mdb-schema-oracle.mjs").string() + " " + file.string() + " > " +
-                          dump + " 2>/dev/null";
+    std::ofstream(file, std::ios::binary) << format.write(database);
+    std::string command = "NODE_PATH=" + modules;
+    command += " node " + (tools / "mdb-schema-oracle.mjs").string();
+    command += " " + file.string() + " > " + dump + " 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     JsonValue reference = ReadJsonFile(dump);
     std::vector<std::string> names;
