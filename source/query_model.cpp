@@ -15,6 +15,9 @@ namespace {
 using jet::QueryAttribute;
 using jet::QueryRow;
 
+constexpr size_t kMaxSources = 255;
+constexpr size_t kMaxJoins = 1024;
+
 // Thrown while a query is put together: why its rows make no query.
 struct Unreadable {
   std::string why;
@@ -180,6 +183,11 @@ QueryDefinition Assemble(std::vector<const QueryRow*> rows) {
         throw Unreadable{"it holds a row of the unknown attribute " +
                          std::to_string(row->attribute)};
     }
+  }
+  // Access reads at most 32 tables in a query; far more would only nest the
+  // FROM clause deeper than anything Access writes.
+  if (definition.sources.size() > kMaxSources || definition.joins.size() > kMaxJoins) {
+    throw Unreadable{"it reads more tables or joins than Access allows"};
   }
   for (const QueryJoin& join : definition.joins) {
     for (const std::string* side : {&join.left, &join.right}) {

@@ -269,7 +269,15 @@ TEST(QueryReading, QueriesThatMakeNoSenseAreLeftOutWithANote) {
       {"No Kind", {}, {}},
       MakeQuery("Half Union", 9, {Row(kTable, "", "X7YZ_____1", "SELECT Name FROM Cities")}),
       MakeQuery("Odd Parameter", 1, {Row(kParameter, "When", "", "", 99)}),
+      MakeQuery("Too Deep", 1, {}),
   };
+  // A chain of joins far longer than Access allows would nest without end.
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "T" + std::to_string(i);
+    auto& rows = database.queries.back().rows;
+    rows.push_back(Row(kTable, name, "", ""));
+    if (i > 0) rows.push_back(Row(kJoin, "T" + std::to_string(i - 1), name, "x", 1));
+  }
   for (const Format& format : Formats()) {
     SCOPED_TRACE(format.name);
     Catalog catalog;
@@ -289,7 +297,8 @@ TEST(QueryReading, QueriesThatMakeNoSenseAreLeftOutWithANote) {
             note("Odd Row", "it holds a row of the unknown attribute 42"),
             note("Odd Kind", "its kind 12 is not known"), note("No Kind", "its kind is not stored"),
             note("Half Union", "its union has fewer than two parts"),
-            note("Odd Parameter", "its parameter When has the unknown type 99")}));
+            note("Odd Parameter", "its parameter When has the unknown type 99"),
+            note("Too Deep", "it reads more tables or joins than Access allows")}));
   }
 }
 
