@@ -224,8 +224,14 @@ QueryDefinition Assemble(std::vector<const QueryRow*> rows) {
   return definition;
 }
 
-bool IsHiddenQuery(const std::string& name) {
-  return name.size() >= 4 && name[0] == '~' && NameEqual(name.substr(1, 3), "sq_");
+// The record sources of forms, reports and their controls, which Access
+// keeps as queries named "~sq_..." and flags as its own objects.
+constexpr uint32_t kSystemQueryFlag = 0x2;
+
+bool IsHiddenQuery(const jet::CatalogueObject& object) {
+  const std::string& name = object.name;
+  return (object.flags & kSystemQueryFlag) != 0 ||
+         (name.size() >= 4 && name[0] == '~' && NameEqual(name.substr(1, 3), "sq_"));
 }
 
 }  // namespace
@@ -234,8 +240,7 @@ void ReadQueries(DatabaseData& data) {
   const jet::Database& database = *data.database;
   std::vector<const jet::CatalogueObject*> objects;
   for (const jet::CatalogueObject& object : database.objects) {
-    if (object.kind == static_cast<int16_t>(jet::ObjectKind::Query) &&
-        !IsHiddenQuery(object.name)) {
+    if (object.kind == static_cast<int16_t>(jet::ObjectKind::Query) && !IsHiddenQuery(object)) {
       objects.push_back(&object);
     }
   }

@@ -145,6 +145,10 @@ FixtureDatabase QueryDatabase() {
       MakeQuery("~sq_fCustomers", 1,
                 {Row(kTable, "Customers", "", ""), Row(kColumn, "", "", "Customers.Name")}),
   };
+  FixtureQuery control =
+      MakeQuery("Report Source", 1, {Row(kTable, "Cities", "", ""), Row(kColumn, "", "", "*")});
+  control.extraFlags = 0x3;
+  database.queries.push_back(control);
   database.queries[4].columnHeadings = "1999,2000";
   database.queries[6].rows[0].name1 = "Old Orders";
   database.queries[6].rows[0].name2 = "C:\\Archive\\old.mdb";
@@ -173,7 +177,7 @@ TEST(QueryReading, EveryKindReadsBackWithItsAccessSql) {
     for (const Query& q : catalog.Queries()) {
       names.push_back(q.name + " " + std::string(source::QueryKindName(q.Kind())));
     }
-    // By name, the form's hidden record source left out.
+    // By name, the hidden record sources of a form and a report left out.
     EXPECT_EQ(names,
               (std::vector<std::string>{
                   "Add Old append", "Big Orders select", "City Totals select", "Every Place union",

@@ -140,6 +140,9 @@ struct FixtureQuery {
   std::string name;
   std::vector<FixtureQueryRow> rows;
   std::string columnHeadings;
+  // ORed into the object's flags; "~sq_" names get Access's 0x3 (an object
+  // of the system's own) without it.
+  uint32_t extraFlags = 0;
 };
 
 struct FixtureDatabase {

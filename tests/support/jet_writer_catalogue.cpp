@@ -26,12 +26,13 @@ int64_t QueryId(size_t index) { return kFirstQueryId + static_cast<int64_t>(inde
 // The catalogue's flags of a query object follow its kind (Attribute 1's flag).
 int64_t QueryObjectFlags(const FixtureQuery& query) {
   static constexpr int64_t kFlags[] = {0, 0, 80, 64, 48, 32, 16, 96, 112, 128};
+  int64_t flags = query.extraFlags | (query.name.rfind("~sq_", 0) == 0 ? 0x3 : 0);
   for (const FixtureQueryRow& row : query.rows) {
     if (row.attribute == 1 && row.flag && *row.flag >= 0 && *row.flag <= 9) {
-      return kFlags[*row.flag];
+      flags |= kFlags[*row.flag];
     }
   }
-  return 0;
+  return flags;
 }
 
 constexpr uint8_t kBooleanProperty = 0x01;
