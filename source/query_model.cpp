@@ -122,8 +122,10 @@ QueryDefinition Assemble(std::vector<const QueryRow*> rows) {
         break;
       case QueryAttribute::Options: {
         const int32_t flags = row->flag.value_or(0);
+        // A union keeps its duplicate rows (UNION ALL) unless told to drop
+        // them as DISTINCT drops them: Access writes 3 for UNION, 1 for ALL.
         if (kind == QueryKind::Union) {
-          definition.unionAll = (flags & 0x01) != 0;
+          definition.unionAll = (flags & 0x02) == 0;
           break;
         }
         definition.allColumns = (flags & 0x01) != 0;
@@ -184,6 +186,8 @@ QueryDefinition Assemble(std::vector<const QueryRow*> rows) {
                          std::to_string(row->attribute)};
     }
   }
+  // A query that names no column yields all of them.
+  if (definition.columns.empty() && kind != QueryKind::Update) definition.allColumns = true;
   // Access reads at most 32 tables in a query; far more would only nest the
   // FROM clause deeper than anything Access writes.
   if (definition.sources.size() > kMaxSources || definition.joins.size() > kMaxJoins) {

@@ -99,7 +99,7 @@ FixtureDatabase QueryDatabase() {
            Row(kGroupBy, "", "", "Cities.Name", 0), Row(kHaving, "", "", "Sum(Orders.Amount)>0"),
            Row(kOrderBy, "", "", "Cities.Name")}),
       MakeQuery("Places", 9,
-                {Row(kOptions, "", "", "", 0),
+                {Row(kOptions, "", "", "", 3),
                  Row(kTable, "", "X7YZ_____1", "SELECT City FROM Customers\r\n"),
                  Row(kTable, "", "X7YZ_____2", "SELECT Name FROM Cities")}),
       MakeQuery("Every Place", 9,
@@ -116,8 +116,7 @@ FixtureDatabase QueryDatabase() {
                  Row(kGroupBy, "", "", "Year(Orders.Placed)", 1)}),
       MakeQuery("Orders Since", 1,
                 {Row(kParameter, "Since", "", "", 8), Row(kParameter, "Buyer Name", "", "", 10),
-                 Row(kOptions, "", "", "", 0x01), Row(kTable, "Orders", "", ""),
-                 Row(kWhere, "", "", "Orders.Placed>=[Since]")}),
+                 Row(kTable, "Orders", "", ""), Row(kWhere, "", "", "Orders.Placed>=[Since]")}),
       MakeQuery("Keep Old", 2,
                 {Row(kOptions, "", "", "", 0), Row(kTable, "Orders", "", ""),
                  Row(kColumn, "", "", "Orders.Id"), Row(kColumn, "", "", "Orders.Amount"),
@@ -212,6 +211,7 @@ TEST(QueryReading, EveryKindReadsBackWithItsAccessSql) {
               "FROM Customers INNER JOIN Orders ON Customers.Id = Orders.Customer\r\n"
               "GROUP BY Customers.Name\r\n"
               "PIVOT Year(Orders.Placed) IN (1999,2000);");
+    // No column named: all of them.
     EXPECT_EQ(sql("Orders Since"),
               std::string("PARAMETERS Since DateTime, [Buyer Name] ") +
                   (jet3 ? "Text" : "Text ( 255 )") +
