@@ -71,7 +71,9 @@ std::vector<QueryRow> ReadQueryRows(const std::shared_ptr<const PageFile>& file,
   RowLayout layout;
   std::vector<FieldSlice> slices;
   std::vector<QueryRow> rows;
+  uint32_t found = 0;
   while (scanner.Next()) {
+    ++found;
     if (rows.size() >= kMaxQueryRows) ThrowDamaged("it holds too many rows");
     Bytes bytes = scanner.Row();
     auto field = [&](int column) { return ReadField(*table, column, bytes, slices, context); };
@@ -108,6 +110,11 @@ std::vector<QueryRow> ReadQueryRows(const std::shared_ptr<const PageFile>& file,
       continue;
     }
     rows.push_back(std::move(row));
+  }
+  // A query is a run of rows that may lie anywhere in the table: with any of
+  // them out of reach, no query can be known whole.
+  if (!scanner.Damage().empty() || found < table->rowCount) {
+    ThrowDamaged("some of its rows are out of reach");
   }
   return rows;
 }

@@ -46,16 +46,17 @@ struct QueryRow {
   std::optional<int32_t> flag;  // empty where the row keeps none
 };
 
-// The rows of MSysQueries in the order they are stored. A row whose values
-// cannot be read is left out with a note naming why: in `damage` for a row
-// whose query is known (by its id), in `unplaced` for one whose id cannot be
-// read. Rows the scan itself cannot reach are the scan's own damage and are
-// not noted here. A definition that lacks the table's columns raises a source
-// error.
+// A row that cannot be read, of the query whose id it holds.
 struct QueryRowDamage {
   int32_t objectId = 0;
   std::string reason;
 };
+
+// The rows of MSysQueries in the order they are stored. A row whose values
+// cannot be read is left out with a note naming why: in `damage` for a row
+// whose query is known (by its id), in `unplaced` for one whose id cannot be
+// read. A definition that lacks the table's columns, or rows the scan cannot
+// reach (which leaves no query known whole), raise a source error.
 std::vector<QueryRow> ReadQueryRows(const std::shared_ptr<const PageFile>& file,
                                     const Format& format, uint16_t codePage,
                                     const std::shared_ptr<const TableDefinition>& table,

@@ -16,6 +16,7 @@
 
 #include "source/source_access.h"
 #include "tests/support/ace_header.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/json_value.h"
 
@@ -304,6 +305,26 @@ TEST(QueryReading, QueriesThatMakeNoSenseAreLeftOutWithANote) {
             note("Odd Parameter", "its parameter When has the unknown type 99"),
             note("Too Deep", "it reads more tables or joins than Access allows")}));
   }
+}
+
+// With a row of MSysQueries out of reach, no query is known whole: none is
+// kept, and the damage says why.
+TEST(QueryReading, AnUnreachableRowOfTheTableLeavesEveryQueryOut) {
+  FixtureDatabase database = QueryDatabase();
+  database.queries.resize(2);
+  database.queries[1].rows.push_back(Row(kWhere, "", "", "Cities.Name=\"marker-8731\""));
+  std::string file = WriteJet4(database);
+  ASSERT_NE(BreakRowHolding(file, "marker-8731"), 0);
+  Catalog catalog;
+  catalog.OpenBuffer(file);
+  EXPECT_TRUE(catalog.Queries().empty());
+  const auto& damage = catalog.Damage();
+  EXPECT_NE(std::find(damage.begin(), damage.end(),
+                      "The table of the file's saved queries, MSysQueries, cannot be read (some "
+                      "of its rows are out of reach); the file's saved queries are unknown and "
+                      "none of them is kept."),
+            damage.end())
+      << ::testing::PrintToString(damage);
 }
 
 // The independent reader of the corpus's dumps finds the written queries:
