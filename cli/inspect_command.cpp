@@ -41,7 +41,9 @@ constexpr char kHelp[] =
     "table's and a column's description, validation rule and validation text, a\n"
     "column's default value (with \"required\" beside them in the JSON), and the\n"
     "relationships between tables with their columns, whether Access enforces them\n"
-    "and what they cascade (\"relationships\" in the JSON).\n\n"
+    "and what they cascade (\"relationships\" in the JSON). Saved queries follow\n"
+    "with their kind and their SQL as Access's SQL view shows it (\"queries\" in the\n"
+    "JSON, with each query's parameters and their types).\n\n"
     "Exit status: 0 when the whole file was read, 1 when anything is named as\n"
     "above, 2 on a usage error, 3 when the file could not be opened or read (the\n"
     "message goes to standard error).\n";
@@ -294,6 +296,51 @@ void AppendJsonRelationships(const source::Catalog& catalog, std::string& out) {
   out.push_back(']');
 }
 
+void AppendJsonQueries(const source::Catalog& catalog, std::string& out) {
+  const auto& queries = catalog.Queries();
+  if (queries.empty()) return;
+  out += ",\"queries\":[";
+  for (size_t i = 0; i < queries.size(); ++i) {
+    const source::Query& q = queries[i];
+    if (i > 0) out.push_back(',');
+    out += "{\"name\":";
+    AppendJsonString(q.name, out);
+    out += ",\"kind\":";
+    AppendJsonString(source::QueryKindName(q.Kind()), out);
+    out += ",\"sql\":";
+    AppendJsonString(q.sql, out);
+    out += ",\"parameters\":[";
+    for (size_t p = 0; p < q.definition.parameters.size(); ++p) {
+      if (p > 0) out.push_back(',');
+      out += "{\"name\":";
+      AppendJsonString(q.definition.parameters[p].name, out);
+      out += ",\"type\":";
+      AppendJsonString(q.definition.parameters[p].type, out);
+      out.push_back('}');
+    }
+    out += "]}";
+  }
+  out.push_back(']');
+}
+
+// Each query's kind, then its SQL a line at a time.
+void WriteSummaryQueries(const source::Catalog& catalog) {
+  const auto& queries = catalog.Queries();
+  if (queries.empty()) return;
+  std::cout << "Queries:\n";
+  for (const source::Query& q : queries) {
+    std::cout << "  " << EscapeControls(q.name) << "  " << source::QueryKindName(q.Kind()) << "\n";
+    std::string_view sql = q.sql;
+    while (!sql.empty()) {
+      size_t end = sql.find('\n');
+      std::string_view line = sql.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      std::cout << "    " << EscapeControls(std::string(line)) << "\n";
+      sql = end == std::string_view::npos ? std::string_view() : sql.substr(end + 1);
+    }
+  }
+}
+
 void WriteSummaryRelationships(const source::Catalog& catalog) {
   const auto& relationships = catalog.Relationships();
   if (relationships.empty()) return;
@@ -514,6 +561,7 @@ bool WriteJson(const source::Catalog& catalog, const Options& options) {
   }
   out.push_back(']');
   AppendJsonRelationships(catalog, out);
+  AppendJsonQueries(catalog, out);
   out += "}\n";
   std::cout << out;
   return named;
@@ -619,6 +667,7 @@ bool WriteSummary(const source::Catalog& catalog, const Options& options) {
     }
   }
   WriteSummaryRelationships(catalog);
+  WriteSummaryQueries(catalog);
   return named;
 }
 

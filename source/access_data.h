@@ -67,6 +67,7 @@ struct DatabaseData {
   // What of the catalogue could not be read; see Catalog::Damage.
   std::vector<std::string> damage;
   std::vector<Relationship> relationships;  // see Catalog::Relationships
+  std::vector<Query> queries;               // see Catalog::Queries
 };
 
 // Opens the database the connection text names and reads its catalogue;
@@ -83,6 +84,10 @@ bool ResolveComplexColumn(const jet::Database& database, const jet::ColumnDefini
 std::shared_ptr<DatabaseData> OpenDatabaseData(const std::string& connectionText,
                                                const std::string* onlyTable = nullptr);
 std::shared_ptr<DatabaseData> OpenDatabaseBuffer(std::string bytes, const std::string& password);
+
+// Reads the saved queries of the file's catalogue into data.queries; what
+// cannot be read goes to data.damage (see Catalog::Queries).
+void ReadQueries(DatabaseData& data);
 
 // Case-insensitive comparison of names, as the provider orders them.
 bool NameLess(std::string_view a, std::string_view b);

@@ -529,6 +529,7 @@ std::shared_ptr<DatabaseData> BuildModel(std::shared_ptr<jet::Database> database
   if (onlyName == nullptr) {
     CheckSystemTables(*data);
     ReadRelationships(*data);
+    ReadQueries(*data);
   }
   return data;
 }

@@ -153,6 +153,11 @@ const std::vector<Relationship>& Catalog::Relationships() const {
   return database_ ? database_->relationships : kNone;
 }
 
+const std::vector<Query>& Catalog::Queries() const {
+  static const std::vector<Query> kNone;
+  return database_ ? database_->queries : kNone;
+}
+
 std::string Catalog::FormatName() const {
   if (database_ == nullptr) return "";
   const jet::Format& format = database_->database->header.format;

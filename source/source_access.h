@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "source/data_type_code.h"
+#include "source/saved_query.h"
 #include "source/source_error.h"
 #include "source/variant.h"
 
@@ -211,6 +212,11 @@ class Catalog {
   // left out. One that cannot be read, or that names a table or column the
   // file does not have, is left out with a sentence in Damage().
   const std::vector<Relationship>& Relationships() const;
+  // The file's saved queries, ordered by name without regard to case; the
+  // hidden ones Access keeps as the record sources of forms and reports
+  // ("~sq_...") are left out. One whose rows cannot be read, or make no
+  // query, is left out with a sentence in Damage().
+  const std::vector<Query>& Queries() const;
 
  private:
   std::shared_ptr<DatabaseData> database_;

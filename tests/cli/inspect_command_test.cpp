@@ -356,5 +356,60 @@ TEST(InspectRules, DefaultsRulesDescriptionsAndRelationshipsAreShown) {
   std::filesystem::remove(path);
 }
 
+// Saved queries follow the tables with their kind and SQL, a line at a time
+// in the summary, with their parameters in the JSON; the form's hidden record
+// source is not shown, and a query that cannot be read is named as damage.
+TEST(InspectQueries, QueriesAreShownWithTheirKindSqlAndParameters) {
+  FixtureTable parts;
+  parts.name = "Parts";
+  parts.columns = {MakeCounter("Id"), MakeColumn("Price", ColumnKind::Double)};
+  FixtureQuery dear{"Dear Parts",
+                    {{1, "", "", "", 1},
+                     {2, "Least", "", "", 7},
+                     {5, "Parts", "", "", std::nullopt},
+                     {6, "", "", "Parts.Id", 0},
+                     {8, "", "", "Parts.Price>=[Least]", std::nullopt}},
+                    {}};
+  FixtureQuery hidden{"~sq_fParts", {{1, "", "", "", 1}, {5, "Parts", "", "", std::nullopt}}, {}};
+  FixtureDatabase database;
+  database.tables = {parts};
+  database.queries = {dear, hidden};
+  auto path = std::filesystem::temp_directory_path() /
+              ("bracken_inspect_queries_" + std::to_string(::getpid()) + ".mdb");
+  WriteJet4File(database, path);
+
+  CliRun run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("Queries:\n"
+                            "  Dear Parts  select\n"
+                            "    PARAMETERS Least IEEEDouble;\n"
+                            "    SELECT Parts.Id\n"
+                            "    FROM Parts\n"
+                            "    WHERE Parts.Price>=[Least];\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("~sq_"), std::string::npos);
+
+  run = RunCli("inspect --json " + path.string());
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("],\"queries\":[{\"name\":\"Dear Parts\",\"kind\":\"select\","
+                            "\"sql\":\"PARAMETERS Least IEEEDouble;\\r\\nSELECT Parts.Id\\r\\n"
+                            "FROM Parts\\r\\nWHERE Parts.Price>=[Least];\",\"parameters\":"
+                            "[{\"name\":\"Least\",\"type\":\"IEEEDouble\"}]}]}\n"),
+            std::string::npos)
+      << run.output;
+
+  database.queries.push_back({"Broken", {{1, "", "", "", 42}}, {}});
+  WriteJet4File(database, path);
+  run = RunCli("inspect " + path.string());
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("  Damage: The saved query Broken cannot be read (its kind 42 is not "
+                            "known); it is left out.\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("  Dear Parts  select\n"), std::string::npos);
+  std::filesystem::remove(path);
+}
+
 }  // namespace
 }  // namespace bracken::testing

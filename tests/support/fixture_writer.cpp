@@ -96,6 +96,7 @@ class JetWriter {
     systemTables_ = SystemTables();
     for (FixtureTable& t : systemTables_) {
       if (t.name == "MSysRelationships") t.rows = RelationshipRows(database_.relationships);
+      if (t.name == "MSysQueries") t.rows = QueryRows(database_.queries);
     }
     for (const FixtureTable& t : systemTables_) AddTable(t, true);
     for (const FixtureTable& t : database_.tables) AddTable(t, false);
@@ -248,7 +249,8 @@ class JetWriter {
                          t.system ? std::string() : TableProperties(*t.table, format_)});
     }
     TableState& objects = tables_.front();
-    std::vector<std::vector<FixtureValue>> rows = CatalogueRows(entries, database_.creationDate);
+    std::vector<std::vector<FixtureValue>> rows =
+        CatalogueRows(entries, database_.queries, database_.creationDate, format_);
     for (auto& row : rows) AddRow(objects, row);
   }
 

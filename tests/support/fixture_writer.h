@@ -8,11 +8,10 @@
 // the obfuscated header page with the database password, the MSysObjects
 // catalogue with each table's properties (Required, DefaultValue,
 // ValidationRule, ValidationText, Description, AllowZeroLength), the
-// relationships in MSysRelationships, table definitions spread over as many pages as they need,
-// usage maps in both forms, data pages, long values kept in the row, on one
-// other page or chained over several, and the definitions of every index.
-// Index pages are written empty: the files carry each index's name, flags and
-// key columns, but no keys.
+// relationships in MSysRelationships, saved queries in MSysQueries, table definitions spread over
+// as many pages as they need, usage maps in both forms, data pages, long values kept in the row, on
+// one other page or chained over several, and the definitions of every index. Index pages are
+// written empty: the files carry each index's name, flags and key columns, but no keys.
 //
 // Rows may be given as values or produced by a generator, so that a table of
 // millions of rows streams to a file without being held in memory.
@@ -20,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -118,9 +118,37 @@ struct FixtureRelationship {
   bool oneToOne = false;
 };
 
+// One row of a saved query in MSysQueries, as Access lays it out: the
+// attribute (1 kind, 2 parameter, 3 options, 4 source database, 5 table,
+// 6 column, 7 join, 8 WHERE, 9 GROUP BY, 10 HAVING, 11 ORDER BY) and what it
+// keeps in Name1, Name2, Expression and Flag (empty strings and no flag are
+// written as Null).
+struct FixtureQueryRow {
+  int attribute = 0;
+  std::string name1;
+  std::string name2;
+  std::string expression;
+  std::optional<int> flag;
+};
+
+// A saved query: its object in MSysObjects (type 5, flags after its kind)
+// and its rows in MSysQueries, framed by the start (0) and end (255) rows
+// Access always writes. Rows are numbered in their Order per attribute as
+// given. A crosstab's fixed column headings are kept among the object's
+// properties ("ColumnHeadings") when not empty.
+struct FixtureQuery {
+  std::string name;
+  std::vector<FixtureQueryRow> rows;
+  std::string columnHeadings;
+  // ORed into the object's flags; "~sq_" names get Access's 0x3 (an object
+  // of the system's own) without it.
+  uint32_t extraFlags = 0;
+};
+
 struct FixtureDatabase {
   std::vector<FixtureTable> tables;
   std::vector<FixtureRelationship> relationships;
+  std::vector<FixtureQuery> queries;
   std::string password;  // at most 20 characters; empty for none
   // Not zero: every page after the first is RC4-encoded under this key mixed
   // with the page number, as Access's "Encrypt Database" leaves a file.

@@ -1,6 +1,7 @@
 #include "tests/support/jet_writer_catalogue.h"
 
 #include <algorithm>
+#include <map>
 
 #include "tests/support/jet_writer_bytes.h"
 
@@ -16,6 +17,23 @@ constexpr int64_t kSystemFlag = static_cast<int32_t>(0x80000000u);
 constexpr int64_t kTableType = 1;
 constexpr int64_t kDatabaseType = 2;
 constexpr int64_t kContainerType = 3;
+constexpr int64_t kQueryType = 5;
+// Saved queries are numbered apart from the tables, whose ids are pages.
+constexpr int64_t kFirstQueryId = static_cast<int32_t>(0x80000008u);
+
+int64_t QueryId(size_t index) { return kFirstQueryId + static_cast<int64_t>(index); }
+
+// The catalogue's flags of a query object follow its kind (Attribute 1's flag).
+int64_t QueryObjectFlags(const FixtureQuery& query) {
+  static constexpr int64_t kFlags[] = {0, 0, 80, 64, 48, 32, 16, 96, 112, 128};
+  int64_t flags = query.extraFlags | (query.name.rfind("~sq_", 0) == 0 ? 0x3 : 0);
+  for (const FixtureQueryRow& row : query.rows) {
+    if (row.attribute == 1 && row.flag && *row.flag >= 0 && *row.flag <= 9) {
+      flags |= kFlags[*row.flag];
+    }
+  }
+  return flags;
+}
 
 constexpr uint8_t kBooleanProperty = 0x01;
 constexpr uint8_t kByteProperty = 0x02;
@@ -143,6 +161,17 @@ std::string NamesBlock(const NameTable& names, const WriterFormat& format) {
   return block + body;
 }
 
+// A crosstab's fixed column headings as the query object's own property.
+std::string QueryProperties(const FixtureQuery& query, const WriterFormat& format) {
+  if (query.columnHeadings.empty()) return {};
+  NameTable names;
+  std::string entries;
+  AppendProperty(entries, names, "ColumnHeadings", kMemoProperty,
+                 NameBytes(query.columnHeadings, format));
+  return std::string(format.jet3 ? "KKD" : "MR2") + std::string(1, '\0') +
+         NamesBlock(names, format) + ObjectBlock(0, "", entries, format);
+}
+
 }  // namespace
 
 std::vector<FixtureTable> SystemTables() {
@@ -167,7 +196,8 @@ std::vector<FixtureTable> SystemTables() {
 }
 
 std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,
-                                                     double date) {
+                                                     const std::vector<FixtureQuery>& queries,
+                                                     double date, const WriterFormat& format) {
   std::vector<std::vector<FixtureValue>> rows = {
       ObjectRow(kTablesId, kRootId, "Tables", kContainerType, kSystemFlag, date, {}),
       ObjectRow(kDatabasesId, kRootId, "Databases", kContainerType, kSystemFlag, date, {}),
@@ -177,6 +207,11 @@ std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<Catalogue
   for (const CatalogueEntry& t : tables) {
     rows.push_back(ObjectRow(t.definitionPage, kTablesId, t.name, kTableType,
                              t.system ? kSystemFlag : 0, date, t.properties));
+  }
+  for (size_t i = 0; i < queries.size(); ++i) {
+    rows.push_back(ObjectRow(QueryId(i), kTablesId, queries[i].name, kQueryType,
+                             QueryObjectFlags(queries[i]), date,
+                             QueryProperties(queries[i], format)));
   }
   return rows;
 }
@@ -203,6 +238,29 @@ std::string TableProperties(const FixtureTable& table, const WriterFormat& forma
   }
   return std::string(format.jet3 ? "KKD" : "MR2") + std::string(1, '\0') +
          NamesBlock(names, format) + blocks;
+}
+
+std::vector<std::vector<FixtureValue>> QueryRows(const std::vector<FixtureQuery>& queries) {
+  std::vector<std::vector<FixtureValue>> rows;
+  auto text = [](const std::string& value) {
+    return value.empty() ? FixtureValue{} : FixtureValue{value};
+  };
+  for (size_t i = 0; i < queries.size(); ++i) {
+    std::vector<FixtureQueryRow> stored = {{0, {}, {}, {}, 0}};
+    stored.insert(stored.end(), queries[i].rows.begin(), queries[i].rows.end());
+    stored.push_back({255, {}, {}, {}, std::nullopt});
+    std::map<int, uint32_t> orders;
+    for (const FixtureQueryRow& row : stored) {
+      std::string order;
+      uint32_t n = ++orders[row.attribute];
+      for (int shift = 24; shift >= 0; shift -= 8) order.push_back(static_cast<char>(n >> shift));
+      // Attribute, Expression, Flag, LvExtra, Name1, Name2, ObjectId, Order
+      rows.push_back({int64_t{row.attribute}, text(row.expression),
+                      row.flag ? FixtureValue{int64_t{*row.flag}} : FixtureValue{}, FixtureValue{},
+                      text(row.name1), text(row.name2), QueryId(i), order});
+    }
+  }
+  return rows;
 }
 
 std::vector<std::vector<FixtureValue>> RelationshipRows(

@@ -24,9 +24,11 @@ struct CatalogueEntry {
   std::string properties;  // the LvProp blob; empty for none
 };
 
-// The rows of MSysObjects for these tables.
+// The rows of MSysObjects for these tables and saved queries.
 std::vector<std::vector<FixtureValue>> CatalogueRows(const std::vector<CatalogueEntry>& tables,
-                                                     double creationDate);
+                                                     const std::vector<FixtureQuery>& queries,
+                                                     double creationDate,
+                                                     const WriterFormat& format);
 
 // The property blob of a table: Required for every column, DefaultValue,
 // ValidationRule, ValidationText, Description, AllowZeroLength and TextFormat
@@ -37,5 +39,9 @@ std::string TableProperties(const FixtureTable& table, const WriterFormat& forma
 // it): one per pair of columns of each relationship.
 std::vector<std::vector<FixtureValue>> RelationshipRows(
     const std::vector<FixtureRelationship>& relationships);
+
+// The rows of MSysQueries (in the column order SystemTables() gives it) for
+// these queries, whose objects CatalogueRows() numbers the same way.
+std::vector<std::vector<FixtureValue>> QueryRows(const std::vector<FixtureQuery>& queries);
 
 }  // namespace bracken::testing::jet
