@@ -9,13 +9,15 @@ engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      target::MySqlConnection& connection,
                                      const std::string& database, std::ostream& out) {
   for (const std::string& line : engine::FileDamageLines(source)) out << line << "\n";
-  return engine::VerifyTables(source, tables, connection, database,
-                              [&out](const engine::TableVerdict& verdict) {
-                                for (const std::string& line : engine::VerdictLines(verdict)) {
-                                  out << line << "\n";
-                                }
-                                out.flush();
-                              });
+  engine::VerifySummary summary = engine::VerifyTables(
+      source, tables, connection, database, [&out](const engine::TableVerdict& verdict) {
+        for (const std::string& line : engine::VerdictLines(verdict)) {
+          out << line << "\n";
+        }
+        out.flush();
+      });
+  for (const std::string& line : engine::SchemaLines(summary)) out << line << "\n";
+  return summary;
 }
 
 std::vector<std::string> CheckedTables(const std::vector<std::string>& names,
@@ -29,7 +31,10 @@ std::vector<std::string> CheckedTables(const std::vector<std::string>& names,
 
 std::string VerifyNote(const engine::VerifySummary& summary) {
   return ", verified: " + std::to_string(summary.Identical()) + " of " +
-         std::to_string(summary.tables.size()) + " tables identical";
+         std::to_string(summary.tables.size()) + " tables identical" +
+         (summary.schemaShown ? ", " + std::to_string(summary.SchemaAsPlanned()) + " of " +
+                                    std::to_string(summary.schema.size()) + " as planned"
+                              : "");
 }
 
 }  // namespace bracken::cli

@@ -27,7 +27,7 @@ std::vector<std::string> CheckedTables(const std::vector<std::string>& names,
                                        const std::vector<bool>& checked);
 
 // ", verified: k of n tables identical" for the summary line of a convert
-// run with --verify.
+// run with --verify, and ", j of m as planned" with the schema section.
 std::string VerifyNote(const engine::VerifySummary& summary);
 
 }  // namespace bracken::cli

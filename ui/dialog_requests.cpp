@@ -265,6 +265,7 @@ VerifyAction CBrackenDlg::VerifyThisRun() {
             report(line);
           }
         });
+    for (const std::string& line : engine::SchemaLines(summary)) report(line);
     report(engine::VerifySummaryLine(database, summary));
   };
 }

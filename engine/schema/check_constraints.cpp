@@ -57,7 +57,7 @@ std::vector<Rule> ReadRules(ConversionContext& context, const std::string& table
   return rules;
 }
 
-void NotKept(ConversionOwner& owner, ConversionContext& context, const Rule& rule,
+void NotKept(ConversionOwner& owner, ConversionContext& context, const PlannedCheck& rule,
              const std::string& why) {
   ++context.summary.rulesNotKept;
   Report(owner, context.summary,
@@ -97,22 +97,37 @@ std::string ClaimConstraintName(const std::string& table, const std::string& col
   }
 }
 
+std::vector<PlannedCheck> PlanCheckConstraints(ConversionContext& context,
+                                               const std::string& table) {
+  std::vector<PlannedCheck> planned;
+  if (!context.carryRules) return planned;
+  const std::string& target = context.tablePlan.targetName;
+  for (const Rule& rule : ReadRules(context, table)) {
+    PlannedCheck check{rule.place, rule.accessText, "", "", ""};
+    if (rule.translation.ok()) {
+      check.condition = rule.translation.sql;
+      check.name = ClaimConstraintName(target, rule.column.empty() ? "rule" : rule.column,
+                                       context.constraintNames);
+    } else {
+      check.refusal = RefusalReason(rule.translation, rule.onNewest);
+    }
+    planned.push_back(std::move(check));
+  }
+  return planned;
+}
+
 void AddCheckConstraints(ConversionOwner& owner, ConversionContext& context,
                          const std::string& table) {
-  if (!context.carryRules) return;
   StatementExecutor& server = context.executor;
-  const std::string& target = context.tablePlan.targetName;
-  const std::string quotedTable = QuoteIdentifier(target);
-  for (const Rule& rule : ReadRules(context, table)) {
+  const std::string quotedTable = QuoteIdentifier(context.tablePlan.targetName);
+  for (const PlannedCheck& rule : PlanCheckConstraints(context, table)) {
     if (context.stopRequested || context.stoppedDuringWait) return;
-    if (!rule.translation.ok()) {
-      NotKept(owner, context, rule, RefusalReason(rule.translation, rule.onNewest));
+    if (!rule.refusal.empty()) {
+      NotKept(owner, context, rule, rule.refusal);
       continue;
     }
-    const std::string& condition = rule.translation.sql;
-    const std::string name = ClaimConstraintName(target, rule.column.empty() ? "rule" : rule.column,
-                                                 context.constraintNames);
-    const std::string statement = AddStatement(quotedTable, name, condition);
+    const std::string& condition = rule.condition;
+    const std::string statement = AddStatement(quotedTable, rule.name, condition);
     if (server.WritesDumpFile()) {
       WriteGuarded(server, quotedTable, statement, condition);
       continue;

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
@@ -25,6 +26,23 @@ inline constexpr std::size_t kMaxConstraintNameCharacters = 64;
 // joins; a repeat takes "_2", "_3", ...
 std::string ClaimConstraintName(const std::string& table, const std::string& column,
                                 std::set<std::string>& taken);
+
+// One validation rule of a table as its constraint: where it stands, its
+// Access text, and when translated its constraint's name and condition;
+// else `refusal` says why it is not kept.
+struct PlannedCheck {
+  std::string place;  // "Table [T], column [C]" or "Table [T]"
+  std::string accessText;
+  std::string name;
+  std::string condition;
+  std::string refusal;
+};
+
+// The rules of `table` (its plan is context.tablePlan), translated, each
+// translated one with its name claimed in context.constraintNames. None
+// when rules are not carried or the catalogue cannot be read.
+std::vector<PlannedCheck> PlanCheckConstraints(ConversionContext& context,
+                                               const std::string& table);
 
 // Adds the CHECK constraints of `table` (its plan is context.tablePlan).
 // A dump file cannot count rows: there each constraint is written so that

@@ -29,40 +29,52 @@ bool IsTextType(const std::string& type) {
          type == "LONGTEXT";
 }
 
-// Text columns holding characters above U+FFFF are four-byte UTF-8; all
-// text compares as Access compares it where the server can.
-void AppendCharacterSet(std::string& text, const ColumnPlan& column,
-                        const ConversionContext& context) {
-  if (!IsTextType(column.typeText) || !column.extendedCharacters) return;
-  text += " CHARACTER SET utf8mb4";
-  if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
-}
-
 std::string Definition(ConversionOwner& owner, ConversionContext& context,
                        const std::string& tableName, const ColumnDescription& field,
                        const ColumnFlags& flags) {
-  const KeyState& state = context.keyState;
-  const ColumnPlan* planned = context.tablePlan.Find(field.name);
-  std::string text = QuoteIdentifier(planned != nullptr ? planned->targetName : field.name);
+  const ColumnDefinitionParts parts = PlanColumnDefinition(owner, context, tableName, field, flags);
+  std::string text = QuoteIdentifier(parts.targetName);
   text += ' ';
-  const std::string typeText =
-      planned != nullptr
-          ? planned->typeText
-          : MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
-  text += typeText;
-  if (planned != nullptr) AppendCharacterSet(text, *planned, context);
-  // NaN and infinities arrive as NULL, so their column must take it.
-  bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);
-  bool nullable = takesNull && !InPrimaryKey(state, field.name);
-  text += nullable ? " NULL" : " NOT NULL";
-  if (TakesAutoIncrement(state, field.name, flags.autoIncrement)) text += " AUTO_INCREMENT";
-  text += DefaultClause(owner, context, tableName, field, typeText, flags.autoIncrement);
+  text += parts.typeText;
+  // Text columns holding characters above U+FFFF are four-byte UTF-8; all
+  // text compares as Access compares it where the server can.
+  if (parts.extendedCharacters) {
+    text += " CHARACTER SET utf8mb4";
+    if (!context.extendedTextCollation.empty()) text += " COLLATE " + context.extendedTextCollation;
+  }
+  text += parts.nullable ? " NULL" : " NOT NULL";
+  if (parts.autoIncrement) text += " AUTO_INCREMENT";
+  text += parts.defaultClause;
   // A calculated column keeps its expression as the column's comment.
-  text += ColumnCommentClause(owner, context, tableName, field.name, flags.expression);
+  text += parts.commentClause;
   return text;
 }
 
 }  // namespace
+
+ColumnDefinitionParts PlanColumnDefinition(ConversionOwner& owner, ConversionContext& context,
+                                           const std::string& tableName,
+                                           const ColumnDescription& field,
+                                           const ColumnFlags& flags) {
+  const KeyState& state = context.keyState;
+  const ColumnPlan* planned = context.tablePlan.Find(field.name);
+  ColumnDefinitionParts parts;
+  parts.targetName = planned != nullptr ? planned->targetName : field.name;
+  parts.typeText = planned != nullptr ? planned->typeText
+                                      : MapColumnType(field.type, field.definedSize,
+                                                      field.numericScale, field.precision);
+  parts.extendedCharacters =
+      planned != nullptr && IsTextType(planned->typeText) && planned->extendedCharacters;
+  // NaN and infinities arrive as NULL, so their column must take it.
+  const bool takesNull = flags.nullable || (planned != nullptr && planned->holdsNonFinite);
+  parts.nullable = takesNull && !InPrimaryKey(state, field.name);
+  parts.autoIncrement = TakesAutoIncrement(state, field.name, flags.autoIncrement);
+  parts.defaultClause =
+      DefaultClause(owner, context, tableName, field, parts.typeText, flags.autoIncrement);
+  parts.commentClause =
+      ColumnCommentClause(owner, context, tableName, field.name, flags.expression);
+  return parts;
+}
 
 std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& context,
                                    const std::string& tableName) {

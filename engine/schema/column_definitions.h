@@ -10,6 +10,26 @@
 
 namespace bracken::engine {
 
+// What one column's definition says, as its parts: verify holds the server's
+// columns against the same parts.
+struct ColumnDefinitionParts {
+  std::string targetName;
+  std::string typeText;
+  bool extendedCharacters = false;  // CHARACTER SET utf8mb4 (a text column only)
+  bool nullable = true;
+  bool autoIncrement = false;
+  std::string defaultClause;  // " DEFAULT ..." or ""
+  std::string commentClause;  // " COMMENT '...'" or ""
+};
+
+// The parts of the definition of `field` of `tableName`, from the table's
+// plan and the key state BuildKeyClauses left; what cannot be kept is
+// reported through `owner`.
+ColumnDefinitionParts PlanColumnDefinition(ConversionOwner& owner, ConversionContext& context,
+                                           const std::string& tableName,
+                                           const ColumnDescription& field,
+                                           const ColumnFlags& flags);
+
 // "`A` INT NOT NULL AUTO_INCREMENT, `B` VARCHAR(50) NULL", in field order.
 // Reads the key state BuildKeyClauses left for the same table. The empty text
 // means: skip the table (locked, no columns, or unreadable from the start);

@@ -23,13 +23,6 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-// Relationships that ask for a key: enforced, made in this file, with a
-// column on each side for every column of the other.
-bool AsksForKey(const source::Relationship& relationship) {
-  return relationship.Enforced() && !relationship.Inherited() && !relationship.columns.empty() &&
-         relationship.columns.size() == relationship.referencedColumns.size();
-}
-
 // Groups of joined columns: each column's representative.
 class ColumnGroups {
  public:
@@ -98,20 +91,6 @@ const TablePlan* Converted(const ConversionContext& context, const std::string& 
   return nullptr;
 }
 
-// Access enforces a relationship only onto a unique index of the referenced
-// columns; the plan keeps such an index as a PRIMARY KEY or UNIQUE key.
-bool HasUniqueKey(ConversionSource& source, const std::string& table,
-                  const std::vector<std::string>& columns) {
-  const std::set<std::string> wanted(columns.begin(), columns.end());
-  const long count = source.IndexCount(table);
-  for (long i = 0; i < count; ++i) {
-    const IndexDescription index = source.Index(table, i);
-    if (!index.primaryKey && !index.unique) continue;
-    if (std::set<std::string>(index.columns.begin(), index.columns.end()) == wanted) return true;
-  }
-  return false;
-}
-
 void AppendColumns(std::string& text, const std::vector<std::string>& columns,
                    const TablePlan& plan) {
   text += '(';
@@ -138,6 +117,27 @@ constexpr const char* kChecksRestored =
     "/*!40014 SET FOREIGN_KEY_CHECKS=@OLD_FOREIGN_KEY_CHECKS */";
 
 }  // namespace
+
+// Relationships that ask for a key: enforced, made in this file, with a
+// column on each side for every column of the other.
+bool AsksForKey(const source::Relationship& relationship) {
+  return relationship.Enforced() && !relationship.Inherited() && !relationship.columns.empty() &&
+         relationship.columns.size() == relationship.referencedColumns.size();
+}
+
+// Access enforces a relationship only onto a unique index of the referenced
+// columns; the plan keeps such an index as a PRIMARY KEY or UNIQUE key.
+bool HasUniqueKey(ConversionSource& source, const std::string& table,
+                  const std::vector<std::string>& columns) {
+  const std::set<std::string> wanted(columns.begin(), columns.end());
+  const long count = source.IndexCount(table);
+  for (long i = 0; i < count; ++i) {
+    const IndexDescription index = source.Index(table, i);
+    if (!index.primaryKey && !index.unique) continue;
+    if (std::set<std::string>(index.columns.begin(), index.columns.end()) == wanted) return true;
+  }
+  return false;
+}
 
 std::string EngineOption(TableEngine engine) {
   return engine == TableEngine::InnoDB ? "ENGINE=InnoDB ROW_FORMAT=DYNAMIC" : "ENGINE=myisam";

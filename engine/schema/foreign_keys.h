@@ -26,6 +26,16 @@ std::string EngineOption(TableEngine engine);
 // "MyISAM" or "InnoDB" in any case; nothing for another word.
 std::optional<TableEngine> ParseTableEngine(const std::string& text);
 
+// Whether `relationship` asks for a key: enforced, made in this file, with a
+// column on each side for every column of the other.
+bool AsksForKey(const source::Relationship& relationship);
+
+// Whether `columns` of `table` carry a primary or unique index in the file:
+// Access enforces a relationship only onto one, and the plan keeps it as a
+// key the foreign key can refer to.
+bool HasUniqueKey(ConversionSource& source, const std::string& table,
+                  const std::vector<std::string>& columns);
+
 // With InnoDB, fills context.extendedRelationshipColumns for the enforced
 // relationships between the tables of `selected`: reads the text columns of
 // those relationships once and marks every column joined to one that holds a

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/conversion_source.h"
+#include "engine/verify/schema_verify.h"
 #include "engine/verify/table_verify.h"
 
 namespace bracken::target {
@@ -22,10 +23,17 @@ struct VerifySummary {
   // What of the file's catalogue cannot be read: tables it no longer lists
   // cannot be compared, so the copy is not proven whole.
   std::vector<std::string> fileDamage;
+  // The schema section: a verdict per table the server holds, shown only
+  // when the file gives some table a default, rule, description or
+  // relationship (`schemaShown`).
+  std::vector<SchemaVerdict> schema;
+  bool schemaShown = false;
 
   int Identical() const;
+  int SchemaAsPlanned() const;
   bool AllIdentical() const {
-    return fileDamage.empty() && Identical() == static_cast<int>(tables.size());
+    return fileDamage.empty() && Identical() == static_cast<int>(tables.size()) &&
+           (!schemaShown || SchemaAsPlanned() == static_cast<int>(schema.size()));
   }
 };
 
@@ -37,13 +45,18 @@ std::vector<std::string> FileDamageLines(ConversionSource& source);
 // out to them are the conversion's; the child tables of a table's
 // attachment and multi-value columns are verified after it. `connection` is verify's own; the
 // session's sort length and write timeout are raised on it. `onTable` sees
-// each verdict as soon as it is known.
+// each verdict as soon as it is known; the schema section follows once all
+// tables are verified (the foreign keys need every table's plan).
 VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
                            target::MySqlConnection& connection, const std::string& database,
                            const std::function<void(const TableVerdict&)>& onTable = {});
 
-// "D: 3 tables verified, 2 identical, 1 with differences", and where the
-// file's catalogue is damaged, "; the file's catalogue is damaged".
+// "D: 3 tables verified, 2 identical, 1 with differences", with the schema
+// section "; schema: 2 of 3 tables as planned", and where the file's
+// catalogue is damaged, "; the file's catalogue is damaged".
 std::string VerifySummaryLine(const std::string& database, const VerifySummary& summary);
+
+// The schema section's lines, one per table; none when it is not shown.
+std::vector<std::string> SchemaLines(const VerifySummary& summary);
 
 }  // namespace bracken::engine
