@@ -267,7 +267,10 @@ struct RunState {
   engine::ConversionSummary summary;
   summary.tablesChecked = state.tablesChecked;
   // A snapshot of the counts the worker is still writing.
-  if (engine::ConversionContext* context = state.context.load()) summary = context->summary;
+  if (engine::ConversionContext* context = state.context.load()) {
+    context->endingAtOnce = true;
+    summary = context->summary;
+  }
   if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
   WriteOut(SummaryLine(state.database, summary, note));
   std::_Exit(kExitIncomplete);

@@ -106,6 +106,12 @@ struct ConversionContext {
   // off because a stop was asked (see lock_wait_watch.h); the run then ends
   // as stopped at once, whatever the row copy did to stopRequested.
   std::atomic<bool> stoppedDuringWait{false};
+  // The program ends at once (a second Ctrl-C, SIGTERM) and has taken its
+  // summary: no statement may reach the server after that, or the server
+  // would hold rows the summary does not count as sent. Rows count as sent
+  // before their statement starts, so the summary taken after this is set
+  // counts every row that can still arrive.
+  std::atomic<bool> endingAtOnce{false};
   KeyState keyState;
   // The plan of the current table, and the names given out to tables so far.
   TablePlan tablePlan;

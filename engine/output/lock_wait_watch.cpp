@@ -153,6 +153,13 @@ std::optional<long long> LockWaitWatch::CountRowsWhere(const std::string& quoted
 // Begin and End only note the statement: the watch's thread looks at it
 // on its own ticks, so a quick statement costs no wake-up.
 void LockWaitWatch::Begin() {
+  // The rows of this statement are counted as sent already; that count must
+  // be seen by a summary taken as the program ends at once, or this
+  // statement must not start (the process ends within moments).
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (context_ != nullptr && context_->endingAtOnce.load()) {
+    for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+  }
   std::lock_guard<std::mutex> act(actMutex_);
   std::lock_guard<std::mutex> lock(mutex_);
   running_ = true;
