@@ -2,6 +2,7 @@
 
 #include "source/jet/row_layout.h"
 #include "source/jet/row_scanner.h"
+#include "source/jet/system_table_fields.h"
 #include "source/jet/table_definition.h"
 #include "source/jet/value_decoding.h"
 
@@ -10,13 +11,6 @@ namespace bracken::source::jet {
 namespace {
 
 constexpr size_t kMaxObjects = 1'000'000;
-
-int FindColumn(const TableDefinition& table, std::string_view name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (table.columns[i].name == name) return static_cast<int>(i);
-  }
-  return -1;
-}
 
 struct CatalogueColumns {
   int id, parentId, name, kind, flags, properties;
@@ -30,13 +24,6 @@ CatalogueColumns LocateColumns(const TableDefinition& table) {
     ThrowDamaged("the system catalogue lacks its columns");
   }
   return c;
-}
-
-Variant ReadField(const TableDefinition& table, int column, Bytes row,
-                  const std::vector<FieldSlice>& slices, const ValueContext& context) {
-  if (column < 0 || !slices[column].present) return Variant();
-  const FieldSlice& slice = slices[column];
-  return DecodeValue(table.columns[column], row.Sub(slice.offset, slice.length), context);
 }
 
 int64_t IntegerOf(const Variant& value) {

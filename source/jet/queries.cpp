@@ -2,6 +2,7 @@
 
 #include "source/jet/row_layout.h"
 #include "source/jet/row_scanner.h"
+#include "source/jet/system_table_fields.h"
 #include "source/jet/value_decoding.h"
 
 namespace bracken::source::jet {
@@ -9,13 +10,6 @@ namespace bracken::source::jet {
 namespace {
 
 constexpr size_t kMaxQueryRows = 4'000'000;
-
-int FindColumn(const TableDefinition& table, std::string_view name) {
-  for (size_t i = 0; i < table.columns.size(); ++i) {
-    if (table.columns[i].name == name) return static_cast<int>(i);
-  }
-  return -1;
-}
 
 struct QueryColumns {
   int objectId, attribute, order, name1, name2, expression, flag;
@@ -30,13 +24,6 @@ QueryColumns LocateColumns(const TableDefinition& table) {
     if (position < 0) ThrowDamaged("the table of saved queries lacks its columns");
   }
   return c;
-}
-
-Variant ReadField(const TableDefinition& table, int column, Bytes row,
-                  const std::vector<FieldSlice>& slices, const ValueContext& context) {
-  if (!slices[column].present) return Variant();
-  const FieldSlice& slice = slices[column];
-  return DecodeValue(table.columns[column], row.Sub(slice.offset, slice.length), context);
 }
 
 std::string TextOf(const Variant& value) {
