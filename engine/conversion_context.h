@@ -55,6 +55,18 @@ enum class RunEnding {
   TableFailed,
 };
 
+// A validation rule of a table dealt with before its rows (check_constraints.h):
+// where it stands, its Access text, its constraint's name and condition, and
+// why it is not kept where it was not added (reported after the rows, in
+// the rules' order).
+struct PendingCheck {
+  std::string place;
+  std::string accessText;
+  std::string name;
+  std::string condition;
+  std::string refusal;
+};
+
 struct ConversionSummary {
   RunEnding ending = RunEnding::NoTableChecked;
   int tablesChecked = 0;
@@ -126,6 +138,13 @@ struct ConversionContext {
   // given out to CHECK constraints so far, lower-cased.
   bool carryRules = true;
   std::set<std::string> constraintNames;
+  // The CHECK constraints added to the current table before its rows, still
+  // to be held against them (see check_constraints.h); whether the current
+  // table's rules were all dealt with before its rows; and whether this
+  // session's constraint checks are off for that.
+  std::vector<PendingCheck> pendingChecks;
+  bool checksPrepared = false;
+  bool checksDeferred = false;
   // The open rows of the current table; replaced per table.
   std::unique_ptr<RowSource> recordset;
   ConversionSummary summary;

@@ -238,16 +238,29 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
-  if (!server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation,
-                                           context.engine,
-                                           TableCommentOption(owner, context, table)))) {
+  const std::string tableComment = TableCommentOption(owner, context, table);
+  const std::string checks = CheckClauses(context, table);
+  bool created = server.Execute(CreateTableStatement(
+      target, definitions, keys + checks, context.textCollation, context.engine, tableComment));
+  if (!created && !checks.empty() && !context.stoppedDuringWait &&
+      !server.LastErrorWasConnectionLost()) {
+    // A constraint the server refuses costs only its own rule.
+    created = server.Execute(CreateTableStatement(target, definitions, keys, context.textCollation,
+                                                  context.engine, tableComment));
+    if (created) AddCheckConstraintsAlone(context);
+  }
+  if (!created) {
     if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
   }
   CopyOutcome copy = CopyTableRows(owner, context, table);
   failure = copy.errorText;
-  if (copy.result == CopyResult::Stopped) return TableStep::Stopped;
+  if (copy.result == CopyResult::Stopped) {
+    // The rows that did arrive met no constraint yet.
+    if (context.checksPrepared) AddCheckConstraints(owner, context, table);
+    return TableStep::Stopped;
+  }
   if (copy.result == CopyResult::ConnectionLost) {
     return Fail(owner, context, table, failure, TableStep::Failed);
   }
@@ -324,6 +337,8 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   context.stoppedDuringWait = false;
   context.tableNames = NameRegistry(false);
   context.constraintNames.clear();
+  // The run may be on a new session: its checks are on until it says.
+  context.checksDeferred = false;
   const int rowCount = owner.ListItemCount(kTableList);
   int checked = 0;
   for (int i = 0; i < rowCount; ++i) checked += owner.ListItemChecked(kTableList, i) ? 1 : 0;

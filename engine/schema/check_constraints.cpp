@@ -1,5 +1,6 @@
 #include "engine/schema/check_constraints.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/rows/value_literal.h"
@@ -116,10 +117,105 @@ std::vector<PlannedCheck> PlanCheckConstraints(ConversionContext& context,
   return planned;
 }
 
+namespace {
+
+// MariaDB checks later when told; MySQL has no such setting.
+bool CanCheckLater(ConversionContext& context) {
+  if (context.executor.WritesDumpFile()) return false;
+  const expression::ServerDialect dialect = TargetDialect(context);
+  return dialect.isMariaDb && dialect.EnforcesCheckConstraints();
+}
+
+void NotKept(ConversionOwner& owner, ConversionContext& context, const PendingCheck& check,
+             const std::string& why) {
+  NotKept(owner, context,
+          PlannedCheck{check.place, check.accessText, check.name, check.condition, ""}, why);
+}
+
+// Holds the table's rows against a constraint added before them; drops it
+// when some rows break it or they cannot be counted.
+void Settle(ConversionOwner& owner, ConversionContext& context, const std::string& quotedTable,
+            const PendingCheck& check) {
+  if (!check.refusal.empty()) {
+    NotKept(owner, context, check, check.refusal);
+    return;
+  }
+  StatementExecutor& server = context.executor;
+  const std::optional<long long> breaches =
+      server.CountRowsWhere(quotedTable, "NOT (" + check.condition + ")");
+  if (breaches && *breaches == 0) return;
+  const std::string why = !breaches ? "the rows could not be held against it: " + server.ErrorText()
+                                    : std::to_string(*breaches) +
+                                          (*breaches == 1 ? " row breaks" : " rows break") + " it";
+  server.Execute("ALTER TABLE " + quotedTable + " DROP CONSTRAINT " + QuoteIdentifier(check.name));
+  NotKept(owner, context, check, why);
+}
+
+}  // namespace
+
+std::string CheckClauses(ConversionContext& context, const std::string& table) {
+  context.pendingChecks.clear();
+  context.checksPrepared = false;
+  if (!context.carryRules || !CanCheckLater(context)) return "";
+  const std::vector<PlannedCheck> planned = PlanCheckConstraints(context, table);
+  const bool anyTranslated =
+      std::any_of(planned.begin(), planned.end(),
+                  [](const PlannedCheck& rule) { return rule.refusal.empty(); });
+  if (anyTranslated && !context.checksDeferred) {
+    if (!context.executor.Execute("SET SESSION check_constraint_checks = 0")) {
+      // The rows would meet the constraints: they are added after the rows,
+      // under the names they are planned again with.
+      for (const PlannedCheck& rule : planned) context.constraintNames.erase(Lower(rule.name));
+      return "";
+    }
+    context.checksDeferred = true;
+  }
+  std::string clauses;
+  for (const PlannedCheck& rule : planned) {
+    if (rule.refusal.empty()) {
+      clauses += ", CONSTRAINT " + QuoteIdentifier(rule.name) + " CHECK (" + rule.condition + ")";
+    }
+    context.pendingChecks.push_back(
+        {rule.place, rule.accessText, rule.name, rule.condition, rule.refusal});
+  }
+  context.checksPrepared = true;
+  return clauses;
+}
+
+void AddCheckConstraintsAlone(ConversionContext& context) {
+  StatementExecutor& server = context.executor;
+  const std::string quotedTable = QuoteIdentifier(context.tablePlan.targetName);
+  for (PendingCheck& check : context.pendingChecks) {
+    if (check.refusal.empty() &&
+        !server.Execute(AddStatement(quotedTable, check.name, check.condition))) {
+      check.refusal = "the server refused it: " + server.ErrorText();
+    }
+  }
+}
+
 void AddCheckConstraints(ConversionOwner& owner, ConversionContext& context,
                          const std::string& table) {
   StatementExecutor& server = context.executor;
   const std::string quotedTable = QuoteIdentifier(context.tablePlan.targetName);
+  if (context.checksPrepared) {
+    context.checksPrepared = false;
+    const std::vector<PendingCheck> pending = std::move(context.pendingChecks);
+    context.pendingChecks.clear();
+    // Most tables keep every rule: one pass over the rows tells.
+    std::string anyBroken;
+    for (const PendingCheck& check : pending) {
+      if (!check.refusal.empty()) continue;
+      anyBroken += (anyBroken.empty() ? "NOT (" : " OR NOT (") + check.condition + ")";
+    }
+    const bool allKept =
+        anyBroken.empty() || server.CountRowsWhere(quotedTable, anyBroken).value_or(-1) == 0;
+    for (const PendingCheck& check : pending) {
+      if (context.endingAtOnce) return;
+      if (allKept && check.refusal.empty()) continue;
+      Settle(owner, context, quotedTable, check);
+    }
+    return;
+  }
   for (const PlannedCheck& rule : PlanCheckConstraints(context, table)) {
     if (context.stopRequested || context.stoppedDuringWait) return;
     if (!rule.refusal.empty()) {

@@ -1,12 +1,20 @@
 #pragma once
 
-// The validation rules of a table and its columns as CHECK constraints,
-// added once the table's rows have arrived. Access lets a rule be set over
-// rows that break it, and no row is ever refused for a rule: before a
-// constraint is created the server counts the rows that break it, and a rule
-// some rows break is not created. Each rule that is not created (not
-// translatable, a server that does not enforce CHECK, rows that break it, a
-// refusal) is one report line and counts as not kept.
+// The validation rules of a table and its columns as CHECK constraints.
+// Access lets a rule be set over rows that break it, and no row is ever
+// refused for a rule: once the rows have arrived the server counts the rows
+// that break each rule, and a rule some rows break is not kept. Each rule
+// that is not kept (not translatable, a server that does not enforce CHECK,
+// rows that break it, a refusal) is one report line.
+//
+// Adding a constraint to a full table makes the server copy the table, which
+// would cost as much as the rows themselves. So where the server can leave
+// its checks to later (MariaDB's check_constraint_checks), the constraints
+// are created with the table, the rows arrive unchecked, and afterwards one
+// pass over the rows tells whether any breaks a constraint; only then is
+// each counted, and a broken one is dropped, which the server does without
+// a copy. Elsewhere (MySQL, and a
+// dump file) the constraint is added after the rows, when none breaks it.
 
 #include <cstddef>
 #include <set>
@@ -44,9 +52,21 @@ struct PlannedCheck {
 std::vector<PlannedCheck> PlanCheckConstraints(ConversionContext& context,
                                                const std::string& table);
 
-// Adds the CHECK constraints of `table` (its plan is context.tablePlan).
-// A dump file cannot count rows: there each constraint is written so that
-// the replay creates it only when no row breaks it.
+// Before `table` is created (its plan is context.tablePlan): where the
+// server can check later, turns the session's checks off and gives the
+// constraint clauses its CREATE TABLE takes (", CONSTRAINT `n` CHECK (...)"),
+// keeping its rules in context.pendingChecks; else "".
+std::string CheckClauses(ConversionContext& context, const std::string& table);
+
+// When the CREATE TABLE with the clauses was refused and the table was
+// created without them: adds them one by one to the empty table, so that a
+// constraint the server refuses costs only its own rule.
+void AddCheckConstraintsAlone(ConversionContext& context);
+
+// After the rows of `table`: holds the rows against the constraints created
+// before them, dropping each that some rows break, and adds the others. A
+// dump file cannot count rows: there each constraint is written so that the
+// replay creates it only when no row breaks it.
 void AddCheckConstraints(ConversionOwner& owner, ConversionContext& context,
                          const std::string& table);
 

@@ -208,6 +208,54 @@ INSTANTIATE_TEST_SUITE_P(
                 }}),
     [](const ::testing::TestParamInfo<Flavour>& info) { return std::string(info.param.name); });
 
+// The checks are created with the table and held against the rows after
+// them. A constraint the server refuses (MariaDB takes no CHECK on an
+// AUTO_INCREMENT column) costs only its own rule: the table is created
+// without it, the other rules are kept, and every row arrives, the ones
+// that break a rule too.
+TEST(RuleChecks, ARefusedConstraintCostsOnlyItsRuleAndNoRowIsRefused) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  FixtureTable parts;
+  parts.name = "Parts";
+  FixtureColumn id = WithRule(MakeColumn("ID", ColumnKind::Long), ">0");
+  id.autoNumber = true;
+  parts.columns = {id, WithRule(MakeColumn("Stock", ColumnKind::Long), ">=0"),
+                   WithRule(MakeColumn("Bin", ColumnKind::Long), "<50")};
+  parts.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  parts.rows = {{int64_t{1}, int64_t{4}, int64_t{70}},
+                {int64_t{2}, int64_t{0}, int64_t{80}},
+                {int64_t{3}, int64_t{9}, int64_t{5}}};
+  FixtureDatabase file;
+  file.tables = {parts};
+  source::Catalog catalog;
+  catalog.OpenBuffer(testing::WriteJet4(file), "");
+  CatalogSource source(catalog, "");
+  const std::string database = "eng_rules_refused";
+  ServerConversion run = ConvertAll(server, source, {"Parts"}, database);
+  EXPECT_EQ(run.summary.rowsRefused, 0);
+  EXPECT_EQ(run.summary.rulesNotKept, 2);
+  std::vector<std::string> lines = run.reportLines;
+  std::sort(lines.begin(), lines.end());
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0],
+            "Table [Parts], column [Bin]: the validation rule <50 is not kept: 2 rows break it.");
+  EXPECT_EQ(lines[1].rfind("Table [Parts], column [ID]: the validation rule >0 is not kept: the "
+                           "server refused it: ",
+                           0),
+            0u)
+      << lines[1];
+  testing::ServerQuery query(server, database);
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Parts"), "3");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(CONSTRAINT_NAME) FROM "
+                        "information_schema.CHECK_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
+                        database + "'"),
+            "Parts_Stock");
+  // The kept rule holds in every other session; the dropped one does not.
+  EXPECT_THROW(query.Execute("INSERT INTO Parts (Stock, Bin) VALUES (-1, 1)"), std::runtime_error);
+  query.Execute("INSERT INTO Parts (Stock, Bin) VALUES (1, 99)");
+  query.Execute("DROP DATABASE `" + database + "`");
+}
+
 // The dump of the same file, loaded with the mariadb client: the rule some
 // row breaks is left out by the replay itself, the others are created.
 // Without rules, the file holds none of them and the report is empty.
