@@ -435,8 +435,9 @@ int Convert(const std::vector<std::string>& args) {
   int status = ExitStatus(summary);
   std::string verifyNote;
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {
-    engine::VerifySummary verified = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
-                                                    connection, options.database, std::cerr);
+    engine::VerifySummary verified =
+        VerifyAndPrint(source, CheckedTables(file.names, file.checked), connection,
+                       options.database, std::cerr, engine::VerifyChoices{options.carryRules});
     verifyNote = VerifyNote(verified);
     if (!verified.AllIdentical()) status = kExitIncomplete;
   }

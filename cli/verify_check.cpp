@@ -7,15 +7,18 @@ namespace bracken::cli {
 engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      const std::vector<std::string>& tables,
                                      target::MySqlConnection& connection,
-                                     const std::string& database, std::ostream& out) {
+                                     const std::string& database, std::ostream& out,
+                                     const engine::VerifyChoices& choices) {
   for (const std::string& line : engine::FileDamageLines(source)) out << line << "\n";
   engine::VerifySummary summary = engine::VerifyTables(
-      source, tables, connection, database, [&out](const engine::TableVerdict& verdict) {
+      source, tables, connection, database,
+      [&out](const engine::TableVerdict& verdict) {
         for (const std::string& line : engine::VerdictLines(verdict)) {
           out << line << "\n";
         }
         out.flush();
-      });
+      },
+      choices);
   for (const std::string& line : engine::SchemaLines(summary)) out << line << "\n";
   return summary;
 }

@@ -20,7 +20,8 @@ namespace bracken::cli {
 engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      const std::vector<std::string>& tables,
                                      target::MySqlConnection& connection,
-                                     const std::string& database, std::ostream& out);
+                                     const std::string& database, std::ostream& out,
+                                     const engine::VerifyChoices& choices = {});
 
 // The checked names of `names`, in order.
 std::vector<std::string> CheckedTables(const std::vector<std::string>& names,

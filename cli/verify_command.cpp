@@ -26,7 +26,8 @@ namespace {
 constexpr char kHelp[] =
     "Usage: bracken-cli verify FILE --host H --user U --database D [--password[=P]]\n"
     "                          [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
-    "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n\n"
+    "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
+    "                          [--no-rules]\n\n"
     "Compares the tables of an Access file with the MySQL database D that a\n"
     "conversion made of it. Each Access value is put through the conversion's\n"
     "own rules (a null text becomes '', hyperlinks keep their display text,\n"
@@ -51,6 +52,8 @@ constexpr char kHelp[] =
     "  Customers: schema differs: column [City] has no default in MySQL, the plan has 'Bern'\n"
     "A rule that rows break, a relationship whose rows name no parent and every\n"
     "foreign key of a MyISAM table are expected absent, and the line says so.\n"
+    "--no-rules verifies a copy converted with --no-rules: it expects no\n"
+    "defaults, CHECK constraints or comments.\n"
     "The last line sums up: \"D: n tables verified, k identical, m with differences\",\n"
     "with \"; schema: j of n tables as planned\" after a schema section.\n\n"
     "Exit status:\n"
@@ -60,12 +63,18 @@ constexpr char kHelp[] =
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  the Access file or the server could not be opened\n";
 
-using Options = CommonArguments;
+struct Options : CommonArguments {
+  engine::VerifyChoices choices;
+};
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (!TakeCommonOption(args, i, options)) TakeFile(args, i, options);
+    if (args[i] == "--no-rules") {
+      options.choices.rules = false;
+    } else if (!TakeCommonOption(args, i, options)) {
+      TakeFile(args, i, options);
+    }
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
   if (options.host.empty() || options.user.empty() || options.database.empty()) {
@@ -114,8 +123,9 @@ int Verify(const std::vector<std::string>& args) {
 
   engine::CatalogSource source(file.catalog, file.connectionText);
   target::WipeSecret(file.connectionText);
-  engine::VerifySummary summary = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
-                                                 connection, options.database, std::cout);
+  engine::VerifySummary summary =
+      VerifyAndPrint(source, CheckedTables(file.names, file.checked), connection, options.database,
+                     std::cout, options.choices);
   std::cout << engine::VerifySummaryLine(options.database, summary) << std::endl;
   return summary.AllIdentical() ? kExitSuccess : kExitIncomplete;
 }

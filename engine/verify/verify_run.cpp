@@ -58,7 +58,8 @@ int VerifySummary::Identical() const {
 
 VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
                            target::MySqlConnection& connection, const std::string& database,
-                           const std::function<void(const TableVerdict&)>& onTable) {
+                           const std::function<void(const TableVerdict&)>& onTable,
+                           const VerifyChoices& choices) {
   // Text keys sort whole however long; the server waits while a table's
   // file side is read.
   connection.Execute("SET SESSION max_sort_length=8388608");
@@ -68,6 +69,7 @@ VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::stri
   connection.Execute("USE " + QuoteIdentifier(database));
   MySqlStatementExecutor executor(connection);
   ConversionContext context(executor, source);
+  context.carryRules = choices.rules;
   SilentOwner owner;
   VerifySummary summary;
   summary.fileDamage = source.FileDamage();

@@ -41,6 +41,13 @@ struct VerifySummary {
 // "The file: <sentence>".
 std::vector<std::string> FileDamageLines(ConversionSource& source);
 
+// What the conversion was asked to carry besides tables and rows: with
+// `rules` off (convert --no-rules) the copy has no defaults, CHECK
+// constraints or comments, and verify expects none.
+struct VerifyChoices {
+  bool rules = true;
+};
+
 // `tables` in the order the conversion took them, so that the names given
 // out to them are the conversion's; the child tables of a table's
 // attachment and multi-value columns are verified after it. `connection` is verify's own; the
@@ -49,7 +56,8 @@ std::vector<std::string> FileDamageLines(ConversionSource& source);
 // tables are verified (the foreign keys need every table's plan).
 VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
                            target::MySqlConnection& connection, const std::string& database,
-                           const std::function<void(const TableVerdict&)>& onTable = {});
+                           const std::function<void(const TableVerdict&)>& onTable = {},
+                           const VerifyChoices& choices = {});
 
 // "D: 3 tables verified, 2 identical, 1 with differences", with the schema
 // section "; schema: 2 of 3 tables as planned", and where the file's

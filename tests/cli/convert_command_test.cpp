@@ -251,6 +251,21 @@ TEST_F(ConvertCommandTest, RulesComeAlongUnlessNoRulesIsGiven) {
             "Message: Are you sure you want to overwrite? yes (--yes)\n"
             "Message: Bracken database conversion completed successfully.\n");
   EXPECT_EQ(query.Value(shown), "NULL||");
+
+  // Verify knows the choice: the copy without rules is as planned for it,
+  // and not for a run that carries them.
+  result = Convert("stock.mdb", {"--database", "eng_cli_rules", "--yes", "--no-rules", "--verify"});
+  EXPECT_EQ(result.status, 0) << result.errors;
+  const std::string verify = "MYSQL_PWD=" + ShellQuoted(server_.password) + " " +
+                             ShellQuoted(program_.string()) + " verify " +
+                             ShellQuoted((dir_ / "stock.mdb").string()) + " --host " +
+                             ShellQuoted(server_.host) + " --user " + ShellQuoted(server_.user) +
+                             " --database eng_cli_rules";
+  result = RunShell(verify + " --no-rules", dir_);
+  EXPECT_EQ(result.status, 0) << result.output;
+  result = RunShell(verify, dir_);
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_NE(result.output.find("Stock: schema differs"), std::string::npos) << result.output;
   query.Execute("DROP DATABASE eng_cli_rules");
 }
 
