@@ -317,6 +317,50 @@ TEST_P(ForeignKeysTest, WideRowsFitInnoDbsLimit) {
   query.Execute("DROP DATABASE " + database);
 }
 
+// Names Access allows and SQL must quote: backquotes, quotes, a trailing
+// space and a relationship named as a column's rule constraint would be.
+// Every key and check arrives under a name the server takes, and holds.
+TEST_P(ForeignKeysTest, HostileNamesArriveQuotedAndDistinct) {
+  testing::FixtureColumn rated = Long("Ra`ted ");
+  rated.validationRule = ">=0";
+  FixtureTable parent = Table("Pa`rent's ", {Long("I`D"), rated}, {"I`D"},
+                              {V{int64_t{1}, int64_t{5}}, V{int64_t{2}, int64_t{6}}});
+  FixtureTable child =
+      Table("Child", {Long("ID"), Long("Ref\\`")}, {"ID"}, {V{int64_t{1}, int64_t{2}}});
+  FixtureDatabase file;
+  file.tables = {parent, child};
+  // Constraint names share one namespace per database on the server.
+  FixtureRelationship first =
+      Relationship("Pa`rent's _Ra`ted", "Child", {"Ref\\`"}, "Pa`rent's ", {"I`D"});
+  first.cascadeDeletes = true;
+  file.relationships = {first};
+  Write(file);
+  const std::string database = Database("eng_fk_hostile");
+  ConversionSummary summary = Convert(database, TableEngine::InnoDB);
+  EXPECT_EQ(summary.ending, RunEnding::Completed);
+  EXPECT_FALSE(summary.Lost()) << ::testing::PrintToString(owner_.reportLines);
+  testing::ServerQuery query(*server_, database);
+  const std::vector<testing::Row> keys = query.Rows(
+      "SELECT CONSTRAINT_NAME, TABLE_NAME, REFERENCED_TABLE_NAME, DELETE_RULE FROM "
+      "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = '" +
+      database + "'");
+  ASSERT_EQ(keys.size(), 1u);
+  const std::vector<testing::Row> checks = query.Rows(
+      "SELECT CONSTRAINT_NAME FROM information_schema.CHECK_CONSTRAINTS WHERE "
+      "CONSTRAINT_SCHEMA = '" +
+      database + "'");
+  ASSERT_EQ(checks.size(), 1u);
+  EXPECT_NE(keys[0][0], checks[0][0]);
+  EXPECT_EQ(keys[0][3], "CASCADE");
+  // Both hold: the key refuses a child without parent, the check a
+  // negative rating; deleting the parent takes its child along.
+  EXPECT_THROW(query.Execute("INSERT INTO Child VALUES (2, 7)"), std::runtime_error);
+  EXPECT_THROW(query.Execute("UPDATE `Pa``rent's` SET `Ra``ted` = -1"), std::runtime_error);
+  query.Execute("DELETE FROM `Pa``rent's` WHERE `I``D` = 2");
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Child"), "0");
+  query.Execute("DROP DATABASE " + database);
+}
+
 std::string FormatName(const ::testing::TestParamInfo<Format>& info) {
   switch (info.param) {
     case Format::Jet3:
