@@ -128,34 +128,6 @@ long RowBytes(const TablePlan& plan) {
   return bytes;
 }
 
-// The widest VARCHAR, preferring columns outside every key and, among
-// equals, the later ones; nullptr when none is left.
-ColumnPlan* WidestVarchar(TablePlan& plan, const std::set<std::string>& keyColumns) {
-  ColumnPlan* widest = nullptr;
-  auto rank = [&](const ColumnPlan& column) {
-    return std::make_pair(keyColumns.count(column.sourceName) == 0,
-                          ColumnRowBytes(column.typeText, column.extendedCharacters));
-  };
-  for (ColumnPlan& column : plan.columns) {
-    if (!IsVarchar(column.typeText)) continue;
-    if (widest == nullptr || rank(column) >= rank(*widest)) widest = &column;
-  }
-  return widest;
-}
-
-void FitRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
-            const std::set<std::string>& keyColumns) {
-  while (RowBytes(plan) > kMaxRowBytes) {
-    ColumnPlan* column = WidestVarchar(plan, keyColumns);
-    if (column == nullptr) return;  // the server's own message will say why
-    Report(owner, context.summary,
-           "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column->sourceName) +
-               " is created as TEXT instead of " + column->typeText +
-               ", so that a row fits MySQL's limit of 65535 bytes.");
-    column->typeText = "TEXT";
-  }
-}
-
 // Bytes a column takes inside an InnoDB row of the DYNAMIC format: text of
 // up to 255 bytes stays in the row with its length byte; longer text, TEXT
 // and BLOB go to pages of their own and leave a 20-byte pointer and a length.
@@ -179,30 +151,51 @@ long InnoDbRowBytes(const TablePlan& plan) {
   return bytes;
 }
 
-// The VARCHAR whose widening frees the most of an InnoDB row, preferring
-// columns outside every key; nullptr when no widening frees anything.
-ColumnPlan* WidestInlineVarchar(TablePlan& plan, const std::set<std::string>& keyColumns) {
+long MyIsamColumnBytes(const ColumnPlan& column) {
+  return ColumnRowBytes(column.typeText, column.extendedCharacters);
+}
+
+// One engine's measure of a row and of its columns, and its limit.
+struct RowLimit {
+  long (*rowBytes)(const TablePlan&);
+  long (*columnBytes)(const ColumnPlan&);
+  long maxBytes;
+  // A VARCHAR whose measure is at most this frees nothing as TEXT.
+  long widenedBytes;
+  const char* name;  // "MySQL's limit of 65535 bytes"
+};
+
+constexpr RowLimit kMyIsamRow{RowBytes, MyIsamColumnBytes, kMaxRowBytes, 0,
+                              "MySQL's limit of 65535 bytes"};
+constexpr RowLimit kInnoDbRow{InnoDbRowBytes, InnoDbColumnBytes, kMaxInnoDbRowBytes,
+                              kInnoDbLongColumnBytes, "InnoDB's limit of 8126 bytes"};
+
+// The VARCHAR whose widening frees the most of a row, preferring columns
+// outside every key and, among equals, the later ones; nullptr when no
+// widening frees anything.
+ColumnPlan* WidestVarchar(TablePlan& plan, const std::set<std::string>& keyColumns,
+                          const RowLimit& limit) {
   ColumnPlan* widest = nullptr;
   auto rank = [&](const ColumnPlan& column) {
-    return std::make_pair(keyColumns.count(column.sourceName) == 0, InnoDbColumnBytes(column));
+    return std::make_pair(keyColumns.count(column.sourceName) == 0, limit.columnBytes(column));
   };
   for (ColumnPlan& column : plan.columns) {
-    if (!IsVarchar(column.typeText) || InnoDbColumnBytes(column) <= kInnoDbLongColumnBytes)
-      continue;
+    if (!IsVarchar(column.typeText) || limit.columnBytes(column) <= limit.widenedBytes) continue;
     if (widest == nullptr || rank(column) >= rank(*widest)) widest = &column;
   }
   return widest;
 }
 
-void FitInnoDbRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
-                  const std::set<std::string>& keyColumns) {
-  while (InnoDbRowBytes(plan) > kMaxInnoDbRowBytes) {
-    ColumnPlan* column = WidestInlineVarchar(plan, keyColumns);
+// Widens VARCHARs to TEXT, the widest first, until a row fits `limit`.
+void FitRow(ConversionOwner& owner, ConversionContext& context, TablePlan& plan,
+            const std::set<std::string>& keyColumns, const RowLimit& limit) {
+  while (limit.rowBytes(plan) > limit.maxBytes) {
+    ColumnPlan* column = WidestVarchar(plan, keyColumns, limit);
     if (column == nullptr) return;  // the server's own message will say why
     Report(owner, context.summary,
            "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column->sourceName) +
-               " is created as TEXT instead of " + column->typeText +
-               ", so that a row fits InnoDB's limit of 8126 bytes.");
+               " is created as TEXT instead of " + column->typeText + ", so that a row fits " +
+               limit.name + ".");
     column->typeText = "TEXT";
   }
 }
@@ -266,8 +259,8 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
   } catch (const source::SourceError&) {
     // Reported where the table's keys, columns or rows are read.
   }
-  FitRow(owner, context, plan, keyColumns);
-  if (context.engine == TableEngine::InnoDB) FitInnoDbRow(owner, context, plan, keyColumns);
+  FitRow(owner, context, plan, keyColumns, kMyIsamRow);
+  if (context.engine == TableEngine::InnoDB) FitRow(owner, context, plan, keyColumns, kInnoDbRow);
   return plan;
 }
 
