@@ -1,5 +1,7 @@
 #include "engine/views/query_translation.h"
 
+#include "engine/views/action_translation.h"
+#include "engine/views/crosstab_translation.h"
 #include "engine/views/select_text_parser.h"
 #include "engine/views/select_translation.h"
 #include "source/access_data.h"
@@ -97,13 +99,12 @@ QueryTranslation TranslateQuery(const source::QueryDefinition& query, const Quer
     case source::QueryKind::Union:
       break;
     case source::QueryKind::Crosstab:
-      return Refuse("Bracken does not translate crosstab queries yet");
+      return TranslateCrosstab(query, known, server);
     case source::QueryKind::Append:
     case source::QueryKind::Update:
     case source::QueryKind::Delete:
     case source::QueryKind::MakeTable:
-      return Refuse("Bracken does not translate " + std::string(source::QueryKindName(query.kind)) +
-                    " queries yet");
+      return TranslateAction(query, known, server);
     case source::QueryKind::PassThrough:
       return Refuse("a pass-through query runs on another server, in that server's own SQL");
     case source::QueryKind::DataDefinition:
