@@ -204,13 +204,19 @@ QueryTranslation Delete(const QueryDefinition& query, const QueryCatalog& known,
   }
   QueryScope scope(query, known, server, parameters);
   if (!scope.reason().empty()) return Refused(scope.reason());
-  std::string name;
-  if (deleted->alias.empty()) {
-    const ReadableObject* object = known.Find(deleted->name);
-    if (object == nullptr) return Refused("it reads " + deleted->name + ", which is not known");
-    name = QuoteIdentifier(object->targetName);
-  } else {
-    name = QuoteIdentifier(deleted->alias);
+  // The name the FROM clause gives the table: the leading quoted name of
+  // its columns as the scope writes them ("`o`.`Total`").
+  std::string name = QuoteIdentifier(deleted->Reference());
+  auto columns = scope.Expand(deleted->Reference());
+  if (columns && !columns->empty() && !columns->front().sql.empty() &&
+      columns->front().sql.front() == '`') {
+    const std::string& sql = columns->front().sql;
+    size_t end = 1;
+    while (end < sql.size() &&
+           !(sql[end] == '`' && (end + 1 >= sql.size() || sql[end + 1] != '`'))) {
+      end += sql[end] == '`' ? 2 : 1;
+    }
+    name = sql.substr(0, end + 1);
   }
   std::string body = "DELETE " + name + " FROM " + scope.from();
   if (!query.where.empty()) {

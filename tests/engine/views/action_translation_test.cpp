@@ -55,8 +55,10 @@ class ActionTest : public ::testing::Test {
   }
   // Translates `query`, makes it the procedure `name` and checks it is one.
   void Make(const std::string& name, const QueryDefinition& query) {
-    QueryTranslation translation =
-        TranslateAction(query, server_->Catalog(), expression::ServerDialect{});
+    Make(name, query, server_->Catalog());
+  }
+  void Make(const std::string& name, const QueryDefinition& query, const QueryCatalog& known) {
+    QueryTranslation translation = TranslateAction(query, known, expression::ServerDialect{});
     ASSERT_TRUE(translation.ok()) << translation.reason;
     ASSERT_EQ(translation.kind, QueryObjectKind::Procedure);
     server_->Create(name, translation);
@@ -148,6 +150,18 @@ TEST_F(ActionTest, DeleteRemovesTheRowsOfTheNamedTableOnly) {
   server_->Execute("CALL `Drop large`()");
   EXPECT_EQ(Table("Orders"),
             (std::vector<Row>{{"10", "1", "50"}, {"12", "2", "5"}, {"14", "4", "8"}}));
+
+  // A table whose name on the server is not its Access name.
+  QueryCatalog renamed = server_->Catalog();
+  for (ReadableObject& object : renamed.objects) {
+    if (object.accessName == "Orders") object.accessName = "Order List";
+  }
+  QueryDefinition plain = Query(QueryKind::Delete, {"Order List"});
+  plain.columns = {Column("[Order List].*")};
+  plain.where = "[Order List].Amount = 50";
+  Make("Drop fifty", plain, renamed);
+  server_->Execute("CALL `Drop fifty`()");
+  EXPECT_EQ(Table("Orders"), (std::vector<Row>{{"12", "2", "5"}, {"14", "4", "8"}}));
 }
 
 // Made afresh at each call: the table a call finds is replaced.
