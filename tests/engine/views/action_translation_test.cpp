@@ -14,7 +14,6 @@
 #include "engine/conversion_run.h"
 #include "engine/schema/identifier.h"
 #include "engine/source_connection.h"
-#include "engine/views/crosstab_translation.h"
 #include "tests/engine/server_conversion.h"
 #include "tests/engine/views/procedure_server.h"
 
@@ -170,14 +169,16 @@ TEST_F(ActionTest, MakeTableReplacesItsTableAtEachCall) {
   make.target = "City Counts";
   make.columns = {Column("Customers.City"), Column("Count(*)", "N")};
   make.groupBy.push_back(Column("Customers.City"));
+  make.parameters.push_back({"From Id", "Long"});
+  make.where = "Customers.Id >= [From Id]";
   Make("Count cities", make);
-  server_->Execute("CALL `Count cities`()");
+  server_->Execute("CALL `Count cities`(1)");
   EXPECT_EQ(Table("`City Counts`"),
             (std::vector<Row>{{kNull, "1"}, {"Bergen", "1"}, {"Oslo", "2"}}));
   server_->Execute("INSERT INTO Customers VALUES (5,'Eva','Bergen')");
-  server_->Execute("CALL `Count cities`()");
+  server_->Execute("CALL `Count cities`(2)");
   EXPECT_EQ(Table("`City Counts`"),
-            (std::vector<Row>{{kNull, "1"}, {"Bergen", "2"}, {"Oslo", "2"}}));
+            (std::vector<Row>{{kNull, "1"}, {"Bergen", "2"}, {"Oslo", "1"}}));
 }
 
 TEST_F(ActionTest, RefusesWhatWouldNotDoWhatAccessDoes) {
@@ -265,9 +266,7 @@ TEST(CorpusActionQueries, EachIsMadeAndRunsOrIsRefusedForItsReason) {
       SCOPED_TRACE(query.name);
       const QueryCatalog known = objects.Catalog();
       QueryTranslation translation =
-          kind == QueryKind::Crosstab
-              ? TranslateCrosstab(query.definition, known, expression::ServerDialect{})
-              : TranslateAction(query.definition, known, expression::ServerDialect{});
+          TranslateQuery(query.definition, known, expression::ServerDialect{});
       auto reason = refused.find(query.name);
       if (reason != refused.end()) {
         EXPECT_EQ(translation.reason, reason->second);
