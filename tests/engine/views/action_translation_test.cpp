@@ -16,6 +16,8 @@
 #include "engine/source_connection.h"
 #include "tests/engine/server_conversion.h"
 #include "tests/engine/views/procedure_server.h"
+#include "tests/support/ace_header.h"
+#include "tests/support/fixture_writer.h"
 
 namespace bracken::engine {
 namespace {
@@ -222,6 +224,79 @@ TEST_F(ActionTest, RefusesWhatWouldNotDoWhatAccessDoes) {
   own.columns = {Column("Customers.Id")};
   EXPECT_EQ(Reason(own),
             "it makes the table customers from its own rows, which replacing it would lose first");
+}
+
+// A file written in each format with a crosstab (with and without fixed
+// headings) and an update query taking a parameter, read, converted and its
+// queries made on the server: the headings as Access stores them reach the
+// view, and the views show what the procedure changed.
+TEST(WrittenFileQueries, CrosstabsAndAnUpdateRunInEveryFormat) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  using testing::FixtureQueryRow;
+  auto row = [](int attribute, std::string name1, std::string name2, std::string expression,
+                std::optional<int> flag = std::nullopt) {
+    return FixtureQueryRow{attribute, std::move(name1), std::move(name2), std::move(expression),
+                           flag};
+  };
+  // MSysQueries attributes: kind 1, parameter 2, table 5, column 6, where
+  // 8, group by 9.
+  auto crosstab = [&](std::string name, std::string value, std::string headings) {
+    testing::FixtureQuery query{
+        std::move(name),
+        {row(1, "", "", "", 6), row(5, "Sales", "", ""), row(6, "", "", value, 0),
+         row(6, "", "", "Sales.Region", 2), row(6, "", "", "Sales.Qtr", 1),
+         row(9, "", "", "Sales.Region", 2), row(9, "", "", "Sales.Qtr", 1)},
+        std::move(headings)};
+    return query;
+  };
+  testing::FixtureTable sales;
+  sales.name = "Sales";
+  sales.columns = {testing::MakeColumn("Region", testing::ColumnKind::Text, 20),
+                   testing::MakeColumn("Qtr", testing::ColumnKind::Text, 5),
+                   testing::MakeColumn("Amount", testing::ColumnKind::Long)};
+  using V = std::vector<testing::FixtureValue>;
+  sales.rows = {V{std::string("North"), std::string("Q1"), int64_t{10}},
+                V{std::string("North"), std::string("Q2"), int64_t{7}},
+                V{std::string("South"), std::string("Q2"), int64_t{3}},
+                V{std::string("South"), std::string("Q1"), int64_t{1}}};
+  testing::FixtureDatabase file;
+  file.tables = {sales};
+  file.queries = {crosstab("Quarters", "Sum(Sales.Amount)", "\"Q2\",\"Q1\""),
+                  crosstab("Quarter Counts", "Count(Sales.Amount)", ""),
+                  {"Raise",
+                   {row(1, "", "", "", 4), row(2, "By", "", "", 4), row(5, "Sales", "", ""),
+                    row(6, "", "Sales.Amount", "[Sales].[Amount]+[By]"),
+                    row(8, "", "", "Sales.Region=\"North\"")},
+                   ""}};
+  const std::vector<std::pair<std::string, std::function<std::string()>>> formats = {
+      {"jet3", [&] { return testing::WriteJet3(file); }},
+      {"jet4", [&] { return testing::WriteJet4(file); }},
+      {"ace", [&] { return testing::AceFromJet4(testing::WriteJet4(file)); }}};
+  for (const auto& [format, write] : formats) {
+    SCOPED_TRACE(format);
+    ProcedureServer objects(server, "act_written_" + format);
+    source::Catalog catalog;
+    catalog.OpenBuffer(write());
+    ASSERT_EQ(catalog.Queries().size(), 3U);
+    CatalogSource source(catalog, "");
+    ServerConversion run = ConvertAll(server, source, ListTableNames(catalog), objects.database());
+    ASSERT_EQ(run.summary.ending, RunEnding::Completed);
+    for (const source::Query& query : catalog.Queries()) {
+      QueryTranslation translation =
+          TranslateQuery(query.definition, objects.Catalog(), expression::ServerDialect{});
+      ASSERT_TRUE(translation.ok()) << query.name << ": " << translation.reason;
+      objects.Create(query.name, translation);
+    }
+    auto quarters = objects.Run("SELECT * FROM Quarters");
+    EXPECT_EQ(quarters.names, (std::vector<std::string>{"Region", "Q2", "Q1"}));
+    EXPECT_EQ(quarters.rows, (std::vector<Row>{{"North", "7", "10"}, {"South", "3", "1"}}));
+    objects.Run("CALL Raise(5)");
+    EXPECT_EQ(objects.Rows("SELECT * FROM Quarters"),
+              (std::vector<Row>{{"North", "12", "15"}, {"South", "3", "1"}}));
+    auto counts = objects.Run("CALL `Quarter Counts`()");
+    EXPECT_EQ(counts.names, (std::vector<std::string>{"Region", "Q1", "Q2"}));
+    EXPECT_EQ(counts.rows, (std::vector<Row>{{"North", "1", "1"}, {"South", "1", "1"}}));
+  }
 }
 
 // The corpus's queryTest files: each crosstab and action query is made on
