@@ -103,6 +103,15 @@ TEST_F(ActionTest, AppendWritesTheNamedColumnsOrTheColumnsOfTheSameName) {
   EXPECT_EQ(Table("Archive"), (std::vector<Row>{{"1", "Ann", kNull, kNull},
                                                 {"2", kNull, "Bergen", "Bergen!"},
                                                 {"3", "Cid", kNull, kNull}}));
+
+  // INSERT INTO Archive SELECT Customers.* FROM Customers WHERE Id = 4
+  QueryDefinition star = Query(QueryKind::Append, {"Customers"});
+  star.target = "Archive";
+  star.columns = {Column("Customers.*")};
+  star.where = "Customers.Id = 4";
+  Make("Keep Dag", star);
+  server_->Execute("CALL `Keep Dag`()");
+  EXPECT_EQ(Table("Archive").back(), (Row{"4", "Dag", kNull, kNull}));
 }
 
 TEST_F(ActionTest, UpdateSetsThroughJoinsWithParameters) {
