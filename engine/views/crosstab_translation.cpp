@@ -171,11 +171,14 @@ Plan MakePlan(const QueryDefinition& query, const QueryCatalog& known,
     size_t cell = 0;
     for (size_t i = 0; i < parts.rows.size(); ++i) {
       const std::string& name = rows.columns[i].sql;
-      plan.select.push_back("g." + name + " AS " + name);
+      plan.select.push_back("g." + name);
+      plan.select.back() += " AS " + name;
       plan.groupBy.push_back("g." + name);
       if (parts.grouped[i]) {
-        plan.join += (plan.join.empty() ? "" : " AND ") + ("g." + name) + " <=> c." +
-                     cells.columns[cell++].sql;
+        plan.join += plan.join.empty() ? "g." : " AND g.";
+        plan.join += name;
+        plan.join += " <=> c.";
+        plan.join += cells.columns[cell++].sql;
       }
     }
     if (plan.join.empty()) plan.join = "TRUE";
@@ -183,7 +186,8 @@ Plan MakePlan(const QueryDefinition& query, const QueryCatalog& known,
   } else {
     for (size_t i = 0; i < groupedCount; ++i) {
       const std::string& name = cells.columns[i].sql;
-      plan.select.push_back("c." + name + " AS " + name);
+      plan.select.push_back("c." + name);
+      plan.select.back() += " AS " + name;
       plan.groupBy.push_back("c." + name);
     }
     plan.columns.assign(cells.columns.begin(),
@@ -265,8 +269,11 @@ QueryTranslation FixedHeadings(const QueryDefinition& query, const Plan& plan) {
     }
     const std::string test = heading.isNull ? " IS NULL" : " = " + Literal(heading.name);
     const std::string quoted = QuoteIdentifier(name);
-    select.push_back("MAX(CASE WHEN " + plan.pivot + test + " THEN " + plan.value + " END) AS " +
-                     quoted);
+    std::string item = "MAX(CASE WHEN " + plan.pivot;
+    item += test;
+    item += " THEN " + plan.value;
+    item += " END) AS " + quoted;
+    select.push_back(std::move(item));
     translation.columns.push_back({name, quoted, expression::ValueKind::Unknown});
   }
   std::string sql = "SELECT " + Join(select) +
@@ -338,9 +345,7 @@ std::vector<PivotHeading> PivotHeadings(std::string_view pivotValues) {
   for (size_t i = 1; i < list->children.size(); ++i) {
     const expression::Node& item = *list->children[i];
     using Kind = expression::Node::Kind;
-    if (item.kind == Kind::Text) {
-      headings.push_back({item.text, false});
-    } else if (item.kind == Kind::Number) {
+    if (item.kind == Kind::Text || item.kind == Kind::Number) {
       headings.push_back({item.text, false});
     } else if (item.kind == Kind::Negate && item.children[0]->kind == Kind::Number) {
       headings.push_back({"-" + item.children[0]->text, false});
