@@ -68,6 +68,19 @@ std::optional<ParameterType> MapParameterType(std::string_view accessType) {
       {"Decimal", {"DECIMAL(56,28)", ValueKind::Number, false}},
       {"Value", {"VARCHAR(255)", ValueKind::Text, false}},
   };
+  // Text(n), as a PARAMETERS clause may write it.
+  std::size_t open = accessType.find('(');
+  if (open != std::string_view::npos && NameEqual(accessType.substr(0, open), "Text") &&
+      accessType.back() == ')') {
+    std::string_view digits = accessType.substr(open + 1, accessType.size() - open - 2);
+    bool whole =
+        !digits.empty() && digits.size() <= 3 &&
+        std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!whole || std::stoi(std::string(digits)) < 1 || std::stoi(std::string(digits)) > 255) {
+      return std::nullopt;
+    }
+    return ParameterType{"VARCHAR(" + std::string(digits) + ")", ValueKind::Text, false};
+  }
   for (const Known& known : kTypes) {
     if (NameEqual(known.access, accessType)) return known.type;
   }
@@ -660,13 +673,23 @@ SelectTranslation TranslateUnion(const source::QueryDefinition& query, const Que
                                  const expression::ServerDialect& server,
                                  QueryParameters& parameters) {
   std::vector<source::QueryDefinition> parts;
-  for (const std::string& text : query.unionParts) {
-    source::QueryDefinition part;
-    std::string why;
-    if (!ParseSelectText(text, part, why))
-      return Refuse("a part of its union cannot be read: " + why);
-    parts.push_back(std::move(part));
+  std::vector<bool> all;  // UNION ALL before each part
+  for (const std::string& unionPart : query.unionParts) {
+    std::vector<UnionPart> pieces = SplitUnion(unionPart);
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      source::QueryDefinition part;
+      std::string why;
+      if (!ParseSelectText(pieces[i].text, part, why)) {
+        return Refuse("a part of its union cannot be read: " + why);
+      }
+      if (part.sources.empty()) {
+        return Refuse("a part of its union reads no table (it has no FROM clause)");
+      }
+      all.push_back(i == 0 ? query.unionAll : pieces[i].all);
+      parts.push_back(std::move(part));
+    }
   }
+  if (parts.size() < 2) return Refuse("its union has fewer than two parts");
   // The ORDER BY of the last part sorts the whole union.
   std::vector<source::QueryOrder> orderBy = query.orderBy;
   if (orderBy.empty() && !parts.empty()) orderBy = parts.back().orderBy;
@@ -686,7 +709,7 @@ SelectTranslation TranslateUnion(const source::QueryDefinition& query, const Que
         if (out.columns[c].kind != part.columns[c].kind) out.columns[c].kind = ValueKind::Unknown;
       }
     }
-    if (i > 0) out.sql += query.unionAll ? " UNION ALL " : " UNION ";
+    if (i > 0) out.sql += all[i] ? " UNION ALL " : " UNION ";
     out.sql += "(" + part.sql + ")";
   }
   if (orderBy.empty()) return out;
