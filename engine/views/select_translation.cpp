@@ -766,12 +766,14 @@ SelectTranslation TranslateUnion(const source::QueryDefinition& query, const Que
         static_cast<std::size_t>(std::stol(text)) <= out.columns.size()) {
       key = out.columns[std::stol(text) - 1].sql;
     } else {
-      std::string bare = text;
-      if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
-        bare = bare.substr(1, bare.size() - 2);
+      // A name of the first part's columns, perhaps with its table.
+      std::string bare;
+      try {
+        expression::NodePtr tree = expression::Parse(text);
+        if (tree->kind == expression::Node::Kind::Name) bare = tree->parts.back();
+      } catch (const expression::SyntaxError&) {
+        // Not a name: refused below.
       }
-      std::size_t dot = bare.rfind("].[");
-      if (dot != std::string::npos) bare = bare.substr(dot + 3);
       for (const ColumnRef& column : out.columns) {
         if (NameEqual(column.accessName, bare)) key = column.sql;
       }
