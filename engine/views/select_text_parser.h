@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "source/saved_query.h"
 
@@ -18,5 +19,13 @@ namespace bracken::engine {
 // words, for text that is not such a statement. "TABLE name" reads as
 // SELECT * FROM name.
 bool ParseSelectText(std::string_view text, source::QueryDefinition& query, std::string& why);
+
+// A union's text cut at its UNION and UNION ALL words: each SELECT, and
+// whether UNION ALL joins it to the parts before it (false for the first).
+struct UnionPart {
+  std::string text;
+  bool all = false;
+};
+std::vector<UnionPart> SplitUnion(std::string_view text);
 
 }  // namespace bracken::engine

@@ -74,9 +74,7 @@ engine::QueryTranslation QueryServerTest::Create(const std::string& name,
   return translation;
 }
 
-namespace {
-
-TextRows Text(const std::vector<Row>& rows) {
+TextRows QueryServerTest::Text(const std::vector<Row>& rows) {
   TextRows out;
   for (const Row& row : rows) {
     std::string line;
@@ -87,8 +85,6 @@ TextRows Text(const std::vector<Row>& rows) {
   }
   return out;
 }
-
-}  // namespace
 
 TextRows QueryServerTest::ViewRows(const std::string& name) {
   return Text(query_->Rows("SELECT * FROM `" + name + "`"));

@@ -38,6 +38,8 @@ class QueryServerTest : public ::testing::Test {
   TextRows CallRows(const std::string& name, const std::string& arguments);
   // Creates `query` as a view and reads its rows.
   TextRows Rows(const source::QueryDefinition& query);
+  // Rows read as text.
+  static TextRows Text(const std::vector<Row>& rows);
   // The rows sorted, for comparing as a multiset.
   static TextRows Sorted(TextRows rows);
 
