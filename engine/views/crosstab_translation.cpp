@@ -79,6 +79,8 @@ QueryDefinition Grouping(const QueryDefinition& query, std::vector<QueryColumn> 
   select.columns = std::move(columns);
   for (QueryColumn& column : select.columns) column.role = CrosstabRole::Plain;
   select.allColumns = false;
+  select.distinct = false;  // the grouping leaves every row distinct already
+  select.distinctRow = false;
   select.orderBy.clear();
   select.pivotValues.clear();
   select.groupBy.clear();
@@ -115,6 +117,11 @@ Plan MakePlan(const QueryDefinition& query, const QueryCatalog& known,
   }
   if (parts.rows.empty()) {
     plan.reason = "its crosstab has no row heading";
+    return plan;
+  }
+  if (!query.top.empty()) {
+    plan.reason =
+        "its crosstab keeps only the TOP rows, which Access counts before laying them out";
     return plan;
   }
   if (parts.anyTotal && !query.having.empty()) {

@@ -183,6 +183,9 @@ TEST_F(CrosstabTest, RefusesWhatItCannotLayOutWithTheReason) {
   badOrder.orderBy.push_back({"Amount", false});
   EXPECT_EQ(Translate(badOrder).reason,
             "it sorts by Amount, which is no row heading of the crosstab");
+  QueryDefinition top = Crosstab("Sum(Amount)", {{"Region", ""}}, "Qtr", {"Region"});
+  top.top = "2";
+  EXPECT_FALSE(Translate(top).ok());
   QueryDefinition dates = Crosstab("Sum(Amount)", {{"Region", ""}}, "Qtr", {"Region"});
   dates.pivotValues = "#1/1/2000#";
   EXPECT_FALSE(Translate(dates).ok());
