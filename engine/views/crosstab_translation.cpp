@@ -303,6 +303,12 @@ QueryTranslation RunTimeHeadings(const Plan& plan) {
   translation.parameters = plan.parameters;
   std::string& body = translation.body;
   body += "DECLARE saved_length BIGINT DEFAULT @@SESSION.group_concat_max_len;\n";
+  // A call that fails leaves the session as it found it.
+  body += "DECLARE EXIT HANDLER FOR SQLEXCEPTION BEGIN\n";
+  body += "SET SESSION group_concat_max_len = saved_length;\n";
+  body += std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCellsTable + ";\n";
+  body += std::string("DROP TEMPORARY TABLE IF EXISTS ") + kRowsTable + ";\n";
+  body += "RESIGNAL;\nEND;\n";
   body += "SET SESSION group_concat_max_len = 16777216;\n";
   body += std::string("DROP TEMPORARY TABLE IF EXISTS ") + kCellsTable + ";\n";
   body += std::string("CREATE TEMPORARY TABLE ") + kCellsTable + " AS " + plan.cells + ";\n";

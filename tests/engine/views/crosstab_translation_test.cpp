@@ -138,6 +138,13 @@ TEST_F(CrosstabTest, RunTimeHeadingsMakeAProcedureThatFindsTheColumns) {
   result = server_->Run("CALL Counts()");
   EXPECT_EQ(result.names.back(), "Q4");
   EXPECT_EQ(result.rows.size(), 4U);
+  // A call that fails leaves the session's settings and tables as they were.
+  server_->Execute("ALTER TABLE Sales RENAME TO Sold");
+  auto after = server_->Run({"SET SESSION group_concat_max_len = 2048", "CALL Counts()",
+                             "SELECT @@SESSION.group_concat_max_len"},
+                            "CALL Counts()");
+  EXPECT_EQ(after.rows, (std::vector<Row>{{"2048"}}));
+  EXPECT_THROW(server_->Run("CALL Counts()"), std::runtime_error);
 }
 
 // Headings sorted descending order the columns; a total row heading and a

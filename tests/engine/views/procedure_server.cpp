@@ -10,33 +10,17 @@
 
 namespace bracken::engine::views_testing {
 
-ProcedureServer::ProcedureServer(const testing::TestServer& server, const std::string& database)
-    : server_(server), scratch_(server, database) {}
+namespace {
 
-void ProcedureServer::Execute(const std::string& statement) {
-  testing::ServerQuery(server_, database()).Execute(statement);
-}
-
-std::vector<Row> ProcedureServer::Rows(const std::string& query) { return Run(query).rows; }
-
-Result ProcedureServer::Run(const std::string& statement) {
-  std::unique_ptr<MYSQL, void (*)(MYSQL*)> handle(mysql_init(nullptr), mysql_close);
-  if (mysql_real_connect(handle.get(), server_.host.c_str(), server_.user.c_str(),
-                         server_.password.c_str(), database().c_str(),
-                         static_cast<unsigned int>(server_.port), nullptr,
-                         CLIENT_MULTI_RESULTS) == nullptr) {
-    throw std::runtime_error(std::string("cannot reach the test server: ") +
-                             mysql_error(handle.get()));
-  }
-  mysql_set_character_set(handle.get(), "utf8mb4");
-  if (mysql_real_query(handle.get(), statement.data(), statement.size()) != 0) {
-    throw std::runtime_error(std::string(mysql_error(handle.get())) + " in: " + statement);
+Result RunOne(MYSQL* handle, const std::string& statement) {
+  if (mysql_real_query(handle, statement.data(), statement.size()) != 0) {
+    throw std::runtime_error(std::string(mysql_error(handle)) + " in: " + statement);
   }
   Result result;
-  MYSQL_RES* set = mysql_store_result(handle.get());
+  MYSQL_RES* set = mysql_store_result(handle);
   if (set == nullptr) {
-    if (mysql_field_count(handle.get()) != 0) {
-      throw std::runtime_error(std::string(mysql_error(handle.get())) + " in: " + statement);
+    if (mysql_field_count(handle) != 0) {
+      throw std::runtime_error(std::string(mysql_error(handle)) + " in: " + statement);
     }
   } else {
     const unsigned int columns = mysql_num_fields(set);
@@ -53,11 +37,48 @@ Result ProcedureServer::Run(const std::string& statement) {
     mysql_free_result(set);
   }
   // A call's statements report after its result; an error among them is the call's.
-  while (mysql_more_results(handle.get())) {
-    if (mysql_next_result(handle.get()) > 0) {
-      throw std::runtime_error(std::string(mysql_error(handle.get())) + " in: " + statement);
+  while (mysql_more_results(handle)) {
+    if (mysql_next_result(handle) > 0) {
+      throw std::runtime_error(std::string(mysql_error(handle)) + " in: " + statement);
     }
-    if (MYSQL_RES* more = mysql_store_result(handle.get())) mysql_free_result(more);
+    if (MYSQL_RES* more = mysql_store_result(handle)) mysql_free_result(more);
+  }
+  return result;
+}
+
+}  // namespace
+
+ProcedureServer::ProcedureServer(const testing::TestServer& server, const std::string& database)
+    : server_(server), scratch_(server, database) {}
+
+void ProcedureServer::Execute(const std::string& statement) {
+  testing::ServerQuery(server_, database()).Execute(statement);
+}
+
+std::vector<Row> ProcedureServer::Rows(const std::string& query) { return Run(query).rows; }
+
+Result ProcedureServer::Run(const std::string& statement) {
+  return Run(std::vector<std::string>{statement});
+}
+
+Result ProcedureServer::Run(const std::vector<std::string>& statements,
+                            const std::string& allowedToFail) {
+  std::unique_ptr<MYSQL, void (*)(MYSQL*)> handle(mysql_init(nullptr), mysql_close);
+  if (mysql_real_connect(handle.get(), server_.host.c_str(), server_.user.c_str(),
+                         server_.password.c_str(), database().c_str(),
+                         static_cast<unsigned int>(server_.port), nullptr,
+                         CLIENT_MULTI_RESULTS) == nullptr) {
+    throw std::runtime_error(std::string("cannot reach the test server: ") +
+                             mysql_error(handle.get()));
+  }
+  mysql_set_character_set(handle.get(), "utf8mb4");
+  Result result;
+  for (const std::string& statement : statements) {
+    try {
+      result = RunOne(handle.get(), statement);
+    } catch (const std::runtime_error&) {
+      if (statement != allowedToFail) throw;
+    }
   }
   return result;
 }

@@ -31,7 +31,10 @@ class ProcedureServer {
   // Statements of one connection each, so that a call's results never
   // linger on the next.
   std::vector<Row> Rows(const std::string& query);
+  // The statements on one connection; the last one's result. A statement
+  // the server refuses throws, unless it is `allowedToFail`.
   Result Run(const std::string& statement);
+  Result Run(const std::vector<std::string>& statements, const std::string& allowedToFail = "");
 
   // The database's tables and views as a catalog: Access names equal to
   // the server's names, column kinds after their types.
