@@ -99,6 +99,7 @@ struct Plan {
   std::vector<std::string> groupBy;
   std::string join;  // the condition joining rows and cells
   std::string pivot;
+  bool fractionalPivot = false;  // the heading is a number that may have decimals
   std::string value;
   std::vector<expression::ColumnRef> columns;  // the row headings' output columns
   std::string orderBy;
@@ -160,6 +161,8 @@ Plan MakePlan(const QueryDefinition& query, const QueryCatalog& known,
   }
   plan.cells = cells.sql;
   plan.pivot = "c." + cells.columns[groupedCount].sql;
+  plan.fractionalPivot = cells.columns[groupedCount].kind == expression::ValueKind::Number &&
+                         !cells.columns[groupedCount].wholeNumber;
   plan.value = "c." + cells.columns[groupedCount + 1].sql;
   if (parts.anyTotal) {
     std::vector<QueryColumn> rowColumns;
@@ -319,14 +322,20 @@ QueryTranslation RunTimeHeadings(const Plan& plan) {
   // One column per distinct heading: its cell picked by the heading's text,
   // named by that text, Null as "<>".
   const std::string pivot = plan.pivot.substr(2);  // the column's name in the cells
+  // Access writes a number without trailing zeros (a Currency 10 as "10");
+  // the server's text of a DECIMAL keeps its scale ("10.0000").
+  const std::string heading = plan.fractionalPivot
+                                  ? "IF(LOCATE('.', r.t) > 0 AND LOCATE('e', LOWER(r.t)) = 0, "
+                                    "TRIM(TRAILING '.' FROM TRIM(TRAILING '0' FROM r.t)), r.t)"
+                                  : "r.t";
   body += "SELECT GROUP_CONCAT(CONCAT(" + Literal(", MAX(CASE WHEN " + plan.pivot) +
           ", IF(h.heading IS NULL, ' IS NULL', CONCAT(' = ', QUOTE(h.heading))), " +
           Literal(" THEN " + plan.value + " END) AS `") +
           ", REPLACE(IFNULL(h.heading, '<>'), '`', '``'), '`') ORDER BY h.v" +
           (plan.headingDescending ? " DESC" : "") +
-          " SEPARATOR '') INTO @bracken_crosstab_columns FROM (SELECT " + pivot +
-          " AS v, CAST(MIN(" + pivot + ") AS CHAR) AS heading FROM " + kCellsTable + " GROUP BY " +
-          pivot + ") AS h;\n";
+          " SEPARATOR '') INTO @bracken_crosstab_columns FROM (SELECT r.v, " + heading +
+          " AS heading FROM (SELECT " + pivot + " AS v, CAST(MIN(" + pivot +
+          ") AS CHAR) AS t FROM " + kCellsTable + " GROUP BY " + pivot + ") AS r) AS h;\n";
   body += "SET @bracken_crosstab_sql = CONCAT(" + Literal("SELECT " + Join(plan.select)) +
           ", IFNULL(@bracken_crosstab_columns, ''), " +
           Literal(OuterFrom(plan, kRowsTable, kCellsTable) + OuterTail(plan)) + ");\n";

@@ -165,6 +165,21 @@ TEST_F(CrosstabTest, RunTimeHeadingsTakeParametersTotalsAndDescendingColumns) {
             (std::vector<Row>{{"East", "1", "8", kNull}, {"North", "3", "5", "17"}}));
 }
 
+// Numbers with decimals as headings are named without trailing zeros, as
+// Access writes them ("10", not the server's "10.0000").
+TEST_F(CrosstabTest, RunTimeHeadingsNameNumbersAsAccessWritesThem) {
+  server_->Execute("CREATE TABLE Prices (Item VARCHAR(5), Price DECIMAL(19,4))");
+  server_->Execute("INSERT INTO Prices VALUES ('a', 10), ('a', 2.5), ('b', 10), ('b', 0.125)");
+  QueryDefinition query = Crosstab("Count(*)", {{"Item", ""}}, "Price", {"Item"});
+  query.sources = {{"Prices", "", ""}};
+  QueryTranslation translation = Translate(query);
+  ASSERT_TRUE(translation.ok()) << translation.reason;
+  server_->Create("By price", translation);
+  auto result = server_->Run("CALL `By price`()");
+  EXPECT_EQ(result.names, (std::vector<std::string>{"Item", "0.125", "2.5", "10"}));
+  EXPECT_EQ(result.rows, (std::vector<Row>{{"a", kNull, "1", "1"}, {"b", "1", kNull, "1"}}));
+}
+
 // A fixed-heading crosstab with a parameter is a procedure running the
 // same SELECT.
 TEST_F(CrosstabTest, FixedHeadingsWithAParameterMakeAProcedure) {
