@@ -9,6 +9,7 @@
 #include "engine/source_connection.h"
 #include "engine/views/query_translation.h"
 #include "tests/engine/server_conversion.h"
+#include "tests/engine/views/query_server.h"
 #include "tests/support/server_query.h"
 
 namespace bracken::engine {
@@ -16,39 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using expression::ColumnRef;
-using expression::ValueKind;
-
-ValueKind KindOf(const std::string& dataType) {
-  static const std::vector<std::string> kText = {"char",       "varchar",  "text",
-                                                 "mediumtext", "longtext", "tinytext"};
-  static const std::vector<std::string> kWhole = {"tinyint", "smallint", "int", "bigint"};
-  static const std::vector<std::string> kNumber = {"decimal", "double", "float"};
-  for (const auto& t : kText)
-    if (dataType == t) return ValueKind::Text;
-  for (const auto& t : kWhole)
-    if (dataType == t) return ValueKind::Number;
-  for (const auto& t : kNumber)
-    if (dataType == t) return ValueKind::Number;
-  if (dataType == "datetime" || dataType == "date") return ValueKind::Date;
-  return ValueKind::Unknown;
-}
-
-// The converted tables as a query may read them.
-QueryCatalog CatalogOf(testing::ServerQuery& query, const std::string& database) {
-  QueryCatalog catalog;
-  for (const testing::Row& row :
-       query.Rows("SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE FROM information_schema.COLUMNS WHERE "
-                  "TABLE_SCHEMA = '" +
-                  database + "' ORDER BY TABLE_NAME, ORDINAL_POSITION")) {
-    if (catalog.objects.empty() || catalog.objects.back().accessName != *row[0]) {
-      catalog.objects.push_back({*row[0], *row[0], {}});
-    }
-    ValueKind kind = KindOf(*row[2]);
-    bool whole = kind == ValueKind::Number && row[2]->find("int") != std::string::npos;
-    catalog.objects.back().columns.push_back({*row[1], "`" + *row[1] + "`", kind, whole});
-  }
-  return catalog;
-}
 
 TEST(CorpusQueries, SelectAndUnionQueriesOfTheQueryTestFilesRunAsViews) {
   const fs::path corpus = fs::path(BRACKEN_SHARED_DIR) / "corpus";
@@ -66,7 +34,7 @@ TEST(CorpusQueries, SelectAndUnionQueriesOfTheQueryTestFilesRunAsViews) {
     CatalogSource source(catalog, connectionText);
     ConvertAll(server, source, ListTableNames(catalog), database);
     testing::ServerQuery query(server, database);
-    QueryCatalog known = CatalogOf(query, database);
+    QueryCatalog known = testing::CatalogOf(query, database);
     const auto dialect = expression::ServerDialect::FromVersion(*query.Value("SELECT VERSION()"));
     int views = 0;
     for (const source::Query& saved : catalog.Queries()) {
