@@ -7,16 +7,20 @@ namespace bracken::cli {
 engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      const std::vector<std::string>& tables,
                                      target::MySqlConnection& connection,
-                                     const std::string& database, std::ostream& out) {
+                                     const std::string& database, std::ostream& out,
+                                     bool checkQueries) {
   for (const std::string& line : engine::FileDamageLines(source)) out << line << "\n";
   engine::VerifySummary summary = engine::VerifyTables(
-      source, tables, connection, database, [&out](const engine::TableVerdict& verdict) {
+      source, tables, connection, database,
+      [&out](const engine::TableVerdict& verdict) {
         for (const std::string& line : engine::VerdictLines(verdict)) {
           out << line << "\n";
         }
         out.flush();
-      });
+      },
+      checkQueries);
   for (const std::string& line : engine::SchemaLines(summary)) out << line << "\n";
+  for (const std::string& line : engine::QueryLines(summary)) out << line << "\n";
   return summary;
 }
 
@@ -34,7 +38,11 @@ std::string VerifyNote(const engine::VerifySummary& summary) {
          std::to_string(summary.tables.size()) + " tables identical" +
          (summary.schemaShown ? ", " + std::to_string(summary.SchemaAsPlanned()) + " of " +
                                     std::to_string(summary.schema.size()) + " as planned"
-                              : "");
+                              : "") +
+         (summary.queries.empty()
+              ? ""
+              : ", " + std::to_string(summary.QueriesAsConverted()) + " of " +
+                    std::to_string(summary.queries.size()) + " queries as converted");
 }
 
 }  // namespace bracken::cli

@@ -20,14 +20,16 @@ namespace bracken::cli {
 engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
                                      const std::vector<std::string>& tables,
                                      target::MySqlConnection& connection,
-                                     const std::string& database, std::ostream& out);
+                                     const std::string& database, std::ostream& out,
+                                     bool checkQueries = true);
 
 // The checked names of `names`, in order.
 std::vector<std::string> CheckedTables(const std::vector<std::string>& names,
                                        const std::vector<bool>& checked);
 
 // ", verified: k of n tables identical" for the summary line of a convert
-// run with --verify, and ", j of m as planned" with the schema section.
+// run with --verify, ", j of m as planned" with the schema section and
+// ", q of r queries as converted" with the queries section.
 std::string VerifyNote(const engine::VerifySummary& summary);
 
 }  // namespace bracken::cli

@@ -26,7 +26,8 @@ namespace {
 constexpr char kHelp[] =
     "Usage: bracken-cli verify FILE --host H --user U --database D [--password[=P]]\n"
     "                          [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
-    "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n\n"
+    "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
+    "                          [--no-queries]\n\n"
     "Compares the tables of an Access file with the MySQL database D that a\n"
     "conversion made of it. Each Access value is put through the conversion's\n"
     "own rules (a null text becomes '', hyperlinks keep their display text,\n"
@@ -51,8 +52,13 @@ constexpr char kHelp[] =
     "  Customers: schema differs: column [City] has no default in MySQL, the plan has 'Bern'\n"
     "A rule that rows break, a relationship whose rows name no parent and every\n"
     "foreign key of a MyISAM table are expected absent, and the line says so.\n"
+    "When the file has saved queries, a line per query follows: its view runs\n"
+    "(SELECT * ... LIMIT 0) or its procedure is there, or it is one the conversion\n"
+    "names as not converted, which is no difference. --no-queries leaves them out\n"
+    "(for a copy made with convert --no-queries).\n"
     "The last line sums up: \"D: n tables verified, k identical, m with differences\",\n"
-    "with \"; schema: j of n tables as planned\" after a schema section.\n\n"
+    "with \"; schema: j of n tables as planned\" after a schema section and\n"
+    "\"; queries: q of r as converted\" after the queries.\n\n"
     "Exit status:\n"
     "  0  every table is identical (and its schema as planned)\n"
     "  1  something differs: a value, a row, a column or a table missing in MySQL,\n"
@@ -60,12 +66,19 @@ constexpr char kHelp[] =
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  the Access file or the server could not be opened\n";
 
-using Options = CommonArguments;
+struct Options : CommonArguments {
+  bool checkQueries = true;
+};
 
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (!TakeCommonOption(args, i, options)) TakeFile(args, i, options);
+    if (TakeCommonOption(args, i, options)) continue;
+    if (args[i] == "--no-queries") {
+      options.checkQueries = false;
+    } else {
+      TakeFile(args, i, options);
+    }
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
   if (options.host.empty() || options.user.empty() || options.database.empty()) {
@@ -114,8 +127,9 @@ int Verify(const std::vector<std::string>& args) {
 
   engine::CatalogSource source(file.catalog, file.connectionText);
   target::WipeSecret(file.connectionText);
-  engine::VerifySummary summary = VerifyAndPrint(source, CheckedTables(file.names, file.checked),
-                                                 connection, options.database, std::cout);
+  engine::VerifySummary summary =
+      VerifyAndPrint(source, CheckedTables(file.names, file.checked), connection, options.database,
+                     std::cout, options.checkQueries);
   std::cout << engine::VerifySummaryLine(options.database, summary) << std::endl;
   return summary.AllIdentical() ? kExitSuccess : kExitIncomplete;
 }
