@@ -31,6 +31,18 @@ std::string OneLine(const std::string& sql) {
   return line;
 }
 
+// Whether `name`, read by `query` and not a query of the file, must be a
+// table converted into this database: not for a query of another database
+// or of a server (the translator names those), nor for the table a
+// make-table query creates.
+bool ReadsTablesHere(const source::QueryDefinition& query, const std::string& name) {
+  using source::QueryKind;
+  if (query.kind == QueryKind::PassThrough || query.kind == QueryKind::DataDefinition) return false;
+  if (!query.sourceDatabase.empty() || !query.sourceConnect.empty()) return false;
+  const bool target = NameKey(name) == NameKey(query.target);
+  return !(target && (query.kind == QueryKind::MakeTable || !query.targetDatabase.empty()));
+}
+
 }  // namespace
 
 QueryCatalog ConvertedTablesCatalog(ConversionContext& context) {
@@ -84,10 +96,11 @@ std::vector<QueryOutcome> PlaceQueries(ConversionContext& context,
   auto blocked = [&](std::size_t index, bool& waits) -> std::string {
     waits = false;
     std::string reason;
+    const source::QueryDefinition& definition = queries[index].definition;
     for (const std::string& name : reads[index]) {
       const auto found = byName.find(NameKey(name));
       if (found == byName.end()) {
-        if (reason.empty() && known.Find(name) == nullptr) {
+        if (reason.empty() && ReadsTablesHere(definition, name) && known.Find(name) == nullptr) {
           reason = "it reads " + Bracketed(name) + ", which was not converted";
         }
         continue;
