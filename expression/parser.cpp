@@ -41,8 +41,8 @@ NodePtr MakeBinary(std::string op, NodePtr left, NodePtr right) {
 
 class Parser {
  public:
-  Parser(std::vector<Token> tokens, const ParseOptions& options)
-      : tokens_(std::move(tokens)), options_(options) {}
+  Parser(std::string_view text, std::vector<Token> tokens, const ParseOptions& options)
+      : text_(text), tokens_(std::move(tokens)), options_(options) {}
 
   NodePtr Whole() {
     if (!options_.columnMayBeOmitted && IsSymbol("=")) ++at_;
@@ -171,11 +171,15 @@ class Parser {
         NodePtr node = Make(Node::Kind::In);
         node->negated = negated;
         node->children.push_back(std::move(left));
-        Expect("(");
-        do {
-          node->children.push_back(Expression());
-        } while (IsSymbol(",") && (++at_, true));
-        Expect(")");
+        if (StartsSubquery()) {
+          node->children.push_back(Subquery());
+        } else {
+          Expect("(");
+          do {
+            node->children.push_back(Expression());
+          } while (IsSymbol(",") && (++at_, true));
+          Expect(")");
+        }
         left = Finish(std::move(node));
       } else if (TakeWord("IS")) {
         NodePtr node = Make(Node::Kind::IsNull);
@@ -271,6 +275,7 @@ class Parser {
         return node;
       }
       case TokenType::Symbol:
+        if (StartsSubquery()) return Subquery();
         if (token.text == "(") {
           ++at_;
           NodePtr inner = Expression();
@@ -308,11 +313,21 @@ class Parser {
       if (std::find(std::begin(kReserved), std::end(kReserved), word) != std::end(kReserved)) {
         Fail("unexpected " + Describe(first));
       }
+      if (word == "EXISTS" && StartsSubquery(1)) {
+        ++at_;
+        NodePtr node = Make(Node::Kind::Exists);
+        node->children.push_back(Subquery());
+        return Finish(std::move(node));
+      }
       if (IsSymbol("(", 1)) {
         NodePtr call = Make(Node::Kind::Call);
         call->text = first.text;
         at_ += 2;
-        if (!IsSymbol(")")) {
+        if (IsSymbol("*") && IsSymbol(")", 1)) {
+          // Count(*): the rows, not a value.
+          call->children.push_back(Make(Node::Kind::Star));
+          ++at_;
+        } else if (!IsSymbol(")")) {
           do {
             call->children.push_back(Expression());
           } while (IsSymbol(",") && (++at_, true));
@@ -339,6 +354,28 @@ class Parser {
     return node;
   }
 
+  bool StartsSubquery(std::size_t ahead = 0) const {
+    return IsSymbol("(", ahead) && IsWord("SELECT", ahead + 1);
+  }
+
+  // "(SELECT ...)": the statement's text is kept as written, for the
+  // translation of subqueries to read as a statement of its own.
+  NodePtr Subquery() {
+    const std::size_t open = at_;
+    int level = 0;
+    for (; at_ < tokens_.size() && Peek().type != TokenType::End; ++at_) {
+      if (IsSymbol("(")) ++level;
+      if (IsSymbol(")") && --level == 0) break;
+    }
+    if (level != 0) Fail("a subquery has no closing parenthesis");
+    NodePtr node = Make(Node::Kind::Subquery);
+    const std::size_t begin = tokens_[open].position + 1;
+    node->text = std::string(text_.substr(begin, Peek().position - begin));
+    ++at_;
+    return node;
+  }
+
+  std::string_view text_;
   std::vector<Token> tokens_;
   ParseOptions options_;
   std::size_t at_ = 0;
@@ -348,7 +385,7 @@ class Parser {
 }  // namespace
 
 NodePtr Parse(std::string_view text, const ParseOptions& options) {
-  Parser parser(Tokenize(text), options);
+  Parser parser(text, Tokenize(text), options);
   return parser.Whole();
 }
 

@@ -177,6 +177,12 @@ Sql Translator::Value(const Node& node) {
       return Between(node);
     case Node::Kind::In: {
       Sql value = Value(*node.children[0]);
+      if (node.children.size() == 2 && node.children[1]->kind == Node::Kind::Subquery) {
+        Sql inner = Subquery(*node.children[1]);
+        return Combine(
+            "(" + value.text + (node.negated ? " NOT IN (" : " IN (") + inner.text + "))",
+            ValueKind::Boolean, {&value, &inner});
+      }
       std::vector<Sql> items;
       for (std::size_t i = 1; i < node.children.size(); ++i) {
         items.push_back(Value(*node.children[i]));
@@ -196,10 +202,31 @@ Sql Translator::Value(const Node& node) {
                      ValueKind::Boolean, parts);
     }
     case Node::Kind::Call:
+      if (context_.purpose == Purpose::QueryExpression) {
+        if (std::optional<Sql> aggregate = Aggregate(node)) return *aggregate;
+      }
       return TranslateCall(node, *this);
     case Node::Kind::Bang:
+      // In a query, [Forms]![Orders]![Total] is a value the query asks for.
+      if (context_.purpose == Purpose::QueryExpression && context_.openObject) {
+        if (std::optional<ColumnRef> value = context_.openObject(node.parts)) {
+          return Sql{value->sql, value->kind, true, false,
+                     value->kind == ValueKind::Number && value->wholeNumber};
+        }
+      }
       throw NotTranslatable(NameText(node.parts) +
                             " refers to an open form, report or other Access object");
+    case Node::Kind::Star:
+      throw NotTranslatable("* stands for a query's rows only in Count(*)");
+    case Node::Kind::Subquery: {
+      Sql inner = Subquery(node);
+      inner.text = "(" + inner.text + ")";
+      return inner;
+    }
+    case Node::Kind::Exists: {
+      Sql inner = Subquery(*node.children[0]);
+      return Combine("(EXISTS (" + inner.text + "))", ValueKind::Boolean, {&inner});
+    }
   }
   throw NotTranslatable("the expression holds a construct Bracken does not know");
 }
@@ -406,6 +433,78 @@ Sql Translator::Like(const Node& node) {
   return Combine(condition, ValueKind::Boolean, {&value});
 }
 
+Sql Translator::Subquery(const Node& node) {
+  if (context_.purpose != Purpose::QueryExpression || !context_.subquery) {
+    throw NotTranslatable("a subquery stands only in a query");
+  }
+  Context::Subquery inner = context_.subquery(node.text);
+  Sql out{inner.sql, inner.kind};
+  out.constant = false;
+  return out;
+}
+
+std::optional<Sql> Translator::Aggregate(const Node& call) {
+  struct Known {
+    std::string_view access;
+    std::string_view sql;
+  };
+  static constexpr Known kAggregates[] = {{"COUNT", "COUNT"},
+                                          {"SUM", "SUM"},
+                                          {"AVG", "AVG"},
+                                          {"MIN", "MIN"},
+                                          {"MAX", "MAX"},
+                                          {"STDEV", "STDDEV_SAMP"},
+                                          {"STDEVP", "STDDEV_POP"},
+                                          {"VAR", "VAR_SAMP"},
+                                          {"VARP", "VAR_POP"},
+                                          {"FIRST", ""},
+                                          {"LAST", ""}};
+  const std::string name = Upper(call.text);
+  const Known* known = nullptr;
+  for (const Known& candidate : kAggregates) {
+    if (candidate.access == name) known = &candidate;
+  }
+  if (known == nullptr) return std::nullopt;
+  if (known->sql.empty()) {
+    throw NotTranslatable(call.text +
+                          " takes the value of the row Access happens to read first or last, an "
+                          "order the server does not keep");
+  }
+  if (call.children.size() != 1) {
+    throw NotTranslatable(call.text + " is given " + std::to_string(call.children.size()) +
+                          " arguments");
+  }
+  const Node& argument = *call.children[0];
+  const std::string sqlName(known->sql);
+  if (argument.kind == Node::Kind::Star) {
+    if (name != "COUNT") throw NotTranslatable(call.text + "(*) is not an aggregate Access knows");
+    return Sql{"COUNT(*)", ValueKind::Number, true, false, true};
+  }
+  Sql value = Value(argument);
+  auto result = [&](std::string text, ValueKind kind, bool integral) {
+    Sql out = Combine(std::move(text), kind, {&value}, integral);
+    out.constant = false;
+    return out;
+  };
+  if (name == "COUNT") return result("COUNT(" + value.text + ")", ValueKind::Number, true);
+  if (name == "MIN" || name == "MAX") {
+    if (value.kind == ValueKind::Boolean) {
+      // Access's Yes is -1: the least of its values is the greatest of the server's.
+      return result("(-" + std::string(name == "MIN" ? "MAX(" : "MIN(") + value.text + "))",
+                    ValueKind::Number, true);
+    }
+    return result(sqlName + "(" + value.text + ")", value.kind, value.integral);
+  }
+  value = AsNumber(value);
+  if (value.kind == ValueKind::Text || value.kind == ValueKind::Date) {
+    throw NotTranslatable(call.text + " of a text or a date has no counterpart on the server");
+  }
+  if (name == "SUM") return result("SUM(" + value.text + ")", ValueKind::Number, value.integral);
+  // A double, as Access's; the server's decimal average keeps only four
+  // more digits than its values.
+  return result(sqlName + "(" + value.text + " + 0E0)", ValueKind::Number, false);
+}
+
 Sql Translator::Between(const Node& node) {
   Sql value = Value(*node.children[0]);
   Sql low = Value(*node.children[1]);
@@ -592,6 +691,8 @@ Translation Translate(std::string_view accessText, const Context& context) {
   }
   out.constant = sql.constant;
   out.deterministic = sql.deterministic;
+  out.kind = sql.kind;
+  out.wholeNumber = sql.integral;
   switch (context.purpose) {
     case Purpose::DefaultValue:
       if (!context.server.TakesExpressionDefaults()) {

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,13 @@ enum class Purpose {
   QueryExpression,
 };
 
+// What a resolver or another callback of the Context throws to refuse the
+// expression; its message finishes "not translatable, because ...".
+class Refused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 struct Context {
   Purpose purpose = Purpose::QueryExpression;
   ServerDialect server;
@@ -79,7 +87,23 @@ struct Context {
   // QueryExpression (and TableRule, after `columns`): a name's column, its
   // parts as written ("Orders", "Total" for [Orders].[Total]); nullopt for a
   // name that is not known.
+  // A name may also be a parameter the query asks for: the resolver
+  // answers for those too. It may throw Refused (a name that could be a
+  // column of two tables).
   std::function<std::optional<ColumnRef>(const std::vector<std::string>& parts)> resolve;
+  // QueryExpression: a reference to an open form or report
+  // ([Forms]![Orders]![Total], parts "Forms", "Orders", "Total"), which a
+  // query asks for as a parameter; without it, or for nullopt, refused.
+  std::function<std::optional<ColumnRef>(const std::vector<std::string>& parts)> openObject;
+  // QueryExpression: a subquery, its SELECT statement as written between
+  // the parentheses, written for the server (its sql without parentheses,
+  // and the kind of its one column where known); throws Refused. Without
+  // it, subqueries are refused.
+  struct Subquery {
+    std::string sql;
+    ValueKind kind = ValueKind::Unknown;
+  };
+  std::function<Subquery(std::string_view select)> subquery;
 
   static Context ForDefault(ValueKind columnKind, ServerDialect server);
   static Context ForColumnRule(ColumnRef column, ServerDialect server);
@@ -100,6 +124,9 @@ struct Translation {
   // The same inputs give the same value at any time (no Now(), Date(), ...):
   // what a CHECK constraint needs.
   bool deterministic = true;
+  // What the value is, as far as known; a number that is a whole number.
+  ValueKind kind = ValueKind::Unknown;
+  bool wholeNumber = false;
 
   bool ok() const { return !sql.empty(); }
 };

@@ -3,6 +3,7 @@
 // The translation's working parts, shared by the operators (translate.cpp)
 // and the function table (functions.cpp). Not for use outside expression/.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,10 +26,7 @@ struct Sql {
 
 // Thrown where a construct has no faithful translation; the message
 // finishes "not translatable, because ...".
-class NotTranslatable : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using NotTranslatable = Refused;
 
 // `text` with the flags of all `parts` (deterministic and constant only if
 // every part is).
@@ -66,6 +64,10 @@ class Translator {
   Sql Concatenate(const Node& node);
   Sql Like(const Node& node);
   Sql Between(const Node& node);
+  Sql Subquery(const Node& node);
+  // Count, Sum, Avg, Min, Max, StDev, StDevP, Var, VarP in a query;
+  // nullopt for any other call.
+  std::optional<Sql> Aggregate(const Node& call);
 
   const Context& context_;
 };

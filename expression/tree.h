@@ -28,6 +28,9 @@ struct Node {
     In,              // negated; children: value, then the list
     Call,            // text: the function's name as written; children: arguments
     Bang,            // parts: Forms!Orders!Total, a reference to an open object
+    Star,            // the * of Count(*)
+    Subquery,        // text: the SELECT statement between its parentheses
+    Exists,          // children[0]: a Subquery
   };
 
   Kind kind = Kind::Null;
