@@ -44,7 +44,8 @@ using testing::Row;
 using V = std::vector<FixtureValue>;
 
 // Attribute numbers of MSysQueries rows.
-enum Attribute { kKind = 1, kTable = 5, kColumn = 6, kJoin = 7, kWhere = 8 };
+enum Attribute { kKind = 1, kParameter = 2, kTable = 5, kColumn = 6, kJoin = 7, kWhere = 8 };
+constexpr int kOrderBy = 11;
 
 FixtureQueryRow QueryRow(int attribute, std::string name1, std::string name2,
                          std::string expression, std::optional<int> flag = std::nullopt) {
@@ -58,7 +59,8 @@ FixtureQuery Select(std::string name, std::vector<FixtureQueryRow> rows) {
 
 // Customers, Orders and Cities, and select queries: one on a table, one on
 // that query and a table (named to come first), one on Cities, one the
-// translator refuses, and one whose name MySQL takes only as the table's.
+// translator refuses, one whose name MySQL takes only as the table's, one
+// with a parameter (a procedure) and one reading that one.
 FixtureDatabase ShopFile() {
   FixtureTable customers;
   customers.name = "Customers";
@@ -97,6 +99,13 @@ FixtureDatabase ShopFile() {
                            QueryRow(kColumn, "Who", "", "DLookUp(\"Name\",\"Customers\")")}),
       Select("Orders ",
              {QueryRow(kTable, "Orders", "", ""), QueryRow(kColumn, "", "", "Orders.Id")}),
+      Select("Orders Over",
+             {QueryRow(kParameter, "Least", "", "", 4), QueryRow(kTable, "Orders", "", ""),
+              QueryRow(kColumn, "", "", "Orders.Id"),
+              QueryRow(kWhere, "", "", "Orders.Amount>[Least]"),
+              QueryRow(kOrderBy, "", "", "Orders.Id")}),
+      Select("Over Names", {QueryRow(kTable, "Orders Over", "", ""),
+                            QueryRow(kColumn, "", "", "[Orders Over].Id")}),
   };
   return file;
 }
@@ -160,9 +169,9 @@ TEST_P(QueryConversion, ViewsReturnTheirRowsAndEveryOtherQueryIsNamed) {
   CatalogSource source(catalog, "");
   QueryRun run = Convert(server, source, database, true);
   EXPECT_EQ(run.summary.ending, RunEnding::Completed);
-  EXPECT_EQ(run.summary.queriesNotCreated, 2);
+  EXPECT_EQ(run.summary.queriesNotCreated, 3);
   EXPECT_TRUE(run.summary.Lost());
-  EXPECT_NE(run.reportMessage.find("not everything was converted: 2 queries not converted"),
+  EXPECT_NE(run.reportMessage.find("not everything was converted: 3 queries not converted"),
             std::string::npos)
       << run.reportMessage;
   EXPECT_TRUE(Mentions(run.reportLines,
@@ -178,6 +187,10 @@ TEST_P(QueryConversion, ViewsReturnTheirRowsAndEveryOtherQueryIsNamed) {
                        "Query [Orders ] is created as [Orders_2] (MySQL does "
                        "not accept the name as it is)."))
       << ::testing::PrintToString(run.reportLines);
+  EXPECT_TRUE(Mentions(run.reportLines,
+                       "Query [Over Names] was not converted: it reads the query "
+                       "[Orders Over], which became a procedure"))
+      << ::testing::PrintToString(run.reportLines);
 
   testing::ServerQuery query(server, database);
   ExpectViewRows(query);
@@ -187,19 +200,21 @@ TEST_P(QueryConversion, ViewsReturnTheirRowsAndEveryOtherQueryIsNamed) {
                         database + "'"),
             "A Big Buyers,Big Orders,Orders_2");
 
-  // Verify finds each view running and names the two not converted; a
+  // Verify finds each view running and names the three not converted; a
   // view dropped afterwards is a difference.
   target::MySqlConnection connection;
   ASSERT_EQ(connection.Connect(server.host, server.user, server.password),
             target::MySqlConnection::ConnectResult::Connected);
   VerifySummary verified = VerifyTables(source, {"Customers", "Orders"}, connection, database);
   EXPECT_TRUE(verified.AllIdentical()) << ::testing::PrintToString(QueryLines(verified));
-  EXPECT_EQ(verified.queries.size(), 5u);
-  EXPECT_EQ(verified.QueriesAsConverted(), 5);
+  EXPECT_EQ(verified.queries.size(), 7u);
+  EXPECT_EQ(verified.QueriesAsConverted(), 7);
+  EXPECT_TRUE(
+      Mentions(QueryLines(verified), "Query [Orders Over]: procedure [Orders Over] present"));
   EXPECT_TRUE(Mentions(QueryLines(verified), "Query [A Big Buyers]: view [A Big Buyers] runs"));
   EXPECT_TRUE(
       Mentions(QueryLines(verified), "Query [City List]: not converted: it reads [Cities]"));
-  EXPECT_NE(VerifySummaryLine(database, verified).find("; queries: 5 of 5 as converted"),
+  EXPECT_NE(VerifySummaryLine(database, verified).find("; queries: 7 of 7 as converted"),
             std::string::npos);
   query.Execute("DROP VIEW `Big Orders`");
   verified = VerifyTables(source, {"Customers", "Orders"}, connection, database);
@@ -265,10 +280,10 @@ TEST(QueryDump, TheReplayCreatesTheViewsAndProcedures) {
   owner.SetTables({"Customers", "Orders"}, {true, true});
   owner.SetDestinationName(database);
   ConversionSummary summary = RunConversion(owner, context);
-  EXPECT_EQ(summary.queriesNotCreated, 2);
-  // A procedure as a parameter query becomes one, written the same way.
+  EXPECT_EQ(summary.queriesNotCreated, 3);
+  // One more, with the new delimiter inside a text.
   executor.Execute(
-      "CREATE PROCEDURE `Orders Over`(IN `p_Least` DOUBLE)\nBEGIN\nSELECT Id FROM Orders WHERE "
+      "CREATE PROCEDURE `Orders Above`(IN `p_Least` DOUBLE)\nBEGIN\nSELECT Id FROM Orders WHERE "
       "Amount > p_Least AND ';;' <> '' ORDER BY Id;\nEND");
   const std::string text = out.str();
   EXPECT_LT(text.find("INSERT INTO `Orders`"), text.find("CREATE VIEW"));
@@ -283,10 +298,12 @@ TEST(QueryDump, TheReplayCreatesTheViewsAndProcedures) {
   ASSERT_EQ(loaded.status, 0) << loaded.errors;
   testing::ServerQuery query(server, database);
   ExpectViewRows(query);
-  testing::ShellRun called = testing::RunShell(
-      client + " -N -e 'CALL `Orders Over`(100)' " + testing::ShellQuoted(database), dir);
-  EXPECT_EQ(called.status, 0) << called.errors;
-  EXPECT_EQ(called.output, "10\n12\n");
+  for (const std::string procedure : {"Orders Over", "Orders Above"}) {
+    testing::ShellRun called = testing::RunShell(
+        client + " -N -e 'CALL `" + procedure + "`(100)' " + testing::ShellQuoted(database), dir);
+    EXPECT_EQ(called.status, 0) << called.errors;
+    EXPECT_EQ(called.output, "10\n12\n") << procedure;
+  }
   query.Execute("DROP DATABASE `" + database + "`");
   fs::remove_all(dir);
 }
