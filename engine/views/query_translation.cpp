@@ -34,7 +34,9 @@ void AddNamesOf(std::vector<std::string>& names, const source::QueryDefinition& 
       AddName(names, source.name);
     }
   }
-  for (const std::string& part : query.unionParts) AddNamesOfText(names, part, depth + 1);
+  for (const std::string& part : query.unionParts) {
+    for (const UnionPart& piece : SplitUnion(part)) AddNamesOfText(names, piece.text, depth + 1);
+  }
   // Subqueries inside expressions: each "(SELECT" begins one.
   auto scan = [&](const std::string& text) {
     for (std::size_t at = text.find('('); at != std::string::npos; at = text.find('(', at + 1)) {

@@ -279,14 +279,16 @@ class FromReader {
     } else {
       std::size_t start = at;
       // A name, [bracketed] or plain, perhaps with its database's prefix.
+      bool prefixed = false;
       while (at < text_.size() && (view[at] == '[' || IsWordChar(view[at]) || view[at] == '.')) {
+        prefixed = prefixed || view[at] == '.';
         at = view[at] == '[' ? text_.Skip(at) : at + 1;
       }
       if (at == start) throw Unreadable{"its FROM clause cannot be read"};
       source.name = Unbracket(view.substr(start, at - start));
-      if (source.name.find("].[") != std::string::npos ||
-          source.name.find('.') != std::string::npos) {
-        throw Unreadable{"it reads " + source.name + ", a table of another database"};
+      if (prefixed) {
+        throw Unreadable{"it reads " + std::string(view.substr(start, at - start)) +
+                         ", a table of another database"};
       }
     }
     // [AS] alias

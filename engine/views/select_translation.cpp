@@ -157,6 +157,7 @@ struct QueryScope::Data {
   std::string reason;
   std::string from;
   mutable std::vector<bool> read;
+  std::vector<ColumnRef> aliases;
   expression::Context context;
 
   Data(const source::QueryDefinition& q, const QueryCatalog& k, const expression::ServerDialect& s,
@@ -198,10 +199,19 @@ struct QueryScope::Data {
     return found;
   }
 
+  std::optional<ColumnRef> Alias(const std::vector<std::string>& parts) const {
+    if (parts.size() != 1) return std::nullopt;
+    for (const ColumnRef& alias : aliases) {
+      if (NameEqual(alias.accessName, parts[0])) return alias;
+    }
+    return std::nullopt;
+  }
+
   std::optional<ColumnRef> Resolve(const std::vector<std::string>& parts) const {
     for (const Data* scope = this; scope != nullptr;
          scope = scope->outer == nullptr ? nullptr : scope->outer->data_) {
       if (std::optional<ColumnRef> column = scope->Column(parts)) return column;
+      if (std::optional<ColumnRef> column = scope->Alias(parts)) return column;
     }
     return parameters.Resolve(parts);
   }
@@ -405,12 +415,15 @@ std::optional<std::vector<QueryScope::Star>> QueryScope::Expand(std::string_view
       star.sql = source.quoted + "." + column.sql;
       star.column.sql = star.sql;
       star.name = shared(column) ? source.reference + "." + column.accessName : column.accessName;
+      star.reference = source.reference;
       out.push_back(std::move(star));
     }
   }
   if (!found) return std::nullopt;
   return out;
 }
+
+void QueryScope::AddAlias(const ColumnRef& column) { data_->aliases.push_back(column); }
 
 std::vector<std::string> QueryScope::SourcesRead() const {
   std::vector<std::string> out;
@@ -440,12 +453,15 @@ std::string Trim(std::string_view text) {
 // The name Access gives a column the query does not name: a column's own
 // name, "SumOfTotal" for an aggregate of one column, else "Expr1000",
 // "Expr1001", ... in turn.
-std::string OutputName(std::string_view expressionText, int& unnamed) {
+std::string OutputName(std::string_view expressionText, int& unnamed, std::string& qualified) {
   static constexpr std::string_view kAggregates[] = {
       "Sum", "Count", "Avg", "Min", "Max", "First", "Last", "StDev", "StDevP", "Var", "VarP"};
   try {
     expression::NodePtr tree = expression::Parse(expressionText);
-    if (tree->kind == expression::Node::Kind::Name) return tree->parts.back();
+    if (tree->kind == expression::Node::Kind::Name) {
+      if (tree->parts.size() == 2) qualified = tree->parts[0] + "." + tree->parts[1];
+      return tree->parts.back();
+    }
     if (tree->kind == expression::Node::Kind::Call && tree->children.size() == 1 &&
         tree->children[0]->kind == expression::Node::Kind::Name) {
       for (std::string_view aggregate : kAggregates) {
@@ -502,19 +518,28 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
   SelectTranslation out;
   std::vector<Item> outputs;
   NameRegistry names(true);
-  auto add = [&](const std::string& sql, const std::string& accessName, ColumnRef column) {
-    std::string quoted = QuoteIdentifier(names.Claim(accessName, "Expr"));
-    outputs.push_back({sql, quoted});
-    column.accessName = accessName;
-    column.sql = quoted;
-    out.columns.push_back(column);
+  // The columns before their names are settled: Access names a column
+  // "Table.Column" where another column of the result has its name.
+  struct Pending {
+    std::string sql;
+    std::string name;
+    std::string qualified;
+    ColumnRef column;
+  };
+  std::vector<Pending> pending;
+  auto add = [&](const std::string& sql, const std::string& name, const std::string& qualified,
+                 const ColumnRef& column) {
+    pending.push_back({sql, name, qualified, column});
   };
   auto expand = [&](const std::string& reference) {
     std::optional<std::vector<QueryScope::Star>> stars = scope.Expand(reference);
     if (!stars) {
       throw Refused("it reads " + reference + ".*, but " + reference + " is not among its tables");
     }
-    for (const QueryScope::Star& star : *stars) add(star.sql, star.name, star.column);
+    for (const QueryScope::Star& star : *stars) {
+      add(star.sql, star.column.accessName, star.reference + "." + star.column.accessName,
+          star.column);
+    }
   };
 
   try {
@@ -536,10 +561,28 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
         continue;
       }
       expression::Translation value = translate(text, "column");
-      std::string name = column.alias.empty() ? OutputName(text, unnamed) : column.alias;
-      add(value.sql, name, {name, value.sql, value.kind, value.wholeNumber});
+      std::string qualified;
+      std::string name = column.alias.empty() ? OutputName(text, unnamed, qualified) : column.alias;
+      if (!column.alias.empty()) qualified.clear();
+      ColumnRef ref{name, value.sql, value.kind, value.wholeNumber};
+      add(value.sql, name, qualified, ref);
+      if (!column.alias.empty())
+        scope.AddAlias({name, "(" + value.sql + ")", value.kind, value.wholeNumber});
     }
-    if (outputs.empty()) return Refuse("it yields no column");
+    if (pending.empty()) return Refuse("it yields no column");
+    for (const Pending& item : pending) {
+      int same = 0;
+      for (const Pending& other : pending) {
+        if (ColumnNameKey(other.name) == ColumnNameKey(item.name)) ++same;
+      }
+      std::string name = same > 1 && !item.qualified.empty() ? item.qualified : item.name;
+      std::string quoted = QuoteIdentifier(names.Claim(name, "Expr"));
+      outputs.push_back({item.sql, quoted});
+      ColumnRef column = item.column;
+      column.accessName = name;
+      column.sql = quoted;
+      out.columns.push_back(column);
+    }
     const std::vector<std::string> shown = scope.SourcesRead();
 
     // ORDER BY: each key as an output where it is one, else as its own
@@ -723,12 +766,14 @@ SelectTranslation TranslateUnion(const source::QueryDefinition& query, const Que
         static_cast<std::size_t>(std::stol(text)) <= out.columns.size()) {
       key = out.columns[std::stol(text) - 1].sql;
     } else {
-      std::string bare = text;
-      if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') {
-        bare = bare.substr(1, bare.size() - 2);
+      // A name of the first part's columns, perhaps with its table.
+      std::string bare;
+      try {
+        expression::NodePtr tree = expression::Parse(text);
+        if (tree->kind == expression::Node::Kind::Name) bare = tree->parts.back();
+      } catch (const expression::SyntaxError&) {
+        // Not a name: refused below.
       }
-      std::size_t dot = bare.rfind("].[");
-      if (dot != std::string::npos) bare = bare.substr(dot + 3);
       for (const ColumnRef& column : out.columns) {
         if (NameEqual(column.accessName, bare)) key = column.sql;
       }

@@ -86,9 +86,14 @@ class QueryScope {
   struct Star {
     std::string sql;
     std::string name;
+    std::string reference;  // the source it belongs to
     expression::ColumnRef column;
   };
   std::optional<std::vector<Star>> Expand(std::string_view reference) const;
+  // A column of the select list that later expressions of the same query
+  // may name by its alias, as Access lets them ([Total] * 2 where an
+  // earlier column is "... AS Total"); its sql stands for its value.
+  void AddAlias(const expression::ColumnRef& column);
   // The sources (by their Reference()) that the expressions translated so
   // far have read, in the order of the query's sources.
   std::vector<std::string> SourcesRead() const;

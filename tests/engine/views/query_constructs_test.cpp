@@ -25,6 +25,24 @@ class QueryConstructs : public QueryServerTest {
   }
 };
 
+TEST_F(QueryConstructs, JoinsWrittenAsTextNestOnEitherSide) {
+  EXPECT_EQ(
+      Sorted(Rows(Parsed(
+          "SELECT c.Name, l.Product FROM Customers AS c INNER JOIN (Orders AS o LEFT JOIN "
+          "[Order Lines] AS l ON o.ID = l.OrderID) ON c.ID = o.CustomerID WHERE o.Amount < 100"))),
+      (TextRows{"Ann|Pen", "Bob|Pad"}));
+  // Left( in a condition is a function, not a join.
+  EXPECT_EQ(Rows(Parsed("SELECT a.Name, b.Name AS Other FROM Customers AS a INNER JOIN Customers b "
+                        "ON (Left(a.City, 1) = Left(b.City, 1)) AND (a.ID < b.ID)")),
+            (TextRows{"Ann|Cid"}));
+  // A bracketed name may hold a dot; a prefixed one is another database's.
+  QueryDefinition dotted = Parsed("SELECT * FROM [Sales 2.0] AS s");
+  ASSERT_EQ(dotted.sources.size(), 1u);
+  EXPECT_EQ(dotted.sources[0].name, "Sales 2.0");
+  std::string why;
+  EXPECT_FALSE(engine::ParseSelectText("SELECT * FROM Other.Customers", dotted, why));
+}
+
 TEST_F(QueryConstructs, GroupingWithAggregatesAndTheirAccessNames) {
   QueryDefinition query = Parsed(
       "SELECT CustomerID, Count(*), Sum(Amount) AS Total, Avg(Amount), Min(Paid), Max(Paid)\r\n"

@@ -108,6 +108,31 @@ TextRows QueryServerTest::Sorted(TextRows rows) {
   return rows;
 }
 
+engine::QueryCatalog CatalogOf(ServerQuery& query, const std::string& database) {
+  engine::QueryCatalog catalog;
+  for (const Row& row :
+       query.Rows("SELECT TABLE_NAME, COLUMN_NAME, DATA_TYPE FROM information_schema.COLUMNS WHERE "
+                  "TABLE_SCHEMA = '" +
+                  database + "' ORDER BY TABLE_NAME, ORDINAL_POSITION")) {
+    if (catalog.objects.empty() || catalog.objects.back().accessName != *row[0]) {
+      catalog.objects.push_back({*row[0], *row[0], {}});
+    }
+    const std::string& type = *row[2];
+    ValueKind kind = ValueKind::Unknown;
+    if (type.find("char") != std::string::npos || type.find("text") != std::string::npos) {
+      kind = ValueKind::Text;
+    } else if (type.find("int") != std::string::npos || type == "decimal" || type == "double" ||
+               type == "float") {
+      kind = ValueKind::Number;
+    } else if (type == "datetime" || type == "date") {
+      kind = ValueKind::Date;
+    }
+    bool whole = type.find("int") != std::string::npos;
+    catalog.objects.back().columns.push_back({*row[1], "`" + *row[1] + "`", kind, whole});
+  }
+  return catalog;
+}
+
 source::QueryColumn C(std::string expression, std::string alias) {
   source::QueryColumn column;
   column.expression = std::move(expression);

@@ -51,6 +51,10 @@ class QueryServerTest : public ::testing::Test {
   int created_ = 0;
 };
 
+// The tables of `database` as a query may read them: Access names as the
+// server's, kinds from the server's types.
+engine::QueryCatalog CatalogOf(ServerQuery& query, const std::string& database);
+
 // The parts of a query, for short.
 source::QueryColumn C(std::string expression, std::string alias = "");
 source::QuerySource T(std::string name, std::string alias = "");

@@ -29,6 +29,11 @@ TEST_F(SelectQuery, ColumnsConditionAndOrderOfOneTable) {
   QueryDefinition onView = Select({C("[Town]"), C("[Expr1000]+1")}, {T("v")});
   onView.orderBy = {Asc("Expr1000")};
   EXPECT_EQ(Rows(onView), (TextRows{"Oslo|3", "Oslo|7", "NULL|9"}));
+  // A later column may read an earlier one by its alias.
+  QueryDefinition alias =
+      Select({C("Amount * 2", "Twice"), C("[Twice] + 1", "More")}, {T("Orders")});
+  alias.where = "ID = 11";
+  EXPECT_EQ(Rows(alias), (TextRows{"100.0000|101.0000"}));
 }
 
 TEST_F(SelectQuery, JoinsOfEachKindNestedAndWithSeveralConditions) {
