@@ -49,11 +49,11 @@ constexpr char kHelp[] =
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
     "                           [--connect-timeout N] [--verify]\n"
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
-    "                           [--engine MyISAM|InnoDB] [--no-rules]\n"
+    "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
     "[--row-by-row]\n"
-    "                           [--engine MyISAM|InnoDB] [--no-rules]\n\n"
+    "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -93,6 +93,10 @@ constexpr char kHelp[] =
     "(added after the rows, and only when no row breaks them), descriptions\n"
     "COMMENTs, where the server can hold them; the report names each one it\n"
     "cannot. --no-rules leaves all three out.\n\n"
+    "Saved queries become views (select and union queries) or procedures (queries\n"
+    "with parameters, action queries, which run only when called), after all\n"
+    "tables, named as tables are; the report names each one that cannot, with its\n"
+    "Access SQL. --no-queries leaves them out.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -102,7 +106,8 @@ constexpr char kHelp[] =
 struct Options : CommonArguments {
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
-  bool carryRules = true;  // defaults, CHECK constraints and comments
+  bool carryRules = true;    // defaults, CHECK constraints and comments
+  bool carryQueries = true;  // saved queries as views and procedures
   engine::RowBatching batching{kDefaultBatchRows};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
@@ -144,6 +149,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       rowByRow = true;
     } else if (arg == "--no-rules") {
       options.carryRules = false;
+    } else if (arg == "--no-queries") {
+      options.carryQueries = false;
     } else if (TakeValue(args, i, "--output", value)) {
       options.output = value;
     } else if (TakeValue(args, i, "--server-version", value)) {
@@ -354,6 +361,7 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
   context.batching = options.batching;
   context.engine = options.engine;
   context.carryRules = options.carryRules;
+  context.carryQueries = options.carryQueries;
   ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
                      std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
@@ -428,6 +436,7 @@ int Convert(const std::vector<std::string>& args) {
   context.batching = options.batching;
   context.engine = options.engine;
   context.carryRules = options.carryRules;
+  context.carryQueries = options.carryQueries;
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);
@@ -435,9 +444,9 @@ int Convert(const std::vector<std::string>& args) {
   int status = ExitStatus(summary);
   std::string verifyNote;
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {
-    engine::VerifySummary verified =
-        VerifyAndPrint(source, CheckedTables(file.names, file.checked), connection,
-                       options.database, std::cerr, engine::VerifyChoices{options.carryRules});
+    engine::VerifySummary verified = VerifyAndPrint(
+        source, CheckedTables(file.names, file.checked), connection, options.database, std::cerr,
+        engine::VerifyChoices{options.carryRules, options.carryQueries});
     verifyNote = VerifyNote(verified);
     if (!verified.AllIdentical()) status = kExitIncomplete;
   }

@@ -20,6 +20,7 @@ engine::VerifySummary VerifyAndPrint(engine::ConversionSource& source,
       },
       choices);
   for (const std::string& line : engine::SchemaLines(summary)) out << line << "\n";
+  for (const std::string& line : engine::QueryLines(summary)) out << line << "\n";
   return summary;
 }
 
@@ -37,7 +38,11 @@ std::string VerifyNote(const engine::VerifySummary& summary) {
          std::to_string(summary.tables.size()) + " tables identical" +
          (summary.schemaShown ? ", " + std::to_string(summary.SchemaAsPlanned()) + " of " +
                                     std::to_string(summary.schema.size()) + " as planned"
-                              : "");
+                              : "") +
+         (summary.queries.empty()
+              ? ""
+              : ", " + std::to_string(summary.QueriesAsConverted()) + " of " +
+                    std::to_string(summary.queries.size()) + " queries as converted");
 }
 
 }  // namespace bracken::cli

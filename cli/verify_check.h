@@ -28,7 +28,8 @@ std::vector<std::string> CheckedTables(const std::vector<std::string>& names,
                                        const std::vector<bool>& checked);
 
 // ", verified: k of n tables identical" for the summary line of a convert
-// run with --verify, and ", j of m as planned" with the schema section.
+// run with --verify, ", j of m as planned" with the schema section and
+// ", q of r queries as converted" with the queries section.
 std::string VerifyNote(const engine::VerifySummary& summary);
 
 }  // namespace bracken::cli

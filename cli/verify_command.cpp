@@ -27,7 +27,7 @@ constexpr char kHelp[] =
     "Usage: bracken-cli verify FILE --host H --user U --database D [--password[=P]]\n"
     "                          [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
     "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
-    "                          [--no-rules]\n\n"
+    "                          [--no-rules] [--no-queries]\n\n"
     "Compares the tables of an Access file with the MySQL database D that a\n"
     "conversion made of it. Each Access value is put through the conversion's\n"
     "own rules (a null text becomes '', hyperlinks keep their display text,\n"
@@ -54,8 +54,13 @@ constexpr char kHelp[] =
     "foreign key of a MyISAM table are expected absent, and the line says so.\n"
     "--no-rules verifies a copy converted with --no-rules: it expects no\n"
     "defaults, CHECK constraints or comments.\n"
+    "When the file has saved queries, a line per query follows: its view runs\n"
+    "(SELECT * ... LIMIT 0) or its procedure is there, or it is one the conversion\n"
+    "names as not converted, which is no difference. --no-queries leaves them out\n"
+    "(for a copy made with convert --no-queries).\n"
     "The last line sums up: \"D: n tables verified, k identical, m with differences\",\n"
-    "with \"; schema: j of n tables as planned\" after a schema section.\n\n"
+    "with \"; schema: j of n tables as planned\" after a schema section and\n"
+    "\"; queries: q of r as converted\" after the queries.\n\n"
     "Exit status:\n"
     "  0  every table is identical (and its schema as planned)\n"
     "  1  something differs: a value, a row, a column or a table missing in MySQL,\n"
@@ -70,9 +75,12 @@ struct Options : CommonArguments {
 Options ParseOptions(const std::vector<std::string>& args) {
   Options options;
   for (std::size_t i = 0; i < args.size(); ++i) {
+    if (TakeCommonOption(args, i, options)) continue;
     if (args[i] == "--no-rules") {
       options.choices.rules = false;
-    } else if (!TakeCommonOption(args, i, options)) {
+    } else if (args[i] == "--no-queries") {
+      options.choices.queries = false;
+    } else {
       TakeFile(args, i, options);
     }
   }

@@ -28,6 +28,8 @@ class CatalogSource : public ConversionSource {
   std::vector<std::string> FileDamage() override;
   // For the foreign keys.
   std::vector<source::Relationship> Relationships() override { return catalog_.Relationships(); }
+  // For the views and procedures.
+  std::vector<source::Query> Queries() override { return catalog_.Queries(); }
 
   // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
   ColumnRules Rules(const std::string& table, const std::string& column) override;

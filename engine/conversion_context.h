@@ -85,11 +85,15 @@ struct ConversionSummary {
   long relationshipsNotCreated = 0;
   // Defaults and validation rules that could not be created on the server.
   long rulesNotKept = 0;
+  // Saved queries of the file that are neither a view nor a procedure.
+  long queriesNotCreated = 0;
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
-           rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated + rulesNotKept > 0;
+           rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated + rulesNotKept +
+                   queriesNotCreated >
+               0;
   }
 };
 
@@ -137,6 +141,9 @@ struct ConversionContext {
   // descriptions (off with the command line's --no-rules), and the names
   // given out to CHECK constraints so far, lower-cased.
   bool carryRules = true;
+  // The file's saved queries as views and procedures, after the tables (off
+  // with the command line's --no-queries).
+  bool carryQueries = true;
   std::set<std::string> constraintNames;
   // The CHECK constraints added to the current table before its rows, still
   // to be held against them (see check_constraints.h); whether the current

@@ -13,6 +13,7 @@
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/rule_clauses.h"
 #include "engine/schema/table_plan.h"
+#include "engine/views/view_creation.h"
 
 namespace bracken::engine {
 
@@ -405,6 +406,8 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
   }
 
   if (!context.stopRequested && !context.stoppedDuringWait) AddForeignKeys(owner, context);
+  // The saved queries read the tables (and each other) as they now stand.
+  if (!context.stopRequested && !context.stoppedDuringWait) CreateQueryObjects(owner, context);
 
   // Completion, also after a skipped last table: the progress stops and the
   // page returns to idle.

@@ -97,6 +97,10 @@ class ConversionSource {
   // For the foreign keys: the file's relationships, as the catalogue keeps them.
   virtual std::vector<source::Relationship> Relationships() { return {}; }
 
+  // For the views and procedures: the file's saved queries (hidden ones left
+  // out), in the catalogue's order.
+  virtual std::vector<source::Query> Queries() { return {}; }
+
   // Defaults, validation rules and descriptions (DEFAULT, CHECK and COMMENT).
   virtual ColumnRules Rules(const std::string& /*table*/, const std::string& /*column*/) {
     return {};

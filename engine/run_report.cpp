@@ -30,6 +30,7 @@ std::string LossMessage(const ConversionSummary& summary) {
         "relationships not created");
   Count(parts, summary.partsUnread, "part of the file unreadable", "parts of the file unreadable");
   Count(parts, summary.rulesNotKept, "rule not kept", "rules not kept");
+  Count(parts, summary.queriesNotCreated, "query not converted", "queries not converted");
   std::string text = "Bracken database conversion ended, but not everything was converted: ";
   for (std::size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];
   return text + ". Each is listed in the report.";

@@ -250,8 +250,10 @@ VerifyAction CBrackenDlg::VerifyThisRun() {
   if (!source_) return {};
   target::ConnectOptions options;
   options.port = connection_.ConnectedPort();
-  return [this, options, tables = runTables_,
-          database = runDatabase_](const std::function<void(const std::string&)>& report) {
+  return [this, options, tables = runTables_, database = runDatabase_,
+          choices = run_ ? engine::VerifyChoices{run_->carryRules, run_->carryQueries}
+                         : engine::VerifyChoices{}](
+             const std::function<void(const std::string&)>& report) {
     target::MySqlConnection connection;
     if (connection.Connect(serverHost_, loginName_, password_, options) !=
         target::MySqlConnection::ConnectResult::Connected) {
@@ -260,12 +262,15 @@ VerifyAction CBrackenDlg::VerifyThisRun() {
     }
     for (const std::string& line : engine::FileDamageLines(*source_)) report(line);
     engine::VerifySummary summary = engine::VerifyTables(
-        *source_, tables, connection, database, [&](const engine::TableVerdict& verdict) {
+        *source_, tables, connection, database,
+        [&](const engine::TableVerdict& verdict) {
           for (const std::string& line : engine::VerdictLines(verdict)) {
             report(line);
           }
-        });
+        },
+        choices);
     for (const std::string& line : engine::SchemaLines(summary)) report(line);
+    for (const std::string& line : engine::QueryLines(summary)) report(line);
     report(engine::VerifySummaryLine(database, summary));
   };
 }

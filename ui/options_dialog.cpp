@@ -41,6 +41,10 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
   rules_->setObjectName(QStringLiteral("optionsRules"));
   rules_->setChecked(choices.rules);
 
+  queries_ = new QCheckBox(QStringLiteral("Saved &queries as views and procedures"), this);
+  queries_->setObjectName(QStringLiteral("optionsQueries"));
+  queries_->setChecked(choices.queries);
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -51,6 +55,7 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(rules_);
+  layout->addWidget(queries_);
   layout->addStretch(1);
   layout->addWidget(buttons);
   setSizeGripEnabled(false);
@@ -59,7 +64,7 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
 }
 
 ConversionChoices COptionsDlg::Choices() const {
-  return {engine_->currentIndex() == kInnoDb, rules_->isChecked()};
+  return {engine_->currentIndex() == kInnoDb, rules_->isChecked(), queries_->isChecked()};
 }
 
 }  // namespace bracken::ui

@@ -18,6 +18,8 @@ struct ConversionChoices {
   // Default values, CHECK constraints from validation rules, and comments
   // from descriptions.
   bool rules = true;
+  // The file's saved queries as views and procedures.
+  bool queries = true;
 };
 
 class COptionsDlg : public QDialog {
@@ -32,6 +34,7 @@ class COptionsDlg : public QDialog {
  private:
   QComboBox* engine_;
   QCheckBox* rules_;
+  QCheckBox* queries_;
 };
 
 }  // namespace bracken::ui

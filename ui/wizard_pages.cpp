@@ -68,6 +68,7 @@ void CBrackenDlg::OnConvert() {
   run_ = std::make_shared<engine::ConversionContext>(*lockWatch_, *source_);
   run_->engine = choices_.innoDb ? engine::TableEngine::InnoDB : engine::TableEngine::MyISAM;
   run_->carryRules = choices_.rules;
+  run_->carryQueries = choices_.queries;
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {

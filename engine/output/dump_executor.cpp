@@ -70,6 +70,11 @@ bool DumpStatementExecutor::Execute(const std::string& statement) {
     databaseCreated_ = true;
     if (!Write("DROP DATABASE IF EXISTS " + statement.substr(kCreate.size()))) return false;
   }
+  // A procedure's body holds statements of its own: the client reading the
+  // file takes it whole between other delimiters.
+  if (StartsWith(statement, "CREATE PROCEDURE ")) {
+    return Write("DELIMITER ;;") && Write(statement + ";;") && Write("DELIMITER ;");
+  }
   return Write(statement);
 }
 

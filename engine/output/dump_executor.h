@@ -12,6 +12,9 @@
 // raw: the row copy's literals spell them out (TextEscapes::DumpFile), and
 // the other statements (a comment, a default) are spelled out on writing.
 //
+// A CREATE PROCEDURE stands between "DELIMITER ;;" and "DELIMITER ;", so
+// the client sends the statements of its body as one.
+//
 // A row too long for one statement has its long values built in user
 // variables, piece by piece (each piece a statement of its own, in hex, so
 // that text and bytes alike arrive as they are), and its INSERT names the

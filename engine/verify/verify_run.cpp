@@ -4,10 +4,12 @@
 #include "engine/conversion_owner.h"
 #include "engine/output/statement_executor.h"
 #include "engine/rows/value_literal.h"
+#include "engine/run_report.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
+#include "engine/views/view_creation.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {
@@ -42,7 +44,72 @@ class SilentOwner : public ConversionOwner {
   void ShowReport(const std::string&, const std::vector<std::string>&) override {}
 };
 
+// Whether the object the conversion made of a query is there: a view that
+// runs (without reading a row) or a procedure. "" when it is; else what is
+// wrong.
+std::string CheckQueryObject(target::MySqlConnection& connection, const std::string& database,
+                             const QueryOutcome& outcome) {
+  const bool view = outcome.kind == QueryObjectKind::View;
+  const std::string quotedName = "'" + EscapeText(outcome.targetName) + "'";
+  const std::string quotedDatabase = "'" + EscapeText(database) + "'";
+  const auto found = connection.QueryRows(
+      view ? "SELECT 1 FROM information_schema.VIEWS WHERE TABLE_SCHEMA = " + quotedDatabase +
+                 " AND TABLE_NAME = " + quotedName
+           : "SELECT 1 FROM information_schema.ROUTINES WHERE ROUTINE_TYPE = 'PROCEDURE' AND "
+             "ROUTINE_SCHEMA = " +
+                 quotedDatabase + " AND ROUTINE_NAME = " + quotedName);
+  const std::string what = (view ? "view " : "procedure ") + Bracketed(outcome.targetName);
+  if (!found)
+    return "the server cannot say whether the " + what + " exists: " + connection.ErrorText();
+  if (found->empty()) return "the database has no " + what;
+  if (view &&
+      !connection.QueryRows("SELECT * FROM " + QuoteIdentifier(outcome.targetName) + " LIMIT 0")) {
+    return "the " + what + " does not run: " + connection.ErrorText();
+  }
+  return "";
+}
+
+// The queries section: the file's queries placed as the conversion places
+// them, each made object looked for instead of created.
+std::vector<QueryVerdict> VerifyQueries(ConversionContext& context,
+                                        target::MySqlConnection& connection,
+                                        const std::string& database) {
+  std::vector<source::Query> queries;
+  try {
+    queries = context.source.Queries();
+  } catch (const source::SourceError&) {
+    // Named with the file's damage.
+  }
+  std::vector<QueryVerdict> verdicts;
+  if (queries.empty()) return verdicts;
+  auto check = [&](const QueryOutcome& outcome) {
+    return CheckQueryObject(connection, database, outcome);
+  };
+  for (const QueryOutcome& outcome : PlaceQueries(context, queries, check)) {
+    const std::string name = "Query " + Bracketed(outcome.accessName) + ": ";
+    const bool lookedFor = !outcome.statement.empty();
+    if (outcome.made()) {
+      verdicts.push_back({outcome.accessName,
+                          name + (outcome.kind == QueryObjectKind::View
+                                      ? "view " + Bracketed(outcome.targetName) + " runs"
+                                      : "procedure " + Bracketed(outcome.targetName) + " present"),
+                          false});
+    } else if (lookedFor) {
+      verdicts.push_back({outcome.accessName, name + "differs: " + outcome.reason, true});
+    } else {
+      verdicts.push_back({outcome.accessName, name + "not converted: " + outcome.reason, false});
+    }
+  }
+  return verdicts;
+}
+
 }  // namespace
+
+int VerifySummary::QueriesAsConverted() const {
+  int count = 0;
+  for (const QueryVerdict& verdict : queries) count += verdict.difference ? 0 : 1;
+  return count;
+}
 
 int VerifySummary::SchemaAsPlanned() const {
   int count = 0;
@@ -105,6 +172,7 @@ VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::stri
   for (const SchemaVerdict& verdict : summary.schema) {
     summary.schemaShown = summary.schemaShown || verdict.hasRules;
   }
+  if (choices.queries) summary.queries = VerifyQueries(context, connection, database);
   return summary;
 }
 
@@ -117,6 +185,10 @@ std::string VerifySummaryLine(const std::string& database, const VerifySummary& 
          (summary.schemaShown ? "; schema: " + std::to_string(summary.SchemaAsPlanned()) + " of " +
                                     std::to_string(summary.schema.size()) + " tables as planned"
                               : "") +
+         (summary.queries.empty()
+              ? ""
+              : "; queries: " + std::to_string(summary.QueriesAsConverted()) + " of " +
+                    std::to_string(summary.queries.size()) + " as converted") +
          (summary.fileDamage.empty() ? "" : "; the file's catalogue is damaged");
 }
 
@@ -124,6 +196,12 @@ std::vector<std::string> SchemaLines(const VerifySummary& summary) {
   std::vector<std::string> lines;
   if (!summary.schemaShown) return lines;
   for (const SchemaVerdict& verdict : summary.schema) lines.push_back(SchemaVerdictLine(verdict));
+  return lines;
+}
+
+std::vector<std::string> QueryLines(const VerifySummary& summary) {
+  std::vector<std::string> lines;
+  for (const QueryVerdict& verdict : summary.queries) lines.push_back(verdict.line);
   return lines;
 }
 

@@ -18,6 +18,15 @@ class MySqlConnection;
 
 namespace bracken::engine {
 
+// A saved query of the file against what the server holds: its view runs
+// or its procedure is there, or it is one the conversion names as not
+// converted (translation refused), which is no difference.
+struct QueryVerdict {
+  std::string query;  // the Access name
+  std::string line;   // "Query [Q]: view [q] runs", ...
+  bool difference = false;
+};
+
 struct VerifySummary {
   std::vector<TableVerdict> tables;
   // What of the file's catalogue cannot be read: tables it no longer lists
@@ -28,12 +37,17 @@ struct VerifySummary {
   // relationship (`schemaShown`).
   std::vector<SchemaVerdict> schema;
   bool schemaShown = false;
+  // The queries section: one verdict per saved query of the file; none when
+  // the file has none or queries are not checked.
+  std::vector<QueryVerdict> queries;
 
   int Identical() const;
   int SchemaAsPlanned() const;
+  int QueriesAsConverted() const;
   bool AllIdentical() const {
     return fileDamage.empty() && Identical() == static_cast<int>(tables.size()) &&
-           (!schemaShown || SchemaAsPlanned() == static_cast<int>(schema.size()));
+           (!schemaShown || SchemaAsPlanned() == static_cast<int>(schema.size())) &&
+           QueriesAsConverted() == static_cast<int>(queries.size());
   }
 };
 
@@ -43,9 +57,11 @@ std::vector<std::string> FileDamageLines(ConversionSource& source);
 
 // What the conversion was asked to carry besides tables and rows: with
 // `rules` off (convert --no-rules) the copy has no defaults, CHECK
-// constraints or comments, and verify expects none.
+// constraints or comments, and verify expects none; with `queries` off
+// (--no-queries) the saved queries are not checked.
 struct VerifyChoices {
   bool rules = true;
+  bool queries = true;
 };
 
 // `tables` in the order the conversion took them, so that the names given
@@ -53,18 +69,24 @@ struct VerifyChoices {
 // attachment and multi-value columns are verified after it. `connection` is verify's own; the
 // session's sort length and write timeout are raised on it. `onTable` sees
 // each verdict as soon as it is known; the schema section follows once all
-// tables are verified (the foreign keys need every table's plan).
+// tables are verified (the foreign keys need every table's plan), then,
+// with `choices.queries`, the queries section: each query translated as the
+// conversion translates it, against the tables verified.
 VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::string>& tables,
                            target::MySqlConnection& connection, const std::string& database,
                            const std::function<void(const TableVerdict&)>& onTable = {},
                            const VerifyChoices& choices = {});
 
 // "D: 3 tables verified, 2 identical, 1 with differences", with the schema
-// section "; schema: 2 of 3 tables as planned", and where the file's
+// section "; schema: 2 of 3 tables as planned", with the queries section
+// "; queries: 4 of 5 as converted", and where the file's
 // catalogue is damaged, "; the file's catalogue is damaged".
 std::string VerifySummaryLine(const std::string& database, const VerifySummary& summary);
 
 // The schema section's lines, one per table; none when it is not shown.
 std::vector<std::string> SchemaLines(const VerifySummary& summary);
+
+// The queries section's lines, one per query.
+std::vector<std::string> QueryLines(const VerifySummary& summary);
 
 }  // namespace bracken::engine

@@ -108,7 +108,11 @@ class DumpFileTest : public CliServerTest {
     // The oldest servers take no default on a TINYBLOB: the testV files'
     // GenGUID() default is named, and the run says not everything arrived.
     const bool guidDefault = version.empty() && file.stem().string().rfind("testV", 0) == 0;
-    ASSERT_EQ(written.status, guidDefault ? 1 : 0) << written.errors << written.output;
+    // A saved query that cannot become a view or procedure is named too.
+    const bool queryNamed = written.errors.find("Report: Query [") != std::string::npos &&
+                            written.errors.find("] was not converted: ") != std::string::npos;
+    ASSERT_EQ(written.status, guidDefault || queryNamed ? 1 : 0)
+        << written.errors << written.output;
     if (guidDefault) {
       EXPECT_NE(written.errors.find("Report: Table [Table4], column [data]: the default value "
                                     "GenGUID() is left out"),

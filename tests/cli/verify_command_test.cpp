@@ -108,7 +108,13 @@ TEST_F(VerifyCommandTest, EveryCorpusFileConvertsAndVerifiesClean) {
       EXPECT_EQ(verified.status, 0) << verified.output;  // no tables: nothing differs
       continue;
     }
-    EXPECT_EQ(converted.status, 0) << converted.errors;
+    // A saved query that cannot become a view or procedure is named, and the
+    // run is then incomplete; verify names it as not converted, no difference.
+    const bool queryNamed = Has(converted.errors, "] was not converted: ");
+    EXPECT_EQ(converted.status, queryNamed ? 1 : 0) << converted.errors;
+    if (queryNamed) {
+      EXPECT_TRUE(Has(verified.output, ": not converted: ")) << verified.output;
+    }
     EXPECT_TRUE(Has(converted.output, "tables identical")) << converted.output;
     EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
     EXPECT_TRUE(Has(verified.output, " 0 with differences")) << verified.output;

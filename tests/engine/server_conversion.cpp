@@ -17,6 +17,7 @@ ServerConversion ConvertAll(const testing::TestServer& server, ConversionSource&
             target::MySqlConnection::ConnectResult::Connected);
   MySqlStatementExecutor executor(connection);
   ConversionContext context(executor, source);
+  context.carryQueries = false;
   testing::RecordingOwner owner;
   owner.SetTables(tables, std::vector<bool>(tables.size(), true));
   owner.SetDestinationName(database);

@@ -1,7 +1,9 @@
 #pragma once
 
 // Runs a whole conversion of the given tables into a database of the test
-// server, answering Yes to the overwrite question.
+// server, answering Yes to the overwrite question. The file's saved queries
+// are left out (as with --no-queries): tests of the tables compare tables,
+// and tests of queries make the views they compare themselves.
 
 #include <functional>
 #include <string>

@@ -328,6 +328,47 @@ TEST_F(Conversion, TheOptionsChooseTheEngineAndTheRulesOfTheRun) {
       << answerer.seen.back().lines.join(" | ").toStdString();
 }
 
+// Saved queries become views unless Options leave them out: the box starts
+// ticked, its choice lasts for the next run, and a run without them is plain.
+TEST_F(Conversion, TheOptionsChooseWhetherSavedQueriesBecomeViews) {
+  FixtureDatabase file = SmallShop();
+  file.queries.push_back({"Leeds Customers",
+                          {{1, "", "", "", 1},
+                           {5, "Customers", "", "", std::nullopt},
+                           {6, "", "", "Customers.Name", std::nullopt},
+                           {8, "", "", "Customers.City='Leeds'", std::nullopt}},
+                          {}});
+  const std::string database = Database("queries");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, file, database));
+  auto* options = ui.dialog->findChild<QWidget*>("options");
+  answerer.ChooseOptions({false, true, false});
+  QTest::mouseClick(options, Qt::LeftButton);
+  ASSERT_FALSE(answerer.seen.empty());
+  EXPECT_EQ(answerer.seen.back().text, "MyISAM, rules");
+  ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts().back(), kCompleted) << answerer.Texts().join(" | ").toStdString();
+  const std::string views =
+      "SELECT COUNT(*) FROM information_schema.VIEWS WHERE TABLE_SCHEMA = '" + database + "'";
+  EXPECT_EQ(query->Value(views), Cell("0"));
+
+  answerer.seen.clear();
+  answerer.ChooseOptions({false, true, true});
+  QTest::mouseClick(options, Qt::LeftButton);
+  ASSERT_FALSE(answerer.seen.empty());
+  EXPECT_EQ(answerer.seen.back().text, "MyISAM, rules, no queries");
+  answerer.AnswerYes();
+  if (!ui.Find<QCheckBox>(1024)->isChecked()) ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts().back(), kCompleted) << answerer.Texts().join(" | ").toStdString();
+  EXPECT_EQ(query->Value(views), Cell("1"));
+  EXPECT_EQ(query->Value("SELECT GROUP_CONCAT(Name) FROM `" + database + "`.`Leeds Customers`"),
+            Cell("Bob Grey"));
+}
+
 // A run that lost a value ends with its report, which offers to verify the
 // copy: the verdicts join the report, and the value stored as NULL by the
 // conversion's own rule is no difference.

@@ -148,15 +148,17 @@ void ModalAnswerer::Poll() {
       static_cast<QDialog*>(chooser)->done(QDialog::Accepted);
     }
   } else if (auto* options = qobject_cast<ui::COptionsDlg*>(modal)) {
-    // What it shows when it opens: "MyISAM" or "InnoDB", then "rules" or "no rules".
+    // What it shows when it opens: "MyISAM" or "InnoDB", then "rules" or "no rules",
+    // and ", no queries" with the saved queries left out.
     const ui::ConversionChoices shown = options->Choices();
-    SeenBox record{
-        options->windowTitle(),
-        QString(shown.innoDb ? "InnoDB" : "MyISAM") + (shown.rules ? ", rules" : ", no rules"),
-        "none",
-        "options",
-        {},
-        {}};
+    SeenBox record{options->windowTitle(),
+                   QString(shown.innoDb ? "InnoDB" : "MyISAM") +
+                       (shown.rules ? ", rules" : ", no rules") +
+                       (shown.queries ? "" : ", no queries"),
+                   "none",
+                   "options",
+                   {},
+                   {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     if (options_.empty()) {
@@ -166,6 +168,7 @@ void ModalAnswerer::Poll() {
       options_.pop_front();
       options->findChild<QComboBox*>("optionsEngine")->setCurrentIndex(wanted.innoDb ? 1 : 0);
       options->findChild<QCheckBox*>("optionsRules")->setChecked(wanted.rules);
+      options->findChild<QCheckBox*>("optionsQueries")->setChecked(wanted.queries);
       options->accept();
     }
   } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {
