@@ -482,6 +482,8 @@ bool WholeCount(const std::string& text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+constexpr int kMaxSubqueryNesting = 32;
+
 struct Item {
   std::string sql;   // the expression
   std::string name;  // quoted, as the result names it
@@ -504,6 +506,13 @@ std::string Names(const std::vector<Item>& items, const std::string& prefix = ""
 SelectTranslation TranslateSelect(const source::QueryDefinition& query, const QueryCatalog& known,
                                   const expression::ServerDialect& server,
                                   QueryParameters& parameters, const QueryScope* outer) {
+  // Subqueries within subqueries: refused rather than risking the stack.
+  thread_local int depth = 0;
+  struct Enter {
+    int& depth;
+    ~Enter() { --depth; }
+  } enter{++depth};
+  if (depth > kMaxSubqueryNesting) return Refuse("its subqueries are nested too deeply");
   QueryScope scope(query, known, server, parameters, outer);
   if (!scope.reason().empty()) return Refuse(scope.reason());
   auto translate = [&](const std::string& text, std::string_view where) {

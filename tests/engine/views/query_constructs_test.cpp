@@ -212,6 +212,12 @@ TEST_F(QueryConstructs, RefusalsNameTheirReason) {
   QueryDefinition unread;
   EXPECT_FALSE(engine::ParseSelectText("SELECT Name FROM (Customers", unread, why));
   EXPECT_FALSE(engine::ParseSelectText("DELETE FROM Customers", unread, why));
+  // Nesting far deeper than Access writes is refused, not followed down.
+  std::string deep = "SELECT ID FROM Customers";
+  for (int i = 0; i < 100; ++i) deep = "SELECT ID FROM Customers WHERE ID In (" + deep + ")";
+  EXPECT_NE(Translate(Parsed(deep)).reason.find("nested too deeply"), std::string::npos);
+  std::string joins = std::string(100000, '(') + "Customers" + std::string(100000, ')');
+  EXPECT_FALSE(engine::ParseSelectText("SELECT * FROM " + joins, unread, why));
 }
 
 }  // namespace
