@@ -130,7 +130,7 @@ QueryTranslation TranslateQuery(const source::QueryDefinition& query, const Quer
       return Refuse("it reads " + name + ", which is not a table or query of the conversion");
     }
   }
-  QueryParameters parameters(query.parameters);
+  QueryParameters parameters(query.parameters, &known);
   SelectTranslation select = query.kind == source::QueryKind::Union
                                  ? TranslateUnion(query, known, server, parameters)
                                  : TranslateSelect(query, known, server, parameters);

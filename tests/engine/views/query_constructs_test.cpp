@@ -190,6 +190,16 @@ TEST_F(QueryConstructs, ParametersMakeAProcedureOfTheirDeclaredTypes) {
   EXPECT_EQ(translation.parameters[1].name, "p_Forms_Main_Customer");
   EXPECT_EQ(CallRows("asked", "'Oslo', 2"), (TextRows{"Ann", "Bob", "Cid"}));
   EXPECT_EQ(CallRows("asked", "NULL, 4"), (TextRows{"Dee"}));
+
+  // A parameter named like a column would hide the column in the procedure.
+  query_->Execute("CREATE TABLE `Marks` (`p_Mark` INT)");
+  query_->Execute("INSERT INTO `Marks` VALUES (1), (2)");
+  catalog_.objects.push_back(
+      {"Marks", "Marks", {{"p_Mark", "`p_Mark`", expression::ValueKind::Number, true}}});
+  translation = Create("marked", Parsed("SELECT p_Mark FROM Marks WHERE p_Mark >= [Mark]"));
+  ASSERT_TRUE(translation.ok()) << translation.reason;
+  EXPECT_EQ(translation.parameters[0].name, "p_Mark_2");
+  EXPECT_EQ(CallRows("marked", "2"), (TextRows{"2"}));
 }
 
 TEST_F(QueryConstructs, RefusalsNameTheirReason) {
