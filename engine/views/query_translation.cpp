@@ -107,7 +107,10 @@ std::vector<std::string> NamesRead(const source::QueryDefinition& query) {
 
 QueryTranslation TranslateQuery(const source::QueryDefinition& query, const QueryCatalog& known,
                                 const expression::ServerDialect& server) {
-  // The kinds other than select and union.
+  // Each kind to its translation. Crosstab and action queries have theirs
+  // in crosstab_translation and action_translation (which check the names
+  // they read themselves: a make-table query's target does not exist yet);
+  // pass-through and data-definition queries have none.
   switch (query.kind) {
     case source::QueryKind::Select:
     case source::QueryKind::Union:
