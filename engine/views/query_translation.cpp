@@ -39,9 +39,22 @@ void AddNamesOf(std::vector<std::string>& names, const source::QueryDefinition& 
   for (const std::string& part : query.unionParts) {
     for (const UnionPart& piece : SplitUnion(part)) AddNamesOfText(names, piece.text, depth + 1);
   }
-  // Subqueries inside expressions: each "(SELECT" begins one.
+  // Subqueries inside expressions: each "(SELECT" outside texts, names and
+  // dates begins one; its own subqueries are read with it.
   auto scan = [&](const std::string& text) {
-    for (std::size_t at = text.find('('); at != std::string::npos; at = text.find('(', at + 1)) {
+    auto closing = [](char c) { return c == '[' ? ']' : c; };
+    char quote = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+      const char c = text[at];
+      if (quote != 0) {
+        if (c == quote) quote = 0;
+        continue;
+      }
+      if (c == '"' || c == '\'' || c == '[' || c == '#') {
+        quote = closing(c);
+        continue;
+      }
+      if (c != '(') continue;
       std::size_t word = text.find_first_not_of(" \t\r\n", at + 1);
       if (word == std::string::npos || text.size() - word < 6 ||
           !source::NameEqual(text.substr(word, 6), "SELECT")) {
@@ -49,20 +62,21 @@ void AddNamesOf(std::vector<std::string>& names, const source::QueryDefinition& 
       }
       int level = 1;
       std::size_t end = at + 1;
-      char quote = 0;
+      char inner = 0;
       for (; end < text.size() && level > 0; ++end) {
-        char c = text[end];
-        if (quote != 0) {
-          if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'' || c == '[' || c == '#') {
-          quote = c == '[' ? ']' : c;
-        } else if (c == '(') {
+        const char d = text[end];
+        if (inner != 0) {
+          if (d == inner) inner = 0;
+        } else if (d == '"' || d == '\'' || d == '[' || d == '#') {
+          inner = closing(d);
+        } else if (d == '(') {
           ++level;
-        } else if (c == ')') {
+        } else if (d == ')') {
           --level;
         }
       }
       AddNamesOfText(names, text.substr(word, end - 1 - word), depth + 1);
+      at = end - 1;
     }
   };
   for (const source::QueryColumn& column : query.columns) scan(column.expression);
@@ -95,7 +109,10 @@ std::vector<std::string> NamesRead(const source::QueryDefinition& query) {
 
 QueryTranslation TranslateQuery(const source::QueryDefinition& query, const QueryCatalog& known,
                                 const expression::ServerDialect& server) {
-  // The kinds other than select and union.
+  // Each kind to its translation. Crosstab and action queries have theirs
+  // in crosstab_translation and action_translation (which check the names
+  // they read themselves: a make-table query's target does not exist yet);
+  // pass-through and data-definition queries have none.
   switch (query.kind) {
     case source::QueryKind::Select:
     case source::QueryKind::Union:
@@ -117,7 +134,7 @@ QueryTranslation TranslateQuery(const source::QueryDefinition& query, const Quer
       return Refuse("it reads " + name + ", which is not a table or query of the conversion");
     }
   }
-  QueryParameters parameters(query.parameters);
+  QueryParameters parameters(query.parameters, &known);
   SelectTranslation select = query.kind == source::QueryKind::Union
                                  ? TranslateUnion(query, known, server, parameters)
                                  : TranslateSelect(query, known, server, parameters);

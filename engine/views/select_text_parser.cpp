@@ -66,10 +66,19 @@ class Text {
       return end + 1;
     }
     if (c == '(') {
+      // Counted rather than recursed, however deep the nesting.
+      int level = 1;
       std::size_t i = at + 1;
-      while (i < text_.size() && text_[i] != ')') i = Skip(i);
-      if (i >= text_.size()) throw Unreadable{"a parenthesis is not closed"};
-      return i + 1;
+      while (i < text_.size()) {
+        char inner = text_[i];
+        if (inner == '(') {
+          ++level;
+        } else if (inner == ')' && --level == 0) {
+          return i + 1;
+        }
+        i = inner == '(' || inner == ')' ? i + 1 : Skip(i);
+      }
+      throw Unreadable{"a parenthesis is not closed"};
     }
     return at + 1;
   }
@@ -258,6 +267,12 @@ class FromReader {
   }
 
   std::unique_ptr<FromItem> Primary(std::size_t& at) {
+    // Access nests joins far less deeply than this.
+    if (++depth_ > kMaxNesting) throw Unreadable{"its joins are nested too deeply"};
+    struct Leave {
+      int& depth;
+      ~Leave() { --depth; }
+    } leave{depth_};
     Space(at);
     if (at >= text_.size()) throw Unreadable{"its FROM clause ends too early"};
     std::string_view view = text_.view();
@@ -352,8 +367,10 @@ class FromReader {
     query_.joins.push_back({item.kind, leftName, rightName, item.condition});
   }
 
+  static constexpr int kMaxNesting = 64;
   Text text_;
   source::QueryDefinition& query_;
+  int depth_ = 0;
 };
 
 // ---- The statement ----

@@ -87,7 +87,19 @@ std::optional<ParameterType> MapParameterType(std::string_view accessType) {
   return std::nullopt;
 }
 
-QueryParameters::QueryParameters(const std::vector<source::QueryParameter>& declared) {
+QueryParameters::QueryParameters(const std::vector<source::QueryParameter>& declared,
+                                 const QueryCatalog* columnsOf) {
+  if (columnsOf != nullptr) {
+    for (const ReadableObject& object : columnsOf->objects) {
+      for (const ColumnRef& column : object.columns) {
+        std::string name = column.sql;
+        if (name.size() >= 2 && name.front() == '`' && name.back() == '`') {
+          name = name.substr(1, name.size() - 2);
+        }
+        columnKeys_.push_back(ColumnNameKey(name));
+      }
+    }
+  }
   for (const source::QueryParameter& parameter : declared) {
     if (!MapParameterType(parameter.type)) {
       reason_ = "its parameter " + parameter.name + " has the type " + parameter.type +
@@ -102,9 +114,11 @@ ColumnRef QueryParameters::Add(const std::string& accessName, const std::string&
   ParameterType type = *MapParameterType(accessType);
   std::string name = ParameterName(accessName);
   auto taken = [&](const std::string& candidate) {
-    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) {
-      return ColumnNameKey(entry.parameter.name) == ColumnNameKey(candidate);
-    });
+    const std::string key = ColumnNameKey(candidate);
+    return std::find(columnKeys_.begin(), columnKeys_.end(), key) != columnKeys_.end() ||
+           std::any_of(entries_.begin(), entries_.end(), [&](const Entry& entry) {
+             return ColumnNameKey(entry.parameter.name) == key;
+           });
   };
   std::string unique = name;
   for (int n = 2; taken(unique); ++n) {
@@ -482,6 +496,8 @@ bool WholeCount(const std::string& text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+constexpr int kMaxSubqueryNesting = 32;
+
 struct Item {
   std::string sql;   // the expression
   std::string name;  // quoted, as the result names it
@@ -504,6 +520,13 @@ std::string Names(const std::vector<Item>& items, const std::string& prefix = ""
 SelectTranslation TranslateSelect(const source::QueryDefinition& query, const QueryCatalog& known,
                                   const expression::ServerDialect& server,
                                   QueryParameters& parameters, const QueryScope* outer) {
+  // Subqueries within subqueries: refused rather than risking the stack.
+  thread_local int depth = 0;
+  struct Enter {
+    int& depth;
+    ~Enter() { --depth; }
+  } enter{++depth};
+  if (depth > kMaxSubqueryNesting) return Refuse("its subqueries are nested too deeply");
   QueryScope scope(query, known, server, parameters, outer);
   if (!scope.reason().empty()) return Refuse(scope.reason());
   auto translate = [&](const std::string& text, std::string_view where) {

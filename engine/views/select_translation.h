@@ -28,7 +28,10 @@ namespace bracken::engine {
 class QueryParameters {
  public:
   QueryParameters() = default;
-  explicit QueryParameters(const std::vector<source::QueryParameter>& declared);
+  // Inside a procedure a parameter hides a column of its name, so none is
+  // named like a column of `columnsOf` (when given).
+  explicit QueryParameters(const std::vector<source::QueryParameter>& declared,
+                           const QueryCatalog* columnsOf = nullptr);
 
   // Empty when every declared type has a MySQL type; else why not.
   const std::string& reason() const { return reason_; }
@@ -45,6 +48,7 @@ class QueryParameters {
   expression::ColumnRef Add(const std::string& accessName, const std::string& accessType);
 
   std::vector<Entry> entries_;
+  std::vector<std::string> columnKeys_;
   std::vector<ProcedureParameter> list_;
   std::string reason_;
 };

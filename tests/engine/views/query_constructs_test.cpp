@@ -190,6 +190,16 @@ TEST_F(QueryConstructs, ParametersMakeAProcedureOfTheirDeclaredTypes) {
   EXPECT_EQ(translation.parameters[1].name, "p_Forms_Main_Customer");
   EXPECT_EQ(CallRows("asked", "'Oslo', 2"), (TextRows{"Ann", "Bob", "Cid"}));
   EXPECT_EQ(CallRows("asked", "NULL, 4"), (TextRows{"Dee"}));
+
+  // A parameter named like a column would hide the column in the procedure.
+  query_->Execute("CREATE TABLE `Marks` (`p_Mark` INT)");
+  query_->Execute("INSERT INTO `Marks` VALUES (1), (2)");
+  catalog_.objects.push_back(
+      {"Marks", "Marks", {{"p_Mark", "`p_Mark`", expression::ValueKind::Number, true}}});
+  translation = Create("marked", Parsed("SELECT p_Mark FROM Marks WHERE p_Mark >= [Mark]"));
+  ASSERT_TRUE(translation.ok()) << translation.reason;
+  EXPECT_EQ(translation.parameters[0].name, "p_Mark_2");
+  EXPECT_EQ(CallRows("marked", "2"), (TextRows{"2"}));
 }
 
 TEST_F(QueryConstructs, RefusalsNameTheirReason) {
@@ -212,6 +222,12 @@ TEST_F(QueryConstructs, RefusalsNameTheirReason) {
   QueryDefinition unread;
   EXPECT_FALSE(engine::ParseSelectText("SELECT Name FROM (Customers", unread, why));
   EXPECT_FALSE(engine::ParseSelectText("DELETE FROM Customers", unread, why));
+  // Nesting far deeper than Access writes is refused, not followed down.
+  std::string deep = "SELECT ID FROM Customers";
+  for (int i = 0; i < 100; ++i) deep = "SELECT ID FROM Customers WHERE ID In (" + deep + ")";
+  EXPECT_NE(Translate(Parsed(deep)).reason.find("nested too deeply"), std::string::npos);
+  std::string joins = std::string(100000, '(') + "Customers" + std::string(100000, ')');
+  EXPECT_FALSE(engine::ParseSelectText("SELECT * FROM " + joins, unread, why));
 }
 
 }  // namespace
