@@ -64,14 +64,32 @@ QueryCatalog ConvertedTablesCatalog(ConversionContext& context) {
   return catalog;
 }
 
-std::string CreateStatement(const std::string& targetName, const QueryTranslation& translation) {
+namespace {
+
+// A text parameter takes utf8mb4 and the collation of the conversion's
+// utf8mb4 columns: without them it would take the database's default
+// character set (latin1 on many servers), refuse any other character a
+// caller gives, and compare with the tables' text by another collation.
+std::string ParameterType(const std::string& type, const std::string& textCollation) {
+  const bool text = type.rfind("VARCHAR", 0) == 0 || type.rfind("CHAR(", 0) == 0 ||
+                    type.find("TEXT") != std::string::npos;
+  if (!text) return type;
+  return type + " CHARACTER SET utf8mb4" +
+         (textCollation.empty() ? std::string() : " COLLATE " + textCollation);
+}
+
+}  // namespace
+
+std::string CreateStatement(const std::string& targetName, const QueryTranslation& translation,
+                            const std::string& textCollation) {
   if (translation.kind == QueryObjectKind::View) {
     return "CREATE VIEW " + QuoteIdentifier(targetName) + " AS " + translation.body;
   }
   std::string statement = "CREATE PROCEDURE " + QuoteIdentifier(targetName) + "(";
   for (std::size_t i = 0; i < translation.parameters.size(); ++i) {
     const ProcedureParameter& parameter = translation.parameters[i];
-    statement += (i > 0 ? ", IN " : "IN ") + QuoteIdentifier(parameter.name) + " " + parameter.type;
+    statement += (i > 0 ? ", IN " : "IN ") + QuoteIdentifier(parameter.name) + " " +
+                 ParameterType(parameter.type, textCollation);
   }
   return statement + ")\nBEGIN\n" + translation.body + "\nEND";
 }
@@ -131,7 +149,8 @@ std::vector<QueryOutcome> PlaceQueries(ConversionContext& context,
       } else {
         outcome.kind = translation.kind;
         outcome.targetName = context.tableNames.Claim(query.name, "Query");
-        outcome.statement = CreateStatement(outcome.targetName, translation);
+        outcome.statement =
+            CreateStatement(outcome.targetName, translation, context.extendedTextCollation);
         outcome.reason = make(outcome);
         if (outcome.made() && translation.kind == QueryObjectKind::View) {
           known.objects.push_back({query.name, outcome.targetName, translation.columns});

@@ -47,8 +47,11 @@ using MakeQueryObject = std::function<std::string(const QueryOutcome&)>;
 QueryCatalog ConvertedTablesCatalog(ConversionContext& context);
 
 // "CREATE VIEW `name` AS <body>" or "CREATE PROCEDURE `name`(IN `p` TYPE,
-// ...) BEGIN <body> END", without a closing ";".
-std::string CreateStatement(const std::string& targetName, const QueryTranslation& translation);
+// ...) BEGIN <body> END", without a closing ";". Text parameters take
+// utf8mb4 with `textCollation` (the conversion's utf8mb4 collation; "" for
+// the server's default one).
+std::string CreateStatement(const std::string& targetName, const QueryTranslation& translation,
+                            const std::string& textCollation);
 
 // `queries` in the order they can be made, each translated against the
 // converted tables and the objects `make` made before it, its name claimed

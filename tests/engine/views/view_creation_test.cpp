@@ -259,6 +259,42 @@ TEST(QueryConversionChoice, NoQueriesLeavesThemOut) {
   query.Execute("DROP DATABASE `" + database + "`");
 }
 
+// A text parameter takes any character a caller gives, whatever the
+// server's default character set (latin1 on many), and compares as the
+// tables' text does, without regard to case.
+TEST(QueryProcedure, TextParametersTakeEveryCharacter) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  const fs::path dir = fs::temp_directory_path() / ("bracken_param_" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  const std::string database = "eng_views_param";
+  FixtureDatabase file = ShopFile();
+  file.tables[0].rows.push_back(V{int64_t{4}, std::string("\u216b Club"), FixtureValue()});
+  file.tables[0].rows.push_back(V{int64_t{5}, std::string("Zo\u00eb \U0001F600"), FixtureValue()});
+  file.queries = {Select(
+      "Named", {QueryRow(kParameter, "Who", "", "", 10), QueryRow(kTable, "Customers", "", ""),
+                QueryRow(kColumn, "", "", "Customers.Id"),
+                QueryRow(kWhere, "", "", "Customers.Name=[Who]")})};
+  source::Catalog catalog;
+  catalog.OpenBuffer(testing::WriteJet4(file), "");
+  CatalogSource source(catalog, "");
+  QueryRun run = Convert(server, source, database, true);
+  EXPECT_EQ(run.summary.queriesNotCreated, 0) << ::testing::PrintToString(run.reportLines);
+  const std::string client =
+      "MYSQL_PWD=" + testing::ShellQuoted(server.password) +
+      " mariadb --default-character-set=utf8mb4 -h " + testing::ShellQuoted(server.host) + " -P " +
+      std::to_string(server.port) + " -u " + testing::ShellQuoted(server.user) + " -N " +
+      testing::ShellQuoted(database) + " -e ";
+  for (const auto& [given, found] : std::vector<std::pair<std::string, std::string>>{
+           {"\u216b club", "4\n"}, {"ANN", "1\n"}, {"zo\u00eb \U0001F600", "5\n"}}) {
+    testing::ShellRun called =
+        testing::RunShell(client + testing::ShellQuoted("CALL Named('" + given + "')"), dir);
+    EXPECT_EQ(called.status, 0) << called.errors;
+    EXPECT_EQ(called.output, found) << given;
+  }
+  testing::ServerQuery(server, database).Execute("DROP DATABASE `" + database + "`");
+  fs::remove_all(dir);
+}
+
 // The dump carries the views after the rows, and a procedure between
 // DELIMITER lines, so the mariadb client replays both.
 TEST(QueryDump, TheReplayCreatesTheViewsAndProcedures) {
