@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
@@ -205,18 +206,23 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
     verdict.differences.push_back("the table's comment differs in MySQL");
   }
 
-  std::vector<std::string> checks;
+  std::vector<std::string> checks;  // lower-cased
+  std::vector<std::string> checkNames;
   if (const std::optional<Rows> rows = connection.QueryRows(
           "SELECT CONSTRAINT_NAME FROM information_schema.TABLE_CONSTRAINTS WHERE "
           "CONSTRAINT_SCHEMA = " +
           Quoted(database) + " AND TABLE_NAME = " + Quoted(target) +
           " AND CONSTRAINT_TYPE = 'CHECK'")) {
     for (const std::vector<std::string>& row : *rows) {
-      if (!row.empty()) checks.push_back(Lower(row[0]));
+      if (row.empty()) continue;
+      checks.push_back(Lower(row[0]));
+      checkNames.push_back(row[0]);
     }
   }
   const std::string quotedTable = QuoteIdentifier(target);
+  std::vector<std::string> planned;
   for (const PlannedCheck& check : PlanCheckConstraints(context, table)) {
+    planned.push_back(Lower(check.name));
     const std::string rule = "the rule " + check.accessText;
     if (!check.refusal.empty()) {
       verdict.absences.push_back(rule + " is absent as planned: " + check.refusal);
@@ -235,6 +241,13 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
       verdict.differences.push_back("the CHECK constraint " + check.name + " (" + rule +
                                     ") is missing in MySQL");
     }
+  }
+  // A constraint the plan does not ask for refuses rows the file may hold.
+  for (std::size_t i = 0; i < checks.size(); ++i) {
+    if (std::find(planned.begin(), planned.end(), checks[i]) != planned.end()) continue;
+    verdict.hasRules = true;
+    verdict.differences.push_back("the CHECK constraint " + checkNames[i] +
+                                  " in MySQL is none the file asks for");
   }
   return verdict;
 }
@@ -259,6 +272,8 @@ void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& conn
     }
     return nullptr;
   };
+  // The foreign keys found as planned, by table and name (lower-cased).
+  std::set<std::pair<std::string, std::string>> matched;
   for (const source::Relationship& relationship : relationships) {
     if (relationship.Inherited()) continue;
     const TablePlan* child = planOf(relationship.table);
@@ -317,14 +332,35 @@ void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& conn
         };
         rules[row[0]] = "|" + rule(row[3]) + "|" + rule(row[4]);
       }
-      for (const auto& [constraint, key] : keys)
-        present = present || key + rules[constraint] == expected;
+      for (const auto& [constraint, key] : keys) {
+        if (present || key + rules[constraint] != expected) continue;
+        present = true;
+        matched.insert({Lower(child->targetName), Lower(constraint)});
+      }
     }
     if (orphans > 0 && !present) {
       verdict->absences.push_back(name + " is absent as planned: " +
                                   Counted(orphans, "row names", "rows name") + " no parent");
     } else if (!present) {
       verdict->differences.push_back("the foreign key of " + name + " is missing in MySQL");
+    }
+  }
+  // A foreign key no relationship of the file asks for refuses rows the
+  // file may hold.
+  const std::optional<Rows> keys = connection.QueryRows(
+      "SELECT TABLE_NAME, CONSTRAINT_NAME FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE "
+      "CONSTRAINT_SCHEMA = " +
+      Quoted(database) + " ORDER BY TABLE_NAME, CONSTRAINT_NAME");
+  if (!keys) return;
+  for (const std::vector<std::string>& row : *keys) {
+    if (row.size() < 2 || matched.count({Lower(row[0]), Lower(row[1])}) > 0) continue;
+    for (const TablePlan& plan : context.convertedTables) {
+      if (Lower(plan.targetName) != Lower(row[0])) continue;
+      if (SchemaVerdict* verdict = verdictOf(plan.sourceName)) {
+        verdict->hasRules = true;
+        verdict->differences.push_back("the foreign key " + row[1] +
+                                       " in MySQL is none the file asks for");
+      }
     }
   }
 }

@@ -144,6 +144,13 @@ TEST_F(VerifySchemaTest, AsPlannedCopyVerifiesCleanAndEachChangeIsNamed) {
       {"ALTER TABLE Customers MODIFY City VARCHAR(30) CHARACTER SET utf8mb4 NULL DEFAULT 'Bern'",
        "ALTER TABLE Customers MODIFY City VARCHAR(30) CHARACTER SET utf8 NULL DEFAULT 'Bern'",
        "Customers: schema differs: column [City] is utf8mb4 in MySQL, the plan has utf8"},
+      // What the plan does not ask for refuses rows the file may hold.
+      {"ALTER TABLE Customers ADD CONSTRAINT Extra CHECK (ID < 1000)",
+       "ALTER TABLE Customers DROP CONSTRAINT Extra",
+       "Customers: schema differs: the CHECK constraint Extra in MySQL is none the file asks for"},
+      {"ALTER TABLE Orders ADD CONSTRAINT Again FOREIGN KEY (Customer) REFERENCES Customers (ID)",
+       "ALTER TABLE Orders DROP FOREIGN KEY Again",
+       "Orders: schema differs: the foreign key Again in MySQL is none the file asks for"},
   };
   ServerQuery query(server_, "vschema_shop");
   for (const auto& change : changes) {
