@@ -425,12 +425,18 @@ Sql Translator::Concatenate(const Node& node) {
 Sql Translator::Like(const Node& node) {
   Sql value = Value(*node.children[0]);
   const Node& pattern = *node.children[1];
-  if (pattern.kind != Node::Kind::Text) {
-    throw NotTranslatable("the pattern of Like is not a text written out in the expression");
+  if (pattern.kind == Node::Kind::Text) {
+    std::string condition = LikeCondition(value.text, pattern.text, context_.server);
+    if (node.negated) condition = "(NOT " + condition + ")";
+    return Combine(condition, ValueKind::Boolean, {&value});
   }
-  std::string condition = LikeCondition(value.text, pattern.text, context_.server);
+  Sql built = Value(pattern);
+  if (built.kind != ValueKind::Text && built.kind != ValueKind::Unknown) {
+    throw NotTranslatable("the pattern of Like is not a text");
+  }
+  std::string condition = LikeConditionOnServer(value.text, built.text, context_.server);
   if (node.negated) condition = "(NOT " + condition + ")";
-  return Combine(condition, ValueKind::Boolean, {&value});
+  return Combine(condition, ValueKind::Boolean, {&value, &built});
 }
 
 Sql Translator::Subquery(const Node& node) {

@@ -80,4 +80,12 @@ Sql TranslateCall(const Node& call, Translator& translator);
 std::string LikeCondition(const std::string& value, std::string_view pattern,
                           const ServerDialect& server);
 
+// The same condition for a pattern known only when the query runs (a
+// column, a parameter, a text built with &): the server turns the pattern
+// into the anchored regular expression LikeCondition would write. A Null
+// pattern gives Null; a [ without its ] makes the server refuse the query,
+// as Access does.
+std::string LikeConditionOnServer(const std::string& value, const std::string& pattern,
+                                  const ServerDialect& server);
+
 }  // namespace bracken::expression::detail

@@ -102,6 +102,19 @@ class QueryScope {
   // far have read, in the order of the query's sources.
   std::vector<std::string> SourcesRead() const;
 
+  // The FROM clause taken apart around the sources `shown` (by their
+  // Reference()): the tables shown (each a source, or an outer join of
+  // tables shown only), the other tables, and the conditions of the inner
+  // joins that held them together. Where an outer join holds a table not
+  // shown, only `reason` is set, finishing "not translatable, because ...".
+  struct Split {
+    std::vector<std::string> shown;
+    std::vector<std::string> hidden;
+    std::vector<std::string> conditions;
+    std::string reason;
+  };
+  Split SplitFrom(const std::vector<std::string>& shown) const;
+
   struct Data;
 
  private:
