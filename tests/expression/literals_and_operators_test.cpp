@@ -222,6 +222,13 @@ TEST_F(LikePatterns, PatternsBuiltWhenTheQueryRuns) {
       {"line\nbreak", "line*", true},
       {"", "*", true},
       {"abc", "", false},
+      {"]", "[]]", true},
+      {"a", "a[]", true},
+      {"-", "[a-]", true},
+      {"-", "[!-a]", false},
+      {"b", "[!-a]", true},
+      {"it's", "it'?", true},
+      {"a\"\"b", "a\"\"b", true},
   };
   std::vector<ExpressionCase> asked;
   for (const Case& c : cases) {
