@@ -22,6 +22,8 @@ struct Sql {
   bool constant = true;
   // A whole number for certain (an integer literal, Int(), Len(), ...).
   bool integral = false;
+  // An undeclared parameter of the query, alone (ColumnRef::undeclaredParameter).
+  bool undeclaredParameter = false;
 };
 
 // Thrown where a construct has no faithful translation; the message
@@ -61,6 +63,10 @@ class Translator {
   Sql Binary(const Node& node);
   Sql Arithmetic(const std::string& op, Sql left, Sql right);
   Sql Compare(const std::string& op, Sql left, Sql right);
+  // Undeclared parameters among `values` compared with a date among them
+  // become dates (see Context::comparedWithDate); then refuses a date
+  // compared with a number or a text.
+  void CheckDateComparison(const std::vector<Sql*>& values);
   Sql Concatenate(const Node& node);
   Sql Like(const Node& node);
   Sql Between(const Node& node);

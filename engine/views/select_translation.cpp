@@ -142,14 +142,43 @@ ColumnRef QueryParameters::Resolve(const std::vector<std::string>& parts) {
     joined += (joined.empty() ? "" : "!") + part;
     dotted += (dotted.empty() ? "" : ".") + part;
   }
-  for (const Entry& entry : entries_) {
+  for (Entry& entry : entries_) {
     std::string declared = entry.parameter.accessName;
     // PARAMETERS [Forms]![F]![C] Long keeps its brackets in the name.
     declared.erase(std::remove(declared.begin(), declared.end(), '['), declared.end());
     declared.erase(std::remove(declared.begin(), declared.end(), ']'), declared.end());
-    if (NameEqual(declared, joined) || NameEqual(declared, dotted)) return entry.column;
+    if (NameEqual(declared, joined) || NameEqual(declared, dotted)) {
+      if (entry.column.undeclaredParameter) ++entry.uses;
+      return entry.column;
+    }
   }
-  return Add(parts.size() == 1 ? parts[0] : joined, "Text");
+  Add(parts.size() == 1 ? parts[0] : joined, "Text");
+  Entry& added = entries_.back();
+  added.column.undeclaredParameter = true;
+  added.uses = 1;
+  return added.column;
+}
+
+void QueryParameters::ComparedWithDate(const std::string& sql) {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    Entry& entry = entries_[i];
+    if (!entry.column.undeclaredParameter || entry.column.sql != sql) continue;
+    ++entry.dateUses;
+    entry.column.kind = ValueKind::Date;
+    entry.parameter.type = list_[i].type = "DATETIME";
+  }
+}
+
+std::string QueryParameters::reason() const {
+  if (!reason_.empty()) return reason_;
+  for (const Entry& entry : entries_) {
+    if (entry.dateUses > 0 && entry.dateUses < entry.uses) {
+      return "it compares its parameter " + entry.parameter.accessName +
+             " with a date and uses it otherwise too, where Access reads the text typed by the "
+             "computer's regional settings";
+    }
+  }
+  return "";
 }
 
 // ---- The sources of a query ----
@@ -430,6 +459,9 @@ QueryScope::QueryScope(const source::QueryDefinition& query, const QueryCatalog&
   };
   data.context.openObject = [&data](const std::vector<std::string>& parts) {
     return std::optional<ColumnRef>(data.parameters.Resolve(parts));
+  };
+  data.context.comparedWithDate = [&data](const std::string& sql) {
+    data.parameters.ComparedWithDate(sql);
   };
   data.context.subquery = [this, &data](std::string_view text) {
     source::QueryDefinition inner;

@@ -33,10 +33,15 @@ class QueryParameters {
   explicit QueryParameters(const std::vector<source::QueryParameter>& declared,
                            const QueryCatalog* columnsOf = nullptr);
 
-  // Empty when every declared type has a MySQL type; else why not.
-  const std::string& reason() const { return reason_; }
+  // Empty when every declared type has a MySQL type, and no undeclared
+  // parameter is both compared with a date and used otherwise; else why not.
+  std::string reason() const;
   // The parameter `parts` names, added as a text parameter when undeclared.
   expression::ColumnRef Resolve(const std::vector<std::string>& parts);
+  // The undeclared parameter `sql` is compared with a date: Access turns
+  // the text typed into a date, so where that is all the query does with
+  // it, the procedure takes a date (DATETIME) in its place.
+  void ComparedWithDate(const std::string& sql);
   const std::vector<ProcedureParameter>& list() const { return list_; }
   bool empty() const { return list_.empty(); }
 
@@ -44,6 +49,9 @@ class QueryParameters {
   struct Entry {
     ProcedureParameter parameter;
     expression::ColumnRef column;
+    // Undeclared: how often the query reads it, and compares it with a date.
+    int uses = 0;
+    int dateUses = 0;
   };
   expression::ColumnRef Add(const std::string& accessName, const std::string& accessType);
 

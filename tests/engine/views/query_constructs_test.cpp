@@ -279,6 +279,38 @@ TEST_F(QueryConstructs, ParametersMakeAProcedureOfTheirDeclaredTypes) {
   EXPECT_EQ(CallRows("marked", "2"), (TextRows{"2"}));
 }
 
+// Access turns what the user types for an undeclared parameter into a date
+// where the query compares it with one: the procedure takes a date there.
+TEST_F(QueryConstructs, UndeclaredParametersComparedWithDatesTakeADate) {
+  engine::QueryTranslation since =
+      Create("since", Parsed("SELECT ID FROM Orders WHERE Placed >= [Start date] ORDER BY ID"));
+  ASSERT_TRUE(since.ok()) << since.reason;
+  ASSERT_EQ(since.parameters.size(), 1u);
+  EXPECT_EQ(since.parameters[0].type, "DATETIME");
+  EXPECT_EQ(CallRows("since", "'2024-02-10'"), (TextRows{"11", "13", "14"}));
+  EXPECT_EQ(CallRows("since", "NULL"), (TextRows{}));
+  // Between, with the bounds in either order, and a parameter of a subquery.
+  engine::QueryTranslation between =
+      Create("between",
+             Parsed("SELECT ID FROM Orders WHERE Placed Between [From] And [To] AND "
+                    "CustomerID In (SELECT ID FROM Customers WHERE City = [Town]) ORDER BY ID"));
+  ASSERT_TRUE(between.ok()) << between.reason;
+  ASSERT_EQ(between.parameters.size(), 3u);
+  EXPECT_EQ(between.parameters[0].type, "DATETIME");
+  EXPECT_EQ(between.parameters[1].type, "DATETIME");
+  EXPECT_EQ(between.parameters[2].type, "VARCHAR(255)");
+  EXPECT_EQ(CallRows("between", "'2024-03-31', '2024-01-10', 'oslo'"), (TextRows{"11", "13"}));
+  // Used otherwise too, the text typed would be read by regional settings.
+  engine::QueryTranslation shown =
+      Translate(Parsed("SELECT ID, [Start] AS Asked FROM Orders WHERE Placed >= [Start]"));
+  EXPECT_NE(shown.reason.find("regional settings"), std::string::npos) << shown.reason;
+  // Texts written out between dates stay refused: their reading depends on
+  // the computer too.
+  engine::QueryTranslation written =
+      Translate(Parsed("SELECT ID FROM Orders WHERE Placed Between \"1/1/2024\" And \"2/1/2024\""));
+  EXPECT_NE(written.reason.find("regional settings"), std::string::npos) << written.reason;
+}
+
 TEST_F(QueryConstructs, RefusalsNameTheirReason) {
   QueryDefinition crosstab;
   crosstab.kind = source::QueryKind::Crosstab;
