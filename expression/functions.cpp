@@ -675,6 +675,79 @@ std::string LikeCondition(const std::string& value, std::string_view pattern,
   return "(" + value + " REGEXP " + QuoteText(regexp + "\\z") + ")";
 }
 
+namespace {
+
+// One REGEXP_REPLACE over `subject`: `regexp` becomes `replacement`, where
+// "$1" stands for the first group (each server spells it its own way).
+std::string ReplaceOnServer(const std::string& subject, std::string_view regexp,
+                            std::string_view replacement, const ServerDialect& server) {
+  std::string spelled;
+  for (std::size_t i = 0; i < replacement.size(); ++i) {
+    if (replacement.compare(i, 2, "$1") == 0) {
+      spelled += server.isMariaDb ? "\\1" : "$1";
+      ++i;
+    } else {
+      spelled += replacement[i];
+    }
+  }
+  return "REGEXP_REPLACE(" + subject + ", " + QuoteText(regexp) + ", " + QuoteText(spelled) + ")";
+}
+
+// Replaces each `token` that stands outside a character class of the
+// pattern being built, reading it from the start one piece at a time: an
+// escaped character, a plain one, or a whole class ("[...]" not led by "!").
+std::string ReplaceOutsideClasses(const std::string& subject, std::string_view token,
+                                  std::string_view escapedExcept, std::string_view replacement,
+                                  const ServerDialect& server) {
+  std::string regexp = "\\G((?>\\\\";
+  regexp += escapedExcept.empty() ? std::string(".") : "[^" + std::string(escapedExcept) + "]";
+  regexp += "|[^\\\\\\[]|\\[(?!!)(?:[^\\\\\\]]|\\\\.)+\\])*)";
+  regexp += token;
+  return ReplaceOnServer(subject, regexp, "$1" + std::string(replacement), server);
+}
+
+}  // namespace
+
+std::string LikeConditionOnServer(const std::string& value, const std::string& pattern,
+                                  const ServerDialect& server) {
+  if (!server.HasCharacterRegexp()) {
+    throw NotTranslatable(
+        "the Like pattern is built when the query runs and needs a regular expression, which "
+        "this server reads byte by byte");
+  }
+  // The pattern becomes the regular expression LikeCondition writes for a
+  // pattern written out, step by step on the server:
+  // 1. every ASCII punctuation mark but ! and - is escaped (both mean
+  //    nothing outside a class and keep their meaning inside one);
+  std::string text = ReplaceOnServer(
+      pattern, "([\\x20\\x22-\\x2C\\x2E\\x2F\\x3A-\\x40\\x5B-\\x60\\x7B-\\x7E])", "\\\\$1", server);
+  // 2. each [...] becomes a class, its content as it is; "[!]" stays, see 6;
+  text =
+      ReplaceOnServer(text, "\\\\\\[((?!!\\\\\\])(?:[^\\\\]|\\\\[^\\]])*)\\\\\\]", "[$1]", server);
+  // 3. an empty [] matches the empty text between its neighbours; [! leads
+  //    a class of the characters not listed;
+  text = ReplaceOutsideClasses(text, "\\[\\]", "", "", server);
+  text = ReplaceOutsideClasses(text, "\\[!", "", "[^", server);
+  // 4. *, ? and # outside a class are the wildcards;
+  text = ReplaceOutsideClasses(text, "\\\\\\*", "*", ".*", server);
+  text = ReplaceOutsideClasses(text, "\\\\\\?", "?", ".", server);
+  text = ReplaceOutsideClasses(text, "\\\\#", "#", "[0-9]", server);
+  // 5. a [ without its ] (or "[!]") is an invalid pattern, which Access
+  //    refuses when the query runs: the server does too, as a regular
+  //    expression with a class that is never closed.
+  text = ReplaceOutsideClasses(text, "\\\\\\[", "\\[", "[", server);
+  // 6. a range with an end beyond ASCII: Access orders such letters by its
+  //    own sort order, which a regular expression does not know. Refused
+  //    as written out; here the query fails rather than give other rows.
+  text = ReplaceOutsideClasses(
+      text,
+      "\\[(?>\\^?)(?:[^\\\\\\]]|\\\\.)*?(?:[^\\x00-\\x7F]-[^\\]]|(?:[^\\\\\\]]|"
+      "\\\\.)-[^\\x00-\\x7F\\]])",
+      "", "(", server);
+  // A Null pattern leaves Null, and so does Like.
+  return "(" + value + " REGEXP CONCAT('(?s)^', " + text + ", '\\\\z'))";
+}
+
 }  // namespace detail
 
 const FunctionInfo* FindFunction(std::string_view name) {

@@ -1,5 +1,6 @@
 #include "expression/translate.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdio>
@@ -235,8 +236,12 @@ Sql Translator::Name(const Node& node) {
   const std::vector<std::string>& parts = node.parts;
   const std::string name = NameText(parts);
   auto found = [](const ColumnRef& column) {
-    return Sql{column.sql, column.kind, true, false,
-               column.kind == ValueKind::Number && column.wholeNumber};
+    return Sql{column.sql,
+               column.kind,
+               true,
+               false,
+               column.kind == ValueKind::Number && column.wholeNumber,
+               column.undeclaredParameter};
   };
   switch (context_.purpose) {
     case Purpose::DefaultValue:
@@ -287,21 +292,32 @@ Sql Translator::Binary(const Node& node) {
   return Arithmetic(op, std::move(left), std::move(right));
 }
 
+void Translator::CheckDateComparison(const std::vector<Sql*>& values) {
+  auto any = [&](ValueKind kind) {
+    return std::any_of(values.begin(), values.end(),
+                       [&](const Sql* value) { return value->kind == kind; });
+  };
+  if (!any(ValueKind::Date)) return;
+  if (context_.comparedWithDate) {
+    for (Sql* value : values) {
+      if (!value->undeclaredParameter) continue;
+      context_.comparedWithDate(value->text);
+      value->kind = ValueKind::Date;
+    }
+  }
+  if (any(ValueKind::Number)) throw NotTranslatable("a date is compared with a number");
+  if (any(ValueKind::Text)) {
+    throw NotTranslatable(
+        "a date is compared with a text, which Access reads by the computer's regional settings");
+  }
+}
+
 Sql Translator::Compare(const std::string& op, Sql left, Sql right) {
   if (left.kind != right.kind) {
     left = AsNumber(left);
     right = AsNumber(right);
   }
-  bool leftDate = left.kind == ValueKind::Date;
-  bool rightDate = right.kind == ValueKind::Date;
-  if ((leftDate && right.kind == ValueKind::Number) ||
-      (rightDate && left.kind == ValueKind::Number)) {
-    throw NotTranslatable("a date is compared with a number");
-  }
-  if ((leftDate && right.kind == ValueKind::Text) || (rightDate && left.kind == ValueKind::Text)) {
-    throw NotTranslatable(
-        "a date is compared with a text, which Access reads by the computer's regional settings");
-  }
+  CheckDateComparison({&left, &right});
   return Combine("(" + left.text + " " + op + " " + right.text + ")", ValueKind::Boolean,
                  {&left, &right});
 }
@@ -425,12 +441,18 @@ Sql Translator::Concatenate(const Node& node) {
 Sql Translator::Like(const Node& node) {
   Sql value = Value(*node.children[0]);
   const Node& pattern = *node.children[1];
-  if (pattern.kind != Node::Kind::Text) {
-    throw NotTranslatable("the pattern of Like is not a text written out in the expression");
+  if (pattern.kind == Node::Kind::Text) {
+    std::string condition = LikeCondition(value.text, pattern.text, context_.server);
+    if (node.negated) condition = "(NOT " + condition + ")";
+    return Combine(condition, ValueKind::Boolean, {&value});
   }
-  std::string condition = LikeCondition(value.text, pattern.text, context_.server);
+  Sql built = Value(pattern);
+  if (built.kind != ValueKind::Text && built.kind != ValueKind::Unknown) {
+    throw NotTranslatable("the pattern of Like is not a text");
+  }
+  std::string condition = LikeConditionOnServer(value.text, built.text, context_.server);
   if (node.negated) condition = "(NOT " + condition + ")";
-  return Combine(condition, ValueKind::Boolean, {&value});
+  return Combine(condition, ValueKind::Boolean, {&value, &built});
 }
 
 Sql Translator::Subquery(const Node& node) {
@@ -515,6 +537,7 @@ Sql Translator::Between(const Node& node) {
     low = AsNumber(low);
     high = AsNumber(high);
   }
+  CheckDateComparison({&value, &low, &high});
   // Access takes the two bounds in either order.
   std::string bounds;
   const Node& lowNode = *node.children[1];

@@ -56,6 +56,10 @@ struct ColumnRef {
   // A number column that holds whole numbers only (Byte, Integer, Long):
   // Access writes such a number as text the way the server does.
   bool wholeNumber = false;
+  // A parameter the query asks for without declaring its type: Access hands
+  // over the text typed, and turns it into a date where the query compares
+  // it with one (see Context::comparedWithDate).
+  bool undeclaredParameter = false;
 };
 
 enum class Purpose {
@@ -104,6 +108,11 @@ struct Context {
     ValueKind kind = ValueKind::Unknown;
   };
   std::function<Subquery(std::string_view select)> subquery;
+  // QueryExpression: told of each comparison (=, <, Between, ...) of an
+  // undeclared parameter (by its sql) with a date, which is then written as
+  // a comparison of dates: the caller gives the parameter a date type where
+  // that is its only use. Without it, such a comparison is refused.
+  std::function<void(const std::string& parameterSql)> comparedWithDate;
 
   static Context ForDefault(ValueKind columnKind, ServerDialect server);
   static Context ForColumnRule(ColumnRef column, ServerDialect server);

@@ -22,6 +22,8 @@ struct Sql {
   bool constant = true;
   // A whole number for certain (an integer literal, Int(), Len(), ...).
   bool integral = false;
+  // An undeclared parameter of the query, alone (ColumnRef::undeclaredParameter).
+  bool undeclaredParameter = false;
 };
 
 // Thrown where a construct has no faithful translation; the message
@@ -61,6 +63,10 @@ class Translator {
   Sql Binary(const Node& node);
   Sql Arithmetic(const std::string& op, Sql left, Sql right);
   Sql Compare(const std::string& op, Sql left, Sql right);
+  // Undeclared parameters among `values` compared with a date among them
+  // become dates (see Context::comparedWithDate); then refuses a date
+  // compared with a number or a text.
+  void CheckDateComparison(const std::vector<Sql*>& values);
   Sql Concatenate(const Node& node);
   Sql Like(const Node& node);
   Sql Between(const Node& node);
@@ -79,5 +85,13 @@ Sql TranslateCall(const Node& call, Translator& translator);
 // pattern needs only * and ?, else an anchored REGEXP.
 std::string LikeCondition(const std::string& value, std::string_view pattern,
                           const ServerDialect& server);
+
+// The same condition for a pattern known only when the query runs (a
+// column, a parameter, a text built with &): the server turns the pattern
+// into the anchored regular expression LikeCondition would write. A Null
+// pattern gives Null; a [ without its ] makes the server refuse the query,
+// as Access does.
+std::string LikeConditionOnServer(const std::string& value, const std::string& pattern,
+                                  const ServerDialect& server);
 
 }  // namespace bracken::expression::detail

@@ -60,6 +60,7 @@ bool Reads(const QueryDefinition& query, const std::string& name) {
 }
 
 QueryTranslation Procedure(std::string body, const QueryParameters& parameters) {
+  if (!parameters.reason().empty()) return Refused(parameters.reason());
   QueryTranslation translation;
   translation.kind = QueryObjectKind::Procedure;
   translation.body = std::move(body);

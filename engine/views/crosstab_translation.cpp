@@ -233,6 +233,10 @@ Plan MakePlan(const QueryDefinition& query, const QueryCatalog& known,
   for (size_t i = 0; i < parts.rows.size(); ++i) {
     if (!sorted[i]) plan.orderBy += (plan.orderBy.empty() ? "" : ", ") + plan.groupBy[i];
   }
+  if (!parameters.reason().empty()) {
+    plan.reason = parameters.reason();
+    return plan;
+  }
   plan.parameters = parameters.list();
   return plan;
 }

@@ -139,6 +139,7 @@ QueryTranslation TranslateQuery(const source::QueryDefinition& query, const Quer
                                  ? TranslateUnion(query, known, server, parameters)
                                  : TranslateSelect(query, known, server, parameters);
   if (!select.ok()) return Refuse(select.reason);
+  if (!parameters.reason().empty()) return Refuse(parameters.reason());
   QueryTranslation out;
   out.columns = select.columns;
   if (parameters.empty()) {

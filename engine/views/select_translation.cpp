@@ -142,17 +142,60 @@ ColumnRef QueryParameters::Resolve(const std::vector<std::string>& parts) {
     joined += (joined.empty() ? "" : "!") + part;
     dotted += (dotted.empty() ? "" : ".") + part;
   }
-  for (const Entry& entry : entries_) {
+  for (Entry& entry : entries_) {
     std::string declared = entry.parameter.accessName;
     // PARAMETERS [Forms]![F]![C] Long keeps its brackets in the name.
     declared.erase(std::remove(declared.begin(), declared.end(), '['), declared.end());
     declared.erase(std::remove(declared.begin(), declared.end(), ']'), declared.end());
-    if (NameEqual(declared, joined) || NameEqual(declared, dotted)) return entry.column;
+    if (NameEqual(declared, joined) || NameEqual(declared, dotted)) {
+      if (entry.column.undeclaredParameter) ++entry.uses;
+      return entry.column;
+    }
   }
-  return Add(parts.size() == 1 ? parts[0] : joined, "Text");
+  Add(parts.size() == 1 ? parts[0] : joined, "Text");
+  Entry& added = entries_.back();
+  added.column.undeclaredParameter = true;
+  added.uses = 1;
+  return added.column;
+}
+
+void QueryParameters::ComparedWithDate(const std::string& sql) {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    Entry& entry = entries_[i];
+    if (!entry.column.undeclaredParameter || entry.column.sql != sql) continue;
+    ++entry.dateUses;
+    entry.column.kind = ValueKind::Date;
+    entry.parameter.type = list_[i].type = "DATETIME";
+  }
+}
+
+std::string QueryParameters::reason() const {
+  if (!reason_.empty()) return reason_;
+  for (const Entry& entry : entries_) {
+    if (entry.dateUses > 0 && entry.dateUses < entry.uses) {
+      return "it compares its parameter " + entry.parameter.accessName +
+             " with a date and uses it otherwise too, where Access reads the text typed by the "
+             "computer's regional settings";
+    }
+  }
+  return "";
 }
 
 // ---- The sources of a query ----
+
+namespace {
+
+// A join of two parts of the FROM clause, or one source.
+struct FromNode {
+  std::size_t source = 0;
+  bool leaf = true;
+  source::JoinKind kind = source::JoinKind::Inner;
+  std::unique_ptr<FromNode> left;
+  std::unique_ptr<FromNode> right;
+  std::vector<std::string> conditions;
+};
+
+}  // namespace
 
 struct QueryScope::Data {
   struct Source {
@@ -170,6 +213,8 @@ struct QueryScope::Data {
   std::vector<Source> sources;
   std::string reason;
   std::string from;
+  // The FROM clause's parts, each a source or a join of two parts.
+  std::vector<std::unique_ptr<FromNode>> joined;
   mutable std::vector<bool> read;
   std::vector<ColumnRef> aliases;
   expression::Context context;
@@ -277,15 +322,18 @@ void QueryScope::Data::ReadSources() {
 
 namespace {
 
-// A join of two parts of the FROM clause, or one source.
-struct FromNode {
-  std::size_t source = 0;
-  bool leaf = true;
-  source::JoinKind kind = source::JoinKind::Inner;
-  std::unique_ptr<FromNode> left;
-  std::unique_ptr<FromNode> right;
-  std::vector<std::string> conditions;
-};
+// The FROM clause's text of `node`.
+std::string JoinText(const QueryScope::Data& data, const FromNode& node) {
+  if (node.leaf) return data.sources[node.source].table;
+  static constexpr std::string_view kKinds[] = {" INNER JOIN ", " LEFT JOIN ", " RIGHT JOIN "};
+  std::string out = "(" + JoinText(data, *node.left) +
+                    std::string(kKinds[static_cast<int>(node.kind)]) + JoinText(data, *node.right) +
+                    " ON ";
+  for (std::size_t i = 0; i < node.conditions.size(); ++i) {
+    out += (i > 0 ? " AND " : "") + node.conditions[i];
+  }
+  return out + ")";
+}
 
 }  // namespace
 
@@ -350,20 +398,53 @@ void QueryScope::Data::Join() {
     parts[std::min(left, right)] = std::move(node);
     parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(std::max(left, right)));
   }
-  std::function<std::string(const FromNode&)> text = [&](const FromNode& node) -> std::string {
-    if (node.leaf) return sources[node.source].table;
-    static constexpr std::string_view kKinds[] = {" INNER JOIN ", " LEFT JOIN ", " RIGHT JOIN "};
-    std::string out = "(" + text(*node.left) + std::string(kKinds[static_cast<int>(node.kind)]) +
-                      text(*node.right) + " ON ";
-    for (std::size_t i = 0; i < node.conditions.size(); ++i) {
-      out += (i > 0 ? " AND " : "") + node.conditions[i];
-    }
-    return out + ")";
-  };
   from.clear();
-  for (const auto& part : parts) from += (from.empty() ? "" : ", ") + text(*part);
+  for (const auto& part : parts) from += (from.empty() ? "" : ", ") + JoinText(*this, *part);
+  joined = std::move(parts);
   // The conditions read their sources; that is no reading of the rows shown.
   read.assign(sources.size(), false);
+}
+
+QueryScope::Split QueryScope::SplitFrom(const std::vector<std::string>& shown) const {
+  const Data& data = *data_;
+  Split out;
+  auto isShown = [&](std::size_t source) {
+    for (const std::string& reference : shown) {
+      if (NameEqual(data.sources[source].reference, reference)) return true;
+    }
+    return false;
+  };
+  std::function<std::string(const FromNode&)> hiddenIn = [&](const FromNode& node) {
+    if (node.leaf)
+      return isShown(node.source) ? std::string() : data.sources[node.source].reference;
+    std::string left = hiddenIn(*node.left);
+    return left.empty() ? hiddenIn(*node.right) : left;
+  };
+  // Inner joins are their sources' rows that meet the conditions, however
+  // nested: their conditions can move into the EXISTS. An outer join is
+  // kept whole, among the tables shown, where it holds no other table.
+  std::function<void(const FromNode&)> visit = [&](const FromNode& node) {
+    if (!out.reason.empty()) return;
+    if (node.leaf) {
+      (isShown(node.source) ? out.shown : out.hidden).push_back(data.sources[node.source].table);
+      return;
+    }
+    if (node.kind != source::JoinKind::Inner) {
+      std::string hidden = hiddenIn(node);
+      if (!hidden.empty()) {
+        out.reason = "under DISTINCTROW it joins " + hidden +
+                     ", whose columns it does not show, in an outer join";
+        return;
+      }
+      out.shown.push_back(JoinText(data, node));
+      return;
+    }
+    out.conditions.insert(out.conditions.end(), node.conditions.begin(), node.conditions.end());
+    visit(*node.left);
+    visit(*node.right);
+  };
+  for (const auto& part : data.joined) visit(*part);
+  return out;
 }
 
 QueryScope::QueryScope(const source::QueryDefinition& query, const QueryCatalog& known,
@@ -378,6 +459,9 @@ QueryScope::QueryScope(const source::QueryDefinition& query, const QueryCatalog&
   };
   data.context.openObject = [&data](const std::vector<std::string>& parts) {
     return std::optional<ColumnRef>(data.parameters.Resolve(parts));
+  };
+  data.context.comparedWithDate = [&data](const std::string& sql) {
+    data.parameters.ComparedWithDate(sql);
   };
   data.context.subquery = [this, &data](std::string_view text) {
     source::QueryDefinition inner;
@@ -627,7 +711,9 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
     const std::vector<std::string> shownOrSorted = scope.SourcesRead();
 
     std::string clauses = scope.from().empty() ? "" : " FROM " + scope.from();
-    if (!Trim(query.where).empty()) clauses += " WHERE " + translate(query.where, "condition").sql;
+    std::string where;
+    if (!Trim(query.where).empty()) where = translate(query.where, "condition").sql;
+    if (!where.empty()) clauses += " WHERE " + where;
     std::string groups;
     for (const source::QueryColumn& group : query.groupBy) {
       groups += (groups.empty() ? "" : ", ") + translate(group.expression, "grouping").sql;
@@ -637,10 +723,12 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
       clauses += " HAVING " + translate(query.having, "group condition").sql;
     }
 
-    // DISTINCTROW drops rows only where the columns shown come from some of
-    // the tables read but not all: then it keeps one row for each distinct
-    // combination of whole rows of the tables shown.
-    std::vector<Item> rowKeys;
+    // DISTINCTROW matters only where the columns shown come from some of the
+    // tables read but not all: then each record of the tables shown (each
+    // combination of their rows, identical rows of a table without a key
+    // included) comes once if the other tables hold a match for it. The
+    // tables shown are read as joined, the others in an EXISTS with the
+    // join conditions and the WHERE.
     const bool distinctRow = query.distinctRow && !query.distinct && query.sources.size() > 1 &&
                              !shown.empty() && shown.size() < query.sources.size();
     if (distinctRow) {
@@ -651,16 +739,26 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
       if (shownOrSorted.size() != shown.size()) {
         return Refuse("it sorts by a table whose columns it does not show, under DISTINCTROW");
       }
-      for (const std::string& reference : shown) {
-        std::optional<std::vector<QueryScope::Star>> stars = scope.Expand(reference);
-        for (const QueryScope::Star& star : *stars) {
-          rowKeys.push_back({star.sql, QuoteIdentifier(names.Claim("_row", "_row"))});
-        }
+      QueryScope::Split split = scope.SplitFrom(shown);
+      if (!split.reason.empty()) return Refuse(split.reason);
+      std::vector<std::string> conditions = split.conditions;
+      if (!where.empty()) conditions.push_back(where);
+      std::string exists = "SELECT 1 FROM ";
+      for (std::size_t i = 0; i < split.hidden.size(); ++i) {
+        exists += (i > 0 ? ", " : "") + split.hidden[i];
       }
+      for (std::size_t i = 0; i < conditions.size(); ++i) {
+        exists += (i > 0 ? " AND " : " WHERE ") + conditions[i];
+      }
+      clauses = " FROM ";
+      for (std::size_t i = 0; i < split.shown.size(); ++i) {
+        clauses += (i > 0 ? ", " : "") + split.shown[i];
+      }
+      clauses += " WHERE EXISTS (" + exists + ")";
     }
 
     const bool top = !Trim(query.top).empty();
-    const bool wrapped = top || distinctRow;
+    const bool wrapped = top;
     std::vector<Item> hidden;  // sort keys that are not among the outputs
     std::string orderBy;
     for (Key& key : keys) {
@@ -687,14 +785,8 @@ SelectTranslation TranslateSelect(const source::QueryDefinition& query, const Qu
 
     std::vector<Item> inner = outputs;
     inner.insert(inner.end(), hidden.begin(), hidden.end());
-    inner.insert(inner.end(), rowKeys.begin(), rowKeys.end());
-    std::string rows = std::string("SELECT ") + (query.distinct || distinctRow ? "DISTINCT " : "") +
-                       List(inner) + clauses;
-    if (!top) {
-      out.sql = "SELECT " + Names(outputs) + " FROM (" + rows + ") AS `distinct_rows`" +
-                (orderBy.empty() ? "" : " ORDER BY " + orderBy);
-      return out;
-    }
+    std::string rows =
+        std::string("SELECT ") + (query.distinct ? "DISTINCT " : "") + List(inner) + clauses;
     if (!WholeCount(Trim(query.top))) {
       return Refuse("its TOP " + query.top + " is not a whole number");
     }

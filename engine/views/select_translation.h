@@ -33,10 +33,15 @@ class QueryParameters {
   explicit QueryParameters(const std::vector<source::QueryParameter>& declared,
                            const QueryCatalog* columnsOf = nullptr);
 
-  // Empty when every declared type has a MySQL type; else why not.
-  const std::string& reason() const { return reason_; }
+  // Empty when every declared type has a MySQL type, and no undeclared
+  // parameter is both compared with a date and used otherwise; else why not.
+  std::string reason() const;
   // The parameter `parts` names, added as a text parameter when undeclared.
   expression::ColumnRef Resolve(const std::vector<std::string>& parts);
+  // The undeclared parameter `sql` is compared with a date: Access turns
+  // the text typed into a date, so where that is all the query does with
+  // it, the procedure takes a date (DATETIME) in its place.
+  void ComparedWithDate(const std::string& sql);
   const std::vector<ProcedureParameter>& list() const { return list_; }
   bool empty() const { return list_.empty(); }
 
@@ -44,6 +49,9 @@ class QueryParameters {
   struct Entry {
     ProcedureParameter parameter;
     expression::ColumnRef column;
+    // Undeclared: how often the query reads it, and compares it with a date.
+    int uses = 0;
+    int dateUses = 0;
   };
   expression::ColumnRef Add(const std::string& accessName, const std::string& accessType);
 
@@ -101,6 +109,19 @@ class QueryScope {
   // The sources (by their Reference()) that the expressions translated so
   // far have read, in the order of the query's sources.
   std::vector<std::string> SourcesRead() const;
+
+  // The FROM clause taken apart around the sources `shown` (by their
+  // Reference()): the tables shown (each a source, or an outer join of
+  // tables shown only), the other tables, and the conditions of the inner
+  // joins that held them together. Where an outer join holds a table not
+  // shown, only `reason` is set, finishing "not translatable, because ...".
+  struct Split {
+    std::vector<std::string> shown;
+    std::vector<std::string> hidden;
+    std::vector<std::string> conditions;
+    std::string reason;
+  };
+  Split SplitFrom(const std::vector<std::string>& shown) const;
 
   struct Data;
 

@@ -164,5 +164,85 @@ TEST_F(LikePatterns, WildcardsClassesAndEscapes) {
   });
 }
 
+// A pattern known only when the query runs ("" & "..." stands for a
+// parameter or a column) is turned into the same regular expression on the
+// server: each case is asked both ways and must give Access's answer twice.
+TEST_F(LikePatterns, PatternsBuiltWhenTheQueryRuns) {
+  struct Case {
+    std::string value;
+    std::string pattern;
+    bool matches;
+  };
+  const std::vector<Case> cases = {
+      {"Smithson", "*son", true},
+      {"SMITH", "sm?th", true},
+      {"Smyth", "sm?th", true},
+      {"Smiith", "sm?th", false},
+      {"a1c", "a#c", true},
+      {"abc", "a#c", false},
+      {"b", "[a-c]", true},
+      {"B", "[a-c]", true},
+      {"d", "[!a-c]", true},
+      {"b", "[!a-c]", false},
+      {"x9", "[w-z][0-5-9]", true},
+      {"x7", "[w-z][0-5]", false},
+      {"a-", "a[-+]", true},
+      {"a!", "a[!b]", true},
+      {"x", "[]x", true},
+      {"a*c", "a[*]c", true},
+      {"abc", "a[*]c", false},
+      {"a?c", "a[?]c", true},
+      {"abc", "a[?]c", false},
+      {"a#c", "a[#]c", true},
+      {"a1c", "a[#]c", false},
+      {"[x", "[[]x", true},
+      {"x]", "x]", true},
+      {"a!b", "a!b", true},
+      {"a.c", "a.c", true},
+      {"abc", "a.c", false},
+      {"aa+", "a+", false},
+      {"a+", "a+", true},
+      {"(x)", "(?)", true},
+      {"^a$", "^a$", true},
+      {"a|b", "a|b", true},
+      {"a", "a|b", false},
+      {"C:\\x", "C:\\*", true},
+      {"C:x", "C:\\*", false},
+      {"{2}", "{#}", true},
+      {"aa", "a{2}", false},
+      {"50%", "5?%", true},
+      {"500", "5?%", false},
+      {"a_c", "a_c", true},
+      {"abc", "a_c", false},
+      {"Ölçü", "öl*", true},
+      {"Ölçü", "[ö]l?ü", true},
+      {"a😀b", "a?b", true},
+      {"a😀b", "a[!x]b", true},
+      {"😀", "[😀]", true},
+      {"line\nbreak", "line*", true},
+      {"", "*", true},
+      {"abc", "", false},
+      {"]", "[]]", true},
+      {"a", "a[]", true},
+      {"-", "[a-]", true},
+      {"-", "[!-a]", false},
+      {"b", "[!-a]", true},
+      {"it's", "it'?", true},
+      {"a\"\"b", "a\"\"b", true},
+  };
+  std::vector<ExpressionCase> asked;
+  for (const Case& c : cases) {
+    std::string value = "\"" + c.value + "\"";
+    std::string expected = c.matches ? "True" : "False";
+    asked.push_back({value + " Like \"\" & \"" + c.pattern + "\"", expected});
+    asked.push_back({value + " Like \"" + c.pattern + "\"", expected});
+  }
+  asked.push_back({R"("abc" Like Null & Null)", std::nullopt});
+  asked.push_back({R"(Null Like "" & "*")", std::nullopt});
+  asked.push_back({R"("abc" Not Like "" & "a*")", "False"});
+  asked.push_back({R"("abc" Like "*" & Null & "*")", "True"});
+  CheckAll(asked);
+}
+
 }  // namespace
 }  // namespace bracken::testing

@@ -116,6 +116,83 @@ TEST_F(QueryConstructs, DistinctRowKeepsWholeRowsOfTheTablesShown) {
       (TextRows{"Cid", "Bob", "Ann"}));
 }
 
+TEST_F(QueryConstructs, DistinctRowKeepsEachRecordThatHasAMatch) {
+  // A table without a key holds two identical rows; Ann (1) has two orders.
+  query_->Execute("CREATE TABLE `Visits` (`CustomerID` INT, `Note` VARCHAR(20))");
+  query_->Execute("INSERT INTO `Visits` VALUES (1, 'call'), (1, 'call'), (2, 'mail'), (4, 'fax')");
+  catalog_.objects.push_back({"Visits",
+                              "Visits",
+                              {{"CustomerID", "`CustomerID`", expression::ValueKind::Number, true},
+                               {"Note", "`Note`", expression::ValueKind::Text, false}}});
+  const std::string joined =
+      " FROM Visits INNER JOIN Orders ON Visits.CustomerID = Orders.CustomerID";
+  // Each visit once, however many orders match it; Dee (4) has none.
+  EXPECT_EQ(Sorted(Rows(Parsed("SELECT DISTINCTROW Visits.Note" + joined))),
+            (TextRows{"call", "call", "mail"}));
+  // The WHERE reads the table not shown: only Ann has an unpaid order.
+  EXPECT_EQ(Sorted(Rows(Parsed("SELECT DISTINCTROW Visits.*" + joined + " WHERE Orders.Paid = 0"))),
+            (TextRows{"1|call", "1|call"}));
+  // A table not shown behind one more table: orders with a line of Pen.
+  EXPECT_EQ(Sorted(Rows(Parsed("SELECT DISTINCTROW Visits.Note FROM Visits INNER JOIN (Orders "
+                               "INNER JOIN [Order Lines] ON Orders.ID = [Order Lines].OrderID) ON "
+                               "Visits.CustomerID = Orders.CustomerID WHERE Product = 'Pad'"))),
+            (TextRows{"mail"}));
+  // An outer join among the tables shown is kept as written.
+  EXPECT_EQ(Sorted(Rows(Parsed(
+                "SELECT DISTINCTROW Customers.Name, Visits.Note FROM (Customers LEFT JOIN Visits "
+                "ON Customers.ID = Visits.CustomerID) INNER JOIN Orders ON Customers.ID = "
+                "Orders.CustomerID"))),
+            (TextRows{"Ann|call", "Ann|call", "Bob|mail", "Cid|NULL"}));
+  // TOP counts records too.
+  EXPECT_EQ(Rows(Parsed("SELECT DISTINCTROW TOP 2 Visits.Note" + joined + " ORDER BY Visits.Note")),
+            (TextRows{"call", "call"}));
+  // An outer join to a table not shown would keep records without a match.
+  engine::QueryTranslation outer = Translate(
+      Parsed("SELECT DISTINCTROW Visits.Note FROM Visits LEFT JOIN Orders ON Visits.CustomerID = "
+             "Orders.CustomerID"));
+  EXPECT_NE(outer.reason.find("outer join"), std::string::npos) << outer.reason;
+}
+
+// Like with a pattern the query builds when it runs, from a parameter or a
+// column, as search queries write it.
+TEST_F(QueryConstructs, LikeWithAPatternBuiltWhenTheQueryRuns) {
+  engine::QueryTranslation translation =
+      Create("search", Parsed("SELECT Name FROM Customers WHERE Name Like \"*\" & [Search?] & "
+                              "\"*\" ORDER BY Name"));
+  ASSERT_TRUE(translation.ok()) << translation.reason;
+  EXPECT_EQ(CallRows("search", "'N'"), (TextRows{"Ann"}));
+  EXPECT_EQ(CallRows("search", "'?e'"), (TextRows{"Dee"}));
+  EXPECT_EQ(CallRows("search", "'.'"), (TextRows{}));
+  // Nothing typed: "**" matches every name.
+  EXPECT_EQ(CallRows("search", "NULL"), (TextRows{"Ann", "Bob", "Cid", "Dee"}));
+  // A [ without its ] is an invalid pattern: Access refuses to run the
+  // query, and so does the server.
+  EXPECT_THROW(CallRows("search", "'a['"), std::runtime_error);
+  EXPECT_THROW(CallRows("search", "'[!]'"), std::runtime_error);
+  EXPECT_EQ(CallRows("search", "'[[]'"), (TextRows{}));
+  // A range with an end beyond ASCII follows Access's sort order, which the
+  // server does not know: refused too; a - first or last is no range.
+  EXPECT_THROW(CallRows("search", "'[à-ü]'"), std::runtime_error);
+  EXPECT_THROW(CallRows("search", "'[a-ü]'"), std::runtime_error);
+  EXPECT_EQ(CallRows("search", "'[-é]'"), (TextRows{}));
+  EXPECT_EQ(CallRows("search", "'B[é-]'"), (TextRows{}));
+  EXPECT_EQ(CallRows("search", "'[!-é]n'"), (TextRows{"Ann"}));
+
+  query_->Execute("CREATE TABLE `Words` (`Word` VARCHAR(20), `Pattern` VARCHAR(20))");
+  query_->Execute(
+      "INSERT INTO `Words` VALUES ('Ölçü', 'öl*'), ('a😀b', 'a?b'), ('a+b', 'a+b'), ('aab', "
+      "'a+b'), ('x(1)', 'x([0-9])'), ('a.c', 'a[.]c'), ('abc', 'a.c'), ('a*c', 'a[*]c'), "
+      "('abc', 'a[*]c'), ('$^|', '$^|'), ('{2}', '{#}'), ('b', '[!a-c]'), ('d', '[!a-c]'), "
+      "('C:\\\\x', 'C:\\\\*'), ('x', NULL), (NULL, '*')");
+  catalog_.objects.push_back({"Words",
+                              "Words",
+                              {{"Word", "`Word`", expression::ValueKind::Text, false},
+                               {"Pattern", "`Pattern`", expression::ValueKind::Text, false}}});
+  EXPECT_EQ(Sorted(Rows(Parsed("SELECT Word, Word Like Pattern AS Matches FROM Words"))),
+            (TextRows{"$^||1", "C:\\x|1", "NULL|NULL", "a*c|1", "a+b|1", "a.c|1", "aab|0", "abc|0",
+                      "abc|0", "a😀b|1", "b|0", "d|1", "x(1)|1", "x|NULL", "{2}|1", "Ölçü|1"}));
+}
+
 TEST_F(QueryConstructs, TopKeepsEveryRowTiedWithTheLast) {
   // Amounts: 100 (10), 50 (11), 75 (12), 100 (13), 20 (14).
   EXPECT_EQ(Sorted(Rows(Parsed("SELECT TOP 1 ID FROM Orders ORDER BY Amount DESC"))),
@@ -200,6 +277,38 @@ TEST_F(QueryConstructs, ParametersMakeAProcedureOfTheirDeclaredTypes) {
   ASSERT_TRUE(translation.ok()) << translation.reason;
   EXPECT_EQ(translation.parameters[0].name, "p_Mark_2");
   EXPECT_EQ(CallRows("marked", "2"), (TextRows{"2"}));
+}
+
+// Access turns what the user types for an undeclared parameter into a date
+// where the query compares it with one: the procedure takes a date there.
+TEST_F(QueryConstructs, UndeclaredParametersComparedWithDatesTakeADate) {
+  engine::QueryTranslation since =
+      Create("since", Parsed("SELECT ID FROM Orders WHERE Placed >= [Start date] ORDER BY ID"));
+  ASSERT_TRUE(since.ok()) << since.reason;
+  ASSERT_EQ(since.parameters.size(), 1u);
+  EXPECT_EQ(since.parameters[0].type, "DATETIME");
+  EXPECT_EQ(CallRows("since", "'2024-02-10'"), (TextRows{"11", "13", "14"}));
+  EXPECT_EQ(CallRows("since", "NULL"), (TextRows{}));
+  // Between, with the bounds in either order, and a parameter of a subquery.
+  engine::QueryTranslation between =
+      Create("between",
+             Parsed("SELECT ID FROM Orders WHERE Placed Between [From] And [To] AND "
+                    "CustomerID In (SELECT ID FROM Customers WHERE City = [Town]) ORDER BY ID"));
+  ASSERT_TRUE(between.ok()) << between.reason;
+  ASSERT_EQ(between.parameters.size(), 3u);
+  EXPECT_EQ(between.parameters[0].type, "DATETIME");
+  EXPECT_EQ(between.parameters[1].type, "DATETIME");
+  EXPECT_EQ(between.parameters[2].type, "VARCHAR(255)");
+  EXPECT_EQ(CallRows("between", "'2024-03-31', '2024-01-10', 'oslo'"), (TextRows{"11", "13"}));
+  // Used otherwise too, the text typed would be read by regional settings.
+  engine::QueryTranslation shown =
+      Translate(Parsed("SELECT ID, [Start] AS Asked FROM Orders WHERE Placed >= [Start]"));
+  EXPECT_NE(shown.reason.find("regional settings"), std::string::npos) << shown.reason;
+  // Texts written out between dates stay refused: their reading depends on
+  // the computer too.
+  engine::QueryTranslation written =
+      Translate(Parsed("SELECT ID FROM Orders WHERE Placed Between \"1/1/2024\" And \"2/1/2024\""));
+  EXPECT_NE(written.reason.find("regional settings"), std::string::npos) << written.reason;
 }
 
 TEST_F(QueryConstructs, RefusalsNameTheirReason) {
