@@ -98,6 +98,9 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     refusalCode_ = errorCode_;
   };
   for (unsigned int port : ports) {
+    // A failed mysql_real_connect clears the handle's options (TLS,
+    // timeouts, the local-infile handler): each port gets them anew.
+    if (port != ports.front()) SetOptions(options);
     if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port, socket,
                            0) == nullptr) {
       FailFromHandle();

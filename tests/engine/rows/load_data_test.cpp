@@ -184,7 +184,10 @@ FixtureTable Values() {
         "\\N",       "nul\0inside",        "emoji \xF0\x9F\x98\x80",
         "",          "carriage\r\nreturn", "plain",
         "quote ' \""};
-    const std::string text = i % 10 == 4 ? std::string("nul\0inside", 10) : kTexts[i % 10];
+    // Emoji only in the first chunk: a column that cannot hold them refuses
+    // their rows, and the chunks after it must load clean.
+    std::string text = i % 10 == 4 ? std::string("nul\0inside", 10) : kTexts[i % 10];
+    if (i % 10 == 5 && i >= 100) text = "smile";
     row[1] = i % 2 == 0;
     row[2] = i % 256;
     row[3] = int64_t{-300} + i;
@@ -207,7 +210,7 @@ TEST_P(LoadDataTest, RefusedRowsValuesAndChangesAreTheSameAsBatchedAndOneRowPerI
   file.tables = {Orders(), Values()};
   Outcome loaded = ExpectSameThreeWays(file, "eng_load");
   EXPECT_GE(loaded.summary.rowsRefused, 9);
-  EXPECT_GE(loaded.loads, 6) << "rows went by LOAD";
+  EXPECT_GE(loaded.loads - loaded.unclean, 4) << "chunks went by LOAD";
   EXPECT_GE(loaded.unclean, 3) << "chunks with refused rows were undone";
 }
 
