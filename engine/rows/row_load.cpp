@@ -13,8 +13,8 @@ namespace {
 // A chunk holds this many batches' rows, and at most this much LOAD text:
 // large enough that a LOAD's own cost is small beside its rows, small
 // enough that a chunk sent again as INSERTs costs little.
-constexpr std::size_t kBatchesPerChunk = 10;
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
+constexpr std::size_t kBatchesPerChunk = 50;
+constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
 
 // The twin's name, never that of the table it stands for.
 std::string TwinName(const std::string& target) {
