@@ -1,8 +1,8 @@
 // Rows sent by LOAD DATA LOCAL INFILE must leave the same tables, report
 // lines, messages and counts as batched INSERTs and as one INSERT per row:
 // the same file is converted the three ways, on MyISAM and on InnoDB, and
-// the results compared. Chunks here hold 100 rows (ten batches of ten), so
-// the duplicates below fall first, in the middle and last of a chunk.
+// the results compared. Chunks here hold 100 rows (fifty batches of two),
+// so the duplicates below fall first, in the middle and last of a chunk.
 
 #include <gtest/gtest.h>
 
@@ -118,7 +118,7 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     const std::string prefix = name + (GetParam() == TableEngine::InnoDB ? "_i" : "_m");
     Outcome single = Convert(file, prefix + "_one", RowBatching{});
     Outcome batched = Convert(file, prefix + "_many", RowBatching{10});
-    Outcome loaded = Convert(file, prefix + "_load", RowBatching{10, std::size_t{1} << 20, true});
+    Outcome loaded = Convert(file, prefix + "_load", RowBatching{2, std::size_t{1} << 20, true});
     ExpectSame(batched, single, "batched");
     ExpectSame(loaded, single, "loaded");
     EXPECT_TRUE(loaded.notices.empty());
