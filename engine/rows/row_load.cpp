@@ -90,7 +90,12 @@ bool RowLoad::SendInnoDb(long count) {
   const bool failed = result != target::LocalLoadResult::Loaded;
   if (failed && (context_.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
                  TableGoneError(server.LastErrorNumber()))) {
-    return EndAfterFailure(count);
+    if (server.LastErrorWasConnectionLost()) return EndAfterFailure(count);
+    // The transaction is closed before the copy ends, keeping the reason.
+    const RowResult ending = context_.stoppedDuringWait ? RowResult::Stopped : RowResult::TableGone;
+    server.Execute("ROLLBACK");
+    context_.summary.rowsSent -= count;
+    return End(ending, why);
   }
   if (!server.Execute("ROLLBACK")) return EndAfterFailure(count);
   context_.summary.rowsSent -= count;
@@ -203,16 +208,18 @@ bool RowLoad::EndAfterFailure(long count) {
   return End(RowResult::ConnectionLost);
 }
 
-bool RowLoad::End(RowResult result) {
+bool RowLoad::End(RowResult result) { return End(result, context_.executor.ErrorText()); }
+
+bool RowLoad::End(RowResult result, const std::string& errorText) {
   switch (result) {
     case RowResult::Stopped:
       ending_ = {CopyResult::Stopped, ""};
       break;
     case RowResult::TableGone:
-      ending_ = {CopyResult::TableGone, context_.executor.ErrorText()};
+      ending_ = {CopyResult::TableGone, errorText};
       break;
     default:
-      ending_ = {CopyResult::ConnectionLost, context_.executor.ErrorText()};
+      ending_ = {CopyResult::ConnectionLost, errorText};
   }
   return false;
 }

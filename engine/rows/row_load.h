@@ -71,6 +71,7 @@ class RowLoad {
   void TurnOff(const std::string& why);
   bool ByBatch(std::size_t from);
   bool End(RowResult result);
+  bool End(RowResult result, const std::string& errorText);
   bool EndAfterFailure(long count);
   void Arrived(std::size_t from, std::size_t to);
   void Clear();
