@@ -1,8 +1,9 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS [ROUNDS [BATCH_ROWS]]]   (default 1000000 rows in 10
-//        rounds, 1000 rows per batch; needs the test server, named by
-//        BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine alone)
+//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [ENGINE]]]]   (default 1000000
+//        rows in 10 rounds, 1000 rows per batch, MyISAM tables; needs the test
+//        server, named by BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine
+//        alone)
 //
 // Writes ROUNDS tables of ten mixed columns with a primary key, ROWS rows in
 // all, then:
@@ -45,6 +46,7 @@
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/output/statement_executor.h"
+#include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fixture_writer.h"
@@ -151,12 +153,19 @@ engine::ConversionSummary Convert(const std::string& connectionText, const std::
                                   const std::vector<std::string>& tables,
                                   engine::StatementExecutor& executor,
                                   engine::RowBatching batching = {}, bool rules = true) {
+  static const engine::TableEngine tableEngine = [] {
+    const char* chosen = std::getenv("BRACKEN_BENCH_ENGINE");
+    return chosen != nullptr
+               ? engine::ParseTableEngine(chosen).value_or(engine::TableEngine::MyISAM)
+               : engine::TableEngine::MyISAM;
+  }();
   source::Catalog catalog;
   catalog.SetActiveConnection(connectionText);
   engine::CatalogSource source(catalog, connectionText);
   engine::ConversionContext context(executor, source);
   context.batching = batching;
   context.carryRules = rules;
+  context.engine = tableEngine;
   QuietOwner owner(database, tables);
   return engine::RunConversion(owner, context);
 }
@@ -241,6 +250,8 @@ int main(int argc, char** argv) {
   const int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
   const std::size_t batchRows = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000;
+  // The engine reaches Convert through the environment it reads once.
+  if (argc > 4) ::setenv("BRACKEN_BENCH_ENGINE", argv[4], 1);
   auto server = testing::TestServerFromEnvironment();
   if (!server || rounds < 0 || batchRows < 1) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
