@@ -1,8 +1,9 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS [ROUNDS [BATCH_ROWS]]]   (default 1000000 rows in 10
-//        rounds, 1000 rows per batch; needs the test server, named by
-//        BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine alone)
+//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [ENGINE]]]]   (default 1000000
+//        rows in 10 rounds, 1000 rows per batch, MyISAM tables; needs the test
+//        server, named by BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine
+//        alone)
 //
 // Writes ROUNDS tables of ten mixed columns with a primary key, ROWS rows in
 // all, then:
@@ -17,7 +18,14 @@
 //      shared machine; each figure is the median of its rounds;
 //   3. in the same rounds, converts the table batched without its rules
 //      (--no-rules): the tables carry two validation rules, a default value
-//      and a description, as application tables do.
+//      and a description, as application tables do;
+//   4. in the same rounds, converts the table by LOAD DATA LOCAL INFILE
+//      from memory (bracken-cli's default against a server), and loads the
+//      same rows with LOAD DATA INFILE from a server-side file written by
+//      SELECT ... INTO OUTFILE from the converted table into an empty copy
+//      of it (the server's own ceiling). The ceiling needs the FILE right
+//      and a secure_file_priv that allows a directory; without them the
+//      output says so and leaves it out.
 // Goals: batched at 80% or more of the multi-row ceiling, never slower than
 // one row per INSERT; one row per INSERT at most 1.15 times its replay;
 // the rules cost at most 5% of a batched run. The figures end in one
@@ -38,6 +46,7 @@
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/output/statement_executor.h"
+#include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fixture_writer.h"
@@ -111,6 +120,7 @@ class QuietOwner : public engine::ConversionOwner {
   void StartTimer(int, int) override {}
   void StopTimer(int) override {}
   void ReportLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+  void Notice(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
   void ShowReport(const std::string& message, const std::vector<std::string>&) override {
     std::fprintf(stderr, "%s\n", message.c_str());
   }
@@ -143,12 +153,19 @@ engine::ConversionSummary Convert(const std::string& connectionText, const std::
                                   const std::vector<std::string>& tables,
                                   engine::StatementExecutor& executor,
                                   engine::RowBatching batching = {}, bool rules = true) {
+  static const engine::TableEngine tableEngine = [] {
+    const char* chosen = std::getenv("BRACKEN_BENCH_ENGINE");
+    return chosen != nullptr
+               ? engine::ParseTableEngine(chosen).value_or(engine::TableEngine::MyISAM)
+               : engine::TableEngine::MyISAM;
+  }();
   source::Catalog catalog;
   catalog.SetActiveConnection(connectionText);
   engine::CatalogSource source(catalog, connectionText);
   engine::ConversionContext context(executor, source);
   context.batching = batching;
   context.carryRules = rules;
+  context.engine = tableEngine;
   QuietOwner owner(database, tables);
   return engine::RunConversion(owner, context);
 }
@@ -190,10 +207,42 @@ double Median(std::vector<double> values) {
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-// The five ways of writing one table, timed under the same load.
+// The seven ways of writing one table, timed under the same load.
 struct Round {
-  double batched, single, replay, ceiling, noRules;
+  double batched, single, replay, ceiling, noRules, loaded, serverLoad;
 };
+
+constexpr int kWays = 7;
+
+// Where the server may write files for LOAD DATA INFILE, tried by writing
+// one; empty (with the reason printed) when it may not.
+std::string OutfileDirectory(target::MySqlConnection& connection) {
+  auto found = connection.QueryRows("SELECT @@secure_file_priv");
+  if (!found || found->empty() || found->front().empty()) {
+    std::printf("server-side LOAD DATA INFILE: secure_file_priv cannot be read (%s)\n",
+                connection.ErrorText().c_str());
+    return "";
+  }
+  std::string directory = found->front().front();
+  if (directory.empty()) {
+    // NULL (no directory allowed) and "" (any) both read as empty here.
+    auto isNull = connection.QueryRows("SELECT @@secure_file_priv IS NULL");
+    if (isNull && !isNull->empty() && isNull->front().front() == "1") {
+      std::printf("server-side LOAD DATA INFILE: secure_file_priv is NULL, no file allowed\n");
+      return "";
+    }
+    directory = fs::temp_directory_path().string();
+  }
+  if (directory.back() != '/') directory += '/';
+  const std::string probe = directory + "bracken_bench_probe_" + std::to_string(::getpid());
+  if (!connection.Execute("SELECT 1 INTO OUTFILE '" + probe + "'")) {
+    std::printf("server-side LOAD DATA INFILE: the server cannot write in %s (%s)\n",
+                directory.c_str(), connection.ErrorText().c_str());
+    return "";
+  }
+  fs::remove(probe);
+  return directory;
+}
 
 }  // namespace
 
@@ -201,6 +250,8 @@ int main(int argc, char** argv) {
   const int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
   const std::size_t batchRows = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000;
+  // The engine reaches Convert through the environment it reads once.
+  if (argc > 4) ::setenv("BRACKEN_BENCH_ENGINE", argv[4], 1);
   auto server = testing::TestServerFromEnvironment();
   if (!server || rounds < 0 || batchRows < 1) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
@@ -255,13 +306,42 @@ int main(int argc, char** argv) {
     }
     return Seconds(begin);
   };
+  engine::RowBatching loading = batching;
+  loading.loadData = true;
+  // The rows of every table as the server writes them to a file, for the
+  // server's own LOAD DATA INFILE.
+  const std::string outfiles = OutfileDirectory(connection);
+  auto outfile = [&](int r) {
+    return outfiles + "bracken_bench_" + std::to_string(::getpid()) + "_" + std::to_string(r);
+  };
+  if (!outfiles.empty()) {
+    Convert(connectionText, "eng_bench_files", all, executor, batching);
+    for (int r = 0; r < rounds; ++r) {
+      connection.Execute("SELECT * INTO OUTFILE '" + outfile(r) + "' FROM eng_bench_files.`" +
+                         TableName(r) + "`");
+    }
+    connection.Execute("DROP DATABASE eng_bench_files");
+  }
+  auto serverLoad = [&](const TableStatements& table, int r) {
+    for (const char* setup : {"DROP DATABASE IF EXISTS eng_bench_replay",
+                              "CREATE DATABASE eng_bench_replay", "USE eng_bench_replay"}) {
+      connection.Execute(setup);
+    }
+    connection.Execute(table.create);
+    auto begin = Clock::now();
+    if (!connection.Execute("LOAD DATA INFILE '" + outfile(r) + "' INTO TABLE `" + TableName(r) +
+                            "` CHARACTER SET binary")) {
+      std::fprintf(stderr, "LOAD DATA INFILE: %s\n", connection.ErrorText().c_str());
+    }
+    return Seconds(begin);
+  };
   std::vector<Round> timed;
   for (int r = 0; r < rounds; ++r) {
     const TableStatements& table = captured[static_cast<std::size_t>(r)];
     const std::vector<std::string> multiRow = MultiRow(table.inserts, 1000);
     Round round{};
-    for (int step = 0; step < 5; ++step) {
-      switch ((step + r) % 5) {
+    for (int step = 0; step < kWays; ++step) {
+      switch ((step + r) % kWays) {
         case 0:
           start = Clock::now();
           refused +=
@@ -285,18 +365,30 @@ int main(int argc, char** argv) {
                          .rowsRefused;
           round.noRules = Seconds(start);
           break;
+        case 5:
+          start = Clock::now();
+          refused +=
+              Convert(connectionText, "eng_bench", {TableName(r)}, executor, loading).rowsRefused;
+          round.loaded = Seconds(start);
+          break;
+        case 6:
+          if (!outfiles.empty()) round.serverLoad = serverLoad(table, r);
+          break;
       }
     }
     std::printf(
         "round %d: batched %.3f s, one per INSERT %.2f s, replay %.2f s, multi-row ceiling "
-        "%.3f s, batched without rules %.3f s\n",
-        r + 1, round.batched, round.single, round.replay, round.ceiling, round.noRules);
+        "%.3f s, batched without rules %.3f s, LOAD DATA LOCAL %.3f s, server LOAD DATA INFILE "
+        "%.3f s\n",
+        r + 1, round.batched, round.single, round.replay, round.ceiling, round.noRules,
+        round.loaded, round.serverLoad);
     std::fflush(stdout);
     timed.push_back(round);
   }
   connection.Execute("DROP DATABASE eng_bench");
   connection.Execute("DROP DATABASE eng_bench_replay");
   fs::remove(file);
+  for (int r = 0; r < rounds && !outfiles.empty(); ++r) fs::remove(outfile(r));
 
   auto median = [&](double Round::*field) {
     std::vector<double> values;
@@ -323,5 +415,20 @@ int main(int argc, char** argv) {
       engineSeconds * 1e6 / rows, engineBatchedSeconds * 1e6 / rows,
       medianRatio(&Round::ceiling, &Round::batched), medianRatio(&Round::single, &Round::batched),
       medianRatio(&Round::batched, &Round::noRules), refused);
+  const double loaded = median(&Round::loaded);
+  if (outfiles.empty()) {
+    std::printf(
+        "convert_bench LOAD DATA: %.0f rows/s = %.2f times batched (round ratio %.2f); server-side "
+        "LOAD DATA INFILE not measured (no FILE right or secure_file_priv forbids it)\n",
+        perRound / loaded, batched / loaded, medianRatio(&Round::batched, &Round::loaded));
+  } else {
+    const double server = median(&Round::serverLoad);
+    std::printf(
+        "convert_bench LOAD DATA: %.0f rows/s = %.2f times batched (round ratio %.2f) and %.2f of "
+        "the server's LOAD DATA INFILE of the same rows (%.0f rows/s; round ratio %.2f; goal "
+        "0.90)\n",
+        perRound / loaded, batched / loaded, medianRatio(&Round::batched, &Round::loaded),
+        server / loaded, perRound / server, medianRatio(&Round::serverLoad, &Round::loaded));
+  }
   return 0;
 }

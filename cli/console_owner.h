@@ -48,6 +48,7 @@ class ConsoleOwner : public engine::ConversionOwner {
   void StopTimer(int) override {}
   void ReportLine(const std::string& line) override;
   void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
+  void Notice(const std::string& line) override { Note(line); }
 
   // One line of the program's own (the progress line cleared first); an
   // empty text only clears the progress line.

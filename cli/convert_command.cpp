@@ -49,6 +49,7 @@ constexpr char kHelp[] =
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
     "                           [--connect-timeout N] [--verify]\n"
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
+    "                           [--no-load-data]\n"
     "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
@@ -75,6 +76,11 @@ constexpr char kHelp[] =
     "server's max_allowed_packet takes); the result, refused rows and the report\n"
     "included, is the same as with --row-by-row, which sends one INSERT per row\n"
     "as the window does.\n\n"
+    "Against a server, the rows of many batches go in one LOAD DATA LOCAL INFILE,\n"
+    "streamed from memory (no file is written); a part the server does not store\n"
+    "exactly is undone and sent again as INSERTs, so the result stays the same.\n"
+    "A server that does not allow it (local_infile=OFF) gets the INSERTs, with\n"
+    "one notice line; --no-load-data sends the INSERTs from the start.\n\n"
     "--output PATH.sql writes the statements to the file (\"-\": standard output)\n"
     "instead of sending them; no server is contacted. `mariadb < PATH.sql` (or\n"
     "mysql) creates database D as a run with --yes would, replacing it. Server\n"
@@ -108,7 +114,7 @@ struct Options : CommonArguments {
   bool verify = false;
   bool carryRules = true;    // defaults, CHECK constraints and comments
   bool carryQueries = true;  // saved queries as views and procedures
-  engine::RowBatching batching{kDefaultBatchRows};
+  engine::RowBatching batching{kDefaultBatchRows, std::size_t{1} << 20, true};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
   engine::TableEngine engine = engine::TableEngine::MyISAM;
@@ -147,6 +153,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.engine = *chosen;
     } else if (arg == "--row-by-row") {
       rowByRow = true;
+    } else if (arg == "--no-load-data") {
+      options.batching.loadData = false;
     } else if (arg == "--no-rules") {
       options.carryRules = false;
     } else if (arg == "--no-queries") {
@@ -163,6 +171,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
   }
   if (options.file.empty()) throw std::runtime_error("no Access file given");
   if (rowByRow) options.batching.rows = 1;
+  if (rowByRow || options.output) options.batching.loadData = false;
   if (options.output) {
     if (options.database.empty()) throw std::runtime_error("--database is required");
     if (options.verify) throw std::runtime_error("--verify needs a server, not --output");

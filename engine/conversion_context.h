@@ -100,9 +100,14 @@ struct ConversionSummary {
 // How many rows one INSERT carries. The window sends one per row; the
 // command line sends many, up to `rows` rows and `bytes` of statement text
 // (never more than the server takes in one statement).
+//
+// With `loadData` (the command line's default against a server), the rows
+// of many batches go in one LOAD DATA LOCAL INFILE instead (row_load.h); a
+// server that does not take it gets the INSERTs, and the run clears it.
 struct RowBatching {
   std::size_t rows = 1;
   std::size_t bytes = std::size_t{1} << 20;
+  bool loadData = false;
 
   bool Batched() const { return rows > 1; }
 };

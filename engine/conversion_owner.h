@@ -80,6 +80,10 @@ class ConversionOwner {
   // row progress runs against (a damaged or stale file's own count may
   // differ). Owners that show no such progress leave it.
   virtual void TableRowsFound(const std::string& /*table*/, long /*rows*/) {}
+  // A line about how the run goes that is neither a message nor part of the
+  // report (the command line prints it on standard error). Owners without
+  // such a place leave it.
+  virtual void Notice(const std::string& /*line*/) {}
 };
 
 }  // namespace bracken::engine

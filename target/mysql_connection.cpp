@@ -2,8 +2,11 @@
 
 #include <mysql.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "target/client_refusals.h"
@@ -39,6 +42,9 @@ constexpr unsigned int kUnknownHostError = 2005;
 bool NothingAnswered(unsigned int code) {
   return code == kNoLocalServerError || code == kNoServerOnHostError || code == kUnknownHostError;
 }
+
+// The client's number for a local file it will not send.
+constexpr int kLocalFileRefusedError = 2000;
 
 constexpr const char* kNotConnected = "Not connected to the MySQL server.";
 
@@ -92,6 +98,9 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
     refusalCode_ = errorCode_;
   };
   for (unsigned int port : ports) {
+    // A failed mysql_real_connect clears the handle's options (TLS,
+    // timeouts, the local-infile handler): each port gets them anew.
+    if (port != ports.front()) SetOptions(options);
     if (mysql_real_connect(handle_, host.c_str(), login.c_str(), password.c_str(), "", port, socket,
                            0) == nullptr) {
       FailFromHandle();
@@ -126,6 +135,13 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
 }
 
 void MySqlConnection::SetOptions(const ConnectOptions& options) {
+  // LOCAL loads come from memory only (LoadFromMemory): the handler below
+  // replaces the library's, which would read any file the server names.
+  unsigned int localInfile = 1;
+  mysql_optionsv(handle_, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+  mysql_set_local_infile_handler(handle_, &MySqlConnection::OpenLocalFile,
+                                 &MySqlConnection::ReadLocalFile, &MySqlConnection::CloseLocalFile,
+                                 &MySqlConnection::LocalFileError, this);
   mysql_optionsv(handle_, MYSQL_OPT_CONNECT_TIMEOUT, &options.connectTimeoutSeconds);
   mysql_optionsv(handle_, MYSQL_OPT_READ_TIMEOUT, &options.readTimeoutSeconds);
   mysql_optionsv(handle_, MYSQL_OPT_WRITE_TIMEOUT, &options.writeTimeoutSeconds);
@@ -268,6 +284,53 @@ bool MySqlConnection::ExecuteWithLongValues(const std::string& statement,
   }
   Succeed();
   return true;
+}
+
+LocalLoadResult MySqlConnection::LoadFromMemory(const std::string& statement, std::string_view data,
+                                                LocalLoadCounts& counts) {
+  counts = {};
+  if (!IsOpen()) {
+    Fail(kNotConnected, kServerGoneError);
+    return LocalLoadResult::Failed;
+  }
+  localFile_ = {data, true, false};
+  const int refused = mysql_real_query(handle_, statement.data(), statement.size());
+  const bool asked = localFile_.asked;
+  localFile_ = {};
+  if (refused != 0) {
+    FailFromHandle();
+    return asked || LastErrorWasConnectionLost() ? LocalLoadResult::Failed
+                                                 : LocalLoadResult::NotTaken;
+  }
+  counts.rows = mysql_affected_rows(handle_);
+  counts.warnings = mysql_warning_count(handle_);
+  Succeed();
+  return LocalLoadResult::Loaded;
+}
+
+// The handler's state is the connection's LocalFile; a request while no
+// LoadFromMemory is under way is refused.
+int MySqlConnection::OpenLocalFile(void** state, const char*, void* connection) {
+  LocalFile& file = static_cast<MySqlConnection*>(connection)->localFile_;
+  *state = &file;
+  if (!file.pending) return 1;
+  file.asked = true;
+  return 0;
+}
+
+int MySqlConnection::ReadLocalFile(void* state, char* buffer, unsigned int size) {
+  LocalFile& file = *static_cast<LocalFile*>(state);
+  const std::size_t n = std::min<std::size_t>(size, file.data.size());
+  std::memcpy(buffer, file.data.data(), n);
+  file.data.remove_prefix(n);
+  return static_cast<int>(n);
+}
+
+void MySqlConnection::CloseLocalFile(void*) {}
+
+int MySqlConnection::LocalFileError(void*, char* message, unsigned int size) {
+  std::snprintf(message, size, "%s", "The program sends no local file it did not load itself.");
+  return kLocalFileRefusedError;
 }
 
 std::optional<std::vector<std::vector<std::string>>> MySqlConnection::QueryRows(

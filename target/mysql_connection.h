@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "target/local_load.h"
 #include "target/server_traits.h"
 
 struct st_mysql;
@@ -99,6 +100,11 @@ class MySqlConnection {
   bool LastErrorWasConnectionLost() const;
   // The server's (or the client's) number for the last failure.
   unsigned int LastErrorNumber() const;
+  // Sends a LOAD DATA LOCAL INFILE statement whose file is `data`, streamed
+  // to the server in the packets it asks for; the file name the statement
+  // gives is not read. `counts` take the server's answer when Loaded.
+  LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+                                 LocalLoadCounts& counts);
   // Runs a query and fetches all its rows (each cell as text, NULL as an
   // empty text); nullopt when refused, with ErrorText telling why.
   std::optional<std::vector<std::vector<std::string>>> QueryRows(const std::string& query);
@@ -116,7 +122,19 @@ class MySqlConnection {
   void FailFromHandle();
   void Succeed();
 
+  // The buffer the local-infile handler hands out during LoadFromMemory.
+  struct LocalFile {
+    std::string_view data;
+    bool pending = false;  // a LoadFromMemory is under way
+    bool asked = false;    // the server asked for the bytes
+  };
+  static int OpenLocalFile(void** state, const char* name, void* connection);
+  static int ReadLocalFile(void* state, char* buffer, unsigned int size);
+  static void CloseLocalFile(void* state);
+  static int LocalFileError(void* state, char* message, unsigned int size);
+
   st_mysql* handle_ = nullptr;
+  LocalFile localFile_;
   bool startFailed_ = false;  // StartQuery failed; FinishQuery tells it
   bool connected_ = false;
   unsigned int connectedPort_ = 0;

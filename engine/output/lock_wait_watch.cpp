@@ -124,6 +124,15 @@ bool LockWaitWatch::ExecuteWithLongValues(const std::string& statementWithPlaceh
   return done;
 }
 
+target::LocalLoadResult LockWaitWatch::LoadFromMemory(const std::string& statement,
+                                                      std::string_view data,
+                                                      target::LocalLoadCounts& counts) {
+  Begin();
+  const target::LocalLoadResult result = inner_.LoadFromMemory(statement, data, counts);
+  End();
+  return result;
+}
+
 void LockWaitWatch::StartStatement(const std::string& statement) {
   Begin();
   inner_.StartStatement(statement);

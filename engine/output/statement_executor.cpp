@@ -26,6 +26,12 @@ bool MySqlStatementExecutor::ExecuteWithLongValues(const std::string& statementW
   return connection_.ExecuteWithLongValues(statementWithPlaceholders, values);
 }
 
+target::LocalLoadResult MySqlStatementExecutor::LoadFromMemory(const std::string& statement,
+                                                               std::string_view data,
+                                                               target::LocalLoadCounts& counts) {
+  return connection_.LoadFromMemory(statement, data, counts);
+}
+
 const target::ServerTraits& MySqlStatementExecutor::Traits() const { return connection_.Traits(); }
 
 std::string MySqlStatementExecutor::ErrorText() const { return connection_.ErrorText(); }

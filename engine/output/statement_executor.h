@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "target/local_load.h"
 #include "target/login_grants.h"
 #include "target/server_traits.h"
 
@@ -63,6 +64,15 @@ class StatementExecutor {
   // when the server cannot tell. Executors without a server tell nothing.
   virtual std::optional<long long> CountTables(const std::string& name);
 
+  // Sends a LOAD DATA LOCAL INFILE statement whose file is `data`, held in
+  // memory (see target/local_load.h). Executors without a server take none:
+  // NotTaken.
+  virtual target::LocalLoadResult LoadFromMemory(const std::string& /*statement*/,
+                                                 std::string_view /*data*/,
+                                                 target::LocalLoadCounts& /*counts*/) {
+    return target::LocalLoadResult::NotTaken;
+  }
+
   // A statement in two halves, so the next rows can be read while the server
   // works: StartStatement sends it and returns at once, FinishStatement waits
   // for its answer and tells as Execute does. Nothing else may be sent in
@@ -90,6 +100,8 @@ class MySqlStatementExecutor : public StatementExecutor {
                                           const std::string& condition) override;
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override;
   std::optional<long long> CountTables(const std::string& name) override;
+  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+                                         target::LocalLoadCounts& counts) override;
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;
 

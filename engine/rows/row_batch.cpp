@@ -17,10 +17,13 @@ RowBatch::RowBatch(ConversionOwner& owner, ConversionContext& context, const std
       budget_(std::min(context.batching.bytes, MaxRowStatementBytes(context.executor))),
       captions_(table) {}
 
-RowBatch::~RowBatch() {
+RowBatch::~RowBatch() { Abandon(); }
+
+void RowBatch::Abandon() {
   if (onItsWay_ && !context_.executor.FinishStatement()) {
     context_.summary.rowsSent -= static_cast<long>(rows_.size());
   }
+  onItsWay_ = false;
 }
 
 bool RowBatch::Takes(std::size_t tupleBytes) const {

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <vector>
 
 #include "engine/rows/oversized_row.h"
 #include "engine/rows/row_batch.h"
+#include "engine/rows/row_load.h"
 #include "engine/rows/row_refusal.h"
 #include "engine/rows/target_value.h"
 #include "engine/run_report.h"
@@ -30,15 +32,17 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 // The literal of one field, appended to the statement. A value Access holds
 // that MySQL cannot store (NaN, an infinity) arrives as NULL; the change is
 // noted for the report, which names it once the row has arrived.
+// With `line`, the value's LOAD field is appended to it too.
 void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
                  TextEscapes escapes, TargetValue& value, std::string& statement,
-                 std::vector<std::string>& changes) {
+                 std::vector<std::string>& changes, std::string* line) {
   ExpectedValue(rows, i, field, value);
   if (value.nonFinite != nullptr) {
     changes.push_back(Where(place, field) + ": the value " + value.nonFinite +
                       " cannot be stored in MySQL and is stored as NULL.");
   }
   AppendLiteral(statement, value, escapes);
+  if (line != nullptr) AppendLoadField(*line, value, field.typeClass);
 }
 
 // Sends one row (whole when its statement is at most `rowLimit` bytes); a refusal is shown and
@@ -105,6 +109,17 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   const std::string statementStart = insertStart + "(";
   const bool batched = context.batching.Batched();
   RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
+  std::optional<RowLoad> load;
+  if (batched && context.batching.loadData && !context.executor.WritesDumpFile()) {
+    load.emplace(owner, context, tableName, quotedTarget, batch);
+  }
+  // The rows pending in the load, then those in the batch, sent and
+  // answered; false when the copy must end (Ending() tells why).
+  const auto flush = [&] { return (!load || load->Flush()) && batch.Flush(); };
+  const auto ending = [&]() -> const CopyOutcome& {
+    return load && load->Ending().result != CopyResult::Finished ? load->Ending() : batch.Ending();
+  };
+  std::string line;  // the row's LOAD text while the load is active
   ProgressCaptions captions(tableName);
   const std::size_t rowLimit = MaxRowStatementBytes(context.executor);
   const TextEscapes escapes =
@@ -123,15 +138,17 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       RowPlace place{tableName, ++rowCount};
       statement.assign(statementStart);
       changes.clear();
+      line.clear();
+      std::string* loadLine = load && load->Active() ? &line : nullptr;
       long i = 0;
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
           AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, escapes, value, statement,
-                      changes);
+                      changes, loadLine);
         }
       } catch (const source::SourceError& error) {
-        if (batched && !batch.Flush()) return batch.Ending();
+        if (batched && !flush()) return ending();
         RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
         owner.SetCaption(captions.For(rowCount));
         continue;
@@ -144,11 +161,16 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         std::string_view tuple(statement);
         tuple = tuple.substr(insertStart.size(), tuple.size() - insertStart.size() - 1);
         if (batch.Takes(tuple.size())) {
-          if (!batch.Add(tuple, rowCount, changes)) return batch.Ending();
+          if (loadLine != nullptr) {
+            if (!line.empty()) line.back() = '\n';
+            if (!load->Add(tuple, line, rowCount, changes)) return ending();
+          } else if (!batch.Add(tuple, rowCount, changes)) {
+            return batch.Ending();
+          }
           continue;
         }
         // Too large to share a statement: alone, after the rows before it.
-        if (!batch.Flush()) return batch.Ending();
+        if (!flush()) return ending();
       }
       RowResult result = SendRow(owner, context, rows, plan, place, statement, starts, rowLimit);
       if (result == RowResult::Stopped) return {CopyResult::Stopped, ""};
@@ -166,10 +188,10 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       owner.SetCaption(captions.For(rowCount));
       if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
-    if (batched && !batch.Flush()) return batch.Ending();
+    if (batched && !flush()) return ending();
   } catch (const source::SourceError& error) {
     // The rows read before the error arrive before it is told.
-    if (batched && !batch.Flush()) return batch.Ending();
+    if (batched && !flush()) return ending();
     owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
     Report(owner, context.summary,
            "Table " + Bracketed(tableName) + ": reading stopped after row " +

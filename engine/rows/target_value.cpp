@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
@@ -231,6 +232,54 @@ void AppendHex(std::string& out, const std::string& bytes) {
   }
 }
 
+// Bytes in LOAD DATA's escaped form.
+void AppendLoadEscaped(std::string& out, std::string_view bytes) {
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    char escape = 0;
+    switch (bytes[i]) {
+      case '\\':
+        escape = '\\';
+        break;
+      case '\t':
+        escape = 't';
+        break;
+      case '\n':
+        escape = 'n';
+        break;
+      case '\0':
+        escape = '0';
+        break;
+      default:
+        continue;
+    }
+    out.append(bytes, from, i - from);
+    out += '\\';
+    out += escape;
+    from = i + 1;
+  }
+  out.append(bytes, from, std::string_view::npos);
+}
+
+// The bytes of a BIT value: its number big-endian, one byte at least. A
+// text that is no unsigned number goes as it is, which the server refuses
+// as the INSERT's literal is.
+void AppendBitBytes(std::string& out, const std::string& digits) {
+  unsigned long long number = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+  if (error != std::errc() || end != digits.data() + digits.size()) {
+    AppendLoadEscaped(out, digits);
+    return;
+  }
+  char bytes[8];
+  int count = 0;
+  do {
+    bytes[7 - count++] = static_cast<char>(number & 0xFF);
+    number >>= 8;
+  } while (number != 0);
+  AppendLoadEscaped(out, std::string_view(bytes + 8 - count, static_cast<std::size_t>(count)));
+}
+
 const char* NonFiniteName(double number) {
   return std::isnan(number) ? "NaN" : number > 0 ? "Infinity" : "-Infinity";
 }
@@ -335,6 +384,17 @@ void AppendLiteral(std::string& out, const TargetValue& value, TextEscapes escap
       break;
   }
   out += ',';
+}
+
+void AppendLoadField(std::string& out, const TargetValue& value, TypeClass type) {
+  if (value.form == LiteralForm::Null) {
+    out += "\\N";
+  } else if (type == TypeClass::Bit && value.form == LiteralForm::Bare) {
+    AppendBitBytes(out, value.text);
+  } else {
+    AppendLoadEscaped(out, value.text);
+  }
+  out += '\t';
 }
 
 void AppendValueText(std::string& out, const source::Variant& value, const FieldPlan& field) {

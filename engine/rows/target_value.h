@@ -118,6 +118,15 @@ enum class TextEscapes : uint8_t { Server, DumpFile };
 void AppendLiteral(std::string& out, const TargetValue& value,
                    TextEscapes escapes = TextEscapes::Server);
 
+// Appends the value as a field of LOAD DATA's default text format (fields
+// ended by a tab, lines by a newline, backslash escapes, read as bytes with
+// CHARACTER SET binary), followed by its tab: NULL as \N; text, dates and
+// numbers as the literal's text; bytes as themselves; a BIT column's number
+// as its big-endian bytes, which is how that format holds a bit value. A
+// backslash, tab, newline and NUL are escaped. The server stores from it
+// what it stores from AppendLiteral's literal of the same value.
+void AppendLoadField(std::string& out, const TargetValue& value, TypeClass type);
+
 // The value text of one non-null field: "0x" and two lowercase hex digits
 // per byte for binary types ("0x" alone for empty bytes), else the value's text, a hyperlink
 // reduced to its display text or address, a rich-text memo freed of its paragraph markup. Appended

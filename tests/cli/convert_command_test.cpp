@@ -170,6 +170,37 @@ TEST_F(ConvertCommandTest, RefusedRowsGiveAFailingStatusAndASummary) {
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_dup");
 }
 
+// LOAD DATA (the default), batched INSERTs (--no-load-data) and one INSERT
+// per row give the same run: status, messages, summary and table.
+TEST_F(ConvertCommandTest, LoadDataBatchesAndRowByRowGiveTheSameRun) {
+  const std::vector<std::string> common = {"--mdb-password", "secret", "--yes"};
+  std::vector<std::string> rows;
+  std::vector<Result> results;
+  for (const char* way : {"", "--no-load-data", "--row-by-row"}) {
+    const std::string database = std::string("eng_cli_way") + std::to_string(results.size());
+    std::vector<std::string> args = common;
+    args.insert(args.end(), {"--database", database});
+    if (*way != '\0') args.push_back(way);
+    results.push_back(Convert("duplicate.mdb", args));
+    std::string cells;
+    for (const Row& row : ServerQuery(server_, database).Rows("SELECT * FROM People")) {
+      for (const Cell& cell : row) cells += cell.value_or("NULL") + "|";
+    }
+    rows.push_back(cells);
+    ServerQuery(server_).Execute("DROP DATABASE " + database);
+  }
+  for (std::size_t i = 1; i < results.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(results[i].status, results[0].status);
+    EXPECT_EQ(results[i].errors, results[0].errors);
+    EXPECT_EQ(results[i].output.substr(results[i].output.find(':')),
+              results[0].output.substr(results[0].output.find(':')));
+    EXPECT_EQ(rows[i], rows[0]);
+  }
+  EXPECT_EQ(results[0].errors.find("LOAD DATA"), std::string::npos) << results[0].errors;
+  EXPECT_EQ(rows[0], "1|Ann|2|Bob|");
+}
+
 TEST_F(ConvertCommandTest, TheServersOwnSchemasAreRefusedBeforeAnythingIsSent) {
   ServerQuery query(server_);
   auto tables = [&] {

@@ -40,6 +40,7 @@ class RecordingOwner : public engine::ConversionOwner {
   void ReportLine(const std::string& line) override;
   void ShowReport(const std::string& message, const std::vector<std::string>& lines) override;
   void TableRowsFound(const std::string& table, long rows) override { rowsFound[table] = rows; }
+  void Notice(const std::string& line) override { notices.push_back(line); }
 
   // Every request in order, e.g. "message Message: text", "hide 1032",
   // "caption ...", "timer on", "item 0 off".
@@ -50,6 +51,8 @@ class RecordingOwner : public engine::ConversionOwner {
   std::vector<std::string> reportLines;
   std::string reportMessage;
   std::vector<std::string> reportShown;
+  // The notice lines, kept apart from the log.
+  std::vector<std::string> notices;
   // The rows each table's plan found (kept apart from the log).
   std::map<std::string, long> rowsFound;
   // Answers to Yes/No questions, used in order; Yes when none is left.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "target/local_load.h"
 #include "tests/support/test_server.h"
 
 namespace bracken::target {
@@ -26,6 +27,35 @@ TEST(MySqlConnection, FindsTheServerBehindRefusedPorts) {
       << connection.ErrorText();
   EXPECT_TRUE(connection.IsOpen());
   EXPECT_TRUE(connection.Execute("SELECT 1"));
+}
+
+// A LOCAL load takes the buffer given, whatever file the statement names,
+// escapes and all; the capability survives refused ports before the
+// server's (the client library clears a handle's options on each refusal).
+TEST(MySqlConnection, LocalLoadsComeFromMemoryOnlyAfterRefusedPortsToo) {
+  BRACKEN_REQUIRE_TEST_SERVER(server);
+  MySqlConnection connection;
+  ASSERT_EQ(connection.Connect(server.host, server.user, server.password),
+            MySqlConnection::ConnectResult::Connected)
+      << connection.ErrorText();
+  ASSERT_TRUE(connection.Execute("CREATE DATABASE IF NOT EXISTS ld_local_load"));
+  ASSERT_TRUE(connection.Execute("CREATE TEMPORARY TABLE ld_local_load.t (t TEXT, b BLOB)"));
+  const std::string data = std::string("a\\tb\\n\\\\\\0\t\\N\n", 14) + "\xF0\x9F\x98\x80\t\n";
+  LocalLoadCounts counts;
+  ASSERT_EQ(connection.LoadFromMemory("LOAD DATA LOCAL INFILE '/etc/passwd' INTO TABLE "
+                                      "ld_local_load.t CHARACTER SET binary",
+                                      data, counts),
+            LocalLoadResult::Loaded)
+      << connection.ErrorText();
+  EXPECT_EQ(counts.rows, 2u);
+  EXPECT_EQ(counts.warnings, 0u);
+  auto rows = connection.QueryRows(
+      "SELECT HEX(t), b IS NULL, HEX(b) FROM ld_local_load.t ORDER BY LENGTH(t) DESC");
+  ASSERT_TRUE(rows.has_value());
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ((*rows)[0], (std::vector<std::string>{"6109620A5C00", "1", ""}));
+  EXPECT_EQ((*rows)[1], (std::vector<std::string>{"F09F9880", "0", ""}));
+  connection.Execute("DROP DATABASE ld_local_load");
 }
 
 TEST(MySqlConnection, WrongPasswordIsRefusedOnEveryPort) {

@@ -1,0 +1,287 @@
+// Rows sent by LOAD DATA LOCAL INFILE must leave the same tables, report
+// lines, messages and counts as batched INSERTs and as one INSERT per row:
+// the same file is converted the three ways, on MyISAM and on InnoDB, and
+// the results compared. Chunks here hold 100 rows (fifty batches of two),
+// so the duplicates below fall first, in the middle and last of a chunk.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "engine/catalog_source.h"
+#include "engine/conversion_run.h"
+#include "engine/output/statement_executor.h"
+#include "engine/source_connection.h"
+#include "target/mysql_connection.h"
+#include "tests/support/fixture_writer.h"
+#include "tests/support/recording_owner.h"
+#include "tests/support/scoped_server_globals.h"
+#include "tests/support/server_query.h"
+
+namespace bracken::engine {
+namespace {
+
+using testing::ColumnKind;
+using testing::FixtureDatabase;
+using testing::FixtureTable;
+using testing::FixtureValue;
+
+// The program's executor, counting the LOADs the server took.
+class CountingExecutor : public MySqlStatementExecutor {
+ public:
+  using MySqlStatementExecutor::MySqlStatementExecutor;
+  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+                                         target::LocalLoadCounts& counts) override {
+    const auto result = MySqlStatementExecutor::LoadFromMemory(statement, data, counts);
+    if (result == target::LocalLoadResult::Loaded) {
+      ++loads;
+      if (counts.warnings > 0) ++unclean;
+    }
+    return result;
+  }
+  long loads = 0;
+  long unclean = 0;  // loads with warnings, undone
+};
+
+struct Outcome {
+  ConversionSummary summary;
+  std::vector<std::string> messages, reportLines, notices;
+  std::string caption;
+  long loads = 0, unclean = 0;
+  std::vector<std::vector<testing::Row>> tables;
+};
+
+class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
+ protected:
+  void SetUp() override {
+    auto server = testing::TestServerFromEnvironment();
+    if (!server) GTEST_SKIP() << testing::kNoServerMessage;
+    server_ = *server;
+  }
+  void TearDown() override {
+    if (!server_) return;
+    for (const std::string& name : databases_) {
+      testing::ServerQuery(*server_).Execute("DROP DATABASE IF EXISTS `" + name + "`");
+    }
+  }
+
+  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching) {
+    databases_.push_back(database);
+    source::Catalog catalog;
+    catalog.OpenBuffer(testing::WriteJet4(file));
+    CatalogSource source(catalog, "");
+    target::MySqlConnection connection;
+    target::ConnectOptions options;
+    options.port = static_cast<unsigned int>(server_->port);
+    EXPECT_EQ(connection.Connect(server_->host, server_->user, server_->password, options),
+              target::MySqlConnection::ConnectResult::Connected);
+    CountingExecutor executor(connection);
+    ConversionContext context(executor, source);
+    context.batching = batching;
+    context.engine = GetParam();
+    testing::RecordingOwner owner;
+    std::vector<std::string> names = ListTableNames(catalog);
+    owner.SetTables(names, std::vector<bool>(names.size(), true));
+    owner.SetDestinationName(database);
+    Outcome outcome;
+    owner.onCaption = [&](const std::string& caption) {
+      if (caption.rfind("Converting", 0) == 0) outcome.caption = caption;
+    };
+    outcome.summary = RunConversion(owner, context);
+    outcome.messages = owner.messages;
+    outcome.reportLines = owner.reportLines;
+    outcome.notices = owner.notices;
+    outcome.loads = executor.loads;
+    outcome.unclean = executor.unclean;
+    testing::ServerQuery query(*server_, database);
+    for (const FixtureTable& table : file.tables) {
+      outcome.tables.push_back(query.Rows("SELECT * FROM `" + table.name + "`"));
+    }
+    return outcome;
+  }
+
+  static void ExpectSame(const Outcome& got, const Outcome& expected, const char* way) {
+    SCOPED_TRACE(way);
+    EXPECT_EQ(got.reportLines, expected.reportLines);
+    EXPECT_EQ(got.messages, expected.messages);
+    EXPECT_EQ(got.caption, expected.caption);
+    EXPECT_EQ(got.summary.rowsSent, expected.summary.rowsSent);
+    EXPECT_EQ(got.summary.rowsRefused, expected.summary.rowsRefused);
+    EXPECT_EQ(got.summary.valuesChanged, expected.summary.valuesChanged);
+    EXPECT_EQ(got.summary.tablesConverted, expected.summary.tablesConverted);
+    EXPECT_EQ(got.tables, expected.tables) << "the tables differ";
+  }
+
+  // The three ways, compared; returns the LOAD outcome.
+  Outcome ExpectSameThreeWays(const FixtureDatabase& file, const std::string& name) {
+    const std::string prefix = name + (GetParam() == TableEngine::InnoDB ? "_i" : "_m");
+    Outcome single = Convert(file, prefix + "_one", RowBatching{});
+    Outcome batched = Convert(file, prefix + "_many", RowBatching{10});
+    Outcome loaded = Convert(file, prefix + "_load", RowBatching{2, std::size_t{1} << 20, true});
+    ExpectSame(batched, single, "batched");
+    ExpectSame(loaded, single, "loaded");
+    EXPECT_TRUE(loaded.notices.empty());
+    return loaded;
+  }
+
+  std::optional<testing::TestServer> server_;
+  std::vector<std::string> databases_;
+};
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Duplicate keys first (row 100), in the middle (150) and last (199) of a
+// chunk, a run of them (300-304) and as the table's last row; values the
+// column cannot hold; NaN in rows that arrive and in refused rows; rows
+// that cannot be read.
+FixtureTable Orders() {
+  FixtureTable table;
+  table.name = "Orders";
+  testing::FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
+  amount.precision = 4;
+  amount.scale = 1;
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40),
+                   MakeColumn("Ratio", ColumnKind::Double),
+                   MakeColumn("Since", ColumnKind::DateTime), amount};
+  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  table.generatedRows = 1000;
+  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    const bool duplicate = i == 100 || i == 150 || i == 199 || (i >= 300 && i < 305) || i == 999;
+    row[0] = duplicate ? int64_t{7} : i + 1;
+    row[1] = "Name's " + std::to_string(i);
+    row[2] = i % 50 == 0 || i == 199 ? kNaN : i * 0.5;
+    row[3] = i == 420 || i == 599 ? 3.0e6 : 40000.25 + static_cast<double>(i);
+    const bool tooLarge = i == 0 || i == 250 || i == 251 || i == 499 || i == 500 || i == 700;
+    row[4] = tooLarge ? std::string("123456.5") : std::to_string(i % 1000) + ".5";
+  };
+  return table;
+}
+
+// Every kind of value, Null in every column, and the bytes the LOAD text
+// escapes in text and in binary values.
+FixtureTable Values() {
+  FixtureTable table;
+  table.name = "Values";
+  testing::FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
+  amount.precision = 12;
+  amount.scale = 4;
+  table.columns = {
+      MakeColumn("ID", ColumnKind::Long),          MakeColumn("Flag", ColumnKind::Boolean),
+      MakeColumn("Small", ColumnKind::Byte),       MakeColumn("Short", ColumnKind::Integer),
+      MakeColumn("Money", ColumnKind::Currency),   MakeColumn("Single", ColumnKind::Single),
+      MakeColumn("Double", ColumnKind::Double),    MakeColumn("When", ColumnKind::DateTime),
+      MakeColumn("Bytes", ColumnKind::Binary, 20), MakeColumn("Name", ColumnKind::Text, 60),
+      MakeColumn("Picture", ColumnKind::Ole),      MakeColumn("Notes", ColumnKind::Memo),
+      MakeColumn("Key", ColumnKind::Guid),         amount};
+  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  table.generatedRows = 260;
+  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i;
+    if (i % 7 == 3) return;  // Null in every column but the key
+    static const char* const kTexts[] = {
+        "tab\there", "line\nbreak",        "back\\slash",
+        "\\N",       "nul\0inside",        "emoji \xF0\x9F\x98\x80",
+        "",          "carriage\r\nreturn", "plain",
+        "quote ' \""};
+    // Emoji only in the first chunk: a column that cannot hold them refuses
+    // their rows, and the chunks after it must load clean.
+    std::string text = i % 10 == 4 ? std::string("nul\0inside", 10) : kTexts[i % 10];
+    if (i % 10 == 5 && i >= 100) text = "smile";
+    row[1] = i % 2 == 0;
+    row[2] = i % 256;
+    row[3] = int64_t{-300} + i;
+    row[4] = int64_t{123456789} * i;
+    row[5] = i % 11 == 0 ? kNaN : i * 0.25;
+    row[6] = i % 13 == 0 ? -std::numeric_limits<double>::infinity() : i / 3.0;
+    row[7] = 36526.5 + static_cast<double>(i);
+    row[8] = i % 5 == 0 ? std::string() : std::string("\t\n\\\0\x01\xff", 6);
+    row[9] = text;
+    row[10] = i % 6 == 0 ? std::string() : std::string("\0\\\t\n", 4) + std::string(i % 40, 'x');
+    row[11] = text + " and more";
+    row[12] = std::string("0123456789abcdef", 16);
+    row[13] = std::to_string(i) + ".1250";
+  };
+  return table;
+}
+
+TEST_P(LoadDataTest, RefusedRowsValuesAndChangesAreTheSameAsBatchedAndOneRowPerInsert) {
+  FixtureDatabase file;
+  file.tables = {Orders(), Values()};
+  Outcome loaded = ExpectSameThreeWays(file, "eng_load");
+  EXPECT_GE(loaded.summary.rowsRefused, 9);
+  EXPECT_GE(loaded.loads - loaded.unclean, 4) << "chunks went by LOAD";
+  EXPECT_GE(loaded.unclean, 3) << "chunks with refused rows were undone";
+}
+
+// Values near the batch budget and past it (sent alone, their long values
+// apart), and a chunk full by its bytes before its rows.
+TEST_P(LoadDataTest, LargeValuesGoAsTheBatchedCopySendsThem) {
+  FixtureTable notes;
+  notes.name = "Notes";
+  notes.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo)};
+  notes.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  notes.inlineLongValueLimit = 0;
+  notes.generatedRows = 60;
+  notes.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i % 37 == 5 ? int64_t{5} : i;
+    const std::size_t size = i % 25 == 0 ? (std::size_t{3} << 20) / 2 : 300000 + (i % 7) * 1000;
+    row[1] = std::string(size, static_cast<char>('a' + i % 26));
+  };
+  FixtureDatabase file;
+  file.tables = {notes};
+  Outcome loaded = ExpectSameThreeWays(file, "eng_load_large");
+  EXPECT_EQ(loaded.summary.rowsRefused, 1);
+  EXPECT_GE(loaded.loads, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, LoadDataTest,
+                         ::testing::Values(TableEngine::MyISAM, TableEngine::InnoDB),
+                         [](const auto& info) {
+                           return std::string(info.param == TableEngine::InnoDB ? "InnoDB"
+                                                                                : "MyISAM");
+                         });
+
+// A server with local_infile off takes no LOAD: the rows go as batched
+// INSERTs, with one notice for the whole run, and arrive as they would.
+TEST(LoadDataServerTest, LocalInfileOffFallsBackToInsertsWithOneNotice) {
+  auto server = testing::TestServerFromEnvironment();
+  if (!server) GTEST_SKIP() << testing::kNoServerMessage;
+  testing::ScopedServerGlobals globals(*server, {{"local_infile", "0"}});
+  FixtureDatabase file;
+  file.tables = {Orders(), Values()};
+  const std::string database = "eng_load_off";
+  testing::ServerQuery(*server).Execute("DROP DATABASE IF EXISTS `" + database + "`");
+  source::Catalog catalog;
+  catalog.OpenBuffer(testing::WriteJet4(file));
+  CatalogSource source(catalog, "");
+  target::MySqlConnection connection;
+  target::ConnectOptions options;
+  options.port = static_cast<unsigned int>(server->port);
+  ASSERT_EQ(connection.Connect(server->host, server->user, server->password, options),
+            target::MySqlConnection::ConnectResult::Connected);
+  CountingExecutor executor(connection);
+  ConversionContext context(executor, source);
+  context.batching = RowBatching{10, std::size_t{1} << 20, true};
+  testing::RecordingOwner owner;
+  std::vector<std::string> names = ListTableNames(catalog);
+  owner.SetTables(names, std::vector<bool>(names.size(), true));
+  owner.SetDestinationName(database);
+  const ConversionSummary summary = RunConversion(owner, context);
+  EXPECT_EQ(executor.loads, 0);
+  ASSERT_EQ(owner.notices.size(), 1u);
+  EXPECT_EQ(owner.notices[0].rfind("LOAD DATA LOCAL INFILE is not available (", 0), 0u)
+      << owner.notices[0];
+  EXPECT_EQ(summary.tablesConverted, 2);
+  EXPECT_EQ(summary.rowsSent, 1258);
+  testing::ServerQuery query(*server, database);
+  const testing::Cell held =
+      query.Value("SELECT (SELECT COUNT(*) FROM `Orders`) + (SELECT COUNT(*) FROM `Values`)");
+  // Two rows cannot be read: refused, never sent.
+  EXPECT_EQ(held, std::to_string(summary.rowsSent - summary.rowsRefused + 2));
+  EXPECT_GE(summary.rowsRefused, 9);
+  testing::ServerQuery(*server).Execute("DROP DATABASE IF EXISTS `" + database + "`");
+}
+
+}  // namespace
+}  // namespace bracken::engine
