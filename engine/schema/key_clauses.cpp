@@ -212,6 +212,7 @@ void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state, in
   std::string before = ", ";  // the text without the plain indexes
   std::vector<const KeyClause*> hashed;
   std::vector<bool> wholeValues;
+  wholeValues.reserve(clauses.size());
   for (const KeyClause& clause : clauses) {
     wholeValues.push_back(clause.kind != KeyKind::Index &&
                           NeedsWholeValueHash(clause.parts, maxKeyBytes));
