@@ -1,24 +1,29 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [ENGINE]]]]   (default 1000000
-//        rows in 10 rounds, 1000 rows per batch, MyISAM tables; needs the test
-//        server, named by BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine
-//        alone)
+//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [INDEXES [ENGINE]]]]]   (default
+//        1000000 rows in 10 rounds, 1000 rows per batch, no plain index,
+//        MyISAM tables; needs the test server, named by BRACKEN_TEST_MYSQL_*;
+//        ROUNDS 0 measures the engine alone)
 //
-// Writes ROUNDS tables of ten mixed columns with a primary key, ROWS rows in
-// all, then:
+// Writes ROUNDS tables of ten mixed columns with a primary key (and with
+// INDEXES, 1 to 4, that many plain indexes: Name, Code, Since, and Score
+// with Quantity), ROWS rows in all, then:
 //   1. runs the engine over every table against a target that only keeps the
 //      statements, one row per INSERT and batched: the engine's own time per
-//      row (reading, rendering, literals, statement texts);
+//      row (reading, rendering, literals, statement texts); and splits the
+//      batched run's time into reading the file, the plan's scan of the rows,
+//      and building literals and statements;
 //   2. round by round, on one table each: converts it as bracken-cli does
 //      (batched), converts it one INSERT per row (--row-by-row), replays the
 //      captured one-row INSERTs, and replays the same rows as INSERTs of 1000
 //      rows each built from them (the multi-row ceiling). The order of the
-//      four turns from round to round, so that they share the load of a
+//      turns changes from round to round, so that they share the load of a
 //      shared machine; each figure is the median of its rounds;
 //   3. in the same rounds, converts the table batched without its rules
 //      (--no-rules): the tables carry two validation rules, a default value
-//      and a description, as application tables do;
+//      and a description, as application tables do; and, with INDEXES,
+//      batched with the plain indexes kept up row by row instead of built
+//      once after the rows;
 //   4. in the same rounds, converts the table by LOAD DATA LOCAL INFILE
 //      from memory (bracken-cli's default against a server), and loads the
 //      same rows with LOAD DATA INFILE from a server-side file written by
@@ -26,6 +31,8 @@
 //      of it (the server's own ceiling). The ceiling needs the FILE right
 //      and a secure_file_priv that allows a directory; without them the
 //      output says so and leaves it out.
+// The batched run against the server, less the engine's own time, is the
+// server's share (network and its work) of the split.
 // Goals: batched at 80% or more of the multi-row ceiling, never slower than
 // one row per INSERT; one row per INSERT at most 1.15 times its replay;
 // the rules cost at most 5% of a batched run. The figures end in one
@@ -67,7 +74,7 @@ double Seconds(Clock::time_point since) {
 
 std::string TableName(int round) { return "Bench" + std::to_string(round); }
 
-void WriteTables(const fs::path& path, int64_t rows, int rounds) {
+void WriteTables(const fs::path& path, int64_t rows, int rounds, int indexes) {
   testing::FixtureDatabase database;
   for (int r = 0; r < rounds; ++r) {
     testing::FixtureTable table;
@@ -79,6 +86,12 @@ void WriteTables(const fs::path& path, int64_t rows, int rounds) {
     table.columns[3].validationRule = "Between 0 And 30000";
     table.columns[9].validationRule = ">=0";
     table.indexes = {{"PrimaryKey", {"Id"}, true, true, false}};
+    const std::vector<testing::FixtureIndex> plain = {
+        {"Name", {"Name"}, false, false, false},
+        {"Code", {"Code"}, false, false, false},
+        {"Since", {"Since"}, false, false, false},
+        {"ScoreQuantity", {"Score", "Quantity"}, false, false, false}};
+    for (int i = 0; i < std::min(indexes, 4); ++i) table.indexes.push_back(plain[i]);
     table.generatedRows = rows / rounds;
     const int64_t first = r * (rows / rounds);
     table.generator = [first](int64_t i, std::vector<FixtureValue>& row) {
@@ -149,10 +162,58 @@ class CapturingExecutor : public engine::StatementExecutor {
   target::ServerTraits traits{std::uint64_t{1} << 30, "capture", false, 0, "", ""};
 };
 
+// Also notes when each table's DROP TABLE and CREATE TABLE came: the plan
+// (with its scan of the rows) runs before the DROP, the rows after the CREATE.
+class TimingExecutor : public CapturingExecutor {
+ public:
+  bool Execute(const std::string& statement) override {
+    const Clock::time_point now = Clock::now();
+    if (statement.rfind("DROP TABLE", 0) == 0) {
+      plan += std::chrono::duration<double>(now - last).count();
+      if (copying) copy += std::chrono::duration<double>(last - created).count();
+      copying = false;
+    }
+    if (statement.rfind("CREATE TABLE", 0) == 0) {
+      created = now;
+      copying = true;
+    }
+    last = now;
+    return CapturingExecutor::Execute(statement);
+  }
+  // The seconds of the plans and of the copies (the last one ends at `end`).
+  void Finish(Clock::time_point end) {
+    if (copying) copy += std::chrono::duration<double>(end - created).count();
+    copying = false;
+  }
+  Clock::time_point last = Clock::now(), created;
+  bool copying = false;
+  double plan = 0, copy = 0;
+};
+
+// Reads every field of every row of the tables, as the copy does before it
+// renders them: the reader's own share of a run.
+double ReadSeconds(const std::string& connectionText, const std::vector<std::string>& tables) {
+  const auto start = Clock::now();
+  source::Catalog catalog;
+  catalog.SetActiveConnection(connectionText);
+  long nulls = 0;
+  for (const std::string& table : tables) {
+    source::Recordset recordset;
+    recordset.Open("SELECT * FROM [" + table + "]", connectionText);
+    for (; !recordset.Eof(); recordset.MoveNext()) {
+      source::Fields fields = recordset.Fields();
+      for (long i = 0, n = fields.Count(); i < n; ++i) nulls += fields.Item(i).Value().IsNull();
+    }
+  }
+  if (nulls < 0) std::printf("%ld\n", nulls);  // keeps the reads
+  return Seconds(start);
+}
+
 engine::ConversionSummary Convert(const std::string& connectionText, const std::string& database,
                                   const std::vector<std::string>& tables,
                                   engine::StatementExecutor& executor,
-                                  engine::RowBatching batching = {}, bool rules = true) {
+                                  engine::RowBatching batching = {}, bool rules = true,
+                                  bool keysAfterRows = true) {
   static const engine::TableEngine tableEngine = [] {
     const char* chosen = std::getenv("BRACKEN_BENCH_ENGINE");
     return chosen != nullptr
@@ -166,6 +227,7 @@ engine::ConversionSummary Convert(const std::string& connectionText, const std::
   context.batching = batching;
   context.carryRules = rules;
   context.engine = tableEngine;
+  context.keysAfterRows = keysAfterRows;
   QuietOwner owner(database, tables);
   return engine::RunConversion(owner, context);
 }
@@ -209,7 +271,7 @@ double Median(std::vector<double> values) {
 
 // The seven ways of writing one table, timed under the same load.
 struct Round {
-  double batched, single, replay, ceiling, noRules, loaded, serverLoad;
+  double batched, single, replay, ceiling, noRules, loaded, serverLoad, keysPerRow;
 };
 
 constexpr int kWays = 7;
@@ -250,10 +312,12 @@ int main(int argc, char** argv) {
   const int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
   const std::size_t batchRows = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 1000;
+  const int indexes = argc > 4 ? std::atoi(argv[4]) : 0;
   // The engine reaches Convert through the environment it reads once.
-  if (argc > 4) ::setenv("BRACKEN_BENCH_ENGINE", argv[4], 1);
+  if (argc > 5) ::setenv("BRACKEN_BENCH_ENGINE", argv[5], 1);
+  const bool innoDb = argc > 5 && engine::ParseTableEngine(argv[5]) == engine::TableEngine::InnoDB;
   auto server = testing::TestServerFromEnvironment();
-  if (!server || rounds < 0 || batchRows < 1) {
+  if (!server || rounds < 0 || batchRows < 1 || indexes < 0) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
     return 2;
   }
@@ -261,9 +325,11 @@ int main(int argc, char** argv) {
       fs::temp_directory_path() / ("bracken_convert_bench_" + std::to_string(::getpid()) + ".mdb");
   auto start = Clock::now();
   const int tables = std::max(rounds, 1);
-  WriteTables(file, rows, tables);
-  std::printf("written: %lld rows in %d tables, %.1f MB, %.2f s\n", static_cast<long long>(rows),
-              tables, static_cast<double>(fs::file_size(file)) / 1e6, Seconds(start));
+  WriteTables(file, rows, tables, indexes);
+  std::printf("written: %lld rows in %d tables, %d plain indexes each, %s, %.1f MB, %.2f s\n",
+              static_cast<long long>(rows), tables, std::min(indexes, 4),
+              innoDb ? "InnoDB" : "MyISAM", static_cast<double>(fs::file_size(file)) / 1e6,
+              Seconds(start));
   const std::string connectionText = engine::BuildConnectionText(file.string(), "");
   std::vector<std::string> all;
   for (int r = 0; r < tables; ++r) all.push_back(TableName(r));
@@ -271,16 +337,28 @@ int main(int argc, char** argv) {
 
   CapturingExecutor capture;
   start = Clock::now();
-  Convert(connectionText, "eng_bench", all, capture);
+  Convert(connectionText, "eng_bench", all, capture, {});
   const double engineSeconds = Seconds(start);
   const std::vector<TableStatements> captured = SplitByTable(capture.statements);
   capture.statements.clear();
+  TimingExecutor timing;
   start = Clock::now();
-  Convert(connectionText, "eng_bench", all, capture, batching);
+  timing.last = start;
+  Convert(connectionText, "eng_bench", all, timing, batching);
+  timing.Finish(Clock::now());
   const double engineBatchedSeconds = Seconds(start);
-  capture.statements.clear();
+  timing.statements.clear();
   std::printf("engine alone: %.3f us per row one per INSERT, %.3f us per row batched\n",
               engineSeconds * 1e6 / rows, engineBatchedSeconds * 1e6 / rows);
+  // Where the engine's batched time goes, per row.
+  const double readUs = ReadSeconds(connectionText, all) * 1e6 / rows;
+  const double planUs = timing.plan * 1e6 / rows;
+  const double literalsUs = std::max(0.0, timing.copy * 1e6 / rows - readUs);
+  std::printf(
+      "engine split, batched, us per row: reading the file %.3f, plan scan %.3f, literals and "
+      "statements %.3f, the rest %.3f\n",
+      readUs, planUs, literalsUs,
+      std::max(0.0, engineBatchedSeconds * 1e6 / rows - readUs - planUs - literalsUs));
   if (rounds == 0) {
     fs::remove(file);
     return 0;
@@ -340,12 +418,13 @@ int main(int argc, char** argv) {
     const TableStatements& table = captured[static_cast<std::size_t>(r)];
     const std::vector<std::string> multiRow = MultiRow(table.inserts, 1000);
     Round round{};
-    for (int step = 0; step < kWays; ++step) {
-      switch ((step + r) % kWays) {
+    const int ways = indexes > 0 ? kWays + 1 : kWays;
+    for (int step = 0; step < ways; ++step) {
+      switch ((step + r) % ways) {
         case 0:
           start = Clock::now();
-          refused +=
-              Convert(connectionText, "eng_bench", {TableName(r)}, executor, batching).rowsRefused;
+          refused += Convert(connectionText, "eng_bench", {TableName(r)}, executor, batching, true)
+                         .rowsRefused;
           round.batched = Seconds(start);
           break;
         case 1:
@@ -374,14 +453,23 @@ int main(int argc, char** argv) {
         case 6:
           if (!outfiles.empty()) round.serverLoad = serverLoad(table, r);
           break;
+        case 7:
+          start = Clock::now();
+          refused +=
+              Convert(connectionText, "eng_bench", {TableName(r)}, executor, batching, true, false)
+                  .rowsRefused;
+          round.keysPerRow = Seconds(start);
+          break;
       }
     }
     std::printf(
         "round %d: batched %.3f s, one per INSERT %.2f s, replay %.2f s, multi-row ceiling "
         "%.3f s, batched without rules %.3f s, LOAD DATA LOCAL %.3f s, server LOAD DATA INFILE "
-        "%.3f s\n",
+        "%.3f s",
         r + 1, round.batched, round.single, round.replay, round.ceiling, round.noRules,
         round.loaded, round.serverLoad);
+    if (indexes > 0) std::printf(", batched with keys kept row by row %.3f s", round.keysPerRow);
+    std::printf("\n");
     std::fflush(stdout);
     timed.push_back(round);
   }
@@ -404,6 +492,24 @@ int main(int argc, char** argv) {
     return Median(values);
   };
   const double perRound = static_cast<double>(rows / rounds);
+  // The server's share of a batched run: its time beyond the engine's own.
+  const double engineUs = engineBatchedSeconds * 1e6 / rows;
+  const double serverUs = std::max(0.0, batched * 1e6 / perRound - engineUs);
+  const double totalUs = engineUs + serverUs;
+  std::printf(
+      "time split of a batched run, us per row: reading the file %.3f (%.0f%%), plan scan %.3f "
+      "(%.0f%%), literals and statements %.3f (%.0f%%), other engine work %.3f (%.0f%%), the "
+      "server (network and its work) %.3f (%.0f%%)\n",
+      readUs, 100 * readUs / totalUs, planUs, 100 * planUs / totalUs, literalsUs,
+      100 * literalsUs / totalUs, std::max(0.0, engineUs - readUs - planUs - literalsUs),
+      100 * std::max(0.0, engineUs - readUs - planUs - literalsUs) / totalUs, serverUs,
+      100 * serverUs / totalUs);
+  if (indexes > 0) {
+    std::printf(
+        "keys built once after the rows: %.2f times as fast as kept row by row "
+        "(medians of the rounds' own ratios)\n",
+        medianRatio(&Round::keysPerRow, &Round::batched));
+  }
   std::printf(
       "convert_bench: %lld rows, %zu per batch; batched %.0f rows/s = %.2f of the multi-row "
       "ceiling (%.0f rows/s; goal 0.80) and %.2f times one per INSERT (%.0f rows/s; goal 1.00); "

@@ -33,6 +33,15 @@ struct KeyState {
   // text there is sent as NULL, not as '', or the rows after the first would
   // be refused as duplicates.
   std::vector<std::string> uniqueKeyColumns;
+  // Whether the clauses hold a plain (non-unique) INDEX: only such keys can
+  // be built once after the rows (see conversion_run.cpp).
+  bool plainIndexes = false;
+  // For a table whose plain indexes are added after its rows: the key text
+  // without them, and each of them as "ADD INDEX `name` (...)" under the
+  // name the server gives it in the full CREATE TABLE. Both empty when the
+  // names cannot be told for certain (the indexes then stay in keyText).
+  std::string keyTextBeforeRows;
+  std::vector<std::string> indexesAfterRows;
 
   void Clear() { *this = KeyState{}; }
 };
@@ -87,12 +96,14 @@ struct ConversionSummary {
   long rulesNotKept = 0;
   // Saved queries of the file that are neither a view nor a procedure.
   long queriesNotCreated = 0;
+  // Plain indexes built after a table's rows that the server refused.
+  long indexesNotCreated = 0;
 
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
            rowsRefused + valuesChanged + partsUnread + relationshipsNotCreated + rulesNotKept +
-                   queriesNotCreated >
+                   queriesNotCreated + indexesNotCreated >
                0;
   }
 };
@@ -149,6 +160,10 @@ struct ConversionContext {
   // The file's saved queries as views and procedures, after the tables (off
   // with the command line's --no-queries).
   bool carryQueries = true;
+  // Whether the batched copy builds plain indexes once after a table's rows
+  // (MyISAM's DISABLE KEYS, InnoDB's indexes added afterwards); off only to
+  // measure the difference.
+  bool keysAfterRows = true;
   std::set<std::string> constraintNames;
   // The CHECK constraints added to the current table before its rows, still
   // to be held against them (see check_constraints.h); whether the current

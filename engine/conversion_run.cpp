@@ -221,6 +221,61 @@ bool ReportMissingRows(ConversionOwner& owner, ConversionContext& context, const
   return missing;
 }
 
+// The command line's batched copy into a MyISAM table builds the table's
+// plain indexes once after its rows instead of row by row; its primary and
+// unique keys are still checked as each row arrives, so a duplicate is
+// refused at its own row as before. The window's row-by-row run and the
+// dump file keep their statements as they are.
+bool BuildsKeysAfterRows(const ConversionContext& context) {
+  return context.batching.Batched() && context.keysAfterRows &&
+         context.engine == TableEngine::MyISAM && context.keyState.plainIndexes &&
+         !context.executor.WritesDumpFile();
+}
+
+// Turns the plain indexes of a table whose keys were disabled back on, after
+// its rows or after a copy that stopped or broke off reading: the table never
+// stays without them. Not once the server has gone or the table with it, nor
+// when the program ends at once (no statement may reach the server then).
+void EnableKeys(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                const std::string& quotedTarget) {
+  StatementExecutor& server = context.executor;
+  if (server.Execute("ALTER TABLE " + quotedTarget + " ENABLE KEYS;")) return;
+  ++context.summary.indexesNotCreated;
+  Report(owner, context.summary,
+         "Table " + Bracketed(table) + ": its indexes could not be built after its rows (" +
+             server.ErrorText() + "); they stay disabled until ALTER TABLE ... ENABLE KEYS.");
+}
+
+// The command line's batched copy into an InnoDB table adds the table's plain
+// indexes after its rows, each built once from sorted keys, rather than with
+// every row; the primary and unique keys stay in CREATE TABLE, so a duplicate
+// is refused at its own row with its message as before.
+bool AddsIndexesAfterRows(const ConversionContext& context) {
+  return context.batching.Batched() && context.keysAfterRows &&
+         context.engine == TableEngine::InnoDB && !context.keyState.indexesAfterRows.empty() &&
+         !context.executor.WritesDumpFile();
+}
+
+// The plain indexes held back from CREATE TABLE, in one statement. When the
+// server refuses it, each is tried alone and each it refuses is reported.
+void AddIndexesAfterRows(ConversionOwner& owner, ConversionContext& context,
+                         const std::string& table, const std::string& quotedTarget) {
+  StatementExecutor& server = context.executor;
+  const std::vector<std::string>& indexes = context.keyState.indexesAfterRows;
+  const std::string start = "ALTER TABLE " + quotedTarget + " ";
+  std::string all = start;
+  for (std::size_t i = 0; i < indexes.size(); ++i) all += (i > 0 ? ", " : "") + indexes[i];
+  if (server.Execute(all + ";")) return;
+  for (const std::string& index : indexes) {
+    const bool alone = !context.stoppedDuringWait && !server.LastErrorWasConnectionLost();
+    if (alone && server.Execute(start + index + ";")) continue;
+    ++context.summary.indexesNotCreated;
+    Report(owner, context.summary,
+           "Table " + Bracketed(table) + ": the index " + index.substr(sizeof "ADD INDEX " - 1) +
+               " was not created: " + server.ErrorText() + ".");
+  }
+}
+
 // One checked table: its plan, keys, columns, CREATE TABLE and rows. On
 // Failed and Vanished, `failure` holds the server's text.
 TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
@@ -241,6 +296,8 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   }
   const std::string tableComment = TableCommentOption(owner, context, table);
   const std::string checks = CheckClauses(context, table);
+  const bool indexesLater = AddsIndexesAfterRows(context);
+  if (indexesLater) keys = context.keyState.keyTextBeforeRows;
   bool created = server.Execute(CreateTableStatement(
       target, definitions, keys + checks, context.textCollation, context.engine, tableComment));
   if (!created && !checks.empty() && !context.stoppedDuringWait &&
@@ -255,8 +312,15 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
   }
+  const std::string quotedTarget = QuoteIdentifier(target);
+  const bool keysDisabled = BuildsKeysAfterRows(context) &&
+                            server.Execute("ALTER TABLE " + quotedTarget + " DISABLE KEYS;");
   CopyOutcome copy = CopyTableRows(owner, context, table);
   failure = copy.errorText;
+  const bool tableHeld =
+      copy.result != CopyResult::ConnectionLost && copy.result != CopyResult::TableGone;
+  if (keysDisabled && tableHeld) EnableKeys(owner, context, table, quotedTarget);
+  if (indexesLater && tableHeld) AddIndexesAfterRows(owner, context, table, quotedTarget);
   if (copy.result == CopyResult::Stopped) {
     // The rows that did arrive met no constraint yet.
     if (context.checksPrepared) AddCheckConstraints(owner, context, table);

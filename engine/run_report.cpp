@@ -31,6 +31,7 @@ std::string LossMessage(const ConversionSummary& summary) {
   Count(parts, summary.partsUnread, "part of the file unreadable", "parts of the file unreadable");
   Count(parts, summary.rulesNotKept, "rule not kept", "rules not kept");
   Count(parts, summary.queriesNotCreated, "query not converted", "queries not converted");
+  Count(parts, summary.indexesNotCreated, "index not created", "indexes not created");
   std::string text = "Bracken database conversion ended, but not everything was converted: ";
   for (std::size_t i = 0; i < parts.size(); ++i) text += (i > 0 ? ", " : "") + parts[i];
   return text + ". Each is listed in the report.";

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "engine/schema/identifier.h"
-#include "engine/source_connection.h"
 #include "engine/schema/type_mapping.h"
+#include "engine/source_connection.h"
 
 namespace bracken::engine {
 
@@ -149,6 +149,49 @@ bool Names(const std::vector<KeyPart>& parts, const std::string& name) {
                      [&](const KeyPart& part) { return part.name == name; });
 }
 
+std::string AsciiLower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The names the server gives the clauses of one CREATE TABLE, in their
+// order: PRIMARY for the primary key, else the first column's name, with
+// _2, _3, ... while that is taken (compared without case). Empty when a
+// name is not certain: beyond ASCII (the server folds case its own way) or
+// longer than a name may be.
+std::vector<std::string> ServerKeyNames(const std::vector<KeyClause>& clauses,
+                                        const std::vector<bool>& whole) {
+  std::vector<std::string> names;
+  std::vector<std::string> taken;  // lower-cased
+  auto isTaken = [&](const std::string& name) {
+    return std::find(taken.begin(), taken.end(), AsciiLower(name)) != taken.end();
+  };
+  for (std::size_t c = 0; c < clauses.size(); ++c) {
+    const KeyClause& clause = clauses[c];
+    if (clause.kind == KeyKind::PrimaryKey && !whole[c]) {
+      names.push_back("PRIMARY");
+      taken.push_back("primary");
+      continue;
+    }
+    if (clause.parts.empty()) return {};
+    const KeyPart& first = clause.parts[0];
+    std::string base = first.targetName.empty() ? first.name : first.targetName;
+    for (char ch : base) {
+      if (static_cast<unsigned char>(ch) >= 0x80) return {};
+    }
+    std::string name = base;
+    for (int n = 2; isTaken(name) || AsciiLower(name) == "primary"; ++n) {
+      name = base + "_" + std::to_string(n);
+    }
+    if (name.size() > 64) return {};
+    names.push_back(name);
+    taken.push_back(AsciiLower(name));
+  }
+  return names;
+}
+
 }  // namespace
 
 int KeyPartBytes(const std::string& type, int prefixChars, int bytesPerCharacter) {
@@ -166,11 +209,20 @@ int KeyPartBytes(const std::string& type, int prefixChars, int bytesPerCharacter
 
 void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state, int maxKeyBytes) {
   std::string text = ", ";
+  std::string before = ", ";  // the text without the plain indexes
   std::vector<const KeyClause*> hashed;
+  std::vector<bool> wholeValues;
+  wholeValues.reserve(clauses.size());
+  for (const KeyClause& clause : clauses) {
+    wholeValues.push_back(clause.kind != KeyKind::Index &&
+                          NeedsWholeValueHash(clause.parts, maxKeyBytes));
+  }
+  const std::vector<std::string> names = ServerKeyNames(clauses, wholeValues);
   for (std::size_t c = 0; c < clauses.size(); ++c) {
     const KeyClause& clause = clauses[c];
     std::vector<int> prefix(clause.parts.size(), 0);
-    bool whole = clause.kind != KeyKind::Index && NeedsWholeValueHash(clause.parts, maxKeyBytes);
+    const bool whole = wholeValues[c];
+    const std::size_t clauseStart = text.size();
     auto& named =
         clause.kind == KeyKind::PrimaryKey ? state.primaryKeyColumns : state.uniqueKeyColumns;
     if (clause.kind != KeyKind::Index) {
@@ -184,11 +236,33 @@ void FormatKeyClauses(const std::vector<KeyClause>& clauses, KeyState& state, in
       text += " UNIQUE (";
     } else {
       text += " INDEX (";
+      state.plainIndexes = true;
       prefix = IndexPrefixes(clause.parts, maxKeyBytes);
     }
     if (whole) hashed.push_back(&clause);
     AppendColumnList(text, clause.parts, prefix);
     text += "), ";
+    if (clause.kind == KeyKind::PrimaryKey && !whole) {
+      before.append(text, clauseStart);
+    } else if (clause.kind != KeyKind::Index) {
+      // Named as the full statement names it: without the plain indexes
+      // before it, the server would give it another name.
+      before += " UNIQUE ";
+      if (!names.empty()) AppendQuotedIdentifier(before, names[c]);
+      before.append(text, clauseStart + sizeof " UNIQUE" - 1);
+    } else if (!names.empty()) {
+      std::string add = "ADD INDEX ";
+      AppendQuotedIdentifier(add, names[c]);
+      add += " (";
+      AppendColumnList(add, clause.parts, prefix);
+      state.indexesAfterRows.push_back(add + ")");
+    }
+  }
+  if (names.empty() || state.indexesAfterRows.empty()) {
+    state.indexesAfterRows.clear();
+  } else {
+    before.resize(before.size() - 2);
+    state.keyTextBeforeRows = std::move(before);
   }
   // The server refuses an AUTO_INCREMENT column inside a hashed UNIQUE key;
   // the column then keeps its values without counting on.

@@ -574,5 +574,58 @@ TEST_F(ConversionRunTest, ATableWhoseDefinitionCannotBeReadIsNamedAndSkipped) {
             "table skipped, 1 part of the file unreadable. Each is listed in the report.");
 }
 
+// Plain indexes built after the rows: the window's run keeps them in CREATE
+// TABLE and sends nothing else; a batched run whose ALTER TABLE the server
+// refuses tries each index alone and reports the ones it refuses, and a
+// MyISAM table whose keys cannot be enabled again says so.
+TEST_F(ConversionRunTest, IndexesAfterTheRowsAreOnlyForBatchedRunsAndTheirRefusalsReported) {
+  FakeTable indexed = Orders();
+  indexed.indexes.push_back(Key("ByCustomer", {"Customer"}));
+  indexed.indexes.push_back(Key("ByBoth", {"Customer", "OrderID"}));
+  source_.tables["Orders"] = indexed;
+  context_.engine = TableEngine::InnoDB;
+  Run({"Orders"});
+  const auto sentBefore = target_.statements;
+  ASSERT_EQ(sentBefore.size(), 7u);
+  EXPECT_NE(sentBefore[4].find("INDEX (`Customer`),  INDEX (`Customer`,`OrderID`))"),
+            std::string::npos);
+  for (const std::string& statement : sentBefore) EXPECT_NE(statement.rfind("ALTER", 0), 0u);
+
+  auto sent = [&](const std::string& statement) {
+    return std::find(target_.statements.begin(), target_.statements.end(), statement) !=
+           target_.statements.end();
+  };
+  target_.statements.clear();
+  context_.batching = RowBatching{100};
+  target_.Refuse("ALTER TABLE `Orders` ADD INDEX `Customer` (`Customer`),", "Disk full");
+  target_.Refuse("ALTER TABLE `Orders` ADD INDEX `Customer_2`", "Disk full (2)");
+  ConversionSummary summary = Run({"Orders"});
+  EXPECT_TRUE(
+      sent("CREATE TABLE `Orders`(`OrderID` INT NOT NULL AUTO_INCREMENT, `Customer` "
+           "VARCHAR(50) NULL,  PRIMARY KEY(`OrderID`))ENGINE=InnoDB ROW_FORMAT=DYNAMIC DEFAULT "
+           "CHARSET=utf8;"));
+  EXPECT_EQ(std::vector<std::string>(target_.statements.end() - 3, target_.statements.end()),
+            (std::vector<std::string>{
+                "ALTER TABLE `Orders` ADD INDEX `Customer` (`Customer`), ADD INDEX `Customer_2` "
+                "(`Customer`,`OrderID`);",
+                "ALTER TABLE `Orders` ADD INDEX `Customer` (`Customer`);",
+                "ALTER TABLE `Orders` ADD INDEX `Customer_2` (`Customer`,`OrderID`);"}));
+  EXPECT_EQ(summary.indexesNotCreated, 1);
+  EXPECT_TRUE(summary.Lost());
+  EXPECT_EQ(owner_.reportLines.back(),
+            "Table [Orders]: the index `Customer_2` (`Customer`,`OrderID`) was not created: Disk "
+            "full (2).");
+
+  target_.statements.clear();
+  context_.engine = TableEngine::MyISAM;
+  target_.Refuse("ALTER TABLE `Orders` ENABLE KEYS", "Disk full (3)");
+  summary = Run({"Orders"});
+  EXPECT_TRUE(sent("ALTER TABLE `Orders` DISABLE KEYS;"));
+  EXPECT_EQ(summary.indexesNotCreated, 1);
+  EXPECT_EQ(owner_.reportLines.back(),
+            "Table [Orders]: its indexes could not be built after its rows (Disk full (3)); they "
+            "stay disabled until ALTER TABLE ... ENABLE KEYS.");
+}
+
 }  // namespace
 }  // namespace bracken::engine

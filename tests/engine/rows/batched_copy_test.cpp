@@ -32,11 +32,20 @@ class CountingExecutor : public MySqlStatementExecutor {
     if (statement.rfind("INSERT", 0) == 0) {
       ++inserts;
       longest = std::max(longest, statement.size());
+      if (breakOffInsert == inserts) {
+        // As the lock wait watch does when a stop is asked during a wait.
+        context->stoppedDuringWait = true;
+        return false;
+      }
     }
+    if (statement.rfind("ALTER TABLE", 0) == 0) alterations.push_back(statement);
     return MySqlStatementExecutor::Execute(statement);
   }
   long inserts = 0;
   std::size_t longest = 0;
+  std::vector<std::string> alterations;
+  long breakOffInsert = 0;  // the INSERT (from 1) broken off by a stop; 0 for none
+  ConversionContext* context = nullptr;
 };
 
 struct Outcome {
@@ -46,6 +55,10 @@ struct Outcome {
   long inserts = 0;
   std::size_t longest = 0;
   std::vector<std::vector<testing::Row>> tables;  // every table's rows, in order
+  std::vector<std::string> alterations;           // ALTER TABLE statements sent
+  // Every table's indexes: name, position, column, prefix, uniqueness, and
+  // "disabled" for a MyISAM key left off.
+  std::vector<testing::Row> indexes;
 };
 
 class BatchedCopyTest : public ::testing::Test {
@@ -62,7 +75,8 @@ class BatchedCopyTest : public ::testing::Test {
     }
   }
 
-  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching) {
+  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching,
+                  TableEngine engine = TableEngine::MyISAM, long breakOffInsert = 0) {
     databases_.push_back(database);
     source::Catalog catalog;
     catalog.OpenBuffer(testing::WriteJet4(file));
@@ -73,6 +87,9 @@ class BatchedCopyTest : public ::testing::Test {
     CountingExecutor executor(connection);
     ConversionContext context(executor, source);
     context.batching = batching;
+    context.engine = engine;
+    executor.context = &context;
+    executor.breakOffInsert = breakOffInsert;
     testing::RecordingOwner owner;
     std::vector<std::string> names = ListTableNames(catalog);
     owner.SetTables(names, std::vector<bool>(names.size(), true));
@@ -86,18 +103,25 @@ class BatchedCopyTest : public ::testing::Test {
     outcome.reportLines = owner.reportLines;
     outcome.inserts = executor.inserts;
     outcome.longest = executor.longest;
+    outcome.alterations = executor.alterations;
     testing::ServerQuery query(*server_, database);
     for (const FixtureTable& table : file.tables) {
       outcome.tables.push_back(query.Rows("SELECT * FROM `" + table.name + "`"));
     }
+    outcome.indexes = query.Rows(
+        "SELECT TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, SUB_PART, NON_UNIQUE, COMMENT "
+        "FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = '" +
+        database + "' ORDER BY TABLE_NAME, INDEX_NAME, SEQ_IN_INDEX");
     return outcome;
   }
 
   // Both ways, compared; returns the batched outcome.
   Outcome ExpectSameBothWays(const FixtureDatabase& file, const std::string& name,
-                             RowBatching batching) {
-    Outcome single = Convert(file, name + "_one", RowBatching{});
-    Outcome batched = Convert(file, name + "_many", batching);
+                             RowBatching batching, TableEngine engine = TableEngine::MyISAM) {
+    Outcome single = Convert(file, name + "_one", RowBatching{}, engine);
+    Outcome batched = Convert(file, name + "_many", batching, engine);
+    EXPECT_EQ(batched.indexes, single.indexes);
+    EXPECT_TRUE(single.alterations.empty()) << "the row-by-row run sends what it always sent";
     EXPECT_EQ(batched.reportLines, single.reportLines);
     EXPECT_EQ(batched.messages, single.messages);
     EXPECT_EQ(batched.caption, single.caption);
@@ -180,6 +204,68 @@ TEST_F(BatchedCopyTest, TheByteBudgetBoundsEveryStatementAndLargeRowsGoAlone) {
   EXPECT_LT(batched.longest, 9100u);
   EXPECT_LT(batched.inserts, 200);
   EXPECT_EQ(batched.summary.rowsRefused, 3);
+}
+
+// Plain, unique and several-column indexes with duplicates of the unique
+// keys among the rows.
+FixtureTable Indexed() {
+  FixtureTable table;
+  table.name = "Indexed";
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Code", ColumnKind::Text, 20),
+                   MakeColumn("Region", ColumnKind::Long), MakeColumn("City", ColumnKind::Text, 30),
+                   MakeColumn("Note", ColumnKind::Memo)};
+  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false},
+                   {"Code", {"Code"}, false, true, false},
+                   {"Region", {"Region"}, false, false, false},
+                   {"RegionCity", {"Region", "City"}, false, false, false},
+                   {"City", {"City"}, false, false, false},
+                   // Named City_2 after the plain index before it.
+                   {"CityId", {"City", "ID"}, false, true, false}};
+  table.generatedRows = 600;
+  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i == 250 ? int64_t{3} : i;                            // a duplicate key
+    row[1] = "C" + std::to_string(i == 400 || i == 599 ? 17 : i);  // duplicate codes
+    row[2] = i % 7;
+    row[3] = "City " + std::to_string(i % 13);
+    row[4] = "note " + std::to_string(i);
+  };
+  return table;
+}
+
+TEST_F(BatchedCopyTest, KeysBuiltAfterTheRowsLeaveTheSameIndexesAndRefusals) {
+  FixtureDatabase file;
+  file.tables = {Indexed()};
+  for (TableEngine engine : {TableEngine::MyISAM, TableEngine::InnoDB}) {
+    const bool myIsam = engine == TableEngine::MyISAM;
+    Outcome batched = ExpectSameBothWays(file, myIsam ? "eng_keys_myisam" : "eng_keys_innodb",
+                                         RowBatching{100}, engine);
+    EXPECT_EQ(batched.summary.rowsRefused, 3) << "duplicates still refused at their rows";
+    EXPECT_EQ(batched.indexes.size(), 8u);
+    for (const testing::Row& index : batched.indexes) EXPECT_NE(index.back(), "disabled");
+    if (myIsam) {
+      EXPECT_EQ(batched.alterations,
+                (std::vector<std::string>{"ALTER TABLE `Indexed` DISABLE KEYS;",
+                                          "ALTER TABLE `Indexed` ENABLE KEYS;"}));
+    } else {
+      EXPECT_EQ(batched.alterations,
+                (std::vector<std::string>{"ALTER TABLE `Indexed` ADD INDEX `Region` (`Region`), "
+                                          "ADD INDEX `Region_2` (`Region`,`City`), ADD INDEX "
+                                          "`City` (`City`);"}));
+    }
+  }
+}
+
+TEST_F(BatchedCopyTest, KeysAreEnabledAgainWhenTheCopyStopsMidTable) {
+  FixtureDatabase file;
+  file.tables = {Indexed()};
+  Outcome stopped = Convert(file, "eng_keys_stopped", RowBatching{100}, TableEngine::MyISAM,
+                            /*breakOffInsert=*/3);
+  EXPECT_EQ(stopped.summary.ending, RunEnding::Stopped);
+  ASSERT_EQ(stopped.tables.size(), 1u);
+  EXPECT_LT(stopped.tables[0].size(), 600u);
+  ASSERT_EQ(stopped.alterations.size(), 2u);
+  EXPECT_EQ(stopped.alterations[1], "ALTER TABLE `Indexed` ENABLE KEYS;");
+  for (const testing::Row& index : stopped.indexes) EXPECT_NE(index.back(), "disabled");
 }
 
 }  // namespace

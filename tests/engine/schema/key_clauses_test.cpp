@@ -147,5 +147,36 @@ TEST(KeyPartBytesTest, CountsWhatTheServerCounts) {
   EXPECT_EQ(KeyPartBytes("DATETIME", 0), 8);
 }
 
+// Plain indexes held back until after the rows keep the names the server
+// gives them in the full CREATE TABLE, and so do the unique keys left in it.
+TEST_F(KeyClausesTest, IndexesAfterTheRowsKeepTheServersNames) {
+  FakeTable table;
+  table.columns = {LongColumn("ID"), TextColumn("City"), TextColumn("Primary")};
+  table.indexes = {Key("PrimaryKey", {"ID"}, true, true), Key("City", {"City"}),
+                   Key("CityID", {"city", "ID"}, false, true), Key("Odd", {"Primary"}),
+                   Key("IDToo", {"ID"})};
+  Keys(table);
+  const KeyState& state = context_.keyState;
+  EXPECT_TRUE(state.plainIndexes);
+  EXPECT_EQ(state.keyTextBeforeRows, ",  PRIMARY KEY(`ID`),  UNIQUE `city_2` (`city`,`ID`)");
+  EXPECT_EQ(state.indexesAfterRows, (std::vector<std::string>{"ADD INDEX `City` (`City`)",
+                                                              "ADD INDEX `Primary_2` (`Primary`)",
+                                                              "ADD INDEX `ID` (`ID`)"}));
+
+  // Beyond ASCII the server folds case its own way: everything stays in
+  // CREATE TABLE.
+  table.columns.push_back(TextColumn("Straße"));
+  table.indexes.push_back(Key("Street", {"Straße"}));
+  Keys(table);
+  EXPECT_TRUE(context_.keyState.indexesAfterRows.empty());
+  EXPECT_TRUE(context_.keyState.keyTextBeforeRows.empty());
+
+  // Without a plain index nothing is held back.
+  table.indexes = {Key("PrimaryKey", {"ID"}, true, true)};
+  Keys(table);
+  EXPECT_FALSE(context_.keyState.plainIndexes);
+  EXPECT_TRUE(context_.keyState.indexesAfterRows.empty());
+}
+
 }  // namespace
 }  // namespace bracken::engine
