@@ -12,6 +12,7 @@
 #include "engine/output/statement_executor.h"
 #include "engine/source_connection.h"
 #include "target/mysql_connection.h"
+#include "tests/engine/rows/orders_with_refusals.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/server_query.h"
@@ -137,36 +138,6 @@ class BatchedCopyTest : public ::testing::Test {
   std::vector<std::string> databases_;
 };
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// Duplicate keys as the first, a middle and the last row of a batch, runs
-// of them, a refused date, NaN in rows that arrive and in refused rows.
-FixtureTable Orders() {
-  FixtureTable table;
-  table.name = "Orders";
-  testing::FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
-  amount.precision = 4;
-  amount.scale = 1;
-  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40),
-                   MakeColumn("Ratio", ColumnKind::Double),
-                   MakeColumn("Since", ColumnKind::DateTime), amount};
-  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-  table.generatedRows = 1000;
-  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
-    const bool duplicate = i == 100 || i == 150 || i == 199 || (i >= 300 && i < 305) || i == 999;
-    row[0] = duplicate ? int64_t{7} : i + 1;
-    row[1] = "Name's " + std::to_string(i);
-    row[2] = i % 50 == 0 || i == 199 ? kNaN : i * 0.5;
-    // Past year 9999: the row cannot be read.
-    row[3] = i == 420 || i == 599 ? 3.0e6 : 40000.25 + static_cast<double>(i);
-    // More digits than the column holds: the server refuses the row, naming
-    // its place in the statement.
-    const bool tooLarge = i == 0 || i == 250 || i == 251 || i == 499 || i == 500 || i == 700;
-    row[4] = tooLarge ? std::string("123456.5") : std::to_string(i % 1000) + ".5";
-  };
-  return table;
-}
-
 TEST_F(BatchedCopyTest, RefusedRowsAndValueChangesAreTheSameAsOneRowPerInsert) {
   FixtureTable plain;
   plain.name = "Plain";
@@ -177,7 +148,7 @@ TEST_F(BatchedCopyTest, RefusedRowsAndValueChangesAreTheSameAsOneRowPerInsert) {
     row[1] = i % 3 ? FixtureValue("note " + std::to_string(i)) : FixtureValue();
   };
   FixtureDatabase file;
-  file.tables = {Orders(), plain};
+  file.tables = {rows_testing::OrdersWithRefusals(), plain};
   Outcome batched = ExpectSameBothWays(file, "eng_batch_refused", RowBatching{100});
   EXPECT_EQ(batched.summary.rowsSent, 1248) << "two rows cannot be read";
   EXPECT_GE(batched.summary.rowsRefused, 9);

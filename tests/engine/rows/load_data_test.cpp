@@ -14,6 +14,7 @@
 #include "engine/output/statement_executor.h"
 #include "engine/source_connection.h"
 #include "target/mysql_connection.h"
+#include "tests/engine/rows/orders_with_refusals.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/recording_owner.h"
 #include "tests/support/scoped_server_globals.h"
@@ -131,33 +132,6 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Duplicate keys first (row 100), in the middle (150) and last (199) of a
-// chunk, a run of them (300-304) and as the table's last row; values the
-// column cannot hold; NaN in rows that arrive and in refused rows; rows
-// that cannot be read.
-FixtureTable Orders() {
-  FixtureTable table;
-  table.name = "Orders";
-  testing::FixtureColumn amount = MakeColumn("Amount", ColumnKind::Decimal);
-  amount.precision = 4;
-  amount.scale = 1;
-  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40),
-                   MakeColumn("Ratio", ColumnKind::Double),
-                   MakeColumn("Since", ColumnKind::DateTime), amount};
-  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
-  table.generatedRows = 1000;
-  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
-    const bool duplicate = i == 100 || i == 150 || i == 199 || (i >= 300 && i < 305) || i == 999;
-    row[0] = duplicate ? int64_t{7} : i + 1;
-    row[1] = "Name's " + std::to_string(i);
-    row[2] = i % 50 == 0 || i == 199 ? kNaN : i * 0.5;
-    row[3] = i == 420 || i == 599 ? 3.0e6 : 40000.25 + static_cast<double>(i);
-    const bool tooLarge = i == 0 || i == 250 || i == 251 || i == 499 || i == 500 || i == 700;
-    row[4] = tooLarge ? std::string("123456.5") : std::to_string(i % 1000) + ".5";
-  };
-  return table;
-}
-
 // Every kind of value, Null in every column, and the bytes the LOAD text
 // escapes in text and in binary values.
 FixtureTable Values() {
@@ -207,7 +181,7 @@ FixtureTable Values() {
 
 TEST_P(LoadDataTest, RefusedRowsValuesAndChangesAreTheSameAsBatchedAndOneRowPerInsert) {
   FixtureDatabase file;
-  file.tables = {Orders(), Values()};
+  file.tables = {rows_testing::OrdersWithRefusals(), Values()};
   Outcome loaded = ExpectSameThreeWays(file, "eng_load");
   EXPECT_GE(loaded.summary.rowsRefused, 9);
   EXPECT_GE(loaded.loads - loaded.unclean, 4) << "chunks went by LOAD";
@@ -249,7 +223,7 @@ TEST(LoadDataServerTest, LocalInfileOffFallsBackToInsertsWithOneNotice) {
   if (!server) GTEST_SKIP() << testing::kNoServerMessage;
   testing::ScopedServerGlobals globals(*server, {{"local_infile", "0"}});
   FixtureDatabase file;
-  file.tables = {Orders(), Values()};
+  file.tables = {rows_testing::OrdersWithRefusals(), Values()};
   const std::string database = "eng_load_off";
   testing::ServerQuery(*server).Execute("DROP DATABASE IF EXISTS `" + database + "`");
   source::Catalog catalog;
