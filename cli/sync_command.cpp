@@ -168,27 +168,26 @@ int Sync(const std::vector<std::string>& args) {
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,
                      isatty(STDERR_FILENO) != 0, false);
   const bool dryRun = options.choices.dryRun;
-  engine::SyncSummary summary = engine::SyncTables(
-      owner, context, CheckedTables(file.names, file.checked), connection, options.database,
-      options.choices, [&](const engine::TableSync& table) {
-        owner.Note("");
-        for (const std::string& line : engine::TableSyncLines(table, dryRun)) {
-          std::cout << EscapeControls(line) << "\n";
-        }
-        std::cout << std::flush;
-      });
+  engine::SyncSummary summary =
+      engine::SyncTables(owner, context, CheckedTables(file.names, file.checked), connection,
+                         options.database, options.choices, [&](const engine::TableSync& table) {
+                           owner.Note("");
+                           for (const std::string& line : engine::TableSyncLines(table, dryRun)) {
+                             std::cout << EscapeControls(line) << "\n";
+                           }
+                           std::cout << std::flush;
+                         });
   if (summary.refused) {
     std::cout << "The database " << engine::Bracketed(options.database)
               << " was not made from this file; nothing was changed (--force syncs it anyway).\n";
     for (const std::string& line : summary.refusal) std::cout << EscapeControls(line) << "\n";
   }
   for (const std::string& name : summary.onlyInMySql) {
-    std::cout << EscapeControls(name)
-              << ": in MySQL only, left alone (--delete-tables drops it)\n";
+    std::cout << EscapeControls(name) << ": in MySQL only, left alone (--delete-tables drops it)\n";
   }
   for (const std::string& name : summary.dropped) {
-    std::cout << EscapeControls(name) << (dryRun ? ": in MySQL only, to be dropped\n"
-                                                 : ": in MySQL only, dropped\n");
+    std::cout << EscapeControls(name)
+              << (dryRun ? ": in MySQL only, to be dropped\n" : ": in MySQL only, dropped\n");
   }
   std::cout << EscapeControls(engine::SyncSummaryLine(options.database, summary, dryRun))
             << std::endl;

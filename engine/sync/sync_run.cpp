@@ -65,35 +65,38 @@ std::vector<std::string> InOrder(ConversionSource& source, const std::vector<std
 }
 
 // Whether the database looks made from this file: at least half of the
-// tables of both sides match in name and columns.
-void HoldAgainstFile(const std::vector<Planned>& planned, const std::vector<std::string>& onlyInMySql,
-                     SyncSummary& summary) {
-  std::size_t matching = 0;
+// tables of both sides are on both, and at least half of their columns
+// match in name and type.
+void HoldAgainstFile(const std::vector<Planned>& planned,
+                     const std::vector<std::string>& onlyInMySql, SyncSummary& summary) {
+  std::size_t common = 0, columns = 0, differing = 0;
   std::vector<std::string> differences;
   for (const Planned& table : planned) {
-    if (!table.shape.missing && table.shape.differences.empty() && table.problem.empty()) {
-      ++matching;
-      continue;
-    }
     const std::string name = "table " + Bracketed(table.table);
     if (!table.problem.empty()) {
       differences.push_back(name + ": " + table.problem);
-    } else if (table.shape.missing) {
+      continue;
+    }
+    if (table.shape.missing) {
       differences.push_back(name + ": not in MySQL");
-    } else {
-      for (const std::string& difference : table.shape.differences) {
-        differences.push_back(name + ": " + difference);
-      }
+      continue;
+    }
+    ++common;
+    columns += table.shape.columns;
+    differing += table.shape.differences.size();
+    for (const std::string& difference : table.shape.differences) {
+      differences.push_back(name + ": " + difference);
     }
   }
   for (const std::string& table : onlyInMySql) {
     differences.push_back("table " + Bracketed(table) + ": in MySQL only");
   }
-  const std::size_t total = planned.size() + onlyInMySql.size();
-  if (matching * 2 >= total) return;
+  const std::size_t tables = planned.size() + onlyInMySql.size();
+  if (common * 2 >= tables && differing * 2 <= columns) return;
   summary.refused = true;
-  summary.refusal.push_back(std::to_string(total - matching) + " of " + std::to_string(total) +
-                            " tables differ:");
+  summary.refusal.push_back(std::to_string(tables - common) + " of " + std::to_string(tables) +
+                            " tables are not on both sides, " + std::to_string(differing) + " of " +
+                            std::to_string(columns) + " columns of the others differ:");
   for (const std::string& difference : differences) summary.refusal.push_back("  " + difference);
 }
 
@@ -164,8 +167,8 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
   const std::string quotedDatabase = "'" + EscapeText(database) + "'";
   const auto schemas = Column(
-      connection, "SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " +
-                      quotedDatabase);
+      connection,
+      "SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = " + quotedDatabase);
   if (!schemas) {
     summary.cannotStart = connection.ErrorText();
     return summary;
@@ -176,7 +179,8 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
     summary.cannotStart = context.executor.ErrorText();
     return summary;
   }
-  if ((exists || !choices.dryRun) && !context.executor.Execute("USE " + QuoteIdentifier(database))) {
+  if ((exists || !choices.dryRun) &&
+      !context.executor.Execute("USE " + QuoteIdentifier(database))) {
     summary.cannotStart = context.executor.ErrorText();
     return summary;
   }
@@ -266,8 +270,7 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   return summary;
 }
 
-std::string SyncSummaryLine(const std::string& database, const SyncSummary& summary,
-                            bool dryRun) {
+std::string SyncSummaryLine(const std::string& database, const SyncSummary& summary, bool dryRun) {
   if (summary.refused) return database + ": not synced, the database was not made from this file";
   if (!summary.cannotStart.empty()) return database + ": not synced: " + summary.cannotStart;
   long added = 0, changed = 0, removed = 0, refused = 0;

@@ -74,7 +74,6 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
 // table dropped"; with a dry run "D (dry run): 5 tables, 3 in step, 2 to
 // bring in line; rows: 3 to add, 2 to change, 1 to remove". A refused sync:
 // "D: not synced, the database was not made from this file".
-std::string SyncSummaryLine(const std::string& database, const SyncSummary& summary,
-                            bool dryRun);
+std::string SyncSummaryLine(const std::string& database, const SyncSummary& summary, bool dryRun);
 
 }  // namespace bracken::engine

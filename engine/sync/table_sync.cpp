@@ -184,8 +184,8 @@ void TableMend::ServerRow() {
 }
 
 std::string TableMend::Query() const {
-  std::string query = "SELECT " + match_.selectList + " FROM " + QuoteIdentifier(database_) + "." +
-                      quotedTable_;
+  std::string query =
+      "SELECT " + match_.selectList + " FROM " + QuoteIdentifier(database_) + "." + quotedTable_;
   for (std::size_t k = 0; k < keyFields_.size(); ++k) {
     query += k == 0 ? " ORDER BY " : ",";
     query += OrderExpression(Column(keyFields_[k]), kinds_[keyFields_[k]]);
@@ -206,8 +206,8 @@ std::string TableMend::ServerKeyLiteral() const {
       text += "NULL";
     } else if (kind == CellKind::Bytes) {
       text += Hex(cell);
-    } else if ((kind == CellKind::Integer || kind == CellKind::Decimal ||
-                kind == CellKind::Float || kind == CellKind::Double) &&
+    } else if ((kind == CellKind::Integer || kind == CellKind::Decimal || kind == CellKind::Float ||
+                kind == CellKind::Double) &&
                PlainNumber(cell)) {
       text += cell;
     } else {
@@ -258,8 +258,8 @@ bool TableMend::Prepare(RowSource& rows) {
   const auto engine = connection_.QueryRows(
       "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA='" + EscapeText(database_) +
       "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) + "'");
-  transactional_ = engine && !engine->empty() && !engine->front().empty() &&
-                   engine->front().front() == "InnoDB";
+  transactional_ =
+      engine && !engine->empty() && !engine->front().empty() && engine->front().front() == "InnoDB";
   return true;
 }
 
@@ -274,8 +274,8 @@ void TableMend::ReadFile(RowSource& rows) {
         FileRow(rows);
       } catch (const source::SourceError& error) {
         fileShort_ = true;
-        sync_.problems.push_back("row " + std::to_string(ordinal) + " of the file cannot be read (" +
-                                 error.Description() + ")");
+        sync_.problems.push_back("row " + std::to_string(ordinal) +
+                                 " of the file cannot be read (" + error.Description() + ")");
         continue;
       }
       const Digest digest = digester_.Of(row_);
@@ -318,7 +318,8 @@ bool TableMend::PairKeyed() {
     const int order = keyOf(a).compare(keyOf(b));
     return order != 0 ? order < 0 : a.ordinal < b.ordinal;
   });
-  if (!stream_.Start(Query())) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  if (!stream_.Start(Query()))
+    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::size_t a = 0;
   std::string cell;
   while (stream_.Next()) {
@@ -352,7 +353,8 @@ bool TableMend::PairKeyed() {
 }
 
 bool TableMend::PairUnkeyed() {
-  if (!stream_.Start(Query())) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  if (!stream_.Start(Query()))
+    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::vector<RowEntry> server;
   uint32_t serverOrdinal = 0;
   while (stream_.Next()) {
@@ -467,7 +469,8 @@ bool TableMend::SendInserts() {
   }
   if (tableRows_) *tableRows_ += static_cast<long long>(arrived);
   for (std::size_t i = arrived; i < batchRows_.size(); ++i) {
-    const std::size_t end = i + 1 < batchRows_.size() ? batchRows_[i + 1].second - 1 : batch_.size();
+    const std::size_t end =
+        i + 1 < batchRows_.size() ? batchRows_[i + 1].second - 1 : batch_.size();
     const std::string statement =
         insertStart_ + batch_.substr(batchRows_[i].second, end - batchRows_[i].second);
     if (!SendAlone(batchRows_[i].first, statement)) return false;
@@ -539,8 +542,8 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   }
   if (!any) return true;
   for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-    statement += (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" +
-                 Literal(keyFields_[k]);
+    statement +=
+        (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" + Literal(keyFields_[k]);
   }
   if (statement.size() > MaxRowStatementBytes(context_.executor)) {
     ++context_.summary.rowsRefused;
@@ -548,8 +551,9 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
     --sync_.changed;
     const std::string where = "Table " + Bracketed(table_) + ", row " + std::to_string(ordinal);
     Report(owner_, context_.summary,
-           where + ": its changed values are too long for one statement of this server "
-                   "(max_allowed_packet); the row was not updated");
+           where +
+               ": its changed values are too long for one statement of this server "
+               "(max_allowed_packet); the row was not updated");
     return true;
   }
   if (context_.executor.Execute(statement)) return true;
@@ -690,7 +694,11 @@ bool ReadTableShape(ConversionContext& context, const std::string& table,
     shape.missing = true;
     return true;
   }
-  shape.differences = MatchColumns(context.tablePlan, fields, columns).differences;
+  ColumnMatch match = MatchColumns(context.tablePlan, fields, columns);
+  const auto matched = static_cast<std::size_t>(
+      std::count_if(match.position.begin(), match.position.end(), [](int p) { return p >= 0; }));
+  shape.columns = fields.size() + (columns.size() - std::min(matched, columns.size()));
+  shape.differences = std::move(match.differences);
   return true;
 }
 

@@ -67,6 +67,8 @@ struct TableSync {
 struct TableShape {
   bool missing = false;
   std::vector<std::string> differences;
+  // The columns of both sides: the planned ones and those in MySQL only.
+  std::size_t columns = 0;
 };
 bool ReadTableShape(ConversionContext& context, const std::string& table,
                     target::MySqlConnection& connection, const std::string& database,

@@ -5,11 +5,11 @@
 #include "engine/output/statement_executor.h"
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
-#include "engine/silent_owner.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
+#include "engine/silent_owner.h"
 #include "engine/views/view_creation.h"
 #include "target/mysql_connection.h"
 
