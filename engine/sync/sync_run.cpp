@@ -163,6 +163,10 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   // file side is read.
   connection.Execute("SET SESSION max_sort_length=8388608");
   connection.Execute("SET SESSION net_write_timeout=3600");
+  // Every table ends as the file has it, and the file's rows keep its
+  // relationships: a delete in a parent table must not cascade into a child
+  // that is synced later (or earlier), and a parent may be rebuilt.
+  connection.Execute("SET SESSION foreign_key_checks=0");
   context.textCollation = context.executor.Traits().utf8AccentSensitiveCollation;
   context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
   const std::string quotedDatabase = "'" + EscapeText(database) + "'";

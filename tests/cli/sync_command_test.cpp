@@ -310,6 +310,32 @@ TEST_F(SyncCommandTest, RefusedRowsAreReportedAndTheRestArrive) {
   }
 }
 
+// A table the server breaks off is named; with InnoDB its changes are
+// undone together, so it stays as it was.
+TEST_F(SyncCommandTest, AFailedInnoDbTableStaysAsItWas) {
+  const std::string before = Write("before.mdb", {Small("Keep", ColumnKind::Long, 6)});
+  FixtureTable fewer = Small("Keep", ColumnKind::Long, 6);
+  fewer.rows.erase(fewer.rows.begin(), fewer.rows.begin() + 3);  // 1, 2 and 3 are gone
+  fewer.rows.push_back({int64_t{7}, int64_t{70}});
+  fewer.rows[0][1] = int64_t{41};  // and 4 changed
+  const std::string after = Write("after.mdb", {fewer});
+  ASSERT_EQ(Run("convert", before, {"--yes", "--engine", "InnoDB"}).status, 0);
+  ServerQuery(server_, "cli_sync")
+      .Execute(
+          "CREATE TRIGGER keep_three BEFORE DELETE ON Keep FOR EACH ROW "
+          "IF OLD.ID = 3 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'keep three'; END IF");
+  ShellRun synced = Run("sync", after);
+  EXPECT_EQ(synced.status, 1) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output,
+                  "Keep: not brought in line\n"
+                  "  rows no longer in the file could not be removed: keep three\n"
+                  "  its changes were rolled back; the table is as it was\n"))
+      << synced.output;
+  EXPECT_EQ(ServerQuery(server_, "cli_sync")
+                .Value("SELECT GROUP_CONCAT(ID, ':', Value ORDER BY ID) FROM Keep"),
+            "1:10,2:20,3:30,4:40,5:50,6:60");
+}
+
 TEST_F(SyncCommandTest, ChangedAttachmentsOfACorpusFileAreBroughtBack) {
   const fs::path file = fs::path(BRACKEN_SHARED_DIR) / "corpus" / "ace" / "attachmentsV2016.accdb";
   if (!fs::exists(file)) GTEST_SKIP() << "no corpus beside the checkout";
