@@ -321,12 +321,15 @@ bool TableMend::PairKeyed() {
   if (!stream_.Start(Query()))
     return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::size_t a = 0;
-  std::string cell;
+  std::string previous;
+  bool repeated = false;
   while (stream_.Next()) {
     ++serverRows_;
     ServerRow();
+    previous.swap(key_);
     key_.clear();
     AppendKey(key_);
+    repeated = repeated || (serverRows_ > 1 && key_ == previous);
     while (a < keyed_.size() && keyOf(keyed_[a]).compare(key_) < 0) {
       inserts_.push_back(keyed_[a++].ordinal);
     }
@@ -346,6 +349,25 @@ bool TableMend::PairKeyed() {
   }
   if (stream_.Failed()) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   while (a < keyed_.size()) inserts_.push_back(keyed_[a++].ordinal);
+  if (repeated) {
+    // The server holds a key twice (the file's key is not the copy's):
+    // deleting by key would take the paired row too, so the table is
+    // replaced whole.
+    sync_.reasons.push_back("its key is not unique in MySQL");
+    inserts_.clear();
+    changes_.clear();
+    deletes_.clear();
+    serverColumns_.clear();
+    for (const KeyEntry& entry : keyed_) inserts_.push_back(entry.ordinal);
+    replace_ = true;
+    sync_.kind = TableSync::Kind::Replaced;
+    sync_.changed = 0;
+    sync_.unchanged = 0;
+    sync_.rows = static_cast<long>(inserts_.size());
+    sync_.added = sync_.rows;
+    sync_.removed = serverRows_;
+    return true;
+  }
   sync_.added = static_cast<long>(inserts_.size());
   sync_.changed = static_cast<long>(changes_.size());
   sync_.removed = static_cast<long>(deletes_.size());
@@ -720,7 +742,7 @@ std::vector<std::string> TableSyncLines(const TableSync& sync, bool dryRun) {
       break;
     case TableSync::Kind::Replaced:
       line += std::string(dryRun ? "to be replaced, " : "replaced, ") + Rows(sync.rows) +
-              " (no key; " + Rows(sync.changed) + " differed)";
+              (sync.reasons.empty() ? " (no key; " + Rows(sync.changed) + " differed)" : "");
       break;
     case TableSync::Kind::Created:
       line += std::string(dryRun ? "to be created, " : "created, ") + Rows(sync.rows);

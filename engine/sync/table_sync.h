@@ -36,7 +36,7 @@ namespace bracken::engine {
 struct TableSync {
   enum class Kind {
     Kept,      // a keyed table mended row by row (or already in step)
-    Replaced,  // a table without a key whose rows differed
+    Replaced,  // a table without a key whose rows differed (or whose key MySQL holds twice)
     Created,   // in the file, not in MySQL
     Rebuilt,   // its columns no longer matched the file's plan
     Failed,    // the server broke off; `problems` say why
@@ -49,7 +49,8 @@ struct TableSync {
   long unchanged = 0;
   long rows = 0;     // Replaced, Created, Rebuilt: the rows the table now holds
   long refused = 0;  // rows the server refused
-  // Why the table was rebuilt: the columns that differ.
+  // Why the table was rebuilt (the columns that differ) or replaced though
+  // keyed.
   std::vector<std::string> reasons;
   // What could not be brought in line, named.
   std::vector<std::string> problems;

@@ -310,6 +310,23 @@ TEST_F(SyncCommandTest, RefusedRowsAreReportedAndTheRestArrive) {
   }
 }
 
+// A copy whose key lost its uniqueness in MySQL (the key changed in Access,
+// or was dropped on the server) holds a key twice: deleting by key would
+// take the paired row too, so the table is replaced whole.
+TEST_F(SyncCommandTest, AKeyHeldTwiceInMySqlReplacesTheTable) {
+  const std::string file = Write("keep.mdb", {Small("Keep", ColumnKind::Long, 4)});
+  ASSERT_EQ(Run("convert", file, {"--yes"}).status, 0);
+  ServerQuery query(server_, "cli_sync");
+  query.Execute("ALTER TABLE Keep DROP PRIMARY KEY");
+  query.Execute("INSERT INTO Keep VALUES (2, 99)");
+  ShellRun synced = Run("sync", file);
+  EXPECT_EQ(synced.status, 0) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output, "Keep: replaced, 4 rows\n  its key is not unique in MySQL\n"))
+      << synced.output;
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(ID, ':', Value ORDER BY ID) FROM Keep"),
+            "1:10,2:20,3:30,4:40");
+}
+
 // A table the server breaks off is named; with InnoDB its changes are
 // undone together, so it stays as it was.
 TEST_F(SyncCommandTest, AFailedInnoDbTableStaysAsItWas) {
