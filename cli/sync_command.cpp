@@ -191,6 +191,10 @@ int Sync(const std::vector<std::string>& args) {
     std::cout << EscapeControls(name)
               << (dryRun ? ": in MySQL only, to be dropped\n" : ": in MySQL only, dropped\n");
   }
+  for (const auto& [name, why] : summary.notDropped) {
+    std::cout << EscapeControls(name)
+              << ": in MySQL only, could not be dropped: " << EscapeControls(why) << "\n";
+  }
   std::cout << EscapeControls(engine::SyncSummaryLine(options.database, summary, dryRun))
             << std::endl;
   if (summary.refused || !summary.cannotStart.empty()) return kExitFailed;

@@ -85,7 +85,7 @@ void HoldAgainstFile(const std::vector<Planned>& planned,
     columns += table.shape.columns;
     differing += table.shape.differences.size();
     for (const std::string& difference : table.shape.differences) {
-      differences.push_back(name + ": " + difference);
+      differences.emplace_back(name).append(": ").append(difference);
     }
   }
   for (const std::string& table : onlyInMySql) {
@@ -151,7 +151,7 @@ int SyncSummary::NotInLine() const {
 
 bool SyncSummary::NothingToDo() const {
   return !refused && cannotStart.empty() && onlyInMySql.empty() && dropped.empty() &&
-         InStep() == static_cast<int>(tables.size());
+         notDropped.empty() && InStep() == static_cast<int>(tables.size());
 }
 
 SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
@@ -262,13 +262,12 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   }
 
   for (const std::string& name : onlyInMySql) {
-    if (choices.deleteTables && !choices.dryRun &&
-        context.executor.Execute("DROP TABLE " + QuoteIdentifier(name))) {
-      summary.dropped.push_back(name);
-    } else if (choices.deleteTables && choices.dryRun) {
+    if (!choices.deleteTables) {
+      summary.onlyInMySql.push_back(name);
+    } else if (choices.dryRun || context.executor.Execute("DROP TABLE " + QuoteIdentifier(name))) {
       summary.dropped.push_back(name);
     } else {
-      summary.onlyInMySql.push_back(name);
+      summary.notDropped.emplace_back(name, context.executor.ErrorText());
     }
   }
   return summary;
@@ -306,6 +305,9 @@ std::string SyncSummaryLine(const std::string& database, const SyncSummary& summ
   if (!summary.dropped.empty()) {
     line += "; " + Count(summary.dropped.size(), "table", "tables") +
             (dryRun ? " to drop" : " dropped");
+  }
+  if (!summary.notDropped.empty()) {
+    line += "; " + Count(summary.notDropped.size(), "table", "tables") + " not dropped";
   }
   return line;
 }

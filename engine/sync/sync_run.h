@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/conversion_context.h"
@@ -46,13 +47,16 @@ struct SyncSummary {
   std::vector<TableSync> tables;
   std::vector<std::string> onlyInMySql;  // left alone
   std::vector<std::string> dropped;      // with deleteTables
+  // Tables in MySQL only that the server would not drop, with its reason.
+  std::vector<std::pair<std::string, std::string>> notDropped;
   // The database could not be created or used; nothing was done.
   std::string cannotStart;
 
   int InStep() const;
   int NotInLine() const;
   bool InLine() const {
-    return !refused && cannotStart.empty() && NotInLine() == 0 && onlyInMySql.empty();
+    return !refused && cannotStart.empty() && NotInLine() == 0 && onlyInMySql.empty() &&
+           notDropped.empty();
   }
   // With a dry run: true when nothing would change.
   bool NothingToDo() const;
