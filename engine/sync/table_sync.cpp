@@ -548,37 +548,69 @@ bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
 
 // Only the columns whose values differ from the server's are set.
 bool TableMend::Update(uint32_t ordinal, int64_t change) {
-  std::string statement = "UPDATE " + quotedTable_ + " SET ";
+  std::vector<std::size_t> set;
   std::string canonical;
-  bool any = false;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     canonical.clear();
     AppendCanonical(canonical, values_[i]);
-    if (digester_.Of(canonical) ==
+    if (digester_.Of(canonical) !=
         serverColumns_[static_cast<std::size_t>(change) * fields_.size() + i]) {
-      continue;
+      set.push_back(i);
     }
-    if (any) statement += ",";
-    statement += Column(i) + "=" + Literal(i);
-    any = true;
   }
-  if (!any) return true;
+  if (set.empty()) return true;
+  std::string where;
   for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-    statement +=
-        (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" + Literal(keyFields_[k]);
+    where += (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" + Literal(keyFields_[k]);
   }
-  if (statement.size() > MaxRowStatementBytes(context_.executor)) {
+  // Long texts and bytes go apart from the statement when it would be too
+  // long for the server otherwise, the longest first, as a row's INSERT does.
+  std::vector<std::string> literals;
+  for (std::size_t i : set) literals.push_back(Literal(i));
+  std::vector<bool> apart(set.size(), false);
+  auto statementText = [&] {
+    std::string text = "UPDATE " + quotedTable_ + " SET ";
+    for (std::size_t j = 0; j < set.size(); ++j) {
+      text += (j > 0 ? "," : "") + Column(set[j]) + "=" + (apart[j] ? "?" : literals[j]);
+    }
+    return text + where;
+  };
+  const std::size_t limit = MaxRowStatementBytes(context_.executor);
+  std::string statement = statementText();
+  std::vector<std::size_t> order(set.size());
+  for (std::size_t j = 0; j < order.size(); ++j) order[j] = j;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return literals[a].size() > literals[b].size(); });
+  std::vector<std::string_view> values;
+  for (std::size_t j : order) {
+    if (statement.size() <= limit) break;
+    // What goes apart is bound as bytes, so a NULL would arrive as empty.
+    if (!fields_[set[j]].longValue || values_[set[j]].form == LiteralForm::Null) continue;
+    apart[j] = true;
+    statement = statementText();
+  }
+  const std::size_t packet = context_.executor.Traits().maxAllowedPacket;
+  bool fits = statement.size() <= limit;
+  for (std::size_t j = 0; j < set.size(); ++j) {
+    if (!apart[j]) continue;
+    fits = fits && values_[set[j]].text.size() <= packet;
+    values.emplace_back(values_[set[j]].text);
+  }
+  if (!fits) {
     ++context_.summary.rowsRefused;
     ++sync_.refused;
     --sync_.changed;
-    const std::string where = "Table " + Bracketed(table_) + ", row " + std::to_string(ordinal);
-    Report(owner_, context_.summary,
-           where +
-               ": its changed values are too long for one statement of this server "
-               "(max_allowed_packet); the row was not updated");
+    const std::string why = "Table " + Bracketed(table_) + ", row " + std::to_string(ordinal) +
+                            ": its changed values are larger than the server's max_allowed_packet "
+                            "of " +
+                            std::to_string(packet) + " bytes; the row was not updated.";
+    Report(owner_, context_.summary, why);
+    owner_.ShowRowRefusal(why, "Message", {});
     return true;
   }
-  if (context_.executor.Execute(statement)) return true;
+  const bool sent = values.empty() ? context_.executor.Execute(statement)
+                                   : context_.executor.ExecuteWithLongValues(statement, values);
+  if (sent) return true;
   const RowResult result = AfterRowFailure(owner_, context_, table_, static_cast<long>(ordinal));
   if (result != RowResult::Refused) {
     return Failed("the server broke off: " + context_.executor.ErrorText());
