@@ -260,6 +260,13 @@ bool TableMend::Prepare(RowSource& rows) {
       "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) + "'");
   transactional_ =
       engine && !engine->empty() && !engine->front().empty() && engine->front().front() == "InnoDB";
+  const auto disabled = connection_.QueryRows(
+      "SELECT COUNT(*) FROM information_schema.STATISTICS WHERE COMMENT = 'disabled' AND "
+      "TABLE_SCHEMA='" +
+      EscapeText(database_) + "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) +
+      "'");
+  sync_.indexesDisabled = disabled && !disabled->empty() && !disabled->front().empty() &&
+                          disabled->front().front() != "0";
   return true;
 }
 
@@ -715,10 +722,13 @@ TableSync TableMend::Run() {
       sync_.changed = 0;
     }
   }
-  if (dryRun_ || (inserts_.empty() && changes_.empty() && deletes_.empty() && !replace_)) {
-    return sync_;
+  if (dryRun_) return sync_;
+  if (!inserts_.empty() || !changes_.empty() || !deletes_.empty() || replace_) Apply();
+  if (sync_.indexesDisabled && sync_.kind != TableSync::Kind::Failed &&
+      !context_.executor.Execute("ALTER TABLE " + quotedTable_ + " ENABLE KEYS")) {
+    sync_.problems.push_back("its indexes could not be enabled again: " +
+                             context_.executor.ErrorText());
   }
-  Apply();
   return sync_;
 }
 
@@ -788,6 +798,9 @@ std::vector<std::string> TableSyncLines(const TableSync& sync, bool dryRun) {
       break;
   }
   if (sync.refused > 0) line += ", " + std::to_string(sync.refused) + " refused";
+  if (sync.indexesDisabled) {
+    line += dryRun ? "; its disabled indexes to be enabled" : "; its disabled indexes enabled";
+  }
   std::vector<std::string> lines = {line};
   for (const std::string& reason : sync.reasons) lines.push_back("  " + reason);
   for (const std::string& problem : sync.problems) lines.push_back("  " + problem);

@@ -49,6 +49,9 @@ struct TableSync {
   long unchanged = 0;
   long rows = 0;     // Replaced, Created, Rebuilt: the rows the table now holds
   long refused = 0;  // rows the server refused
+  // A MyISAM table whose plain indexes were left disabled (a conversion cut
+  // short while it copied the rows): they are enabled again.
+  bool indexesDisabled = false;
   // Why the table was rebuilt (the columns that differ) or replaced though
   // keyed.
   std::vector<std::string> reasons;
@@ -57,7 +60,7 @@ struct TableSync {
 
   bool InLine() const { return kind != Kind::Failed && refused == 0 && problems.empty(); }
   bool Changes() const {
-    return kind != Kind::Kept || added + changed + removed > 0 || kind == Kind::Failed;
+    return kind != Kind::Kept || added + changed + removed > 0 || indexesDisabled;
   }
 };
 

@@ -4,12 +4,16 @@
 // each sync, and a copy already in step gets no write statement.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/cli/cli_child.h"
 #include "tests/cli/cli_server_test.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/server_query.h"
@@ -351,6 +355,53 @@ TEST_F(SyncCommandTest, AFailedInnoDbTableStaysAsItWas) {
   EXPECT_EQ(ServerQuery(server_, "cli_sync")
                 .Value("SELECT GROUP_CONCAT(ID, ':', Value ORDER BY ID) FROM Keep"),
             "1:10,2:20,3:30,4:40,5:50,6:60");
+}
+
+// A conversion killed while it copies a table leaves that table short (with
+// its plain indexes disabled) and the later tables missing; a sync then ends
+// with the copy one whole run makes.
+TEST_F(SyncCommandTest, AConversionKilledMidTableIsCompletedBySync) {
+  using namespace std::chrono_literals;
+  FixtureTable big;
+  big.name = "Big";
+  big.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40),
+                 MakeColumn("Amount", ColumnKind::Double)};
+  big.indexes = {{"PrimaryKey", {"ID"}, true, true, false},
+                 {"ByName", {"Name"}, false, false, false}};
+  big.generatedRows = 40000;
+  big.generator = [](int64_t index, std::vector<FixtureValue>& row) {
+    row = {index + 1, "name " + std::to_string(index % 997), index * 0.25};
+  };
+  const std::string file = Write("big.mdb", {big, Notes(500), Small("After", ColumnKind::Long, 5)});
+  ServerQuery query(server_);
+  query.Execute("DROP DATABASE IF EXISTS cli_sync");
+  {
+    std::vector<std::string> args = {"convert", file,           "--host",     server_.host,
+                                     "--user",  server_.user,   "--database", "cli_sync",
+                                     "--yes",   "--batch-rows", "500",        "--no-load-data"};
+    if (server_.port != 0) args.insert(args.end(), {"--port", std::to_string(server_.port)});
+    CliChild child(dir_, args, {"MYSQL_PWD=" + server_.password});
+    for (auto end = std::chrono::steady_clock::now() + 20s; std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(2ms)) {
+      const Cell rows = query.Value(
+          "SELECT COALESCE(SUM(TABLE_ROWS), 0) FROM information_schema.TABLES WHERE "
+          "TABLE_SCHEMA = 'cli_sync' AND TABLE_NAME = 'Big'");
+      if (rows && *rows != "0") break;
+    }
+    child.Signal(SIGKILL);
+    child.Wait(5s);
+  }
+  EXPECT_NE(query.Value("SELECT COUNT(*) FROM cli_sync.Big"), "40000") << "killed too late";
+
+  ShellRun synced = Run("sync", file);
+  EXPECT_EQ(synced.status, 0) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output, "; its disabled indexes enabled\n")) << synced.output;
+  ExpectVerifiedClean(file);
+  EXPECT_EQ(query.Value("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = "
+                        "'cli_sync' AND COMMENT = 'disabled'"),
+            "0");
+  ShellRun again = Run("sync", file);
+  EXPECT_TRUE(Has(again.output, "cli_sync: 3 tables, 3 in step")) << again.output;
 }
 
 TEST_F(SyncCommandTest, ChangedAttachmentsOfACorpusFileAreBroughtBack) {
