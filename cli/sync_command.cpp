@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 
@@ -11,6 +12,7 @@
 #include "cli/command_arguments.h"
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
+#include "cli/interrupt_watch.h"
 #include "cli/server_options.h"
 #include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
@@ -58,6 +60,9 @@ constexpr char kHelp[] =
     "created and converted.\n\n"
     "The changes of an InnoDB table go in one transaction, so a table that fails\n"
     "stays as it was. Rows the server refuses are reported as convert reports them.\n"
+    "Ctrl-C stops after the current table; a second Ctrl-C, or SIGTERM, ends at\n"
+    "once (the server undoes an InnoDB table's open changes; a later sync\n"
+    "completes the rest).\n"
     "New tables take InnoDB when the database has an InnoDB table, else the\n"
     "--engine given (MyISAM by default). --no-rules creates them without\n"
     "defaults, CHECK constraints and comments, as convert --no-rules does.\n\n"
@@ -174,6 +179,21 @@ int Sync(const std::vector<std::string>& args) {
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,
                      isatty(STDERR_FILENO) != 0, false);
   const bool dryRun = options.choices.dryRun;
+  // The first Ctrl-C stops after the current table (its changes whole); a
+  // second one, or SIGTERM, ends at once: the server undoes an InnoDB
+  // table's open transaction, and a later sync completes the rest.
+  InterruptHooks hooks;
+  hooks.first = [&owner] {
+    owner.Note("Stopping after the current table; press Ctrl-C again to end at once.");
+  };
+  hooks.tick = [&context] { context.stopRequested = true; };
+  hooks.second = [&options] {
+    // Past the stream, which the run's thread may be writing.
+    const std::string line = EscapeControls(options.database + ": ended at once") + "\n";
+    if (::write(STDOUT_FILENO, line.data(), line.size()) < 0) std::_Exit(kExitIncomplete);
+    std::_Exit(kExitIncomplete);
+  };
+  InterruptWatch interrupts(hooks);
   engine::SyncSummary summary =
       engine::SyncTables(owner, context, CheckedTables(file.names, file.checked), connection,
                          options.database, options.choices, [&](const engine::TableSync& table) {

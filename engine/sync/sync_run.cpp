@@ -150,7 +150,7 @@ int SyncSummary::NotInLine() const {
 }
 
 bool SyncSummary::NothingToDo() const {
-  return !refused && cannotStart.empty() && onlyInMySql.empty() && dropped.empty() &&
+  return !refused && cannotStart.empty() && !stopped && onlyInMySql.empty() && dropped.empty() &&
          notDropped.empty() && InStep() == static_cast<int>(tables.size());
 }
 
@@ -242,6 +242,10 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   context.tableNames = NameRegistry(false);
   context.convertedTables.clear();
   for (const Planned& entry : planned) {
+    if (context.stopRequested || context.stoppedDuringWait) {
+      summary.stopped = true;
+      break;
+    }
     const NameRegistry before = context.tableNames;
     Plan(context, entry.table);
     TableSync sync;
@@ -309,6 +313,7 @@ std::string SyncSummaryLine(const std::string& database, const SyncSummary& summ
   if (!summary.notDropped.empty()) {
     line += "; " + Count(summary.notDropped.size(), "table", "tables") + " not dropped";
   }
+  if (summary.stopped) line += "; stopped";
   return line;
 }
 

@@ -51,11 +51,13 @@ struct SyncSummary {
   std::vector<std::pair<std::string, std::string>> notDropped;
   // The database could not be created or used; nothing was done.
   std::string cannotStart;
+  // A stop was asked: the tables after the current one were not synced.
+  bool stopped = false;
 
   int InStep() const;
   int NotInLine() const;
   bool InLine() const {
-    return !refused && cannotStart.empty() && NotInLine() == 0 && onlyInMySql.empty() &&
+    return !refused && cannotStart.empty() && !stopped && NotInLine() == 0 && onlyInMySql.empty() &&
            notDropped.empty();
   }
   // With a dry run: true when nothing would change.
@@ -66,7 +68,8 @@ struct SyncSummary {
 // conversion's choices (rules, batching, collations are set here). `tables`
 // in the order the conversion takes them; the child tables of attachment and
 // multi-value columns follow their table. `onTable` sees each table's result
-// as soon as it is known. `owner` shows what the conversion shows for the
+// as soon as it is known; a stop asked through `context` ends the sync
+// after the current table. `owner` shows what the conversion shows for the
 // tables it creates and the rows the server refuses.
 SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
                        const std::vector<std::string>& tables, target::MySqlConnection& connection,

@@ -404,6 +404,31 @@ TEST_F(SyncCommandTest, AConversionKilledMidTableIsCompletedBySync) {
   EXPECT_TRUE(Has(again.output, "cli_sync: 3 tables, 3 in step")) << again.output;
 }
 
+// The first Ctrl-C lets the current table finish and stops before the next.
+TEST_F(SyncCommandTest, CtrlCStopsAfterTheCurrentTable) {
+  using namespace std::chrono_literals;
+  const std::string before = Write(
+      "before.mdb", {Small("Keep", ColumnKind::Long, 4), Small("After", ColumnKind::Long, 2)});
+  const std::string after =
+      Write("after.mdb", {Small("Keep", ColumnKind::Long, 5), Small("After", ColumnKind::Long, 3)});
+  ASSERT_EQ(Run("convert", before, {"--yes"}).status, 0);
+  ServerQuery holder(server_, "cli_sync");
+  holder.Execute("LOCK TABLES After WRITE");  // the sync waits on its first table
+  std::vector<std::string> args = {"sync",   after,        "--host",     server_.host,
+                                   "--user", server_.user, "--database", "cli_sync"};
+  if (server_.port != 0) args.insert(args.end(), {"--port", std::to_string(server_.port)});
+  CliChild child(dir_, args, {"MYSQL_PWD=" + server_.password});
+  std::this_thread::sleep_for(500ms);
+  child.Signal(SIGINT);
+  ASSERT_TRUE(child.WaitForError("Stopping after the current table", 5s)) << child.Errors();
+  holder.Execute("UNLOCK TABLES");
+  EXPECT_EQ(child.Wait(10s), 1) << child.Errors();
+  EXPECT_TRUE(Has(child.Output(), "After: 1 added, 0 changed, 0 removed, 2 unchanged\n"))
+      << child.Output();
+  EXPECT_FALSE(Has(child.Output(), "Keep:")) << child.Output();
+  EXPECT_TRUE(Has(child.Output(), "; stopped\n")) << child.Output();
+}
+
 TEST_F(SyncCommandTest, ChangedAttachmentsOfACorpusFileAreBroughtBack) {
   const fs::path file = fs::path(BRACKEN_SHARED_DIR) / "corpus" / "ace" / "attachmentsV2016.accdb";
   if (!fs::exists(file)) GTEST_SKIP() << "no corpus beside the checkout";
