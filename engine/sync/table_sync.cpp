@@ -573,6 +573,7 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   // Long texts and bytes go apart from the statement when it would be too
   // long for the server otherwise, the longest first, as a row's INSERT does.
   std::vector<std::string> literals;
+  literals.reserve(set.size());
   for (std::size_t i : set) literals.push_back(Literal(i));
   std::vector<bool> apart(set.size(), false);
   auto statementText = [&] {
