@@ -379,6 +379,13 @@ void ShowOutcome(ConversionOwner& owner, const ConversionSummary& summary, bool 
 
 }  // namespace
 
+bool ConvertOneTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                     std::string& failure) {
+  const TableStep step = ConvertTable(owner, context, table, failure);
+  if (step == TableStep::Skipped) failure = "its columns cannot be read from the file";
+  return step == TableStep::Converted;
+}
+
 std::string ReservedNameMessage(const std::string& name) {
   return "MySQL Destination Database Name [" + name +
          "] is one of the server's own databases. Please choose another name.";

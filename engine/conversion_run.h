@@ -23,6 +23,14 @@ inline constexpr std::size_t kMaxDatabaseNameCharacters = 64;
 // without a window.
 ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& context);
 
+// One table as the run converts it, for callers that bring an existing copy
+// in line (sync): its plan, DROP TABLE IF EXISTS, CREATE TABLE, rows and
+// checks, reported through `owner` and counted in `context.summary`. The
+// key state must be clear and the destination database in use. True when
+// the table was converted; else `failure` holds why (empty after a stop).
+bool ConvertOneTable(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+                     std::string& failure);
+
 // "k of N Table(s) are converted."
 std::string StatusText(int converted, int checked);
 

@@ -9,40 +9,13 @@
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
+#include "engine/silent_owner.h"
 #include "engine/views/view_creation.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {
 
 namespace {
-
-// The planning steps report renames and widenings to their owner; the
-// conversion has shown them already, verify keeps quiet about them.
-class SilentOwner : public ConversionOwner {
- public:
-  MessageAnswer ShowMessage(const std::string&, const std::string&, MessageButtons,
-                            MessageIcon) override {
-    return MessageAnswer::Ok;
-  }
-  void SetControlVisible(int, bool) override {}
-  void SetControlEnabled(int, bool) override {}
-  void SetControlText(int, const std::string&) override {}
-  std::string ControlText(int) override { return {}; }
-  void SetChecked(int, bool) override {}
-  int ListItemCount(int) override { return 0; }
-  bool ListItemChecked(int, int) override { return false; }
-  void SetListItemChecked(int, int, bool) override {}
-  std::vector<std::string> SelectedTableNames() override { return {}; }
-  void SetProgressRange(int, int, int) override {}
-  void SetProgressStep(int, int) override {}
-  void SetProgressPosition(int, int) override {}
-  void StepProgress(int) override {}
-  void SetCaption(const std::string&) override {}
-  void StartTimer(int, int) override {}
-  void StopTimer(int) override {}
-  void ReportLine(const std::string&) override {}
-  void ShowReport(const std::string&, const std::vector<std::string>&) override {}
-};
 
 // Whether the object the conversion made of a query is there: a view that
 // runs (without reading a row) or a procedure. "" when it is; else what is

@@ -1,0 +1,811 @@
+#include "engine/sync/table_sync.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "engine/rows/oversized_row.h"
+#include "engine/rows/row_refusal.h"
+#include "engine/rows/target_value.h"
+#include "engine/rows/value_literal.h"
+#include "engine/run_report.h"
+#include "engine/schema/identifier.h"
+#include "engine/verify/row_digest.h"
+#include "engine/verify/verify_cell.h"
+#include "engine/verify/verify_columns.h"
+#include "target/mysql_connection.h"
+#include "target/row_stream.h"
+
+namespace bracken::engine {
+
+namespace {
+
+// One file row of a keyed table: where its canonical key stands in the key
+// arena, its number in the file and its digest.
+struct KeyEntry {
+  uint64_t offset;
+  uint32_t length;
+  uint32_t ordinal;
+  Digest digest;
+};
+
+// One row of a table without a key, from either side.
+struct RowEntry {
+  Digest digest;
+  uint32_t ordinal;
+};
+
+bool DigestBefore(const RowEntry& a, const RowEntry& b) {
+  return a.digest != b.digest ? a.digest < b.digest : a.ordinal < b.ordinal;
+}
+
+// A file row to write on the second reading: inserted, or (with `change`)
+// the changed row whose column digests start at change * fields.
+struct Wanted {
+  uint32_t ordinal;
+  int64_t change;  // -1: insert
+};
+
+// Whether a cell the server sent for a number may stand in a statement bare.
+bool PlainNumber(std::string_view cell) {
+  if (cell.empty()) return false;
+  return std::all_of(cell.begin(), cell.end(), [](char c) {
+    return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+  });
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  if (bytes.empty()) return "X''";
+  std::string text = "0x";
+  for (unsigned char c : bytes) {
+    text += kDigits[c >> 4];
+    text += kDigits[c & 15];
+  }
+  return text;
+}
+
+class TableMend {
+ public:
+  TableMend(ConversionOwner& owner, ConversionContext& context, const std::string& table,
+            target::MySqlConnection& connection, const std::string& database, bool dryRun)
+      : owner_(owner),
+        context_(context),
+        table_(table),
+        connection_(connection),
+        stream_(connection),
+        database_(database),
+        dryRun_(dryRun) {
+    sync_.table = table;
+  }
+
+  TableSync Run();
+
+ private:
+  bool Prepare(RowSource& rows);
+  void ReadFile(RowSource& rows);
+  bool PairKeyed();
+  bool PairUnkeyed();
+  bool Apply();
+  bool DeleteExtras();
+  bool WriteFromFile();
+  bool WriteRow(RowSource& rows, const Wanted& wanted);
+  bool Update(uint32_t ordinal, int64_t change);
+  bool Insert(RowSource& rows, uint32_t ordinal);
+  bool SendInserts();
+  bool SendAlone(uint32_t ordinal, const std::string& statement);
+  bool Failed(const std::string& what);
+  bool ServerStopped() const {
+    return context_.stoppedDuringWait || context_.executor.LastErrorWasConnectionLost() ||
+           TableGoneError(context_.executor.LastErrorNumber());
+  }
+
+  void FileRow(RowSource& rows);
+  void ServerRow();
+  std::string_view CellAt(std::size_t field) const {
+    return std::string_view(row_).substr(starts_[field], starts_[field + 1] - starts_[field]);
+  }
+  void AppendKey(std::string& out) const {
+    for (std::size_t field : keyFields_) out.append(CellAt(field));
+  }
+  std::string ServerKeyLiteral() const;
+  std::string Literal(std::size_t field) const;
+  std::string Query() const;
+  std::string Column(std::size_t field) const {
+    return QuoteIdentifier(context_.tablePlan.TargetName(fields_[field].name));
+  }
+
+  ConversionOwner& owner_;
+  ConversionContext& context_;
+  const std::string& table_;
+  target::MySqlConnection& connection_;
+  target::RowStream stream_;
+  const std::string& database_;
+  bool dryRun_;
+  TableSync sync_;
+
+  std::vector<FieldPlan> fields_;
+  std::vector<CellKind> kinds_;
+  ColumnMatch match_;
+  std::vector<std::size_t> keyFields_;
+  std::vector<TargetValue> values_;
+  std::string row_;
+  std::vector<std::size_t> starts_;
+  std::string key_;
+  RowDigester digester_;
+  std::string quotedTable_;
+
+  // The file's side.
+  std::string arena_;
+  std::vector<KeyEntry> keyed_;
+  std::vector<RowEntry> unkeyed_;
+  uint32_t fileRows_ = 0;
+  bool fileShort_ = false;  // rows of the file that could not be read
+  long serverRows_ = 0;
+
+  // What the pairing found to do.
+  std::vector<uint32_t> inserts_;  // file row numbers
+  std::vector<uint32_t> changes_;  // file row numbers
+  std::vector<Digest> serverColumns_;
+  std::vector<std::string> deletes_;  // key literals
+  bool replace_ = false;
+
+  // The writing.
+  bool transactional_ = false;
+  std::size_t budget_ = 0;
+  std::string insertStart_;
+  std::string batch_;
+  std::vector<std::pair<uint32_t, std::size_t>> batchRows_;  // number, tuple offset
+  std::optional<long long> tableRows_;
+};
+
+void TableMend::FileRow(RowSource& rows) {
+  row_.clear();
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    ExpectedValue(rows, static_cast<long>(i), fields_[i], values_[i]);
+    if (kinds_[i] == CellKind::FineDateTime && values_[i].kind == CellKind::Text) {
+      values_[i].kind = CellKind::FineDateTime;
+    }
+    starts_[i] = row_.size();
+    AppendCanonical(row_, values_[i]);
+  }
+  starts_[fields_.size()] = row_.size();
+}
+
+void TableMend::ServerRow() {
+  row_.clear();
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    starts_[i] = row_.size();
+    const auto column = static_cast<unsigned>(match_.position[i]);
+    AppendCanonical(row_, kinds_[i], stream_.IsNull(column), stream_.Cell(column));
+  }
+  starts_[fields_.size()] = row_.size();
+}
+
+std::string TableMend::Query() const {
+  std::string query =
+      "SELECT " + match_.selectList + " FROM " + QuoteIdentifier(database_) + "." + quotedTable_;
+  for (std::size_t k = 0; k < keyFields_.size(); ++k) {
+    query += k == 0 ? " ORDER BY " : ",";
+    query += OrderExpression(Column(keyFields_[k]), kinds_[keyFields_[k]]);
+  }
+  return query;
+}
+
+// The key of the server's current row as it stands in a statement: "(a,b)"
+// for a key of many columns.
+std::string TableMend::ServerKeyLiteral() const {
+  std::string text;
+  for (std::size_t field : keyFields_) {
+    const auto column = static_cast<unsigned>(match_.position[field]);
+    const std::string_view cell = stream_.Cell(column);
+    if (!text.empty()) text += ",";
+    const CellKind kind = kinds_[field];
+    if (stream_.IsNull(column)) {
+      text += "NULL";
+    } else if (kind == CellKind::Bytes) {
+      text += Hex(cell);
+    } else if ((kind == CellKind::Integer || kind == CellKind::Decimal || kind == CellKind::Float ||
+                kind == CellKind::Double) &&
+               PlainNumber(cell)) {
+      text += cell;
+    } else {
+      text += "'" + EscapeText(cell) + "'";
+    }
+  }
+  return keyFields_.size() > 1 ? "(" + text + ")" : text;
+}
+
+// The literal of the file's current value of `field`, without its comma.
+std::string TableMend::Literal(std::size_t field) const {
+  std::string text;
+  AppendLiteral(text, values_[field]);
+  text.pop_back();
+  return text;
+}
+
+bool TableMend::Prepare(RowSource& rows) {
+  fields_ = PlanFields(rows, context_);
+  for (const FieldPlan& field : fields_) kinds_.push_back(KindOf(field));
+  values_.resize(fields_.size());
+  starts_.resize(fields_.size() + 1);
+  quotedTable_ = QuoteIdentifier(context_.tablePlan.targetName);
+  std::vector<ServerColumn> columns;
+  if (!ReadServerColumns(stream_, database_, context_.tablePlan.targetName, columns)) {
+    return Failed("its columns cannot be read from MySQL: " + stream_.ErrorText());
+  }
+  match_ = MatchColumns(context_.tablePlan, fields_, columns);
+  if (!match_.differences.empty() ||
+      std::find(match_.position.begin(), match_.position.end(), -1) != match_.position.end()) {
+    return Failed("its columns no longer match the file");
+  }
+  const long indexes = context_.source.IndexCount(table_);
+  for (long i = 0; i < indexes; ++i) {
+    IndexDescription index = context_.source.Index(table_, i);
+    if (!index.primaryKey) continue;
+    for (const std::string& name : index.columns) {
+      auto found = std::find_if(fields_.begin(), fields_.end(),
+                                [&](const FieldPlan& field) { return field.name == name; });
+      if (found == fields_.end()) {
+        keyFields_.clear();  // a key the server cannot give: the table is replaced whole
+        break;
+      }
+      keyFields_.push_back(static_cast<std::size_t>(found - fields_.begin()));
+    }
+    break;
+  }
+  const auto engine = connection_.QueryRows(
+      "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA='" + EscapeText(database_) +
+      "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) + "'");
+  transactional_ =
+      engine && !engine->empty() && !engine->front().empty() && engine->front().front() == "InnoDB";
+  const auto disabled = connection_.QueryRows(
+      "SELECT COUNT(*) FROM information_schema.STATISTICS WHERE COMMENT = 'disabled' AND "
+      "TABLE_SCHEMA='" +
+      EscapeText(database_) + "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) +
+      "'");
+  sync_.indexesDisabled = disabled && !disabled->empty() && !disabled->front().empty() &&
+                          disabled->front().front() != "0";
+  return true;
+}
+
+// The file's rows, each as its key and digest. A row the file cannot give
+// is named; the table then loses no row of MySQL to it.
+void TableMend::ReadFile(RowSource& rows) {
+  uint32_t ordinal = 0;
+  try {
+    for (; !rows.Eof(); rows.MoveNext()) {
+      ++ordinal;
+      try {
+        FileRow(rows);
+      } catch (const source::SourceError& error) {
+        fileShort_ = true;
+        sync_.problems.push_back("row " + std::to_string(ordinal) +
+                                 " of the file cannot be read (" + error.Description() + ")");
+        continue;
+      }
+      const Digest digest = digester_.Of(row_);
+      if (keyFields_.empty()) {
+        unkeyed_.push_back({digest, ordinal});
+        continue;
+      }
+      const uint64_t offset = arena_.size();
+      AppendKey(arena_);
+      keyed_.push_back({offset, static_cast<uint32_t>(arena_.size() - offset), ordinal, digest});
+    }
+  } catch (const source::SourceError& error) {
+    fileShort_ = true;
+    sync_.problems.push_back("reading the file stopped after row " +
+                             std::to_string(ordinal > 0 ? ordinal - 1 : 0) + " (" +
+                             error.Description() + ")");
+  }
+  fileRows_ = ordinal;
+  for (const std::string& note : rows.Damage()) {
+    fileShort_ = true;
+    sync_.problems.push_back(note);
+  }
+  long stored = -1;
+  try {
+    stored = context_.source.StoredRowCount(table_);
+  } catch (const source::SourceError&) {
+    // No count to hold the rows against.
+  }
+  if (static_cast<long>(ordinal) < stored) {
+    fileShort_ = true;
+    sync_.problems.push_back(RowCountNote(ordinal, stored));
+  }
+}
+
+bool TableMend::PairKeyed() {
+  auto keyOf = [this](const KeyEntry& entry) {
+    return std::string_view(arena_).substr(entry.offset, entry.length);
+  };
+  std::sort(keyed_.begin(), keyed_.end(), [&](const KeyEntry& a, const KeyEntry& b) {
+    const int order = keyOf(a).compare(keyOf(b));
+    return order != 0 ? order < 0 : a.ordinal < b.ordinal;
+  });
+  if (!stream_.Start(Query()))
+    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  std::size_t a = 0;
+  std::string previous;
+  bool repeated = false;
+  while (stream_.Next()) {
+    ++serverRows_;
+    ServerRow();
+    previous.swap(key_);
+    key_.clear();
+    AppendKey(key_);
+    repeated = repeated || (serverRows_ > 1 && key_ == previous);
+    while (a < keyed_.size() && keyOf(keyed_[a]).compare(key_) < 0) {
+      inserts_.push_back(keyed_[a++].ordinal);
+    }
+    if (a < keyed_.size() && keyOf(keyed_[a]) == key_) {
+      if (digester_.Of(row_) == keyed_[a].digest) {
+        ++sync_.unchanged;
+      } else {
+        changes_.push_back(keyed_[a].ordinal);
+        for (std::size_t i = 0; i < fields_.size(); ++i) {
+          serverColumns_.push_back(digester_.Of(CellAt(i)));
+        }
+      }
+      ++a;
+    } else {
+      deletes_.push_back(ServerKeyLiteral());
+    }
+  }
+  if (stream_.Failed()) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  while (a < keyed_.size()) inserts_.push_back(keyed_[a++].ordinal);
+  if (repeated) {
+    // The server holds a key twice (the file's key is not the copy's):
+    // deleting by key would take the paired row too, so the table is
+    // replaced whole.
+    sync_.reasons.push_back("its key is not unique in MySQL");
+    inserts_.clear();
+    changes_.clear();
+    deletes_.clear();
+    serverColumns_.clear();
+    for (const KeyEntry& entry : keyed_) inserts_.push_back(entry.ordinal);
+    replace_ = true;
+    sync_.kind = TableSync::Kind::Replaced;
+    sync_.changed = 0;
+    sync_.unchanged = 0;
+    sync_.rows = static_cast<long>(inserts_.size());
+    sync_.added = sync_.rows;
+    sync_.removed = serverRows_;
+    return true;
+  }
+  sync_.added = static_cast<long>(inserts_.size());
+  sync_.changed = static_cast<long>(changes_.size());
+  sync_.removed = static_cast<long>(deletes_.size());
+  return true;
+}
+
+bool TableMend::PairUnkeyed() {
+  if (!stream_.Start(Query()))
+    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  std::vector<RowEntry> server;
+  uint32_t serverOrdinal = 0;
+  while (stream_.Next()) {
+    ++serverRows_;
+    ServerRow();
+    server.push_back({digester_.Of(row_), ++serverOrdinal});
+  }
+  if (stream_.Failed()) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
+  std::sort(unkeyed_.begin(), unkeyed_.end(), DigestBefore);
+  std::sort(server.begin(), server.end(), DigestBefore);
+  long differing = 0;
+  std::size_t a = 0, s = 0;
+  while (a < unkeyed_.size() || s < server.size()) {
+    if (s == server.size() || (a < unkeyed_.size() && unkeyed_[a].digest < server[s].digest)) {
+      ++a;
+      ++differing;
+    } else if (a == unkeyed_.size() || server[s].digest < unkeyed_[a].digest) {
+      ++s;
+      ++differing;
+    } else {
+      ++a;
+      ++s;
+    }
+  }
+  if (differing == 0) {
+    sync_.unchanged = static_cast<long>(unkeyed_.size());
+    return true;
+  }
+  replace_ = true;
+  sync_.kind = TableSync::Kind::Replaced;
+  sync_.changed = differing;
+  sync_.rows = static_cast<long>(unkeyed_.size());
+  sync_.removed = serverRows_;
+  for (const RowEntry& entry : unkeyed_) inserts_.push_back(entry.ordinal);
+  sync_.added = static_cast<long>(inserts_.size());
+  return true;
+}
+
+bool TableMend::Failed(const std::string& what) {
+  sync_.kind = TableSync::Kind::Failed;
+  sync_.problems.push_back(what);
+  return false;
+}
+
+bool TableMend::DeleteExtras() {
+  if (replace_) {
+    if (!context_.executor.Execute("DELETE FROM " + quotedTable_)) {
+      return Failed("its rows could not be replaced: " + context_.executor.ErrorText());
+    }
+    return true;
+  }
+  std::string start = "DELETE FROM " + quotedTable_ + " WHERE ";
+  if (keyFields_.size() == 1) {
+    start += Column(keyFields_.front());
+  } else {
+    start += "(";
+    for (std::size_t k = 0; k < keyFields_.size(); ++k) {
+      start += (k > 0 ? "," : "") + Column(keyFields_[k]);
+    }
+    start += ")";
+  }
+  start += " IN (";
+  std::string statement;
+  auto send = [&] {
+    if (statement.empty()) return true;
+    statement += ")";
+    if (context_.executor.Execute(statement)) {
+      statement.clear();
+      return true;
+    }
+    return Failed("rows no longer in the file could not be removed: " +
+                  context_.executor.ErrorText());
+  };
+  for (const std::string& key : deletes_) {
+    if (!statement.empty() && statement.size() + key.size() + 2 > budget_ && !send()) return false;
+    statement += statement.empty() ? start : ",";
+    statement += key;
+  }
+  return send();
+}
+
+bool TableMend::SendAlone(uint32_t ordinal, const std::string& statement) {
+  if (context_.executor.Execute(statement)) {
+    if (tableRows_) ++*tableRows_;
+    return true;
+  }
+  const RowResult result = AfterRowFailure(owner_, context_, table_, ordinal);
+  if (result != RowResult::Refused) {
+    return Failed("the server broke off: " + context_.executor.ErrorText());
+  }
+  ++sync_.refused;
+  --sync_.added;
+  return true;
+}
+
+// The pending rows in one INSERT. When the server refuses it, the rows that
+// did not arrive are sent one by one, so that each refusal is reported with
+// the server's text for its own row, as the conversion reports it.
+bool TableMend::SendInserts() {
+  if (batchRows_.empty()) return true;
+  context_.summary.rowsSent += static_cast<long>(batchRows_.size());
+  const bool sent = context_.executor.Execute(batch_);
+  std::size_t arrived = batchRows_.size();
+  if (!sent) {
+    if (ServerStopped()) return Failed("the server broke off: " + context_.executor.ErrorText());
+    // A refused row ends the statement; MyISAM keeps the rows before it.
+    arrived = 0;
+    if (!transactional_ && tableRows_) {
+      const auto now = context_.executor.CountRows(quotedTable_);
+      if (now && *now > *tableRows_) arrived = static_cast<std::size_t>(*now - *tableRows_);
+    }
+  }
+  if (tableRows_) *tableRows_ += static_cast<long long>(arrived);
+  for (std::size_t i = arrived; i < batchRows_.size(); ++i) {
+    const std::size_t end =
+        i + 1 < batchRows_.size() ? batchRows_[i + 1].second - 1 : batch_.size();
+    const std::string statement =
+        insertStart_ + batch_.substr(batchRows_[i].second, end - batchRows_[i].second);
+    if (!SendAlone(batchRows_[i].first, statement)) return false;
+  }
+  batch_.clear();
+  batchRows_.clear();
+  return true;
+}
+
+bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
+  std::string statement = insertStart_ + "(";
+  std::vector<std::size_t> starts;
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    starts.push_back(statement.size());
+    AppendLiteral(statement, values_[i]);
+  }
+  starts.push_back(statement.size());
+  statement.back() = ')';
+  const std::size_t tuple = statement.size() - insertStart_.size();
+  if (insertStart_.size() + tuple <= budget_) {
+    if (!batch_.empty() && batch_.size() + tuple + 1 > budget_ && !SendInserts()) return false;
+    if (batch_.empty()) {
+      batch_ = insertStart_;
+    } else {
+      batch_ += ",";
+    }
+    batchRows_.emplace_back(ordinal, batch_.size());
+    batch_.append(statement, insertStart_.size());
+    return true;
+  }
+  // Too long for one statement: its long values go apart from it.
+  if (!SendInserts()) return false;
+  ++context_.summary.rowsSent;
+  OversizedRow oversized{owner_, context_, rows, fields_, table_, static_cast<long>(ordinal)};
+  if (oversized.Send(statement, starts)) {
+    if (tableRows_) ++*tableRows_;
+    return true;
+  }
+  if (oversized.refusedHere) {
+    ++context_.summary.rowsRefused;
+    ++sync_.refused;
+    --sync_.added;
+    return true;
+  }
+  const RowResult result = AfterRowFailure(owner_, context_, table_, static_cast<long>(ordinal));
+  if (result != RowResult::Refused) {
+    return Failed("the server broke off: " + context_.executor.ErrorText());
+  }
+  ++sync_.refused;
+  --sync_.added;
+  return true;
+}
+
+// Only the columns whose values differ from the server's are set.
+bool TableMend::Update(uint32_t ordinal, int64_t change) {
+  std::vector<std::size_t> set;
+  std::string canonical;
+  for (std::size_t i = 0; i < fields_.size(); ++i) {
+    canonical.clear();
+    AppendCanonical(canonical, values_[i]);
+    if (digester_.Of(canonical) !=
+        serverColumns_[static_cast<std::size_t>(change) * fields_.size() + i]) {
+      set.push_back(i);
+    }
+  }
+  if (set.empty()) return true;
+  std::string where;
+  for (std::size_t k = 0; k < keyFields_.size(); ++k) {
+    where += (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" + Literal(keyFields_[k]);
+  }
+  // Long texts and bytes go apart from the statement when it would be too
+  // long for the server otherwise, the longest first, as a row's INSERT does.
+  std::vector<std::string> literals;
+  literals.reserve(set.size());
+  for (std::size_t i : set) literals.push_back(Literal(i));
+  std::vector<bool> apart(set.size(), false);
+  auto statementText = [&] {
+    std::string text = "UPDATE " + quotedTable_ + " SET ";
+    for (std::size_t j = 0; j < set.size(); ++j) {
+      text += (j > 0 ? "," : "") + Column(set[j]) + "=" + (apart[j] ? "?" : literals[j]);
+    }
+    return text + where;
+  };
+  const std::size_t limit = MaxRowStatementBytes(context_.executor);
+  std::string statement = statementText();
+  std::vector<std::size_t> order(set.size());
+  for (std::size_t j = 0; j < order.size(); ++j) order[j] = j;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return literals[a].size() > literals[b].size(); });
+  std::vector<std::string_view> values;
+  for (std::size_t j : order) {
+    if (statement.size() <= limit) break;
+    // What goes apart is bound as bytes, so a NULL would arrive as empty.
+    if (!fields_[set[j]].longValue || values_[set[j]].form == LiteralForm::Null) continue;
+    apart[j] = true;
+    statement = statementText();
+  }
+  const std::size_t packet = context_.executor.Traits().maxAllowedPacket;
+  bool fits = statement.size() <= limit;
+  for (std::size_t j = 0; j < set.size(); ++j) {
+    if (!apart[j]) continue;
+    fits = fits && values_[set[j]].text.size() <= packet;
+    values.emplace_back(values_[set[j]].text);
+  }
+  if (!fits) {
+    ++context_.summary.rowsRefused;
+    ++sync_.refused;
+    --sync_.changed;
+    const std::string why = "Table " + Bracketed(table_) + ", row " + std::to_string(ordinal) +
+                            ": its changed values are larger than the server's max_allowed_packet "
+                            "of " +
+                            std::to_string(packet) + " bytes; the row was not updated.";
+    Report(owner_, context_.summary, why);
+    owner_.ShowRowRefusal(why, "Message", {});
+    return true;
+  }
+  const bool sent = values.empty() ? context_.executor.Execute(statement)
+                                   : context_.executor.ExecuteWithLongValues(statement, values);
+  if (sent) return true;
+  const RowResult result = AfterRowFailure(owner_, context_, table_, static_cast<long>(ordinal));
+  if (result != RowResult::Refused) {
+    return Failed("the server broke off: " + context_.executor.ErrorText());
+  }
+  ++sync_.refused;
+  --sync_.changed;
+  return true;
+}
+
+bool TableMend::WriteRow(RowSource& rows, const Wanted& wanted) {
+  try {
+    FileRow(rows);
+  } catch (const source::SourceError& error) {
+    sync_.problems.push_back("row " + std::to_string(wanted.ordinal) +
+                             " of the file cannot be read (" + error.Description() + ")");
+    return true;
+  }
+  return wanted.change < 0 ? Insert(rows, wanted.ordinal) : Update(wanted.ordinal, wanted.change);
+}
+
+// The second reading of the file: the rows to insert and to update, in the
+// file's order.
+bool TableMend::WriteFromFile() {
+  std::vector<Wanted> wanted;
+  wanted.reserve(inserts_.size() + changes_.size());
+  for (uint32_t ordinal : inserts_) wanted.push_back({ordinal, -1});
+  for (std::size_t i = 0; i < changes_.size(); ++i) {
+    wanted.push_back({changes_[i], static_cast<int64_t>(i)});
+  }
+  std::sort(wanted.begin(), wanted.end(),
+            [](const Wanted& a, const Wanted& b) { return a.ordinal < b.ordinal; });
+  if (wanted.empty()) return true;
+  insertStart_ = "INSERT INTO " + quotedTable_ + " (";
+  for (std::size_t i = 0; i < fields_.size(); ++i) insertStart_ += (i > 0 ? "," : "") + Column(i);
+  insertStart_ += ") VALUES";
+  if (!transactional_ && !inserts_.empty()) tableRows_ = context_.executor.CountRows(quotedTable_);
+  std::size_t next = 0;
+  try {
+    std::unique_ptr<RowSource> rows = context_.source.OpenRows(table_);
+    uint32_t ordinal = 0;
+    for (; !rows->Eof() && next < wanted.size(); rows->MoveNext()) {
+      ++ordinal;
+      if (wanted[next].ordinal != ordinal) continue;
+      if (!WriteRow(*rows, wanted[next++])) return false;
+    }
+  } catch (const source::SourceError& error) {
+    sync_.problems.push_back("the file could not be read a second time (" + error.Description() +
+                             ")");
+  }
+  if (next < wanted.size()) {
+    sync_.problems.push_back(std::to_string(wanted.size() - next) +
+                             " rows of the file could not be read again");
+  }
+  return SendInserts();
+}
+
+bool TableMend::Apply() {
+  budget_ = std::min<std::size_t>(context_.batching.bytes, MaxRowStatementBytes(context_.executor));
+  if (transactional_ && !context_.executor.Execute("START TRANSACTION")) {
+    return Failed("its transaction could not start: " + context_.executor.ErrorText());
+  }
+  bool done = DeleteExtras() && WriteFromFile();
+  if (transactional_) {
+    if (done && !context_.executor.Execute("COMMIT")) {
+      done = Failed("its changes could not be committed: " + context_.executor.ErrorText());
+    }
+    if (!done) {
+      context_.executor.Execute("ROLLBACK");
+      sync_.problems.push_back("its changes were rolled back; the table is as it was");
+    }
+  } else if (!done) {
+    sync_.problems.push_back("the table is partly brought in line");
+  }
+  return done;
+}
+
+TableSync TableMend::Run() {
+  std::unique_ptr<RowSource> rows;
+  try {
+    rows = context_.source.OpenRows(table_);
+    if (!Prepare(*rows)) return sync_;
+  } catch (const source::SourceError& error) {
+    Failed("the table cannot be read from the file (" + error.Description() + ")");
+    return sync_;
+  }
+  ReadFile(*rows);
+  rows.reset();
+  const bool paired = keyFields_.empty() ? PairUnkeyed() : PairKeyed();
+  stream_.Finish();
+  if (!paired) return sync_;
+  if (fileShort_ && (replace_ || !deletes_.empty())) {
+    // A row the file cannot give is no reason to delete it from MySQL.
+    sync_.problems.push_back(replace_ ? "the table was not replaced while the file lacks rows"
+                                      : "rows in MySQL only were kept while the file lacks rows");
+    deletes_.clear();
+    sync_.removed = 0;
+    if (replace_) {
+      replace_ = false;
+      inserts_.clear();
+      sync_.kind = TableSync::Kind::Kept;
+      sync_.added = 0;
+      sync_.changed = 0;
+    }
+  }
+  if (dryRun_) return sync_;
+  if (!inserts_.empty() || !changes_.empty() || !deletes_.empty() || replace_) Apply();
+  if (sync_.indexesDisabled && sync_.kind != TableSync::Kind::Failed &&
+      !context_.executor.Execute("ALTER TABLE " + quotedTable_ + " ENABLE KEYS")) {
+    sync_.problems.push_back("its indexes could not be enabled again: " +
+                             context_.executor.ErrorText());
+  }
+  return sync_;
+}
+
+std::string Rows(long count) { return std::to_string(count) + (count == 1 ? " row" : " rows"); }
+
+}  // namespace
+
+bool ReadTableShape(ConversionContext& context, const std::string& table,
+                    target::MySqlConnection& connection, const std::string& database,
+                    TableShape& shape, std::string& problem) {
+  std::vector<FieldPlan> fields;
+  try {
+    std::unique_ptr<RowSource> rows = context.source.OpenRows(table);
+    fields = PlanFields(*rows, context);
+  } catch (const source::SourceError& error) {
+    problem = "the table cannot be read from the file (" + error.Description() + ")";
+    return false;
+  }
+  target::RowStream stream(connection);
+  std::vector<ServerColumn> columns;
+  if (!ReadServerColumns(stream, database, context.tablePlan.targetName, columns)) {
+    problem = "its columns cannot be read from MySQL: " + stream.ErrorText();
+    return false;
+  }
+  shape = TableShape{};
+  if (columns.empty()) {
+    shape.missing = true;
+    return true;
+  }
+  ColumnMatch match = MatchColumns(context.tablePlan, fields, columns);
+  const auto matched = static_cast<std::size_t>(
+      std::count_if(match.position.begin(), match.position.end(), [](int p) { return p >= 0; }));
+  shape.columns = fields.size() + (columns.size() - std::min(matched, columns.size()));
+  shape.differences = std::move(match.differences);
+  return true;
+}
+
+TableSync SyncTableRows(ConversionOwner& owner, ConversionContext& context,
+                        const std::string& table, target::MySqlConnection& connection,
+                        const std::string& database, bool dryRun) {
+  return TableMend(owner, context, table, connection, database, dryRun).Run();
+}
+
+std::vector<std::string> TableSyncLines(const TableSync& sync, bool dryRun) {
+  std::string line = sync.table + ": ";
+  switch (sync.kind) {
+    case TableSync::Kind::Kept:
+      line += dryRun ? std::to_string(sync.added) + " to add, " + std::to_string(sync.changed) +
+                           " to change, " + std::to_string(sync.removed) + " to remove, "
+                     : std::to_string(sync.added) + " added, " + std::to_string(sync.changed) +
+                           " changed, " + std::to_string(sync.removed) + " removed, ";
+      line += std::to_string(sync.unchanged) + " unchanged";
+      break;
+    case TableSync::Kind::Replaced:
+      line += std::string(dryRun ? "to be replaced, " : "replaced, ") + Rows(sync.rows) +
+              (sync.reasons.empty() ? " (no key; " + Rows(sync.changed) + " differed)" : "");
+      break;
+    case TableSync::Kind::Created:
+      line += std::string(dryRun ? "to be created, " : "created, ") + Rows(sync.rows);
+      break;
+    case TableSync::Kind::Rebuilt:
+      line += std::string(dryRun ? "to be rebuilt, " : "rebuilt, ") + Rows(sync.rows) +
+              ": its columns no longer match the file";
+      break;
+    case TableSync::Kind::Failed:
+      line += "not brought in line";
+      break;
+  }
+  if (sync.refused > 0) line += ", " + std::to_string(sync.refused) + " refused";
+  if (sync.indexesDisabled) {
+    line += dryRun ? "; its disabled indexes to be enabled" : "; its disabled indexes enabled";
+  }
+  std::vector<std::string> lines = {line};
+  for (const std::string& reason : sync.reasons) lines.push_back("  " + reason);
+  for (const std::string& problem : sync.problems) lines.push_back("  " + problem);
+  return lines;
+}
+
+}  // namespace bracken::engine
