@@ -87,8 +87,9 @@ constexpr char kHelp[] =
     "Exit status:\n"
     "  0  the copy now matches the file (--dry-run: nothing would change)\n"
     "  1  something could not be brought in line, named in the output: rows refused,\n"
-    "     a table that failed, rows the file cannot give, tables in MySQL only\n"
-    "     (--dry-run: something would change)\n"
+    "     a table that failed, rows the file cannot give (--dry-run: something would\n"
+    "     change). Tables in MySQL only are named and left alone; they do not make\n"
+    "     the status 1\n"
     "  2  usage error: bad options, an unknown table, or no password and no terminal\n"
     "  3  nothing done: the file or the server could not be opened, or the database\n"
     "     was not made from this file\n";

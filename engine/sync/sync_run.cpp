@@ -150,8 +150,8 @@ int SyncSummary::NotInLine() const {
 }
 
 bool SyncSummary::NothingToDo() const {
-  return !refused && cannotStart.empty() && !stopped && onlyInMySql.empty() && dropped.empty() &&
-         notDropped.empty() && InStep() == static_cast<int>(tables.size());
+  return !refused && cannotStart.empty() && !stopped && dropped.empty() && notDropped.empty() &&
+         InStep() == static_cast<int>(tables.size());
 }
 
 SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
