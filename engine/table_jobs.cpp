@@ -320,7 +320,7 @@ void TableJobs::PassOnResult(std::size_t index, const TableEnd& tableEnd,
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Result& held = results_[index];
-    result = std::move(held);
+    result = std::exchange(held, Result{});
     held.done = true;
     held.passed = true;
     // The counts join the run's under the lock a summary taken at once reads.
