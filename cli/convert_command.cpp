@@ -9,8 +9,10 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "cli/access_password.h"
 #include "cli/command.h"
@@ -30,6 +32,7 @@
 #include "engine/output/statement_executor.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
+#include "engine/table_jobs.h"
 #include "source/source_access.h"
 #include "target/assumed_server.h"
 #include "target/mysql_connection.h"
@@ -43,13 +46,17 @@ namespace {
 // batch gains nothing measurable on a local server.
 constexpr std::size_t kDefaultBatchRows = 1000;
 
+// Tables copied at once unless --jobs says otherwise: one per core, up to
+// four (past that the server's own work is the limit).
+constexpr unsigned int kMostDefaultJobs = 4;
+
 constexpr char kHelp[] =
     "Usage: bracken-cli convert FILE --host H --user U --database D [--password[=P]]\n"
     "                           [--mdb-password P] [--table T]... [--yes|--no]\n"
     "                           [--port N] [--socket PATH] [--ssl-mode MODE] [--ssl-ca FILE]\n"
     "                           [--connect-timeout N] [--verify]\n"
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
-    "                           [--no-load-data]\n"
+    "                           [--no-load-data] [--jobs N]\n"
     "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
@@ -81,6 +88,13 @@ constexpr char kHelp[] =
     "exactly is undone and sent again as INSERTs, so the result stays the same.\n"
     "A server that does not allow it (local_infile=OFF) gets the INSERTs, with\n"
     "one notice line; --no-load-data sends the INSERTs from the start.\n\n"
+    "--jobs N copies up to N tables at once, each over a connection of its own\n"
+    "(default: one per core, at most 4). Names, tables, report lines and summary\n"
+    "are the same as with --jobs 1, which copies one table after another; the\n"
+    "report follows the tables' order. A job whose connection is lost fails only\n"
+    "its table and goes on with a new connection. Foreign keys and saved queries\n"
+    "follow once every table is copied. A dump file (--output) is written by one\n"
+    "job.\n\n"
     "--output PATH.sql writes the statements to the file (\"-\": standard output)\n"
     "instead of sending them; no server is contacted. `mariadb < PATH.sql` (or\n"
     "mysql) creates database D as a run with --yes would, replacing it. Server\n"
@@ -109,6 +123,10 @@ constexpr char kHelp[] =
     "run: \"D: k of N tables converted, r of s rows refused\", with what ended it\n"
     "early when something did.\n\n";
 
+int DefaultJobs() {
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1U, kMostDefaultJobs));
+}
+
 struct Options : CommonArguments {
   OverwriteAnswer overwrite = OverwriteAnswer::Ask;
   bool verify = false;
@@ -118,6 +136,7 @@ struct Options : CommonArguments {
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
   engine::TableEngine engine = engine::TableEngine::MyISAM;
+  int jobs = DefaultJobs();
 };
 
 std::size_t PositiveNumber(const std::string& option, const std::string& value) {
@@ -147,6 +166,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.batching.rows = PositiveNumber("--batch-rows", value);
     } else if (TakeValue(args, i, "--batch-bytes", value)) {
       options.batching.bytes = PositiveNumber("--batch-bytes", value);
+    } else if (TakeValue(args, i, "--jobs", value)) {
+      options.jobs = static_cast<int>(std::min<std::size_t>(PositiveNumber("--jobs", value), 64));
     } else if (TakeValue(args, i, "--engine", value)) {
       const auto chosen = engine::ParseTableEngine(value);
       if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
@@ -282,10 +303,9 @@ struct RunState {
 [[noreturn]] void EndAtOnce(RunState& state, const char* note) {
   engine::ConversionSummary summary;
   summary.tablesChecked = state.tablesChecked;
-  // A snapshot of the counts the worker is still writing.
+  // A snapshot of the counts the worker (and its jobs) are still writing.
   if (engine::ConversionContext* context = state.context.load()) {
-    context->endingAtOnce = true;
-    summary = context->summary;
+    summary = engine::EndingAtOnceSummary(*context);
   }
   if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
   WriteOut(SummaryLine(state.database, summary, note));
@@ -382,6 +402,53 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
   return status;
 }
 
+// What a job needs to open a session as the run's own: the login, the
+// options with the port the run's session found, and the file's connection
+// text (with its password, when it has one).
+struct JobLogin {
+  std::string host, user, password;
+  target::ConnectOptions options;
+  std::string connectionText;
+};
+
+// A job's session: a connection of its own (the same character set and
+// sql_mode as the run's), under a lock-wait watch of its own, and the file
+// opened again.
+class ServerJobSession : public engine::JobSession {
+ public:
+  static std::unique_ptr<engine::JobSession> Open(const JobLogin& login) {
+    source::Catalog catalog;
+    try {
+      catalog.SetActiveConnection(login.connectionText);
+    } catch (const source::SourceError&) {
+      return nullptr;
+    }
+    auto session = std::make_unique<ServerJobSession>(login, std::move(catalog));
+    if (session->connection_.Connect(login.host, login.user, login.password, login.options) !=
+        target::MySqlConnection::ConnectResult::Connected) {
+      return nullptr;
+    }
+    return session;
+  }
+
+  ServerJobSession(const JobLogin& login, source::Catalog catalog)
+      : probe_(login.host, login.user, login.password, login.options),
+        source_(std::move(catalog), login.connectionText) {}
+
+  engine::StatementExecutor& Executor() override { return watch_; }
+  engine::ConversionSource& Source() override { return source_; }
+  void Attach(engine::ConversionOwner& owner, engine::ConversionContext& context) override {
+    watch_.Attach(owner, context);
+  }
+
+ private:
+  target::MySqlConnection connection_;
+  engine::MySqlStatementExecutor executor_{connection_};
+  engine::ServerLockProbe probe_;
+  engine::LockWaitWatch watch_{executor_, probe_};
+  engine::CatalogSource source_;
+};
+
 int Convert(const std::vector<std::string>& args) {
   Options options;
   target::ConnectOptions connectOptions;
@@ -437,6 +504,12 @@ int Convert(const std::vector<std::string>& args) {
   engine::MySqlStatementExecutor executor(connection);
   target::ConnectOptions probeOptions = connectOptions;
   probeOptions.port = connection.ConnectedPort();
+  // The jobs keep what opening their sessions takes until the run ends.
+  JobLogin jobLogin;
+  if (options.jobs > 1) {
+    jobLogin =
+        JobLogin{options.host, options.user, password, probeOptions, source.connectionText()};
+  }
   // The probe keeps the one copy its second session needs.
   engine::ServerLockProbe probe(options.host, options.user, std::move(password), probeOptions);
   target::WipeSecret(password);
@@ -446,10 +519,14 @@ int Convert(const std::vector<std::string>& args) {
   context.engine = options.engine;
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
+  context.jobs = options.jobs;
+  if (options.jobs > 1) context.openJob = [&jobLogin] { return ServerJobSession::Open(jobLogin); };
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
+  target::WipeSecret(jobLogin.password);
+  target::WipeSecret(jobLogin.connectionText);
   int status = ExitStatus(summary);
   std::string verifyNote;
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {

@@ -5,7 +5,10 @@
 // current table and the tally the run reports at its end.
 
 #include <atomic>
+#include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -99,6 +102,23 @@ struct ConversionSummary {
   // Plain indexes built after a table's rows that the server refused.
   long indexesNotCreated = 0;
 
+  // Adds the counts of `part` (a table's share of the run), all but the
+  // ending and the tables checked and converted, which the run keeps itself.
+  void AddCounts(const ConversionSummary& part) {
+    tablesSkipped += part.tablesSkipped;
+    tablesIncomplete += part.tablesIncomplete;
+    tablesFailed += part.tablesFailed;
+    partsUnread += part.partsUnread;
+    rowsSent += part.rowsSent;
+    rowsRefused += part.rowsRefused;
+    valuesChanged += part.valuesChanged;
+    reportLines += part.reportLines;
+    relationshipsNotCreated += part.relationshipsNotCreated;
+    rulesNotKept += part.rulesNotKept;
+    queriesNotCreated += part.queriesNotCreated;
+    indexesNotCreated += part.indexesNotCreated;
+  }
+
   // True when something did not arrive as Access held it.
   bool Lost() const {
     return tablesSkipped + tablesIncomplete + tablesFailed > 0 ||
@@ -125,6 +145,27 @@ struct RowBatching {
 
 // The storage engine of the tables the run creates.
 enum class TableEngine { MyISAM, InnoDB };
+
+struct ConversionContext;
+class ConversionOwner;
+class TableJobs;
+
+// What one job of a run that copies several tables at once works with: a
+// session of its own on the server (connected as the run's own, with the
+// same character set and sql_mode) and a reader of its own on the file.
+class JobSession {
+ public:
+  virtual ~JobSession() = default;
+  virtual StatementExecutor& Executor() = 0;
+  virtual ConversionSource& Source() = 0;
+  // Called once the job's context exists, before its first statement (a
+  // lock-wait watch attaches to the job's owner and context here).
+  virtual void Attach(ConversionOwner& /*owner*/, ConversionContext& /*context*/) {}
+};
+
+// Opens a job's session; nullptr when the server or the file cannot be
+// reached for it. Called from the job's own thread.
+using JobSessionFactory = std::function<std::unique_ptr<JobSession>()>;
 
 struct ConversionContext {
   ConversionContext(StatementExecutor& executor, ConversionSource& source)
@@ -184,6 +225,20 @@ struct ConversionContext {
   TableEngine engine = TableEngine::MyISAM;
   std::set<std::pair<std::string, std::string>> extendedRelationshipColumns;
   std::vector<TablePlan> convertedTables;
+
+  // Tables copied at once (the command line's --jobs), each job over a
+  // session `openJob` opens; 1, or no `openJob`, copies them one after
+  // another over this context's own executor and source. A dump file is
+  // always written by one job.
+  int jobs = 1;
+  JobSessionFactory openJob;
+  // The names given out to tables before several jobs copy them, by source
+  // name (see table_jobs.h); PlanTable takes a table's name from here when
+  // it is listed, else claims it from tableNames.
+  std::map<std::string, std::string> givenTableNames;
+  // The jobs at work, while they are (see EndingAtOnceSummary).
+  std::mutex jobsMutex;
+  TableJobs* activeJobs = nullptr;
 };
 
 }  // namespace bracken::engine

@@ -13,6 +13,7 @@
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/rule_clauses.h"
 #include "engine/schema/table_plan.h"
+#include "engine/table_jobs.h"
 #include "engine/views/view_creation.h"
 
 namespace bracken::engine {
@@ -159,10 +160,6 @@ bool PrepareDatabase(ConversionOwner& owner, ConversionContext& context, const s
   if (ready) server.Execute("USE " + quotedName);
   return ready;
 }
-
-// Stopped: a statement waiting for another client's lock was broken off by
-// a stop request.
-enum class TableStep { Converted, Skipped, Vanished, Failed, Stopped };
 
 TableStep Fail(ConversionOwner& owner, ConversionContext& context, const std::string& table,
                const std::string& failure, TableStep step) {
@@ -355,6 +352,13 @@ TableStep ConvertTableWithChildren(ConversionOwner& owner, ConversionContext& co
   return step;
 }
 
+// Several jobs copy the tables when the run was given more than one and a
+// way to open their sessions, there is more than one table, and the
+// statements go to a server (a dump file is written in one piece).
+bool CopiesInJobs(const ConversionContext& context, std::size_t tables) {
+  return context.jobs > 1 && context.openJob && tables > 1 && !context.executor.WritesDumpFile();
+}
+
 // The checked tables among `names` (the list's rows in order).
 std::vector<std::string> CheckedTables(ConversionOwner& owner,
                                        const std::vector<std::string>& names) {
@@ -449,8 +453,36 @@ ConversionSummary RunConversion(ConversionOwner& owner, ConversionContext& conte
 
   const std::vector<std::string> tableNames = owner.SelectedTableNames();
   context.convertedTables.clear();
-  PlanRelationshipCharacters(context, CheckedTables(owner, tableNames));
-  for (int i = 0; i < rowCount; ++i) {
+  const std::vector<std::string> checkedTables = CheckedTables(owner, tableNames);
+  PlanRelationshipCharacters(context, checkedTables);
+  JobsEnding jobsEnding = JobsEnding::NoJobs;
+  if (CopiesInJobs(context, checkedTables.size())) {
+    GiveOutTableNames(context, checkedTables);
+    // Each table's end, in table order, as the loop below takes it; a failed
+    // table fails only itself.
+    const auto tableEnd = [&](const std::string&, TableStep step, const std::string& failure,
+                              bool stopAsked) {
+      if (step == TableStep::Vanished || step == TableStep::Failed) Tell(owner, failure, "Message");
+      if (step != TableStep::Converted || stopAsked) return;
+      owner.SetControlText(kStatusLabel, StatusText(context.summary.tablesConverted, checked));
+      owner.StepProgress(kTableBar);
+    };
+    jobsEnding =
+        CopyTablesInJobs(owner, context, checkedTables, name, ConvertTableWithChildren, tableEnd);
+    if (jobsEnding == JobsEnding::NoJobs) {
+      // The tables go one after another over the run's own session.
+      context.givenTableNames.clear();
+      context.tableNames = NameRegistry(false);
+    }
+  }
+  if (jobsEnding == JobsEnding::SessionsLost) {
+    owner.SetCaption(kProductTitle);
+    owner.StopTimer(kActivityTimer);
+    ResetPage(owner);
+    ShowOutcome(owner, context.summary, true);
+    return End(context, RunEnding::TableFailed);
+  }
+  for (int i = 0; i < rowCount && jobsEnding == JobsEnding::NoJobs; ++i) {
     context.keyState.Clear();
     if (!owner.ListItemChecked(kTableList, i)) continue;
     const std::string table = i < static_cast<int>(tableNames.size()) ? tableNames[i] : "";

@@ -235,7 +235,9 @@ TablePlan PlanTable(ConversionOwner& owner, ConversionContext& context, const st
                     NameRegistry& tableNames) {
   TablePlan plan;
   plan.sourceName = table;
-  plan.targetName = tableNames.Claim(table, "Table");
+  const auto given = context.givenTableNames.find(table);
+  plan.targetName =
+      given != context.givenTableNames.end() ? given->second : tableNames.Claim(table, "Table");
   if (plan.targetName != table) {
     bool legal = !table.empty() && LegalSpelling(table, "") == table;
     Report(owner, context.summary,

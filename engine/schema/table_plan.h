@@ -52,7 +52,8 @@ long ColumnRowBytes(const std::string& typeText, bool extendedCharacters);
 
 // Plans `table`: reads its catalogue columns, flags and indexes, scans its
 // rows once for four-byte characters and values MySQL cannot store, gives
-// names their legal spelling (table names through `tableNames`) and widens
+// names their legal spelling (table names through `tableNames`, unless
+// given out before in context.givenTableNames) and widens
 // VARCHAR columns until the row fits (with InnoDB, also its limit on the
 // bytes kept in the row's page). Every rename and widening is reported
 // through the owner, and the rows the scan found go to the owner's
