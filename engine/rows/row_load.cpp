@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/rows/oversized_row.h"
 #include "engine/rows/row_refusal.h"
 #include "engine/rows/target_value.h"
 #include "engine/run_report.h"
@@ -35,11 +36,15 @@ class TableStream : public target::LocalLoadStream {
         rows_(*context.recordset),
         plan_(PlanFields(rows_, context)),
         captions_(table),
-        captionEvery_(static_cast<long>(std::max<std::size_t>(1, context.batching.rows))) {}
+        captionEvery_(static_cast<long>(std::max<std::size_t>(1, context.batching.rows))),
+        rowLimit_(MaxRowStatementBytes(context.executor)) {}
 
   int Read(char* buffer, unsigned int size) override;
 
   bool Started() const { return started_; }
+  // A row that the batched INSERTs may refuse for its size came: the
+  // stream ended before it.
+  bool TooLarge() const { return tooLarge_; }
   bool BrokenOff() const { return brokenOff_; }
   long RowsRead() const { return rowsRead_; }  // begun, the unreadable ones too
   long RowsSent() const { return rowsSent_; }
@@ -56,12 +61,14 @@ class TableStream : public target::LocalLoadStream {
   std::vector<FieldPlan> plan_;
   ProgressCaptions captions_;
   long captionEvery_;
+  std::size_t rowLimit_;
   TargetValue value_;
   std::string line_;       // the row being handed out ...
   std::size_t taken_ = 0;  // ... up to here
   bool started_ = false;
   bool ended_ = false;
   bool brokenOff_ = false;
+  bool tooLarge_ = false;
   long rowsRead_ = 0;
   long rowsSent_ = 0;
   std::optional<source::SourceError> readingError_;
@@ -129,6 +136,15 @@ bool TableStream::NextLine() {
       line_.clear();
       if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
       continue;
+    }
+    if (line_.size() >= rowLimit_) {
+      // The INSERTs send a row this large alone, its long values apart, or
+      // refuse it when a value exceeds the server's packet limit: only they
+      // tell it as the other copies do.
+      tooLarge_ = true;
+      told_.resize(toldBefore);
+      line_.clear();
+      break;
     }
     if (line_.empty()) line_ += '\t';
     line_.back() = '\n';
@@ -237,13 +253,17 @@ std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionConte
   const target::LocalLoadResult result =
       server.LoadFromStream(LoadStatement(quotedTarget), *stream, counts);
   const long sent = stream->RowsSent();
-  const bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
-                     counts.rows == static_cast<unsigned long long>(sent);
-  if (clean) {
-    if (innoDb && !server.Execute("COMMIT")) {
-      if (!context.stoppedDuringWait) context.summary.rowsSent -= sent;
+  bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
+               counts.rows == static_cast<unsigned long long>(sent) && !stream->TooLarge();
+  if (clean && innoDb && !server.Execute("COMMIT")) {
+    if (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
+        TableGoneError(server.LastErrorNumber())) {
+      context.summary.rowsSent -= sent;
       return Ended(context);
     }
+    clean = false;  // refused at its end: undone below
+  }
+  if (clean) {
     Tell(owner, context, *stream, sent);
     if (stream->RowsRead() > 0) owner.SetCaption(ProgressCaption(tableName, stream->RowsRead()));
     if (stream->ReadingError()) {

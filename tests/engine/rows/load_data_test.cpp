@@ -275,6 +275,29 @@ TEST_P(LoadDataTest, LargeValuesGoAsTheBatchedCopySendsThem) {
   EXPECT_GE(loaded.loads, 1);
 }
 
+// Values near a small packet limit and past it: a row the INSERTs refuse
+// for its size is refused alike, as the LOAD leaves such a table to them.
+TEST_P(LoadDataTest, ValuesAtASmallPacketLimitGoAsTheOtherCopiesSendThem) {
+  testing::ScopedServerGlobals globals(*server_, {{"max_allowed_packet", "65536"}});
+  FixtureTable notes;
+  notes.name = "Notes";
+  notes.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo),
+                   MakeColumn("Picture", ColumnKind::Ole)};
+  notes.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  notes.inlineLongValueLimit = 0;
+  notes.generatedRows = 12;
+  notes.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    static const std::size_t kSizes[] = {100, 30000, 63000, 64000, 64600, 65536, 70000, 200};
+    row[0] = i + 1;
+    row[1] = std::string(kSizes[i % 8], static_cast<char>('a' + i));
+    row[2] = std::string(kSizes[(i + 3) % 8] / 2, static_cast<char>(i));
+  };
+  FixtureDatabase file;
+  file.tables = {notes};
+  Outcome loaded = ExpectSameThreeWays(file, "eng_load_packet");
+  EXPECT_GE(loaded.summary.rowsRefused, 1);
+}
+
 // A table every row of which the server stores as sent.
 FixtureTable Plain(int rows) {
   FixtureTable table;
