@@ -1,9 +1,10 @@
 // What the conversion costs beyond the server's own work.
 //
-//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [INDEXES [ENGINE]]]]]   (default
-//        1000000 rows in 10 rounds, 1000 rows per batch, no plain index,
-//        MyISAM tables; needs the test server, named by BRACKEN_TEST_MYSQL_*;
-//        ROUNDS 0 measures the engine alone)
+//   convert_bench [ROWS [ROUNDS [BATCH_ROWS [INDEXES [ENGINE [load]]]]]]
+//        (default 1000000 rows in 10 rounds, 1000 rows per batch, no plain
+//        index, MyISAM tables; needs the test server, named by
+//        BRACKEN_TEST_MYSQL_*; ROUNDS 0 measures the engine alone; "load"
+//        times only step 4's two loads, in alternated order)
 //
 // Writes ROUNDS tables of ten mixed columns with a primary key (and with
 // INDEXES, 1 to 4, that many plain indexes: Name, Code, Since, and Score
@@ -316,6 +317,7 @@ int main(int argc, char** argv) {
   // The engine reaches Convert through the environment it reads once.
   if (argc > 5) ::setenv("BRACKEN_BENCH_ENGINE", argv[5], 1);
   const bool innoDb = argc > 5 && engine::ParseTableEngine(argv[5]) == engine::TableEngine::InnoDB;
+  const bool loadsOnly = argc > 6 && std::string(argv[6]) == "load";
   auto server = testing::TestServerFromEnvironment();
   if (!server || rounds < 0 || batchRows < 1 || indexes < 0) {
     std::fprintf(stderr, "convert_bench: %s\n", testing::kNoServerMessage);
@@ -420,7 +422,12 @@ int main(int argc, char** argv) {
     Round round{};
     const int ways = indexes > 0 ? kWays + 1 : kWays;
     for (int step = 0; step < ways; ++step) {
-      switch ((step + r) % ways) {
+      int way = (step + r) % ways;
+      if (loadsOnly) {
+        if (step > 1) break;
+        way = 5 + (step + r) % 2;
+      }
+      switch (way) {
         case 0:
           start = Clock::now();
           refused += Convert(connectionText, "eng_bench", {TableName(r)}, executor, batching, true)
@@ -445,6 +452,9 @@ int main(int argc, char** argv) {
           round.noRules = Seconds(start);
           break;
         case 5:
+          // As for the server's load, the copy of the round before goes
+          // untimed.
+          connection.Execute("DROP DATABASE IF EXISTS eng_bench");
           start = Clock::now();
           refused +=
               Convert(connectionText, "eng_bench", {TableName(r)}, executor, loading).rowsRefused;
@@ -461,6 +471,13 @@ int main(int argc, char** argv) {
           round.keysPerRow = Seconds(start);
           break;
       }
+    }
+    if (loadsOnly) {
+      std::printf("round %d: LOAD DATA LOCAL %.3f s, server LOAD DATA INFILE %.3f s\n", r + 1,
+                  round.loaded, round.serverLoad);
+      std::fflush(stdout);
+      timed.push_back(round);
+      continue;
     }
     std::printf(
         "round %d: batched %.3f s, one per INSERT %.2f s, replay %.2f s, multi-row ceiling "
@@ -483,6 +500,20 @@ int main(int argc, char** argv) {
     for (const Round& round : timed) values.push_back(round.*field);
     return Median(values);
   };
+  const double loaded = median(&Round::loaded);
+  if (loadsOnly) {
+    const double server = median(&Round::serverLoad);
+    std::printf(
+        "convert_bench LOAD DATA: %lld rows; LOAD DATA LOCAL %.0f rows/s = %.2f of the server's "
+        "LOAD DATA INFILE of the same rows (%.0f rows/s; round ratio %.2f; goal 0.90)\n",
+        static_cast<long long>(rows), static_cast<double>(rows / rounds) / loaded, server / loaded,
+        static_cast<double>(rows / rounds) / server, Median([&] {
+          std::vector<double> ratios;
+          for (const Round& round : timed) ratios.push_back(round.serverLoad / round.loaded);
+          return ratios;
+        }()));
+    return 0;
+  }
   const double batched = median(&Round::batched), single = median(&Round::single),
                replayed = median(&Round::replay), ceiling = median(&Round::ceiling);
   // The same ratios within each round, whose four runs shared one load.
@@ -521,7 +552,6 @@ int main(int argc, char** argv) {
       engineSeconds * 1e6 / rows, engineBatchedSeconds * 1e6 / rows,
       medianRatio(&Round::ceiling, &Round::batched), medianRatio(&Round::single, &Round::batched),
       medianRatio(&Round::batched, &Round::noRules), refused);
-  const double loaded = median(&Round::loaded);
   if (outfiles.empty()) {
     std::printf(
         "convert_bench LOAD DATA: %.0f rows/s = %.2f times batched (round ratio %.2f); server-side "

@@ -132,9 +132,9 @@ struct ConversionSummary {
 // command line sends many, up to `rows` rows and `bytes` of statement text
 // (never more than the server takes in one statement).
 //
-// With `loadData` (the command line's default against a server), the rows
-// of many batches go in one LOAD DATA LOCAL INFILE instead (row_load.h); a
-// server that does not take it gets the INSERTs, and the run clears it.
+// With `loadData` (the command line's default against a server), a table's
+// rows go in one LOAD DATA LOCAL INFILE first (row_load.h); a server that
+// does not take it gets the INSERTs, and the run clears it.
 struct RowBatching {
   std::size_t rows = 1;
   std::size_t bytes = std::size_t{1} << 20;
@@ -205,6 +205,10 @@ struct ConversionContext {
   // (MyISAM's DISABLE KEYS, InnoDB's indexes added afterwards); off only to
   // measure the difference.
   bool keysAfterRows = true;
+  // Whether the current table's plain keys are disabled while its rows
+  // arrive (MyISAM), so that a copy that empties the table again disables
+  // them again.
+  bool keysDisabled = false;
   std::set<std::string> constraintNames;
   // The CHECK constraints added to the current table before its rows, still
   // to be held against them (see check_constraints.h); whether the current

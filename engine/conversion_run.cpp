@@ -312,6 +312,7 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
   const std::string quotedTarget = QuoteIdentifier(target);
   const bool keysDisabled = BuildsKeysAfterRows(context) &&
                             server.Execute("ALTER TABLE " + quotedTarget + " DISABLE KEYS;");
+  context.keysDisabled = keysDisabled;
   CopyOutcome copy = CopyTableRows(owner, context, table);
   failure = copy.errorText;
   const bool tableHeld =

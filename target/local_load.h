@@ -1,12 +1,28 @@
 #pragma once
 
-// LOAD DATA LOCAL INFILE whose "file" is a buffer in memory: the client
-// library asks the connection's own handler for the bytes, which hands out
-// the buffer given with the statement and nothing else. A server that asks
-// for a file while no load is under way (it may ask at any time) gets an
-// error, never a file of this machine.
+// LOAD DATA LOCAL INFILE whose "file" is made in memory while the server
+// reads it: the client library asks the connection's own handler for the
+// bytes, which takes them from the stream given with the statement and
+// from nothing else. A server that asks for a file while no load is under
+// way (it may ask at any time) gets an error, never a file of this machine.
 
 namespace bracken::target {
+
+// The bytes of one LOAD's "file", asked for piece by piece as the client
+// library sends them on (so the server parses one piece while the next is
+// made).
+class LocalLoadStream {
+ public:
+  virtual ~LocalLoadStream() = default;
+  // Writes up to `size` bytes into `buffer` and returns how many; 0 ends
+  // the file. -1 breaks the load off: the client library ends the file
+  // there (the server keeps what its engine kept of the rows sent before)
+  // and the load is Failed with kLoadBrokenOffText.
+  virtual int Read(char* buffer, unsigned int size) = 0;
+};
+
+// The error text of a load its stream broke off.
+inline constexpr const char* kLoadBrokenOffText = "The rows' stream was broken off.";
 
 // How a LOAD DATA LOCAL statement ended.
 enum class LocalLoadResult {

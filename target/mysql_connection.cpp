@@ -135,7 +135,7 @@ MySqlConnection::ConnectResult MySqlConnection::Connect(const std::string& host,
 }
 
 void MySqlConnection::SetOptions(const ConnectOptions& options) {
-  // LOCAL loads come from memory only (LoadFromMemory): the handler below
+  // LOCAL loads come from memory only (LoadFromStream): the handler below
   // replaces the library's, which would read any file the server names.
   unsigned int localInfile = 1;
   mysql_optionsv(handle_, MYSQL_OPT_LOCAL_INFILE, &localInfile);
@@ -286,14 +286,14 @@ bool MySqlConnection::ExecuteWithLongValues(const std::string& statement,
   return true;
 }
 
-LocalLoadResult MySqlConnection::LoadFromMemory(const std::string& statement, std::string_view data,
-                                                LocalLoadCounts& counts) {
+LocalLoadResult MySqlConnection::LoadFromStream(const std::string& statement,
+                                                LocalLoadStream& stream, LocalLoadCounts& counts) {
   counts = {};
   if (!IsOpen()) {
     Fail(kNotConnected, kServerGoneError);
     return LocalLoadResult::Failed;
   }
-  localFile_ = {data, true, false};
+  localFile_ = {&stream, false, false};
   const int refused = mysql_real_query(handle_, statement.data(), statement.size());
   const bool asked = localFile_.asked;
   localFile_ = {};
@@ -309,27 +309,29 @@ LocalLoadResult MySqlConnection::LoadFromMemory(const std::string& statement, st
 }
 
 // The handler's state is the connection's LocalFile; a request while no
-// LoadFromMemory is under way is refused.
+// LoadFromStream is under way is refused.
 int MySqlConnection::OpenLocalFile(void** state, const char*, void* connection) {
   LocalFile& file = static_cast<MySqlConnection*>(connection)->localFile_;
   *state = &file;
-  if (!file.pending) return 1;
+  if (file.stream == nullptr) return 1;
   file.asked = true;
   return 0;
 }
 
 int MySqlConnection::ReadLocalFile(void* state, char* buffer, unsigned int size) {
   LocalFile& file = *static_cast<LocalFile*>(state);
-  const std::size_t n = std::min<std::size_t>(size, file.data.size());
-  std::memcpy(buffer, file.data.data(), n);
-  file.data.remove_prefix(n);
-  return static_cast<int>(n);
+  const int n = file.stream->Read(buffer, size);
+  if (n < 0) file.brokenOff = true;
+  return n;
 }
 
 void MySqlConnection::CloseLocalFile(void*) {}
 
-int MySqlConnection::LocalFileError(void*, char* message, unsigned int size) {
-  std::snprintf(message, size, "%s", "The program sends no local file it did not load itself.");
+int MySqlConnection::LocalFileError(void* state, char* message, unsigned int size) {
+  const bool brokenOff = state != nullptr && static_cast<LocalFile*>(state)->brokenOff;
+  std::snprintf(
+      message, size, "%s",
+      brokenOff ? kLoadBrokenOffText : "The program sends no local file it did not load itself.");
   return kLocalFileRefusedError;
 }
 

@@ -100,10 +100,11 @@ class MySqlConnection {
   bool LastErrorWasConnectionLost() const;
   // The server's (or the client's) number for the last failure.
   unsigned int LastErrorNumber() const;
-  // Sends a LOAD DATA LOCAL INFILE statement whose file is `data`, streamed
-  // to the server in the packets it asks for; the file name the statement
-  // gives is not read. `counts` take the server's answer when Loaded.
-  LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+  // Sends a LOAD DATA LOCAL INFILE statement whose file is what `stream`
+  // gives while the server reads it, in the packets the client library
+  // sends; the file name the statement gives is not read. `counts` take the
+  // server's answer when Loaded.
+  LocalLoadResult LoadFromStream(const std::string& statement, LocalLoadStream& stream,
                                  LocalLoadCounts& counts);
   // Runs a query and fetches all its rows (each cell as text, NULL as an
   // empty text); nullopt when refused, with ErrorText telling why.
@@ -122,11 +123,11 @@ class MySqlConnection {
   void FailFromHandle();
   void Succeed();
 
-  // The buffer the local-infile handler hands out during LoadFromMemory.
+  // The stream the local-infile handler reads during LoadFromStream.
   struct LocalFile {
-    std::string_view data;
-    bool pending = false;  // a LoadFromMemory is under way
-    bool asked = false;    // the server asked for the bytes
+    LocalLoadStream* stream = nullptr;  // set while a LoadFromStream is under way
+    bool asked = false;                 // the server asked for the bytes
+    bool brokenOff = false;             // the stream broke the load off
   };
   static int OpenLocalFile(void** state, const char* name, void* connection);
   static int ReadLocalFile(void* state, char* buffer, unsigned int size);

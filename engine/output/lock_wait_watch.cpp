@@ -124,11 +124,11 @@ bool LockWaitWatch::ExecuteWithLongValues(const std::string& statementWithPlaceh
   return done;
 }
 
-target::LocalLoadResult LockWaitWatch::LoadFromMemory(const std::string& statement,
-                                                      std::string_view data,
+target::LocalLoadResult LockWaitWatch::LoadFromStream(const std::string& statement,
+                                                      target::LocalLoadStream& stream,
                                                       target::LocalLoadCounts& counts) {
   Begin();
-  const target::LocalLoadResult result = inner_.LoadFromMemory(statement, data, counts);
+  const target::LocalLoadResult result = inner_.LoadFromStream(statement, stream, counts);
   End();
   return result;
 }

@@ -134,7 +134,8 @@ class LockWaitWatch : public StatementExecutor {
     return inner_.CountTables(name);
   }
   // The watch runs from the start of a statement to its answer.
-  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+  target::LocalLoadResult LoadFromStream(const std::string& statement,
+                                         target::LocalLoadStream& stream,
                                          target::LocalLoadCounts& counts) override;
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;

@@ -26,10 +26,10 @@ bool MySqlStatementExecutor::ExecuteWithLongValues(const std::string& statementW
   return connection_.ExecuteWithLongValues(statementWithPlaceholders, values);
 }
 
-target::LocalLoadResult MySqlStatementExecutor::LoadFromMemory(const std::string& statement,
-                                                               std::string_view data,
+target::LocalLoadResult MySqlStatementExecutor::LoadFromStream(const std::string& statement,
+                                                               target::LocalLoadStream& stream,
                                                                target::LocalLoadCounts& counts) {
-  return connection_.LoadFromMemory(statement, data, counts);
+  return connection_.LoadFromStream(statement, stream, counts);
 }
 
 const target::ServerTraits& MySqlStatementExecutor::Traits() const { return connection_.Traits(); }

@@ -64,11 +64,11 @@ class StatementExecutor {
   // when the server cannot tell. Executors without a server tell nothing.
   virtual std::optional<long long> CountTables(const std::string& name);
 
-  // Sends a LOAD DATA LOCAL INFILE statement whose file is `data`, held in
-  // memory (see target/local_load.h). Executors without a server take none:
-  // NotTaken.
-  virtual target::LocalLoadResult LoadFromMemory(const std::string& /*statement*/,
-                                                 std::string_view /*data*/,
+  // Sends a LOAD DATA LOCAL INFILE statement whose file `stream` makes
+  // while the server reads it (see target/local_load.h). Executors without a
+  // server take none: NotTaken.
+  virtual target::LocalLoadResult LoadFromStream(const std::string& /*statement*/,
+                                                 target::LocalLoadStream& /*stream*/,
                                                  target::LocalLoadCounts& /*counts*/) {
     return target::LocalLoadResult::NotTaken;
   }
@@ -100,7 +100,8 @@ class MySqlStatementExecutor : public StatementExecutor {
                                           const std::string& condition) override;
   std::optional<target::DatabaseRights> RightsOn(const std::string& name) override;
   std::optional<long long> CountTables(const std::string& name) override;
-  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+  target::LocalLoadResult LoadFromStream(const std::string& statement,
+                                         target::LocalLoadStream& stream,
                                          target::LocalLoadCounts& counts) override;
   void StartStatement(const std::string& statement) override;
   bool FinishStatement() override;

@@ -48,10 +48,6 @@ class RowBatch {
   bool Flush();
   // A row of the table the copy sent without the batch arrived.
   void ArrivedAlone() { ++tableRows_; }
-  // `rows` rows of the table arrived by another way (a LOAD, row_load.h).
-  void ArrivedElsewhere(long rows) { tableRows_ += rows; }
-  // The rows the table holds after the last statement of the copy.
-  long long TableRows() const { return tableRows_; }
   // Waits for the answer of a batch still on its way, if any, without
   // looking at it, so that the connection is free: the copy ends.
   void Abandon();

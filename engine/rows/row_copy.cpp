@@ -32,17 +32,14 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 // The literal of one field, appended to the statement. A value Access holds
 // that MySQL cannot store (NaN, an infinity) arrives as NULL; the change is
 // noted for the report, which names it once the row has arrived.
-// With `line`, the value's LOAD field is appended to it too.
 void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
                  TextEscapes escapes, TargetValue& value, std::string& statement,
-                 std::vector<std::string>& changes, std::string* line) {
+                 std::vector<std::string>& changes) {
   ExpectedValue(rows, i, field, value);
   if (value.nonFinite != nullptr) {
-    changes.push_back(Where(place, field) + ": the value " + value.nonFinite +
-                      " cannot be stored in MySQL and is stored as NULL.");
+    changes.push_back(NonFiniteChangeText(place.table, place.number, field, value.nonFinite));
   }
   AppendLiteral(statement, value, escapes);
-  if (line != nullptr) AppendLoadField(*line, value, field.typeClass);
 }
 
 // Sends one row (whole when its statement is at most `rowLimit` bytes); a refusal is shown and
@@ -68,18 +65,38 @@ RowResult SendRow(ConversionOwner& owner, ConversionContext& context, RowSource&
   return AfterRowFailure(owner, context, place.table, place.number);
 }
 
+}  // namespace
+
+std::string NonFiniteChangeText(const std::string& table, long row, const FieldPlan& field,
+                                const char* value) {
+  return Where({table, row}, field) + ": the value " + value +
+         " cannot be stored in MySQL and is stored as NULL.";
+}
+
+std::string UnreadableRowText(const std::string& table, long row, const FieldPlan& field,
+                              const source::SourceError& error) {
+  return Where({table, row}, field) + ": the value cannot be read (" + error.Description() +
+         "). The row is left out.";
+}
+
 // A value that cannot be read or written as text leaves its row out; the
 // copy goes on with the next row.
-void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const RowPlace& place,
-                      const FieldPlan& field, const source::SourceError& error) {
+void RefuseUnreadable(ConversionOwner& owner, ConversionContext& context, const std::string& text) {
   ++context.summary.rowsRefused;
-  std::string text = Where(place, field) + ": the value cannot be read (" + error.Description() +
-                     "). The row is left out.";
   Report(owner, context.summary, text);
   owner.ShowRowRefusal(text, "Message", {});
 }
 
-}  // namespace
+CopyOutcome EndOfReading(ConversionOwner& owner, ConversionContext& context,
+                         const std::string& table, long rowCount,
+                         const source::SourceError& error) {
+  owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
+  Report(owner, context.summary,
+         "Table " + Bracketed(table) + ": reading stopped after row " +
+             std::to_string(rowCount > 0 ? rowCount - 1 : 0) + " (" + error.Description() +
+             "); the rows after it are not converted.");
+  return {CopyResult::SourceFailed, "", rowCount};
+}
 
 ProgressCaptions::ProgressCaptions(const std::string& tableName) : head_("Converting Table: [") {
   for (char c : tableName) {
@@ -108,18 +125,13 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   const std::string insertStart = "INSERT INTO " + quotedTarget + " VALUES";
   const std::string statementStart = insertStart + "(";
   const bool batched = context.batching.Batched();
-  RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
-  std::optional<RowLoad> load;
   if (batched && context.batching.loadData && !context.executor.WritesDumpFile()) {
-    load.emplace(owner, context, tableName, quotedTarget, batch);
+    if (std::optional<CopyOutcome> loaded =
+            LoadTableRows(owner, context, tableName, quotedTarget)) {
+      return *loaded;
+    }
   }
-  // The rows pending in the load, then those in the batch, sent and
-  // answered; false when the copy must end (Ending() tells why).
-  const auto flush = [&] { return (!load || load->Flush()) && batch.Flush(); };
-  const auto ending = [&]() -> const CopyOutcome& {
-    return load && load->Ending().result != CopyResult::Finished ? load->Ending() : batch.Ending();
-  };
-  std::string line;  // the row's LOAD text while the load is active
+  RowBatch batch(owner, context, tableName, quotedTarget, insertStart);
   ProgressCaptions captions(tableName);
   const std::size_t rowLimit = MaxRowStatementBytes(context.executor);
   const TextEscapes escapes =
@@ -138,18 +150,18 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       RowPlace place{tableName, ++rowCount};
       statement.assign(statementStart);
       changes.clear();
-      line.clear();
-      std::string* loadLine = load && load->Active() ? &line : nullptr;
       long i = 0;
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
           AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, escapes, value, statement,
-                      changes, loadLine);
+                      changes);
         }
       } catch (const source::SourceError& error) {
-        if (batched && !flush()) return ending();
-        RefuseUnreadable(owner, context, place, plan[static_cast<std::size_t>(i)], error);
+        if (batched && !batch.Flush()) return batch.Ending();
+        RefuseUnreadable(
+            owner, context,
+            UnreadableRowText(tableName, place.number, plan[static_cast<std::size_t>(i)], error));
         owner.SetCaption(captions.For(rowCount));
         continue;
       }
@@ -161,16 +173,11 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
         std::string_view tuple(statement);
         tuple = tuple.substr(insertStart.size(), tuple.size() - insertStart.size() - 1);
         if (batch.Takes(tuple.size())) {
-          if (loadLine != nullptr) {
-            if (!line.empty()) line.back() = '\n';
-            if (!load->Add(tuple, line, rowCount, changes)) return ending();
-          } else if (!batch.Add(tuple, rowCount, changes)) {
-            return batch.Ending();
-          }
+          if (!batch.Add(tuple, rowCount, changes)) return batch.Ending();
           continue;
         }
         // Too large to share a statement: alone, after the rows before it.
-        if (!flush()) return ending();
+        if (!batch.Flush()) return batch.Ending();
       }
       RowResult result = SendRow(owner, context, rows, plan, place, statement, starts, rowLimit);
       if (result == RowResult::Stopped) return {CopyResult::Stopped, ""};
@@ -188,16 +195,11 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       owner.SetCaption(captions.For(rowCount));
       if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
-    if (batched && !flush()) return ending();
+    if (batched && !batch.Flush()) return batch.Ending();
   } catch (const source::SourceError& error) {
     // The rows read before the error arrive before it is told.
-    if (batched && !flush()) return ending();
-    owner.ShowMessage(SourceErrorMessage(error), "Message", MessageButtons::Ok, MessageIcon::None);
-    Report(owner, context.summary,
-           "Table " + Bracketed(tableName) + ": reading stopped after row " +
-               std::to_string(rowCount > 0 ? rowCount - 1 : 0) + " (" + error.Description() +
-               "); the rows after it are not converted.");
-    return {CopyResult::SourceFailed, "", rowCount};
+    if (batched && !batch.Flush()) return batch.Ending();
+    return EndOfReading(owner, context, tableName, rowCount, error);
   }
   return {CopyResult::Finished, "", rowCount};
 }

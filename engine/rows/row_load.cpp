@@ -1,69 +1,163 @@
 #include "engine/rows/row_load.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <optional>
+#include <vector>
 
+#include "engine/rows/oversized_row.h"
 #include "engine/rows/row_refusal.h"
+#include "engine/rows/target_value.h"
 #include "engine/run_report.h"
-#include "engine/schema/identifier.h"
+#include "target/local_load.h"
 
 namespace bracken::engine {
 
 namespace {
 
-// A chunk holds this many batches' rows, and at most this much LOAD text:
-// large enough that a LOAD's own cost is small beside its rows, small
-// enough that a chunk sent again as INSERTs costs little.
-constexpr std::size_t kBatchesPerChunk = 50;
-constexpr std::size_t kChunkBytes = std::size_t{16} << 20;
+// What the LOAD tells once it counts, in the order of the rows: a value
+// stored otherwise of a row sent, or a row left out because it cannot be
+// read.
+struct Told {
+  bool refusal;
+  long rowsBefore;  // rows sent before it; a change's own row is the next
+  std::string text;
+};
 
-// The twin's name, never that of the table it stands for.
-std::string TwinName(const std::string& target) {
-  const std::string name = "#bracken_load";
-  return target == name ? name + "_2" : name;
+// The table's rows as LOAD text (AppendLoadField's fields, a newline after
+// each row), read from the source as the client library asks for them.
+class TableStream : public target::LocalLoadStream {
+ public:
+  TableStream(ConversionOwner& owner, ConversionContext& context, const std::string& table)
+      : owner_(owner),
+        context_(context),
+        table_(table),
+        rows_(*context.recordset),
+        plan_(PlanFields(rows_, context)),
+        captions_(table),
+        captionEvery_(static_cast<long>(std::max<std::size_t>(1, context.batching.rows))),
+        rowLimit_(MaxRowStatementBytes(context.executor)) {}
+
+  int Read(char* buffer, unsigned int size) override;
+
+  bool Started() const { return started_; }
+  // A row that the batched INSERTs may refuse for its size came: the
+  // stream ended before it.
+  bool TooLarge() const { return tooLarge_; }
+  bool BrokenOff() const { return brokenOff_; }
+  long RowsRead() const { return rowsRead_; }  // begun, the unreadable ones too
+  long RowsSent() const { return rowsSent_; }
+  const std::optional<source::SourceError>& ReadingError() const { return readingError_; }
+  const std::vector<Told>& ToTell() const { return told_; }
+
+ private:
+  bool NextLine();
+
+  ConversionOwner& owner_;
+  ConversionContext& context_;
+  const std::string& table_;
+  RowSource& rows_;
+  std::vector<FieldPlan> plan_;
+  ProgressCaptions captions_;
+  long captionEvery_;
+  std::size_t rowLimit_;
+  TargetValue value_;
+  std::string line_;       // the row being handed out ...
+  std::size_t taken_ = 0;  // ... up to here
+  bool started_ = false;
+  bool ended_ = false;
+  bool brokenOff_ = false;
+  bool tooLarge_ = false;
+  long rowsRead_ = 0;
+  long rowsSent_ = 0;
+  std::optional<source::SourceError> readingError_;
+  std::vector<Told> told_;
+};
+
+// Whole rows while they fit, so that a stream broken off ends with a whole
+// row; a row longer than the piece is handed out over several.
+int TableStream::Read(char* buffer, unsigned int size) {
+  started_ = true;
+  std::size_t filled = 0;
+  for (;;) {
+    if (taken_ == line_.size() && !NextLine()) break;
+    const std::size_t rest = line_.size() - taken_;
+    if (filled + rest > size) {
+      if (filled > 0) break;
+      std::memcpy(buffer, line_.data() + taken_, size);
+      taken_ += size;
+      filled = size;
+      break;
+    }
+    std::memcpy(buffer + filled, line_.data() + taken_, rest);
+    filled += rest;
+    taken_ = line_.size();
+  }
+  // The rows of this piece count as sent already; a summary taken as the
+  // program ends at once sees them, or the piece does not go.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (context_.endingAtOnce.load()) {
+    brokenOff_ = true;
+    return -1;
+  }
+  return static_cast<int>(filled);
 }
 
-}  // namespace
-
-RowLoad::RowLoad(ConversionOwner& owner, ConversionContext& context, const std::string& table,
-                 std::string quotedTarget, RowBatch& batch)
-    : owner_(owner),
-      context_(context),
-      quotedTarget_(std::move(quotedTarget)),
-      batch_(batch),
-      captions_(table),
-      chunkRows_(std::max<std::size_t>(1, context.batching.rows) * kBatchesPerChunk),
-      chunkBytes_(kChunkBytes) {}
-
-RowLoad::~RowLoad() {
-  batch_.Abandon();
-  if (twinReady_) context_.executor.Execute("DROP TEMPORARY TABLE IF EXISTS " + quotedTwin_);
+// The next row's line in line_, counted as sent; false at the end of the
+// rows or when reading broke off. A row with a value that cannot be read is
+// left out, to be told.
+bool TableStream::NextLine() {
+  line_.clear();
+  taken_ = 0;
+  while (!ended_) {
+    try {
+      if (rowsRead_ > 0) rows_.MoveNext();
+      if (rows_.Eof()) break;
+    } catch (const source::SourceError& error) {
+      readingError_ = error;
+      break;
+    }
+    const long number = ++rowsRead_;
+    const std::size_t toldBefore = told_.size();
+    std::size_t i = 0;
+    try {
+      for (; i < plan_.size(); ++i) {
+        ExpectedValue(rows_, static_cast<long>(i), plan_[i], value_);
+        if (value_.nonFinite != nullptr) {
+          told_.push_back(
+              {false, rowsSent_, NonFiniteChangeText(table_, number, plan_[i], value_.nonFinite)});
+        }
+        AppendLoadField(line_, value_, plan_[i].typeClass);
+      }
+    } catch (const source::SourceError& error) {
+      told_.resize(toldBefore);
+      told_.push_back({true, rowsSent_, UnreadableRowText(table_, number, plan_[i], error)});
+      line_.clear();
+      if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
+      continue;
+    }
+    if (line_.size() >= rowLimit_) {
+      // The INSERTs send a row this large alone, its long values apart, or
+      // refuse it when a value exceeds the server's packet limit: only they
+      // tell it as the other copies do.
+      tooLarge_ = true;
+      told_.resize(toldBefore);
+      line_.clear();
+      break;
+    }
+    if (line_.empty()) line_ += '\t';
+    line_.back() = '\n';
+    ++rowsSent_;
+    ++context_.summary.rowsSent;
+    if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
+    return true;
+  }
+  ended_ = true;
+  return false;
 }
 
-bool RowLoad::Add(std::string_view tuple, std::string_view line, long number,
-                  const std::vector<std::string>& changes) {
-  if (!rows_.empty() && data_.size() + line.size() > chunkBytes_ && !Send()) return false;
-  const std::size_t firstChange = changes_.size();
-  changes_.insert(changes_.end(), changes.begin(), changes.end());
-  rows_.push_back({number, tuples_.size(), tuple.size(), firstChange, changes_.size()});
-  tuples_.append(tuple);
-  data_.append(line);
-  return rows_.size() < chunkRows_ || Send();
-}
-
-bool RowLoad::Flush() { return rows_.empty() || Send(); }
-
-bool RowLoad::Send() {
-  const long count = static_cast<long>(rows_.size());
-  if (!Active()) return ByBatch(0);
-  // Counted as sent before the statement starts, as the batch counts its
-  // rows (see ConversionContext::endingAtOnce).
-  context_.summary.rowsSent += count;
-  const bool goOn = context_.engine == TableEngine::InnoDB ? SendInnoDb(count) : SendMyIsam(count);
-  if (goOn) Clear();
-  return goOn;
-}
-
-std::string RowLoad::LoadStatement(const std::string& quotedTable) const {
+std::string LoadStatement(const std::string& quotedTable) {
   // The bytes go as they are (CHARACTER SET binary): text is utf8mb4 as on
   // the session, and the columns check it as they check an INSERT's text.
   return "LOAD DATA LOCAL INFILE 'rows' INTO TABLE " + quotedTable +
@@ -71,173 +165,141 @@ std::string RowLoad::LoadStatement(const std::string& quotedTable) const {
          " LINES STARTING BY '' TERMINATED BY '\\n'";
 }
 
-bool RowLoad::SendInnoDb(long count) {
-  StatementExecutor& server = context_.executor;
-  if (!server.Execute("START TRANSACTION")) return EndAfterFailure(count);
-  target::LocalLoadCounts counts;
-  const target::LocalLoadResult result =
-      server.LoadFromMemory(LoadStatement(quotedTarget_), data_, counts);
-  const bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
-                     counts.rows == static_cast<unsigned long long>(count);
-  if (clean) {
-    if (!server.Execute("COMMIT")) return EndAfterFailure(count);
-    batch_.ArrivedElsewhere(count);
-    Arrived(0, rows_.size());
-    owner_.SetCaption(captions_.For(rows_.back().number));
-    return true;
+// Tells what the stream held back for the rows that arrived: all of them,
+// or the first `kept` rows sent.
+void Tell(ConversionOwner& owner, ConversionContext& context, const TableStream& stream,
+          long kept) {
+  for (const Told& told : stream.ToTell()) {
+    if (told.refusal) {
+      if (told.rowsBefore <= kept) RefuseUnreadable(owner, context, told.text);
+    } else if (told.rowsBefore < kept) {
+      Report(owner, context.summary, told.text);
+      ++context.summary.valuesChanged;
+    }
   }
+}
+
+// A statement around the LOAD failed so that the copy ends.
+CopyOutcome Ended(const ConversionContext& context) {
+  const StatementExecutor& server = context.executor;
+  if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
+  if (TableGoneError(server.LastErrorNumber())) return {CopyResult::TableGone, server.ErrorText()};
+  return {CopyResult::ConnectionLost, server.ErrorText()};
+}
+
+// The LOAD broke off by a stop, a lost connection or the table dropped by
+// another client. An InnoDB table holds none of its rows; a MyISAM table
+// keeps those the server stored before the break.
+CopyOutcome EndBrokenLoad(ConversionOwner& owner, ConversionContext& context,
+                          const std::string& quotedTarget, const TableStream& stream) {
+  StatementExecutor& server = context.executor;
+  ConversionSummary& summary = context.summary;
+  const long sent = stream.RowsSent();
+  const bool stopped = context.stoppedDuringWait;
   const std::string why = server.ErrorText();
-  const bool failed = result != target::LocalLoadResult::Loaded;
-  if (failed && (context_.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
-                 TableGoneError(server.LastErrorNumber()))) {
-    if (server.LastErrorWasConnectionLost()) return EndAfterFailure(count);
-    // The transaction is closed before the copy ends, keeping the reason.
-    const RowResult ending = context_.stoppedDuringWait ? RowResult::Stopped : RowResult::TableGone;
-    server.Execute("ROLLBACK");
-    context_.summary.rowsSent -= count;
-    return End(ending, why);
+  const bool innoDb = context.engine == TableEngine::InnoDB;
+  if (!stopped && server.LastErrorWasConnectionLost()) {
+    // MyISAM rows may be stored: they stay counted as sent.
+    if (innoDb) summary.rowsSent -= sent;
+    return {CopyResult::ConnectionLost, why};
   }
-  if (!server.Execute("ROLLBACK")) return EndAfterFailure(count);
-  context_.summary.rowsSent -= count;
-  if (result == target::LocalLoadResult::NotTaken) TurnOff(why);
-  return ByBatch(0);
+  if (innoDb) {
+    server.Execute("ROLLBACK");
+    summary.rowsSent -= sent;
+  } else if (stopped) {
+    const std::optional<long long> held = server.CountRows(quotedTarget);
+    const long kept = held ? static_cast<long>(std::clamp<long long>(*held, 0, sent)) : sent;
+    summary.rowsSent -= sent - kept;
+    Tell(owner, context, stream, kept);
+  }
+  if (stopped) return {CopyResult::Stopped, ""};
+  return {CopyResult::TableGone, why};
 }
 
-bool RowLoad::PrepareTwin() {
-  if (twinReady_) return true;
-  quotedTwin_ = QuoteIdentifier(TwinName(quotedTarget_.substr(1, quotedTarget_.size() - 2)));
-  StatementExecutor& server = context_.executor;
-  if (!server.Execute("CREATE TEMPORARY TABLE " + quotedTwin_ + " LIKE " + quotedTarget_)) {
-    return false;
-  }
-  twinReady_ = true;
+// Empties the table the LOAD filled: InnoDB's transaction is rolled back,
+// a MyISAM table truncated (which enables its keys; they are disabled again
+// as before its rows). False when the table cannot be emptied.
+bool Undo(ConversionContext& context, const std::string& quotedTarget) {
+  StatementExecutor& server = context.executor;
+  if (context.engine == TableEngine::InnoDB) return server.Execute("ROLLBACK");
+  if (!server.Execute("TRUNCATE TABLE " + quotedTarget)) return false;
+  if (context.keysDisabled) server.Execute("ALTER TABLE " + quotedTarget + " DISABLE KEYS;");
   return true;
 }
 
-bool RowLoad::SendMyIsam(long count) {
-  StatementExecutor& server = context_.executor;
-  if (!PrepareTwin()) {
-    if (context_.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
-        TableGoneError(server.LastErrorNumber())) {
-      return EndAfterFailure(count);
-    }
-    context_.summary.rowsSent -= count;
-    TurnOff(server.ErrorText());
-    return ByBatch(0);
+void TurnOff(ConversionOwner& owner, ConversionContext& context, const std::string& why) {
+  context.batching.loadData = false;
+  owner.Notice("LOAD DATA LOCAL INFILE is not available (" + why +
+               "); the rows go as INSERT statements.");
+}
+
+}  // namespace
+
+std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionContext& context,
+                                         const std::string& tableName,
+                                         const std::string& quotedTarget) {
+  StatementExecutor& server = context.executor;
+  const bool innoDb = context.engine == TableEngine::InnoDB;
+  std::optional<TableStream> stream;
+  try {
+    stream.emplace(owner, context, tableName);
+  } catch (const source::SourceError& error) {
+    return EndOfReading(owner, context, tableName, 0, error);
   }
+  // An InnoDB table takes the rows in one transaction, which stores them
+  // into the empty table without undoing each row.
+  if (innoDb && !server.Execute("START TRANSACTION")) return Ended(context);
   target::LocalLoadCounts counts;
   const target::LocalLoadResult result =
-      server.LoadFromMemory(LoadStatement(quotedTwin_), data_, counts);
-  const bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
-                     counts.rows == static_cast<unsigned long long>(count);
-  if (!clean) {
+      server.LoadFromStream(LoadStatement(quotedTarget), *stream, counts);
+  const long sent = stream->RowsSent();
+  bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
+               counts.rows == static_cast<unsigned long long>(sent) && !stream->TooLarge();
+  if (clean && innoDb && !server.Execute("COMMIT")) {
+    if (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
+        TableGoneError(server.LastErrorNumber())) {
+      context.summary.rowsSent -= sent;
+      return Ended(context);
+    }
+    clean = false;  // refused at its end: undone below
+  }
+  if (clean) {
+    Tell(owner, context, *stream, sent);
+    if (stream->RowsRead() > 0) owner.SetCaption(ProgressCaption(tableName, stream->RowsRead()));
+    if (stream->ReadingError()) {
+      return EndOfReading(owner, context, tableName, stream->RowsRead(), *stream->ReadingError());
+    }
+    return CopyOutcome{CopyResult::Finished, "", stream->RowsRead()};
+  }
+  // The program ends at once: nothing more goes to the server.
+  if (stream->BrokenOff()) return CopyOutcome{CopyResult::Stopped, ""};
+  if (result == target::LocalLoadResult::NotTaken) {
+    // Refused before a row was read.
     const std::string why = server.ErrorText();
-    // Nothing reached the table: the twin is emptied and the chunk goes as
-    // INSERTs.
-    if (result != target::LocalLoadResult::Loaded &&
-        (context_.stoppedDuringWait || server.LastErrorWasConnectionLost())) {
-      return EndAfterFailure(count);
-    }
-    if (!server.Execute("TRUNCATE TABLE " + quotedTwin_)) return EndAfterFailure(count);
-    context_.summary.rowsSent -= count;
-    if (result == target::LocalLoadResult::NotTaken) TurnOff(why);
-    return ByBatch(0);
+    if (innoDb && !server.Execute("ROLLBACK")) return Ended(context);
+    TurnOff(owner, context, why);
+    return std::nullopt;
   }
-  const bool moved =
-      server.Execute("INSERT INTO " + quotedTarget_ + " SELECT * FROM " + quotedTwin_);
-  if (moved) {
-    batch_.ArrivedElsewhere(count);
-    Arrived(0, rows_.size());
-    owner_.SetCaption(captions_.For(rows_.back().number));
-    return server.Execute("TRUNCATE TABLE " + quotedTwin_) || EndAfterFailure(0);
+  if (result == target::LocalLoadResult::Failed &&
+      (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
+       TableGoneError(server.LastErrorNumber()))) {
+    return EndBrokenLoad(owner, context, quotedTarget, *stream);
   }
-  // Refused part way (a duplicate of an earlier chunk's row, a rule) or
-  // broken off: the table kept the rows before, as after a batched INSERT.
-  const bool stopped = context_.stoppedDuringWait;
-  if (!stopped &&
-      (server.LastErrorWasConnectionLost() || TableGoneError(server.LastErrorNumber()))) {
-    return EndAfterFailure(count);
+  // Some row was not stored as sent: the table is emptied and copied again.
+  if (!Undo(context, quotedTarget)) {
+    if (innoDb) context.summary.rowsSent -= sent;
+    return Ended(context);
   }
-  const std::optional<long long> held = server.CountRows(quotedTarget_);
-  if (!held) {
-    if (stopped || context_.stoppedDuringWait) return End(RowResult::Stopped);
-    return EndAfterFailure(count);
+  context.summary.rowsSent -= sent;
+  if (!stream->Started()) return std::nullopt;
+  stream.reset();
+  try {
+    context.recordset.reset();
+    context.recordset = context.source.OpenRows(tableName);
+  } catch (const source::SourceError& error) {
+    return EndOfReading(owner, context, tableName, 0, error);
   }
-  const long kept = static_cast<long>(std::clamp<long long>(*held - batch_.TableRows(), 0, count));
-  batch_.ArrivedElsewhere(kept);
-  context_.summary.rowsSent -= count - kept;
-  Arrived(0, static_cast<std::size_t>(kept));
-  if (stopped) return End(RowResult::Stopped);
-  if (!server.Execute("TRUNCATE TABLE " + quotedTwin_)) return EndAfterFailure(0);
-  return ByBatch(static_cast<std::size_t>(kept));
-}
-
-void RowLoad::TurnOff(const std::string& why) {
-  context_.batching.loadData = false;
-  owner_.Notice("LOAD DATA LOCAL INFILE is not available (" + why +
-                "); the rows go as INSERT statements.");
-}
-
-// Rows_[from...] as batched INSERTs, answered before the next chunk.
-bool RowLoad::ByBatch(std::size_t from) {
-  for (std::size_t i = from; i < rows_.size(); ++i) {
-    const Pending& row = rows_[i];
-    const std::vector<std::string> changes(changes_.begin() + static_cast<long>(row.firstChange),
-                                           changes_.begin() + static_cast<long>(row.endChange));
-    if (!batch_.Add(std::string_view(tuples_).substr(row.offset, row.length), row.number,
-                    changes)) {
-      ending_ = batch_.Ending();
-      return false;
-    }
-  }
-  if (!batch_.Flush()) {
-    ending_ = batch_.Ending();
-    return false;
-  }
-  Clear();
-  return true;
-}
-
-// A statement of the chunk failed so that the copy ends; `count` rows
-// counted as sent did not arrive.
-bool RowLoad::EndAfterFailure(long count) {
-  StatementExecutor& server = context_.executor;
-  context_.summary.rowsSent -= count;
-  if (context_.stoppedDuringWait) return End(RowResult::Stopped);
-  if (TableGoneError(server.LastErrorNumber())) return End(RowResult::TableGone);
-  return End(RowResult::ConnectionLost);
-}
-
-bool RowLoad::End(RowResult result) { return End(result, context_.executor.ErrorText()); }
-
-bool RowLoad::End(RowResult result, const std::string& errorText) {
-  switch (result) {
-    case RowResult::Stopped:
-      ending_ = {CopyResult::Stopped, ""};
-      break;
-    case RowResult::TableGone:
-      ending_ = {CopyResult::TableGone, errorText};
-      break;
-    default:
-      ending_ = {CopyResult::ConnectionLost, errorText};
-  }
-  return false;
-}
-
-void RowLoad::Arrived(std::size_t from, std::size_t to) {
-  for (std::size_t i = from; i < to; ++i) {
-    for (std::size_t c = rows_[i].firstChange; c < rows_[i].endChange; ++c) {
-      Report(owner_, context_.summary, changes_[c]);
-      ++context_.summary.valuesChanged;
-    }
-  }
-}
-
-void RowLoad::Clear() {
-  rows_.clear();
-  changes_.clear();
-  tuples_.clear();
-  data_.clear();
+  return std::nullopt;
 }
 
 }  // namespace bracken::engine

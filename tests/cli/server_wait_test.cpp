@@ -124,7 +124,7 @@ TEST_F(ServerWait, SigtermDuringTheWaitEndsTheRunWithTheSummaryLine) {
 TEST_F(ServerWait, RowsSentAreNeverFewerThanTheRowsThatArrived) {
   const std::string file = WriteFile(60000);
   std::vector<std::string> args = Arguments(file);
-  args.insert(args.end(), {"--batch-rows", "500"});
+  args.insert(args.end(), {"--batch-rows", "500", "--no-load-data"});
   CliChild child(dir_, args);
   // The table's row count while it may not exist yet (exact for MyISAM).
   const std::string tableRows =
@@ -304,6 +304,34 @@ TEST_F(DiskFull, TheWaitForSpaceIsNamedAndTheFirstCtrlCBreaksItOff) {
   if (!arrived.empty()) {
     EXPECT_GE(std::stol(match[1]), std::stol(arrived)) << output;
   }
+}
+
+// Ended at once while the table's LOAD streams: the rows the server took
+// before the client went are counted as sent.
+TEST_F(ServerWait, RowsSentByAStreamedLoadAreNeverFewerThanTheRowsThatArrived) {
+  const long rows = 300000;
+  CliChild child(dir_, Arguments(WriteFile(rows)));
+  const std::string loading = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE DB = '" +
+                              db_ + "' AND INFO LIKE 'LOAD DATA LOCAL%'";
+  bool seen = false;
+  for (auto end = std::chrono::steady_clock::now() + 20s;
+       !seen && std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(5ms)) {
+    seen = holder_->Value(loading).value_or("0") != "0";
+  }
+  ASSERT_TRUE(seen) << child.Errors();
+  std::this_thread::sleep_for(100ms);
+  child.Signal(SIGTERM);
+  ASSERT_EQ(child.Wait(5s), 1) << child.Output() << child.Errors();
+  std::smatch match;
+  const std::string output = child.Output();
+  ASSERT_TRUE(std::regex_search(output, match, std::regex(" of ([0-9]+) rows refused"))) << output;
+  const long sent = std::stol(match[1]);
+  EXPECT_LT(sent, rows) << "ended before the table was done";
+  // The server ends the statement once the client is gone.
+  std::this_thread::sleep_for(1s);
+  const long arrived =
+      std::stol(holder_->Value("SELECT COUNT(*) FROM " + db_ + ".Numbers").value_or("0"));
+  EXPECT_GE(sent, arrived) << output;
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST(MySqlConnection, FindsTheServerBehindRefusedPorts) {
   EXPECT_TRUE(connection.Execute("SELECT 1"));
 }
 
-// A LOCAL load takes the buffer given, whatever file the statement names,
+// A LOCAL load takes the stream given, whatever file the statement names,
 // escapes and all; the capability survives refused ports before the
 // server's (the client library clears a handle's options on each refusal).
 TEST(MySqlConnection, LocalLoadsComeFromMemoryOnlyAfterRefusedPortsToo) {
@@ -40,11 +40,20 @@ TEST(MySqlConnection, LocalLoadsComeFromMemoryOnlyAfterRefusedPortsToo) {
       << connection.ErrorText();
   ASSERT_TRUE(connection.Execute("CREATE DATABASE IF NOT EXISTS ld_local_load"));
   ASSERT_TRUE(connection.Execute("CREATE TEMPORARY TABLE ld_local_load.t (t TEXT, b BLOB)"));
-  const std::string data = std::string("a\\tb\\n\\\\\\0\t\\N\n", 14) + "\xF0\x9F\x98\x80\t\n";
+  // Handed out a byte at a time: rows and escapes cross the pieces.
+  struct Bytes : LocalLoadStream {
+    std::string data = std::string("a\\tb\\n\\\\\\0\t\\N\n", 14) + "\xF0\x9F\x98\x80\t\n";
+    std::size_t at = 0;
+    int Read(char* buffer, unsigned int) override {
+      if (at == data.size()) return 0;
+      *buffer = data[at++];
+      return 1;
+    }
+  } stream;
   LocalLoadCounts counts;
-  ASSERT_EQ(connection.LoadFromMemory("LOAD DATA LOCAL INFILE '/etc/passwd' INTO TABLE "
+  ASSERT_EQ(connection.LoadFromStream("LOAD DATA LOCAL INFILE '/etc/passwd' INTO TABLE "
                                       "ld_local_load.t CHARACTER SET binary",
-                                      data, counts),
+                                      stream, counts),
             LocalLoadResult::Loaded)
       << connection.ErrorText();
   EXPECT_EQ(counts.rows, 2u);

@@ -1,8 +1,8 @@
 // Rows sent by LOAD DATA LOCAL INFILE must leave the same tables, report
 // lines, messages and counts as batched INSERTs and as one INSERT per row:
 // the same file is converted the three ways, on MyISAM and on InnoDB, and
-// the results compared. Chunks here hold 100 rows (fifty batches of two),
-// so the duplicates below fall first, in the middle and last of a chunk.
+// the results compared. A table goes by one LOAD; one with a refused row is
+// emptied and copied again by the batched INSERTs.
 
 #include <gtest/gtest.h>
 
@@ -28,21 +28,73 @@ using testing::FixtureDatabase;
 using testing::FixtureTable;
 using testing::FixtureValue;
 
-// The program's executor, counting the LOADs the server took.
+// The program's executor, counting the LOADs the server took. Once the run
+// ends at once it sends nothing, as the program's lock wait watch holds
+// every statement then (the process ends within moments).
 class CountingExecutor : public MySqlStatementExecutor {
  public:
   using MySqlStatementExecutor::MySqlStatementExecutor;
-  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+  target::LocalLoadResult LoadFromStream(const std::string& statement,
+                                         target::LocalLoadStream& stream,
                                          target::LocalLoadCounts& counts) override {
-    const auto result = MySqlStatementExecutor::LoadFromMemory(statement, data, counts);
+    const auto result = MySqlStatementExecutor::LoadFromStream(statement, stream, counts);
     if (result == target::LocalLoadResult::Loaded) {
       ++loads;
       if (counts.warnings > 0) ++unclean;
     }
+    if (result == target::LocalLoadResult::Failed) failures.push_back(ErrorText());
     return result;
+  }
+  bool Execute(const std::string& statement) override {
+    if (context != nullptr && context->endingAtOnce) return false;
+    return MySqlStatementExecutor::Execute(statement);
   }
   long loads = 0;
   long unclean = 0;  // loads with warnings, undone
+  std::vector<std::string> failures;
+  const ConversionContext* context = nullptr;
+};
+
+// The file's rows, reading of which breaks off when it moves past row
+// `breakAfter` of a table (counted from 1), as a damaged file's may.
+class BreakingSource : public CatalogSource {
+ public:
+  BreakingSource(source::Catalog catalog, long breakAfter)
+      : CatalogSource(std::move(catalog), ""), breakAfter_(breakAfter) {}
+  std::unique_ptr<RowSource> OpenRows(const std::string& table) override {
+    return std::make_unique<Rows>(CatalogSource::OpenRows(table), breakAfter_);
+  }
+
+ private:
+  class Rows : public RowSource {
+   public:
+    Rows(std::unique_ptr<RowSource> rows, long breakAfter)
+        : rows_(std::move(rows)), breakAfter_(breakAfter) {}
+    long FieldCount() override { return rows_->FieldCount(); }
+    ColumnDescription Field(long index) override { return rows_->Field(index); }
+    bool Eof() override { return rows_->Eof(); }
+    void MoveNext() override {
+      if (++at_ == breakAfter_) {
+        throw source::SourceError(source::kErrorCode, source::kErrorSource,
+                                  "The page of the next row cannot be read.");
+      }
+      rows_->MoveNext();
+    }
+    long ActualSize(long index) override { return rows_->ActualSize(index); }
+    source::Variant Value(long index) override { return rows_->Value(index); }
+
+   private:
+    std::unique_ptr<RowSource> rows_;
+    long breakAfter_;
+    long at_ = 0;
+  };
+  long breakAfter_;
+};
+
+// How a test run differs from a plain one.
+struct Twist {
+  long breakAfter = -1;   // reading breaks off after this row of each table
+  long endAtOnceAt = -1;  // the program ends at once when the caption shows this row
 };
 
 struct Outcome {
@@ -50,6 +102,8 @@ struct Outcome {
   std::vector<std::string> messages, reportLines, notices;
   std::string caption;
   long loads = 0, unclean = 0;
+  std::vector<std::string> failedLoads;
+  long sentWhenEnded = -1;  // rows counted as sent when the program ended at once
   std::vector<std::vector<testing::Row>> tables;
 };
 
@@ -67,11 +121,12 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     }
   }
 
-  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching) {
+  Outcome Convert(const FixtureDatabase& file, const std::string& database, RowBatching batching,
+                  Twist twist = {}) {
     databases_.push_back(database);
     source::Catalog catalog;
     catalog.OpenBuffer(testing::WriteJet4(file));
-    CatalogSource source(catalog, "");
+    BreakingSource source(catalog, twist.breakAfter);
     target::MySqlConnection connection;
     target::ConnectOptions options;
     options.port = static_cast<unsigned int>(server_->port);
@@ -79,6 +134,7 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
               target::MySqlConnection::ConnectResult::Connected);
     CountingExecutor executor(connection);
     ConversionContext context(executor, source);
+    executor.context = &context;
     context.batching = batching;
     context.engine = GetParam();
     testing::RecordingOwner owner;
@@ -86,8 +142,15 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     owner.SetTables(names, std::vector<bool>(names.size(), true));
     owner.SetDestinationName(database);
     Outcome outcome;
+    const std::string endAt = " " + std::to_string(twist.endAtOnceAt) + " rows converted...";
     owner.onCaption = [&](const std::string& caption) {
       if (caption.rfind("Converting", 0) == 0) outcome.caption = caption;
+      if (twist.endAtOnceAt > 0 && !context.endingAtOnce && caption.size() > endAt.size() &&
+          caption.compare(caption.size() - endAt.size(), endAt.size(), endAt) == 0) {
+        // As the program's second Ctrl-C: the flag, then the summary.
+        context.endingAtOnce = true;
+        outcome.sentWhenEnded = context.summary.rowsSent;
+      }
     };
     outcome.summary = RunConversion(owner, context);
     outcome.messages = owner.messages;
@@ -95,6 +158,7 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     outcome.notices = owner.notices;
     outcome.loads = executor.loads;
     outcome.unclean = executor.unclean;
+    outcome.failedLoads = executor.failures;
     testing::ServerQuery query(*server_, database);
     for (const FixtureTable& table : file.tables) {
       outcome.tables.push_back(query.Rows("SELECT * FROM `" + table.name + "`"));
@@ -115,11 +179,13 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
   }
 
   // The three ways, compared; returns the LOAD outcome.
-  Outcome ExpectSameThreeWays(const FixtureDatabase& file, const std::string& name) {
+  Outcome ExpectSameThreeWays(const FixtureDatabase& file, const std::string& name,
+                              Twist twist = {}) {
     const std::string prefix = name + (GetParam() == TableEngine::InnoDB ? "_i" : "_m");
-    Outcome single = Convert(file, prefix + "_one", RowBatching{});
-    Outcome batched = Convert(file, prefix + "_many", RowBatching{10});
-    Outcome loaded = Convert(file, prefix + "_load", RowBatching{2, std::size_t{1} << 20, true});
+    Outcome single = Convert(file, prefix + "_one", RowBatching{}, twist);
+    Outcome batched = Convert(file, prefix + "_many", RowBatching{10}, twist);
+    Outcome loaded =
+        Convert(file, prefix + "_load", RowBatching{2, std::size_t{1} << 20, true}, twist);
     ExpectSame(batched, single, "batched");
     ExpectSame(loaded, single, "loaded");
     EXPECT_TRUE(loaded.notices.empty());
@@ -184,8 +250,8 @@ TEST_P(LoadDataTest, RefusedRowsValuesAndChangesAreTheSameAsBatchedAndOneRowPerI
   file.tables = {rows_testing::OrdersWithRefusals(), Values()};
   Outcome loaded = ExpectSameThreeWays(file, "eng_load");
   EXPECT_GE(loaded.summary.rowsRefused, 9);
-  EXPECT_GE(loaded.loads - loaded.unclean, 4) << "chunks went by LOAD";
-  EXPECT_GE(loaded.unclean, 3) << "chunks with refused rows were undone";
+  EXPECT_EQ(loaded.loads, 2) << "one LOAD per table";
+  EXPECT_EQ(loaded.unclean, 1) << "the table with refused rows was undone";
 }
 
 // Values near the batch budget and past it (sent alone, their long values
@@ -207,6 +273,82 @@ TEST_P(LoadDataTest, LargeValuesGoAsTheBatchedCopySendsThem) {
   Outcome loaded = ExpectSameThreeWays(file, "eng_load_large");
   EXPECT_EQ(loaded.summary.rowsRefused, 1);
   EXPECT_GE(loaded.loads, 1);
+}
+
+// Values near a small packet limit and past it: a row the INSERTs refuse
+// for its size is refused alike, as the LOAD leaves such a table to them.
+TEST_P(LoadDataTest, ValuesAtASmallPacketLimitGoAsTheOtherCopiesSendThem) {
+  testing::ScopedServerGlobals globals(*server_, {{"max_allowed_packet", "65536"}});
+  FixtureTable notes;
+  notes.name = "Notes";
+  notes.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Body", ColumnKind::Memo),
+                   MakeColumn("Picture", ColumnKind::Ole)};
+  notes.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  notes.inlineLongValueLimit = 0;
+  notes.generatedRows = 12;
+  notes.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    static const std::size_t kSizes[] = {100, 30000, 63000, 64000, 64600, 65536, 70000, 200};
+    row[0] = i + 1;
+    row[1] = std::string(kSizes[i % 8], static_cast<char>('a' + i));
+    row[2] = std::string(kSizes[(i + 3) % 8] / 2, static_cast<char>(i));
+  };
+  FixtureDatabase file;
+  file.tables = {notes};
+  Outcome loaded = ExpectSameThreeWays(file, "eng_load_packet");
+  EXPECT_GE(loaded.summary.rowsRefused, 1);
+}
+
+// A table every row of which the server stores as sent.
+FixtureTable Plain(int rows) {
+  FixtureTable table;
+  table.name = "Plain";
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Name", ColumnKind::Text, 40)};
+  table.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  table.generatedRows = rows;
+  table.generator = [](int64_t i, std::vector<FixtureValue>& row) {
+    row[0] = i + 1;
+    row[1] = "Plain row " + std::to_string(i);
+  };
+  return table;
+}
+
+// Reading that breaks off mid-table: the rows read before it are stored and
+// the break is told as the batched copy tells it, whether the table's LOAD
+// counted (Plain) or was undone for its refused rows (Orders).
+TEST_P(LoadDataTest, ReadingBrokenOffMidTableKeepsTheRowsReadBeforeIt) {
+  FixtureDatabase file;
+  file.tables = {rows_testing::OrdersWithRefusals(), Plain(1000)};
+  Twist twist;
+  twist.breakAfter = 640;
+  Outcome loaded = ExpectSameThreeWays(file, "eng_load_break", twist);
+  EXPECT_EQ(loaded.summary.tablesIncomplete, 2);
+  ASSERT_EQ(loaded.tables.size(), 2u);
+  EXPECT_EQ(loaded.tables[1].size(), 640u);
+  EXPECT_EQ(loaded.loads - loaded.unclean, 1) << "Plain's LOAD counted";
+}
+
+// The program ending at once mid-stream: the stream is broken off before
+// its next piece, so the table holds no row the summary does not count as
+// sent, and nothing else goes to the server.
+TEST_P(LoadDataTest, EndingAtOnceMidStreamSendsNothingMore) {
+  FixtureDatabase file;
+  file.tables = {Plain(20000)};
+  Twist twist;
+  twist.endAtOnceAt = 10000;
+  const std::string database =
+      std::string("eng_load_end_") + (GetParam() == TableEngine::InnoDB ? "i" : "m");
+  Outcome loaded = Convert(file, database, RowBatching{2, std::size_t{1} << 20, true}, twist);
+  ASSERT_GE(loaded.sentWhenEnded, 10000);
+  EXPECT_EQ(loaded.failedLoads, std::vector<std::string>{target::kLoadBrokenOffText});
+  ASSERT_EQ(loaded.tables.size(), 1u);
+  const long held = static_cast<long>(loaded.tables[0].size());
+  EXPECT_LE(held, loaded.sentWhenEnded);
+  EXPECT_LT(held, 20000);
+  if (GetParam() == TableEngine::MyISAM) {
+    EXPECT_GT(held, 0) << "the pieces before the end were stored";
+  } else {
+    EXPECT_EQ(held, 0) << "the transaction never commits";
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, LoadDataTest,
