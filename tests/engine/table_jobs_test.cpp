@@ -47,10 +47,11 @@ class WatchedExecutor : public MySqlStatementExecutor {
     Look(statement);
     MySqlStatementExecutor::StartStatement(statement);
   }
-  target::LocalLoadResult LoadFromMemory(const std::string& statement, std::string_view data,
+  target::LocalLoadResult LoadFromStream(const std::string& statement,
+                                         target::LocalLoadStream& stream,
                                          target::LocalLoadCounts& counts) override {
     Look(statement);
-    return MySqlStatementExecutor::LoadFromMemory(statement, data, counts);
+    return MySqlStatementExecutor::LoadFromStream(statement, stream, counts);
   }
 
  private:
