@@ -218,10 +218,18 @@ CopyOutcome EndBrokenLoad(ConversionOwner& owner, ConversionContext& context,
 
 // Empties the table the LOAD filled: InnoDB's transaction is rolled back,
 // a MyISAM table truncated (which enables its keys; they are disabled again
-// as before its rows). False when the table cannot be emptied.
+// as before its rows). A rollback keeps InnoDB's AUTO_INCREMENT counter past
+// the rows it took back, so the empty table's counter is set back too: the
+// copy that follows must leave the next AutoNumber a copy by INSERTs leaves.
+// False when the table cannot be emptied.
 bool Undo(ConversionContext& context, const std::string& quotedTarget) {
   StatementExecutor& server = context.executor;
-  if (context.engine == TableEngine::InnoDB) return server.Execute("ROLLBACK");
+  if (context.engine == TableEngine::InnoDB) {
+    if (!server.Execute("ROLLBACK")) return false;
+    // Refused only with the connection, which the copy then finds lost.
+    server.Execute("ALTER TABLE " + quotedTarget + " AUTO_INCREMENT = 1;");
+    return true;
+  }
   if (!server.Execute("TRUNCATE TABLE " + quotedTarget)) return false;
   if (context.keysDisabled) server.Execute("ALTER TABLE " + quotedTarget + " DISABLE KEYS;");
   return true;
