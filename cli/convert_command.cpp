@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <iostream>
@@ -281,6 +282,17 @@ std::string SummaryLine(const std::string& database, const engine::ConversionSum
   return out.str();
 }
 
+// After a run against a server that was cut short (stopped, ended at once,
+// a table failed): how to complete the copy without starting again.
+constexpr const char* kCompleteWithSync =
+    "The copy was cut short: bracken-cli sync with the same file, database and options "
+    "completes it (the tables and rows still missing, and indexes left disabled).\n";
+
+bool CutShort(const engine::ConversionSummary& summary) {
+  return summary.ending == engine::RunEnding::Stopped ||
+         summary.ending == engine::RunEnding::TableFailed || summary.tablesFailed > 0;
+}
+
 // Standard output without the stream, safe from the interrupt's thread.
 void WriteOut(const std::string& text) {
   std::size_t done = 0;
@@ -298,6 +310,8 @@ struct RunState {
   std::atomic<engine::ConversionContext*> context{nullptr};
   std::atomic<ConsoleOwner*> owner{nullptr};
   int tablesChecked = 0;
+  // Whether the run writes into a server, which sync can complete.
+  bool toServer = false;
 };
 
 // Ends the program at once with the summary line so far.
@@ -310,6 +324,10 @@ struct RunState {
   }
   if (ConsoleOwner* owner = state.owner.load()) owner->Note("");
   WriteOut(SummaryLine(state.database, summary, note));
+  if (state.toServer &&
+      ::write(STDERR_FILENO, kCompleteWithSync, std::strlen(kCompleteWithSync)) < 0) {
+    std::_Exit(kExitIncomplete);
+  }
   std::_Exit(kExitIncomplete);
 }
 
@@ -483,6 +501,7 @@ int Convert(const std::vector<std::string>& args) {
 
   RunState state;
   state.database = options.database;
+  state.toServer = true;
   state.tablesChecked =
       static_cast<int>(std::count(file.checked.begin(), file.checked.end(), true));
   InterruptWatch interrupts(Interrupts(state));
@@ -538,6 +557,7 @@ int Convert(const std::vector<std::string>& args) {
     if (!verified.AllIdentical()) status = kExitIncomplete;
   }
   std::cout << SummaryLine(options.database, summary, nullptr, verifyNote) << std::flush;
+  if (CutShort(summary)) std::cerr << kCompleteWithSync << std::flush;
   return status;
 }
 

@@ -104,6 +104,7 @@ TEST_F(ConvertJobsTest, TwoJobsGiveTheRunOfOne) {
   ShellRun run = Convert(dir_ / "several.mdb", "eng_cli_jobs", {"--mdb-password", "secret"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.output, "eng_cli_jobs: 5 of 5 tables converted, 3 of 4763 rows refused\n");
+  EXPECT_EQ(run.errors.find("cut short"), std::string::npos) << "refused rows are no cut";
   ServerQuery(server_).Execute("DROP DATABASE eng_cli_jobs");
 }
 
@@ -155,6 +156,9 @@ TEST_F(ConvertJobsTest, CtrlCStopsEveryJob) {
     EXPECT_NE(output.find(twice ? "; ended at once by a second Ctrl-C\n" : "; stopped\n"),
               std::string::npos)
         << output;
+    EXPECT_NE(child.Errors().find("The copy was cut short: bracken-cli sync with the same file"),
+              std::string::npos)
+        << child.Errors();
     std::this_thread::sleep_for(300ms);
     ServerQuery tables(server_, name);
     const long first = std::stol(*tables.Value("SELECT COUNT(*) FROM First"));
