@@ -112,6 +112,8 @@ pid_t StartWithCores(const fs::path& dir, std::vector<std::string> args) {
     ::dup2(quiet, 0);
     ::dup2(quiet, 1);
     ::dup2(quiet, 2);
+    // Under AddressSanitizer the crash must stay a crash, not its report.
+    ::setenv("ASAN_OPTIONS", "handle_segv=0", 1);
     if (::chdir(dir.c_str()) == 0) ::execv(argv[0], argv.data());
     ::_exit(127);
   }
