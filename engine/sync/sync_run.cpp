@@ -12,6 +12,7 @@
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
 #include "engine/silent_owner.h"
+#include "engine/sync/schema_sync.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {
@@ -151,7 +152,7 @@ int SyncSummary::NotInLine() const {
 
 bool SyncSummary::NothingToDo() const {
   return !refused && cannotStart.empty() && !stopped && dropped.empty() && notDropped.empty() &&
-         InStep() == static_cast<int>(tables.size());
+         objects.empty() && objectProblems.empty() && InStep() == static_cast<int>(tables.size());
 }
 
 SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
@@ -240,6 +241,7 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
 
   // Planned again in the same order, so each table takes the same name.
   context.tableNames = NameRegistry(false);
+  context.constraintNames.clear();
   context.convertedTables.clear();
   for (const Planned& entry : planned) {
     if (context.stopRequested || context.stoppedDuringWait) {
@@ -259,10 +261,28 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
       sync = Convert(owner, context, entry, choices.dryRun);
     } else {
       sync = SyncTableRows(owner, context, entry.table, connection, database, choices.dryRun);
+      if (sync.kind != TableSync::Kind::Failed) {
+        SchemaSync schema =
+            SyncTableSchema(owner, context, entry.table, connection, database, choices.dryRun);
+        sync.schema = std::move(schema.changes);
+        sync.problems.insert(sync.problems.end(), schema.problems.begin(), schema.problems.end());
+      }
       context.convertedTables.push_back(context.tablePlan);
     }
     summary.tables.push_back(std::move(sync));
     if (onTable) onTable(summary.tables.back());
+  }
+
+  // The relationships and saved queries, once every table is in line, as
+  // the conversion makes them after the rows.
+  if (!summary.stopped && !context.stopRequested && !context.stoppedDuringWait) {
+    for (const SchemaSync& step :
+         {SyncForeignKeys(owner, context, connection, database, choices.dryRun),
+          SyncQueryObjects(owner, context, connection, database, choices.dryRun)}) {
+      summary.objects.insert(summary.objects.end(), step.changes.begin(), step.changes.end());
+      summary.objectProblems.insert(summary.objectProblems.end(), step.problems.begin(),
+                                    step.problems.end());
+    }
   }
 
   for (const std::string& name : onlyInMySql) {
@@ -312,6 +332,17 @@ std::string SyncSummaryLine(const std::string& database, const SyncSummary& summ
   }
   if (!summary.notDropped.empty()) {
     line += "; " + Count(summary.notDropped.size(), "table", "tables") + " not dropped";
+  }
+  if (!summary.objects.empty()) {
+    line += "; " +
+            Count(summary.objects.size(), "foreign key or query", "foreign keys and queries") +
+            (dryRun ? " to bring in line" : " brought in line");
+  }
+  if (!summary.objectProblems.empty()) {
+    line +=
+        "; " +
+        Count(summary.objectProblems.size(), "foreign key or query", "foreign keys and queries") +
+        " not in line";
   }
   if (summary.stopped) line += "; stopped";
   return line;

@@ -84,6 +84,8 @@ class TableMend {
 
  private:
   bool Prepare(RowSource& rows);
+  void FindMissingIndexes();
+  void AddMissingIndexes();
   void ReadFile(RowSource& rows);
   bool PairKeyed();
   bool PairUnkeyed();
@@ -158,6 +160,7 @@ class TableMend {
   std::string batch_;
   std::vector<std::pair<uint32_t, std::size_t>> batchRows_;  // number, tuple offset
   std::optional<long long> tableRows_;
+  std::vector<std::string> missingIndexes_;  // "ADD INDEX `name` (...)"
 };
 
 void TableMend::FileRow(RowSource& rows) {
@@ -267,7 +270,70 @@ bool TableMend::Prepare(RowSource& rows) {
       "'");
   sync_.indexesDisabled = disabled && !disabled->empty() && !disabled->front().empty() &&
                           disabled->front().front() != "0";
+  if (transactional_) FindMissingIndexes();
   return true;
+}
+
+// The name of "ADD INDEX `name` (...)", unquoted.
+std::string IndexName(const std::string& clause) {
+  std::string name;
+  std::size_t i = clause.find('`');
+  if (i == std::string::npos) return name;
+  for (++i; i < clause.size(); ++i) {
+    if (clause[i] == '`') {
+      if (i + 1 < clause.size() && clause[i + 1] == '`') {
+        name += '`';
+        ++i;
+        continue;
+      }
+      break;
+    }
+    name += clause[i];
+  }
+  return name;
+}
+
+// A conversion adds an InnoDB table's plain indexes after its rows; one cut
+// short before that leaves the table without them.
+void TableMend::FindMissingIndexes() {
+  const std::vector<std::string>& planned = context_.keyState.indexesAfterRows;
+  if (planned.empty()) return;
+  const auto rows = connection_.QueryRows(
+      "SELECT DISTINCT INDEX_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA='" +
+      EscapeText(database_) + "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) +
+      "'");
+  if (!rows) return;
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+  };
+  std::vector<std::string> present;
+  for (const auto& row : *rows) {
+    if (!row.empty()) present.push_back(lower(row.front()));
+  }
+  for (const std::string& clause : planned) {
+    const std::string name = IndexName(clause);
+    if (std::find(present.begin(), present.end(), lower(name)) != present.end()) continue;
+    missingIndexes_.push_back(clause);
+    sync_.indexesAdded.push_back(QuoteIdentifier(name));
+  }
+}
+
+// The missing plain indexes in one statement; when the server refuses it,
+// each alone, and each it refuses named.
+void TableMend::AddMissingIndexes() {
+  if (missingIndexes_.empty()) return;
+  const std::string start = "ALTER TABLE " + quotedTable_ + " ";
+  std::string all = start;
+  for (std::size_t i = 0; i < missingIndexes_.size(); ++i) {
+    all += (i > 0 ? ", " : "") + missingIndexes_[i];
+  }
+  if (context_.executor.Execute(all)) return;
+  for (std::size_t i = 0; i < missingIndexes_.size(); ++i) {
+    if (context_.executor.Execute(start + missingIndexes_[i])) continue;
+    sync_.problems.push_back("the index " + sync_.indexesAdded[i] +
+                             " could not be added: " + context_.executor.ErrorText());
+  }
 }
 
 // The file's rows, each as its key and digest. A row the file cannot give
@@ -725,6 +791,7 @@ TableSync TableMend::Run() {
   }
   if (dryRun_) return sync_;
   if (!inserts_.empty() || !changes_.empty() || !deletes_.empty() || replace_) Apply();
+  if (sync_.kind != TableSync::Kind::Failed) AddMissingIndexes();
   if (sync_.indexesDisabled && sync_.kind != TableSync::Kind::Failed &&
       !context_.executor.Execute("ALTER TABLE " + quotedTable_ + " ENABLE KEYS")) {
     sync_.problems.push_back("its indexes could not be enabled again: " +
@@ -804,6 +871,12 @@ std::vector<std::string> TableSyncLines(const TableSync& sync, bool dryRun) {
   }
   std::vector<std::string> lines = {line};
   for (const std::string& reason : sync.reasons) lines.push_back("  " + reason);
+  for (const std::string& index : sync.indexesAdded) {
+    lines.push_back("  the index " + index + (dryRun ? " to be added" : " added"));
+  }
+  for (const std::string& change : sync.schema) {
+    lines.push_back(std::string(dryRun ? "  to bring in line: " : "  brought in line: ") + change);
+  }
   for (const std::string& problem : sync.problems) lines.push_back("  " + problem);
   return lines;
 }

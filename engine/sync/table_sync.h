@@ -55,12 +55,18 @@ struct TableSync {
   // Why the table was rebuilt (the columns that differ) or replaced though
   // keyed.
   std::vector<std::string> reasons;
+  // Plain indexes an InnoDB table lacked (a conversion cut short before it
+  // added them after the rows): added again.
+  std::vector<std::string> indexesAdded;
+  // Its defaults, comments and CHECK constraints brought in line.
+  std::vector<std::string> schema;
   // What could not be brought in line, named.
   std::vector<std::string> problems;
 
   bool InLine() const { return kind != Kind::Failed && refused == 0 && problems.empty(); }
   bool Changes() const {
-    return kind != Kind::Kept || added + changed + removed > 0 || indexesDisabled;
+    return kind != Kind::Kept || added + changed + removed > 0 || indexesDisabled ||
+           !indexesAdded.empty() || !schema.empty();
   }
 };
 
