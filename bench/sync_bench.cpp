@@ -81,7 +81,7 @@ testing::FixtureTable BenchTable(int64_t rows, bool changed) {
         row[3] = int64_t{-1};
         break;
       case 200:
-        row[8] = FixtureValue{};  // a note taken out
+        row[8] = "A note edited for row " + std::to_string(n);
         break;
       case 300:
         row[0] = rows + n + 1;  // the row at n is gone, a new one came

@@ -19,12 +19,17 @@ namespace bracken::engine {
 
 namespace {
 
-// One table of the file as the server holds it, before anything changes.
+// One table of the file as the server holds it, before anything changes,
+// with its plan: planning reads every row of the table, so it is done once.
 struct Planned {
   std::string table;
   std::string targetName;
   TableShape shape;
   std::string problem;  // the file or the server could not be read
+  TablePlan plan;
+  KeyState keyState;
+  NameRegistry namesBefore{false};  // the names given out before the table's
+  NameRegistry namesAfter{false};
 };
 
 std::string Lower(std::string text) {
@@ -218,8 +223,16 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   context.tableNames = NameRegistry(false);
   std::set<std::string> plannedNames;
   for (const std::string& table : ordered) {
+    NameRegistry before = context.tableNames;
     Plan(context, table);
-    Planned entry{table, context.tablePlan.targetName, {}, {}};
+    Planned entry{table,
+                  context.tablePlan.targetName,
+                  {},
+                  {},
+                  context.tablePlan,
+                  context.keyState,
+                  std::move(before),
+                  context.tableNames};
     if (!exists) {
       entry.shape.missing = true;
     } else {
@@ -239,8 +252,7 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
     if (summary.refused) return summary;
   }
 
-  // Planned again in the same order, so each table takes the same name.
-  context.tableNames = NameRegistry(false);
+  // In the same order, each table under the name it was planned with.
   context.constraintNames.clear();
   context.convertedTables.clear();
   for (const Planned& entry : planned) {
@@ -248,8 +260,10 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
       summary.stopped = true;
       break;
     }
-    const NameRegistry before = context.tableNames;
-    Plan(context, entry.table);
+    const NameRegistry& before = entry.namesBefore;
+    context.tableNames = entry.namesAfter;
+    context.tablePlan = entry.plan;
+    context.keyState = entry.keyState;
     TableSync sync;
     if (!entry.problem.empty()) {
       sync.table = entry.table;
