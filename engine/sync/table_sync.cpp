@@ -1,6 +1,7 @@
 #include "engine/sync/table_sync.h"
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -391,8 +392,6 @@ bool TableMend::PairKeyed() {
     const int order = keyOf(a).compare(keyOf(b));
     return order != 0 ? order < 0 : a.ordinal < b.ordinal;
   });
-  if (!stream_.Start(Query()))
-    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::size_t a = 0;
   std::string previous;
   bool repeated = false;
@@ -448,8 +447,6 @@ bool TableMend::PairKeyed() {
 }
 
 bool TableMend::PairUnkeyed() {
-  if (!stream_.Start(Query()))
-    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::vector<RowEntry> server;
   uint32_t serverOrdinal = 0;
   while (stream_.Next()) {
@@ -770,8 +767,18 @@ TableSync TableMend::Run() {
     Failed("the table cannot be read from the file (" + error.Description() + ")");
     return sync_;
   }
-  ReadFile(*rows);
+  // The file is read while the server sorts its rows by the key (it answers
+  // only once sorted): the two machines' work overlaps. Nothing else uses
+  // the file or the summary meanwhile.
+  std::future<void> reading = std::async(std::launch::async, [&] { ReadFile(*rows); });
+  const bool started = stream_.Start(Query());
+  reading.get();
   rows.reset();
+  if (!started) {
+    Failed("reading it from MySQL failed: " + stream_.ErrorText());
+    stream_.Finish();
+    return sync_;
+  }
   const bool paired = keyFields_.empty() ? PairUnkeyed() : PairKeyed();
   stream_.Finish();
   if (!paired) return sync_;

@@ -15,8 +15,8 @@
 // key and digest) and the server's rows stream past in key order, as in
 // verify; what is kept beyond that grows with the changes only: the file
 // row's number per insert, a digest per column per changed row, the key's
-// literal per deleted row. The rows to insert and update are read from the
-// file a second time.
+// literal per deleted row. The file is read while the server sorts its rows.
+// The rows to insert and update are read from the file a second time.
 //
 // InnoDB tables take their changes in one transaction: a table that fails
 // part-way is rolled back and stays as it was.
