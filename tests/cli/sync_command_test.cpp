@@ -179,6 +179,14 @@ FixtureDatabase Shop(bool later) {
         {6, "", "", "Customers.Name", std::nullopt},
         {8, "", "", later ? "Customers.City='Basel'" : "Customers.City='Bern'", std::nullopt}},
        {}});
+  file.queries.push_back(
+      {"Large Orders",
+       {{1, "", "", "", 1},
+        {2, "Least", "", "", 7},
+        {5, "Orders", "", "", std::nullopt},
+        {6, "", "", "Orders.ID", std::nullopt},
+        {8, "", "", later ? "Orders.Quantity>[Least]" : "Orders.Quantity>=[Least]", std::nullopt}},
+       {}});
   return file;
 }
 
@@ -525,13 +533,18 @@ TEST_F(SyncCommandTest, RulesRelationshipsAndQueriesAreBroughtInLine) {
         "the file asks for it\n",
         "Brought in line: the foreign key of relationship [CustomersOrders] added\n",
         "Brought in line: the view [Local Customers] of query [Local Customers] made again\n",
+        "Brought in line: the procedure [Large Orders] of query [Large Orders] made again\n",
         "cli_sync: 2 tables, 0 in step, 2 brought in line, 0 not in line; rows: 0 added, 0 "
-        "changed, 0 removed, 0 refused; 3 foreign keys and queries brought in line\n"}) {
+        "changed, 0 removed, 0 refused; 4 foreign keys and queries brought in line\n"}) {
     EXPECT_TRUE(Has(synced.output, line)) << line << "\n" << synced.output;
   }
   ExpectVerifiedClean(after);
   ServerQuery query(server_, "cli_sync");
   EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(Name) FROM `Local Customers`"), "Bob");
+  EXPECT_EQ(query.Value("SELECT CONCAT(INSTR(ROUTINE_DEFINITION, '> p_Least') > 0, "
+                        "INSTR(ROUTINE_DEFINITION, '>= p_Least') > 0) FROM "
+                        "information_schema.ROUTINES WHERE ROUTINE_SCHEMA = 'cli_sync'"),
+            "10");
   EXPECT_EQ(query.Value("SELECT CONCAT(UPDATE_RULE, '/', DELETE_RULE) FROM "
                         "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
                         "'cli_sync'"),
