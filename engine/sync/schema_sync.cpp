@@ -245,6 +245,21 @@ SchemaSync SyncTableSchema(ConversionOwner& owner, ConversionContext& context,
          what + " made again: its rule is now " + check.accessText,
          what + " could not be made again", sync);
   }
+  // Rows are never refused for a rule (the session leaves the checks to
+  // later, as the conversion does): a rule the rows now break is not kept.
+  for (const auto& [check, broken] : gaps.brokenChecks) {
+    const std::string why = std::to_string(broken) + (broken == 1 ? " row breaks" : " rows break");
+    const std::string what =
+        "the CHECK constraint " + check.name + " (the rule " + check.accessText + ")";
+    if (dryRun || context.executor.Execute("ALTER TABLE " + quotedTable + " DROP CONSTRAINT " +
+                                           QuoteIdentifier(check.name))) {
+      sync.problems.push_back(what + (dryRun ? " is to be dropped: " : " was dropped: ") + why +
+                              " it");
+    } else {
+      sync.problems.push_back(what + " could not be dropped though " + why +
+                              " it: " + context.executor.ErrorText());
+    }
+  }
   for (const std::string& name : gaps.extraChecks) {
     Send(context, dryRun,
          "ALTER TABLE " + quotedTable + " DROP CONSTRAINT " + QuoteIdentifier(name),

@@ -244,6 +244,8 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
       verdict.differences.push_back("the CHECK constraint " + check.name + " (" + rule +
                                     ") is missing in MySQL");
       if (gaps != nullptr) gaps->missingChecks.push_back(check);
+    } else if (present && broken > 0 && gaps != nullptr) {
+      gaps->brokenChecks.emplace_back(check, broken);
     } else if (present && gaps != nullptr) {
       gaps->presentChecks.push_back(check);
     }

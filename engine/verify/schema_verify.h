@@ -36,13 +36,15 @@ struct SchemaVerdict {
 // What of a table's own parts differs, for sync to mend: the Access names
 // of the columns whose nullability, character set, default or comment
 // differ; whether the table's comment differs; the planned CHECK
-// constraints missing in MySQL (no row breaks them), and those present
-// under their planned name (whose condition sync holds against the
-// server's); the constraints in MySQL the plan does not ask for.
+// constraints missing in MySQL (no row breaks them), those present that
+// some rows break (with how many), and the others present under their
+// planned name (whose condition sync holds against the server's); the
+// constraints in MySQL the plan does not ask for.
 struct SchemaGaps {
   std::vector<std::string> columns;
   bool tableComment = false;
   std::vector<PlannedCheck> missingChecks;
+  std::vector<std::pair<PlannedCheck, long long>> brokenChecks;
   std::vector<PlannedCheck> presentChecks;
   std::vector<std::string> extraChecks;
 };

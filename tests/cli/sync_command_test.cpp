@@ -135,8 +135,9 @@ FixtureTable Small(const std::string& name, ColumnKind valueKind, int rows) {
 // Customers and their orders with what convert makes besides the rows: a
 // default, descriptions, a column rule and a table rule, a relationship and
 // a saved query. `later` is the same file after a day's work in Access:
-// each of them changed.
-FixtureDatabase Shop(bool later) {
+// each of them changed. With `broken`, a new order breaks the rule on
+// Quantity.
+FixtureDatabase Shop(bool later, bool broken = false) {
   using V = std::vector<FixtureValue>;
   FixtureTable customers;
   customers.name = "Customers";
@@ -161,6 +162,7 @@ FixtureDatabase Shop(bool later) {
   if (!later) orders.validationRule = "[Quantity]<1000";
   orders.rows = {V{int64_t{10}, int64_t{1}, int64_t{3}, std::string("a")},
                  V{int64_t{11}, int64_t{2}, int64_t{5}, FixtureValue{}}};
+  if (broken) orders.rows.push_back(V{int64_t{12}, int64_t{1}, int64_t{-1}, std::string("b")});
   FixtureRelationship relationship;
   relationship.name = "CustomersOrders";
   relationship.table = "Orders";
@@ -603,6 +605,25 @@ TEST_F(SyncCommandTest, PlainIndexesAnInnoDbCopyLacksAreAdded) {
             name);
   ShellRun again = Run("sync", file);
   EXPECT_TRUE(Has(again.output, "cli_sync: 2 tables, 2 in step")) << again.output;
+}
+
+// A row is never refused for a rule, as convert never refuses one: the row
+// arrives, and the rule it breaks is dropped and named.
+TEST_F(SyncCommandTest, ARowBreakingARuleArrivesAndTheRuleIsNamed) {
+  const std::string before = Write("shop.mdb", Shop(false));
+  const std::string after = Write("shop-broken.mdb", Shop(false, true));
+  ASSERT_EQ(Run("convert", before, {"--yes"}).status, 0);
+  ShellRun synced = Run("sync", after);
+  EXPECT_EQ(synced.status, 1) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output,
+                  "Orders: 1 added, 0 changed, 0 removed, 2 unchanged\n"
+                  "  the CHECK constraint Orders_Quantity (the rule >=0) was dropped: 1 row "
+                  "breaks it\n"))
+      << synced.output;
+  EXPECT_EQ(ServerQuery(server_, "cli_sync").Value("SELECT Quantity FROM Orders WHERE ID = 12"),
+            "-1");
+  ExpectVerifiedClean(after);
+  EXPECT_EQ(Run("sync", after).status, 0);
 }
 
 }  // namespace
