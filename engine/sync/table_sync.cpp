@@ -37,6 +37,10 @@ struct RowEntry {
   uint32_t ordinal;
 };
 
+// At most this many changed rows to an UPDATE, as the command line's rows
+// to an INSERT.
+constexpr std::size_t kUpdateRows = 1000;
+
 bool DigestBefore(const RowEntry& a, const RowEntry& b) {
   return a.digest != b.digest ? a.digest < b.digest : a.ordinal < b.ordinal;
 }
@@ -95,6 +99,9 @@ class TableMend {
   bool WriteFromFile();
   bool WriteRow(RowSource& rows, const Wanted& wanted);
   bool Update(uint32_t ordinal, int64_t change);
+  bool SendUpdate(uint32_t ordinal, const std::string& statement,
+                  const std::vector<std::string_view>& values);
+  bool SendUpdates();
   bool Insert(RowSource& rows, uint32_t ordinal);
   bool SendInserts();
   bool SendAlone(uint32_t ordinal, const std::string& statement);
@@ -162,6 +169,16 @@ class TableMend {
   std::vector<std::pair<uint32_t, std::size_t>> batchRows_;  // number, tuple offset
   std::optional<long long> tableRows_;
   std::vector<std::string> missingIndexes_;  // "ADD INDEX `name` (...)"
+  // Changed rows waiting for their UPDATE: the key's literal, the changed
+  // columns with their literals, and the row's own statement.
+  struct PendingUpdate {
+    uint32_t ordinal;
+    std::string key;
+    std::vector<std::pair<std::size_t, std::string>> sets;
+    std::string statement;
+  };
+  std::vector<PendingUpdate> updates_;
+  std::size_t updateBytes_ = 0;
 };
 
 void TableMend::FileRow(RowSource& rows) {
@@ -679,6 +696,30 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
     owner_.ShowRowRefusal(why, "Message", {});
     return true;
   }
+  if (values.empty() && statement.size() <= budget_ / 4) {
+    // Many rows to an UPDATE, as many to an INSERT.
+    PendingUpdate pending{ordinal, "", {}, statement};
+    for (std::size_t k = 0; k < keyFields_.size(); ++k) {
+      pending.key += (k > 0 ? "," : "") + Literal(keyFields_[k]);
+    }
+    if (keyFields_.size() > 1) pending.key = "(" + pending.key + ")";
+    for (std::size_t j = 0; j < set.size(); ++j) pending.sets.emplace_back(set[j], literals[j]);
+    const std::size_t bytes = statement.size() + pending.key.size() * 2;
+    if (!updates_.empty() && (updateBytes_ + bytes > budget_ || updates_.size() >= kUpdateRows) &&
+        !SendUpdates()) {
+      return false;
+    }
+    updateBytes_ += bytes;
+    updates_.push_back(std::move(pending));
+    return true;
+  }
+  return SendUpdate(ordinal, statement, values);
+}
+
+// One row's UPDATE; a row the server refuses is reported as the
+// conversion reports it.
+bool TableMend::SendUpdate(uint32_t ordinal, const std::string& statement,
+                           const std::vector<std::string_view>& values) {
   const bool sent = values.empty() ? context_.executor.Execute(statement)
                                    : context_.executor.ExecuteWithLongValues(statement, values);
   if (sent) return true;
@@ -688,6 +729,49 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   }
   ++sync_.refused;
   --sync_.changed;
+  return true;
+}
+
+// The pending updates in one statement: each column takes a CASE over the
+// keys of the rows that change it ("`c`=CASE `Id` WHEN 5 THEN 'x' ... ELSE
+// `c` END"), so every row still gets only its own changed columns. When the
+// server refuses it, each row's own UPDATE is sent alone (setting a value
+// again changes nothing), so that each refusal is reported for its row.
+bool TableMend::SendUpdates() {
+  if (updates_.empty()) return true;
+  std::vector<PendingUpdate> pending = std::move(updates_);
+  updates_.clear();
+  updateBytes_ = 0;
+  if (pending.size() == 1) return SendUpdate(pending[0].ordinal, pending[0].statement, {});
+  const bool single = keyFields_.size() == 1;
+  std::string key;
+  for (std::size_t k = 0; k < keyFields_.size(); ++k)
+    key += (k > 0 ? "," : "") + Column(keyFields_[k]);
+  if (!single) key = "(" + key + ")";
+  std::string statement = "UPDATE " + quotedTable_ + " SET ";
+  bool first = true;
+  for (std::size_t field = 0; field < fields_.size(); ++field) {
+    std::string cases;
+    for (const PendingUpdate& update : pending) {
+      for (const auto& [changed, literal] : update.sets) {
+        if (changed != field) continue;
+        cases += single ? " WHEN " + update.key : " WHEN " + key + "=" + update.key;
+        cases += " THEN " + literal;
+      }
+    }
+    if (cases.empty()) continue;
+    statement += (first ? "" : ",") + Column(field) + "=CASE" + (single ? " " + key : "") + cases +
+                 " ELSE " + Column(field) + " END";
+    first = false;
+  }
+  statement += " WHERE " + key + " IN (";
+  for (std::size_t i = 0; i < pending.size(); ++i) statement += (i > 0 ? "," : "") + pending[i].key;
+  statement += ")";
+  if (context_.executor.Execute(statement)) return true;
+  if (ServerStopped()) return Failed("the server broke off: " + context_.executor.ErrorText());
+  for (const PendingUpdate& update : pending) {
+    if (!SendUpdate(update.ordinal, update.statement, {})) return false;
+  }
   return true;
 }
 
@@ -735,7 +819,7 @@ bool TableMend::WriteFromFile() {
     sync_.problems.push_back(std::to_string(wanted.size() - next) +
                              " rows of the file could not be read again");
   }
-  return SendInserts();
+  return SendInserts() && SendUpdates();
 }
 
 bool TableMend::Apply() {

@@ -364,21 +364,28 @@ TEST_F(SyncCommandTest, RefusedRowsAreReportedAndTheRestArrive) {
   for (const char* engine : {"MyISAM", "InnoDB"}) {
     SCOPED_TRACE(engine);
     const std::string before = Write("before.mdb", {Small("Keep", ColumnKind::Long, 4)});
-    const std::string after = Write("after.mdb", {Small("Keep", ColumnKind::Long, 9)});
+    // Rows 2 to 4 changed: their UPDATE goes as one, refused for row 3.
+    FixtureTable changed = Small("Keep", ColumnKind::Long, 9);
+    for (int i = 1; i <= 3; ++i) changed.rows[static_cast<std::size_t>(i)][1] = int64_t{i * 10 + 1};
+    const std::string after = Write("after.mdb", {changed});
     ASSERT_EQ(Run("convert", before, {"--yes", "--engine", engine}).status, 0);
-    ServerQuery(server_, "cli_sync")
-        .Execute(
-            "CREATE TRIGGER refuse_seven BEFORE INSERT ON Keep FOR EACH ROW "
-            "IF NEW.ID = 7 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no seven'; END IF");
+    ServerQuery query(server_, "cli_sync");
+    query.Execute(
+        "CREATE TRIGGER refuse_seven BEFORE INSERT ON Keep FOR EACH ROW "
+        "IF NEW.ID = 7 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no seven'; END IF");
+    query.Execute(
+        "CREATE TRIGGER refuse_three BEFORE UPDATE ON Keep FOR EACH ROW "
+        "IF NEW.ID = 3 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no three'; END IF");
     ShellRun synced = Run("sync", after);
     EXPECT_EQ(synced.status, 1) << synced.output << synced.errors;
     EXPECT_TRUE(Has(synced.errors, "Table [Keep], row 7: refused by the server: no seven"))
         << synced.errors;
-    EXPECT_TRUE(Has(synced.output, "Keep: 4 added, 0 changed, 0 removed, 4 unchanged, 1 refused\n"))
+    EXPECT_TRUE(Has(synced.errors, "Table [Keep], row 3: refused by the server: no three"))
+        << synced.errors;
+    EXPECT_TRUE(Has(synced.output, "Keep: 4 added, 2 changed, 0 removed, 1 unchanged, 2 refused\n"))
         << synced.output;
-    EXPECT_EQ(
-        ServerQuery(server_, "cli_sync").Value("SELECT GROUP_CONCAT(ID ORDER BY ID) FROM Keep"),
-        "1,2,3,4,5,6,8,9");
+    EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(ID, ':', Value ORDER BY ID) FROM Keep"),
+              "1:10,2:11,3:30,4:31,5:50,6:60,8:80,9:90");
   }
 }
 
