@@ -138,9 +138,8 @@ std::string ComparableViewText(const std::string& text, const std::string& datab
       // A literal stays as it is, its escapes with it.
       const std::size_t start = i++;
       while (i < text.size()) {
-        if (text[i] == '\\' && i + 1 < text.size()) {
-          i += 2;
-        } else if (text[i] == c && i + 1 < text.size() && text[i + 1] == c) {
+        // A backslash escape, or the quote written twice.
+        if (i + 1 < text.size() && (text[i] == '\\' || (text[i] == c && text[i + 1] == c))) {
           i += 2;
         } else if (text[i++] == c) {
           break;
@@ -253,11 +252,16 @@ SchemaSync SyncTableSchema(ConversionOwner& owner, ConversionContext& context,
         "the CHECK constraint " + check.name + " (the rule " + check.accessText + ")";
     if (dryRun || context.executor.Execute("ALTER TABLE " + quotedTable + " DROP CONSTRAINT " +
                                            QuoteIdentifier(check.name))) {
-      sync.problems.push_back(what + (dryRun ? " is to be dropped: " : " was dropped: ") + why +
-                              " it");
+      sync.problems.push_back(std::string(what)
+                                  .append(dryRun ? " is to be dropped: " : " was dropped: ")
+                                  .append(why)
+                                  .append(" it"));
     } else {
-      sync.problems.push_back(what + " could not be dropped though " + why +
-                              " it: " + context.executor.ErrorText());
+      sync.problems.push_back(std::string(what)
+                                  .append(" could not be dropped though ")
+                                  .append(why)
+                                  .append(" it: ")
+                                  .append(context.executor.ErrorText()));
     }
   }
   for (const std::string& name : gaps.extraChecks) {

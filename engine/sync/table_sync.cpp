@@ -760,8 +760,10 @@ bool TableMend::SendUpdates() {
       }
     }
     if (cases.empty()) continue;
-    statement += (first ? "" : ",") + Column(field) + "=CASE" + (single ? " " + key : "") + cases +
-                 " ELSE " + Column(field) + " END";
+    const std::string column = Column(field);
+    statement.append(first ? "" : ",").append(column).append("=CASE");
+    if (single) statement.append(" ").append(key);
+    statement.append(cases).append(" ELSE ").append(column).append(" END");
     first = false;
   }
   statement += " WHERE " + key + " IN (";
