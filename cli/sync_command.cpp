@@ -39,7 +39,7 @@ constexpr char kHelp[] =
     "                       [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
     "                       [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
     "                       [--dry-run] [--delete-tables] [--force]\n"
-    "                       [--engine MyISAM|InnoDB] [--no-rules]\n\n"
+    "                       [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n\n"
     "Brings the MySQL database D, made from the Access file by convert, in line\n"
     "with the file as it is now, changing only what differs; a copy in step\n"
     "gets no write statement at all. Each Access value is put through the\n"
@@ -66,6 +66,13 @@ constexpr char kHelp[] =
     "New tables take InnoDB when the database has an InnoDB table, else the\n"
     "--engine given (MyISAM by default). --no-rules creates them without\n"
     "defaults, CHECK constraints and comments, as convert --no-rules does.\n\n"
+    "What convert makes besides the rows is brought in line too: each column's\n"
+    "default and comment, the table's comment and its CHECK constraints (the\n"
+    "validation rules), the foreign keys of the relationships (InnoDB), and the\n"
+    "views and procedures of the saved queries; a plain index an InnoDB table\n"
+    "lacks (a conversion cut short before it added them) is added. With\n"
+    "--no-rules the copy keeps no default, rule or comment, with --no-queries\n"
+    "the saved queries are left alone, as for convert and verify.\n\n"
     "Before anything changes, every table is held against the server: when most\n"
     "tables are missing, differ in their columns or are in MySQL only, D was not\n"
     "made from this file, and the sync is refused with the differences named;\n"
@@ -97,6 +104,7 @@ constexpr char kHelp[] =
 struct Options : CommonArguments {
   engine::SyncChoices choices;
   bool carryRules = true;
+  bool carryQueries = true;
 };
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -112,6 +120,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.choices.force = true;
     } else if (args[i] == "--no-rules") {
       options.carryRules = false;
+    } else if (args[i] == "--no-queries") {
+      options.carryQueries = false;
     } else if (TakeValue(args, i, "--engine", value)) {
       const auto chosen = engine::ParseTableEngine(value);
       if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
@@ -177,6 +187,7 @@ int Sync(const std::vector<std::string>& args) {
   engine::ConversionContext context(executor, source);
   context.batching = engine::RowBatching{kBatchRows, std::size_t{1} << 20, true};
   context.carryRules = options.carryRules;
+  context.carryQueries = options.carryQueries;
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,
                      isatty(STDERR_FILENO) != 0, false);
   const bool dryRun = options.choices.dryRun;
@@ -208,6 +219,13 @@ int Sync(const std::vector<std::string>& args) {
     std::cout << "The database " << engine::Bracketed(options.database)
               << " was not made from this file; nothing was changed (--force syncs it anyway).\n";
     for (const std::string& line : summary.refusal) std::cout << EscapeControls(line) << "\n";
+  }
+  for (const std::string& change : summary.objects) {
+    std::cout << EscapeControls((dryRun ? "To bring in line: " : "Brought in line: ") + change)
+              << "\n";
+  }
+  for (const std::string& problem : summary.objectProblems) {
+    std::cout << EscapeControls("Not in line: " + problem) << "\n";
   }
   for (const std::string& name : summary.onlyInMySql) {
     std::cout << EscapeControls(name) << ": in MySQL only, left alone (--delete-tables drops it)\n";

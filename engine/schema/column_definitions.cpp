@@ -29,9 +29,11 @@ bool IsTextType(const std::string& type) {
          type == "LONGTEXT";
 }
 
-std::string Definition(ConversionOwner& owner, ConversionContext& context,
-                       const std::string& tableName, const ColumnDescription& field,
-                       const ColumnFlags& flags) {
+}  // namespace
+
+std::string ColumnDefinition(ConversionOwner& owner, ConversionContext& context,
+                             const std::string& tableName, const ColumnDescription& field,
+                             const ColumnFlags& flags) {
   const ColumnDefinitionParts parts = PlanColumnDefinition(owner, context, tableName, field, flags);
   std::string text = QuoteIdentifier(parts.targetName);
   text += ' ';
@@ -49,8 +51,6 @@ std::string Definition(ConversionOwner& owner, ConversionContext& context,
   text += parts.commentClause;
   return text;
 }
-
-}  // namespace
 
 ColumnDefinitionParts PlanColumnDefinition(ConversionOwner& owner, ConversionContext& context,
                                            const std::string& tableName,
@@ -88,7 +88,7 @@ std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& co
       ColumnDescription field = rows.Field(i);
       ColumnFlags flags = context.source.Flags(tableName, field.name);
       // A column is written only once all of it has been read.
-      text += Definition(owner, context, tableName, field, flags);
+      text += ColumnDefinition(owner, context, tableName, field, flags);
       text += ", ";
     }
   } catch (const source::SourceError& error) {

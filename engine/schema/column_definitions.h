@@ -30,6 +30,12 @@ ColumnDefinitionParts PlanColumnDefinition(ConversionOwner& owner, ConversionCon
                                            const ColumnDescription& field,
                                            const ColumnFlags& flags);
 
+// "`A` INT NOT NULL AUTO_INCREMENT DEFAULT ... COMMENT '...'": one column as
+// CREATE TABLE (and ALTER TABLE ... MODIFY) takes it, from its parts.
+std::string ColumnDefinition(ConversionOwner& owner, ConversionContext& context,
+                             const std::string& tableName, const ColumnDescription& field,
+                             const ColumnFlags& flags);
+
 // "`A` INT NOT NULL AUTO_INCREMENT, `B` VARCHAR(50) NULL", in field order.
 // Reads the key state BuildKeyClauses left for the same table. The empty text
 // means: skip the table (locked, no columns, or unreadable from the start);

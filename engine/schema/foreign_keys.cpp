@@ -221,7 +221,8 @@ std::string OrphanRowsTable(const source::Relationship& relationship, const Tabl
          joined + ")) AS orphans";
 }
 
-void AddForeignKeys(ConversionOwner& owner, ConversionContext& context) {
+void AddForeignKeys(ConversionOwner& owner, ConversionContext& context,
+                    const std::function<bool(const source::Relationship&)>& only) {
   std::vector<source::Relationship> relationships;
   try {
     relationships = context.source.Relationships();
@@ -234,6 +235,7 @@ void AddForeignKeys(ConversionOwner& owner, ConversionContext& context) {
   for (const source::Relationship& relationship : relationships) {
     if (context.stoppedDuringWait) break;
     if (relationship.Inherited()) continue;  // a key of the linked table's own database
+    if (only && !only(relationship)) continue;
     const TablePlan* child = Converted(context, relationship.table);
     const TablePlan* parent = Converted(context, relationship.referencedTable);
     if (!relationship.Enforced()) {

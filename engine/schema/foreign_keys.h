@@ -8,6 +8,7 @@
 // an ALTER TABLE ... ADD CONSTRAINT ... FOREIGN KEY, so the order of the
 // tables never matters; what cannot become one is named in the report.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,9 @@ std::string OrphanRowsTable(const source::Relationship& relationship, const Tabl
 // refused by the server) counts in summary.relationshipsNotCreated; one not
 // enforced in Access, one whose other table was not converted and, with
 // MyISAM, every one are named without counting.
-void AddForeignKeys(ConversionOwner& owner, ConversionContext& context);
+// With `only`, the relationships it turns down are passed over unsaid (sync
+// adds the keys that are missing).
+void AddForeignKeys(ConversionOwner& owner, ConversionContext& context,
+                    const std::function<bool(const source::Relationship&)>& only = {});
 
 }  // namespace bracken::engine

@@ -12,18 +12,24 @@
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/table_plan.h"
 #include "engine/silent_owner.h"
+#include "engine/sync/schema_sync.h"
 #include "target/mysql_connection.h"
 
 namespace bracken::engine {
 
 namespace {
 
-// One table of the file as the server holds it, before anything changes.
+// One table of the file as the server holds it, before anything changes,
+// with its plan: planning reads every row of the table, so it is done once.
 struct Planned {
   std::string table;
   std::string targetName;
   TableShape shape;
   std::string problem;  // the file or the server could not be read
+  TablePlan plan;
+  KeyState keyState;
+  NameRegistry namesBefore{false};  // the names given out before the table's
+  NameRegistry namesAfter{false};
 };
 
 std::string Lower(std::string text) {
@@ -151,7 +157,7 @@ int SyncSummary::NotInLine() const {
 
 bool SyncSummary::NothingToDo() const {
   return !refused && cannotStart.empty() && !stopped && dropped.empty() && notDropped.empty() &&
-         InStep() == static_cast<int>(tables.size());
+         objects.empty() && objectProblems.empty() && InStep() == static_cast<int>(tables.size());
 }
 
 SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
@@ -167,6 +173,11 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   // relationships: a delete in a parent table must not cascade into a child
   // that is synced later (or earlier), and a parent may be rebuilt.
   connection.Execute("SET SESSION foreign_key_checks=0");
+  // Nor is a row refused for a validation rule: a rule the rows break is
+  // dropped and named after them, as the conversion does (MariaDB; MySQL
+  // has no such setting and refuses the row, which is named).
+  context.checksDeferred = context.executor.Traits().isMariaDb &&
+                           connection.Execute("SET SESSION check_constraint_checks=0");
   context.textCollation = context.executor.Traits().utf8AccentSensitiveCollation;
   context.extendedTextCollation = context.executor.Traits().utf8mb4AccentSensitiveCollation;
   const std::string quotedDatabase = "'" + EscapeText(database) + "'";
@@ -217,8 +228,16 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
   context.tableNames = NameRegistry(false);
   std::set<std::string> plannedNames;
   for (const std::string& table : ordered) {
+    NameRegistry before = context.tableNames;
     Plan(context, table);
-    Planned entry{table, context.tablePlan.targetName, {}, {}};
+    Planned entry{table,
+                  context.tablePlan.targetName,
+                  {},
+                  {},
+                  context.tablePlan,
+                  context.keyState,
+                  std::move(before),
+                  context.tableNames};
     if (!exists) {
       entry.shape.missing = true;
     } else {
@@ -238,16 +257,18 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
     if (summary.refused) return summary;
   }
 
-  // Planned again in the same order, so each table takes the same name.
-  context.tableNames = NameRegistry(false);
+  // In the same order, each table under the name it was planned with.
+  context.constraintNames.clear();
   context.convertedTables.clear();
   for (const Planned& entry : planned) {
     if (context.stopRequested || context.stoppedDuringWait) {
       summary.stopped = true;
       break;
     }
-    const NameRegistry before = context.tableNames;
-    Plan(context, entry.table);
+    const NameRegistry& before = entry.namesBefore;
+    context.tableNames = entry.namesAfter;
+    context.tablePlan = entry.plan;
+    context.keyState = entry.keyState;
     TableSync sync;
     if (!entry.problem.empty()) {
       sync.table = entry.table;
@@ -259,10 +280,28 @@ SyncSummary SyncTables(ConversionOwner& owner, ConversionContext& context,
       sync = Convert(owner, context, entry, choices.dryRun);
     } else {
       sync = SyncTableRows(owner, context, entry.table, connection, database, choices.dryRun);
+      if (sync.kind != TableSync::Kind::Failed) {
+        SchemaSync schema =
+            SyncTableSchema(owner, context, entry.table, connection, database, choices.dryRun);
+        sync.schema = std::move(schema.changes);
+        sync.problems.insert(sync.problems.end(), schema.problems.begin(), schema.problems.end());
+      }
       context.convertedTables.push_back(context.tablePlan);
     }
     summary.tables.push_back(std::move(sync));
     if (onTable) onTable(summary.tables.back());
+  }
+
+  // The relationships and saved queries, once every table is in line, as
+  // the conversion makes them after the rows.
+  if (!summary.stopped && !context.stopRequested && !context.stoppedDuringWait) {
+    for (const SchemaSync& step :
+         {SyncForeignKeys(owner, context, connection, database, choices.dryRun),
+          SyncQueryObjects(owner, context, connection, database, choices.dryRun)}) {
+      summary.objects.insert(summary.objects.end(), step.changes.begin(), step.changes.end());
+      summary.objectProblems.insert(summary.objectProblems.end(), step.problems.begin(),
+                                    step.problems.end());
+    }
   }
 
   for (const std::string& name : onlyInMySql) {
@@ -312,6 +351,17 @@ std::string SyncSummaryLine(const std::string& database, const SyncSummary& summ
   }
   if (!summary.notDropped.empty()) {
     line += "; " + Count(summary.notDropped.size(), "table", "tables") + " not dropped";
+  }
+  if (!summary.objects.empty()) {
+    line += "; " +
+            Count(summary.objects.size(), "foreign key or query", "foreign keys and queries") +
+            (dryRun ? " to bring in line" : " brought in line");
+  }
+  if (!summary.objectProblems.empty()) {
+    line +=
+        "; " +
+        Count(summary.objectProblems.size(), "foreign key or query", "foreign keys and queries") +
+        " not in line";
   }
   if (summary.stopped) line += "; stopped";
   return line;

@@ -55,11 +55,16 @@ struct SyncSummary {
   std::string cannotStart;
   // A stop was asked: the tables after the current one were not synced.
   bool stopped = false;
+  // The foreign keys, views and procedures brought in line after the
+  // tables, and what of them could not be.
+  std::vector<std::string> objects;
+  std::vector<std::string> objectProblems;
 
   int InStep() const;
   int NotInLine() const;
   bool InLine() const {
-    return !refused && cannotStart.empty() && !stopped && NotInLine() == 0 && notDropped.empty();
+    return !refused && cannotStart.empty() && !stopped && NotInLine() == 0 && notDropped.empty() &&
+           objectProblems.empty();
   }
   // With a dry run: true when nothing would change.
   bool NothingToDo() const;

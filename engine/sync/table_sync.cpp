@@ -1,6 +1,7 @@
 #include "engine/sync/table_sync.h"
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -35,6 +36,10 @@ struct RowEntry {
   Digest digest;
   uint32_t ordinal;
 };
+
+// At most this many changed rows to an UPDATE, as the command line's rows
+// to an INSERT.
+constexpr std::size_t kUpdateRows = 1000;
 
 bool DigestBefore(const RowEntry& a, const RowEntry& b) {
   return a.digest != b.digest ? a.digest < b.digest : a.ordinal < b.ordinal;
@@ -84,6 +89,8 @@ class TableMend {
 
  private:
   bool Prepare(RowSource& rows);
+  void FindMissingIndexes();
+  void AddMissingIndexes();
   void ReadFile(RowSource& rows);
   bool PairKeyed();
   bool PairUnkeyed();
@@ -92,6 +99,9 @@ class TableMend {
   bool WriteFromFile();
   bool WriteRow(RowSource& rows, const Wanted& wanted);
   bool Update(uint32_t ordinal, int64_t change);
+  bool SendUpdate(uint32_t ordinal, const std::string& statement,
+                  const std::vector<std::string_view>& values);
+  bool SendUpdates();
   bool Insert(RowSource& rows, uint32_t ordinal);
   bool SendInserts();
   bool SendAlone(uint32_t ordinal, const std::string& statement);
@@ -158,6 +168,17 @@ class TableMend {
   std::string batch_;
   std::vector<std::pair<uint32_t, std::size_t>> batchRows_;  // number, tuple offset
   std::optional<long long> tableRows_;
+  std::vector<std::string> missingIndexes_;  // "ADD INDEX `name` (...)"
+  // Changed rows waiting for their UPDATE: the key's literal, the changed
+  // columns with their literals, and the row's own statement.
+  struct PendingUpdate {
+    uint32_t ordinal;
+    std::string key;
+    std::vector<std::pair<std::size_t, std::string>> sets;
+    std::string statement;
+  };
+  std::vector<PendingUpdate> updates_;
+  std::size_t updateBytes_ = 0;
 };
 
 void TableMend::FileRow(RowSource& rows) {
@@ -267,7 +288,70 @@ bool TableMend::Prepare(RowSource& rows) {
       "'");
   sync_.indexesDisabled = disabled && !disabled->empty() && !disabled->front().empty() &&
                           disabled->front().front() != "0";
+  if (transactional_) FindMissingIndexes();
   return true;
+}
+
+// The name of "ADD INDEX `name` (...)", unquoted.
+std::string IndexName(const std::string& clause) {
+  std::string name;
+  std::size_t i = clause.find('`');
+  if (i == std::string::npos) return name;
+  for (++i; i < clause.size(); ++i) {
+    if (clause[i] == '`') {
+      if (i + 1 < clause.size() && clause[i + 1] == '`') {
+        name += '`';
+        ++i;
+        continue;
+      }
+      break;
+    }
+    name += clause[i];
+  }
+  return name;
+}
+
+// A conversion adds an InnoDB table's plain indexes after its rows; one cut
+// short before that leaves the table without them.
+void TableMend::FindMissingIndexes() {
+  const std::vector<std::string>& planned = context_.keyState.indexesAfterRows;
+  if (planned.empty()) return;
+  const auto rows = connection_.QueryRows(
+      "SELECT DISTINCT INDEX_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA='" +
+      EscapeText(database_) + "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) +
+      "'");
+  if (!rows) return;
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+  };
+  std::vector<std::string> present;
+  for (const auto& row : *rows) {
+    if (!row.empty()) present.push_back(lower(row.front()));
+  }
+  for (const std::string& clause : planned) {
+    const std::string name = IndexName(clause);
+    if (std::find(present.begin(), present.end(), lower(name)) != present.end()) continue;
+    missingIndexes_.push_back(clause);
+    sync_.indexesAdded.push_back(QuoteIdentifier(name));
+  }
+}
+
+// The missing plain indexes in one statement; when the server refuses it,
+// each alone, and each it refuses named.
+void TableMend::AddMissingIndexes() {
+  if (missingIndexes_.empty()) return;
+  const std::string start = "ALTER TABLE " + quotedTable_ + " ";
+  std::string all = start;
+  for (std::size_t i = 0; i < missingIndexes_.size(); ++i) {
+    all += (i > 0 ? ", " : "") + missingIndexes_[i];
+  }
+  if (context_.executor.Execute(all)) return;
+  for (std::size_t i = 0; i < missingIndexes_.size(); ++i) {
+    if (context_.executor.Execute(start + missingIndexes_[i])) continue;
+    sync_.problems.push_back("the index " + sync_.indexesAdded[i] +
+                             " could not be added: " + context_.executor.ErrorText());
+  }
 }
 
 // The file's rows, each as its key and digest. A row the file cannot give
@@ -325,8 +409,6 @@ bool TableMend::PairKeyed() {
     const int order = keyOf(a).compare(keyOf(b));
     return order != 0 ? order < 0 : a.ordinal < b.ordinal;
   });
-  if (!stream_.Start(Query()))
-    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::size_t a = 0;
   std::string previous;
   bool repeated = false;
@@ -382,8 +464,6 @@ bool TableMend::PairKeyed() {
 }
 
 bool TableMend::PairUnkeyed() {
-  if (!stream_.Start(Query()))
-    return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   std::vector<RowEntry> server;
   uint32_t serverOrdinal = 0;
   while (stream_.Next()) {
@@ -616,6 +696,30 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
     owner_.ShowRowRefusal(why, "Message", {});
     return true;
   }
+  if (values.empty() && statement.size() <= budget_ / 4) {
+    // Many rows to an UPDATE, as many to an INSERT.
+    PendingUpdate pending{ordinal, "", {}, statement};
+    for (std::size_t k = 0; k < keyFields_.size(); ++k) {
+      pending.key += (k > 0 ? "," : "") + Literal(keyFields_[k]);
+    }
+    if (keyFields_.size() > 1) pending.key = "(" + pending.key + ")";
+    for (std::size_t j = 0; j < set.size(); ++j) pending.sets.emplace_back(set[j], literals[j]);
+    const std::size_t bytes = statement.size() + pending.key.size() * 2;
+    if (!updates_.empty() && (updateBytes_ + bytes > budget_ || updates_.size() >= kUpdateRows) &&
+        !SendUpdates()) {
+      return false;
+    }
+    updateBytes_ += bytes;
+    updates_.push_back(std::move(pending));
+    return true;
+  }
+  return SendUpdate(ordinal, statement, values);
+}
+
+// One row's UPDATE; a row the server refuses is reported as the
+// conversion reports it.
+bool TableMend::SendUpdate(uint32_t ordinal, const std::string& statement,
+                           const std::vector<std::string_view>& values) {
   const bool sent = values.empty() ? context_.executor.Execute(statement)
                                    : context_.executor.ExecuteWithLongValues(statement, values);
   if (sent) return true;
@@ -625,6 +729,51 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   }
   ++sync_.refused;
   --sync_.changed;
+  return true;
+}
+
+// The pending updates in one statement: each column takes a CASE over the
+// keys of the rows that change it ("`c`=CASE `Id` WHEN 5 THEN 'x' ... ELSE
+// `c` END"), so every row still gets only its own changed columns. When the
+// server refuses it, each row's own UPDATE is sent alone (setting a value
+// again changes nothing), so that each refusal is reported for its row.
+bool TableMend::SendUpdates() {
+  if (updates_.empty()) return true;
+  std::vector<PendingUpdate> pending = std::move(updates_);
+  updates_.clear();
+  updateBytes_ = 0;
+  if (pending.size() == 1) return SendUpdate(pending[0].ordinal, pending[0].statement, {});
+  const bool single = keyFields_.size() == 1;
+  std::string key;
+  for (std::size_t k = 0; k < keyFields_.size(); ++k)
+    key += (k > 0 ? "," : "") + Column(keyFields_[k]);
+  if (!single) key = "(" + key + ")";
+  std::string statement = "UPDATE " + quotedTable_ + " SET ";
+  bool first = true;
+  for (std::size_t field = 0; field < fields_.size(); ++field) {
+    std::string cases;
+    for (const PendingUpdate& update : pending) {
+      for (const auto& [changed, literal] : update.sets) {
+        if (changed != field) continue;
+        cases += single ? " WHEN " + update.key : " WHEN " + key + "=" + update.key;
+        cases += " THEN " + literal;
+      }
+    }
+    if (cases.empty()) continue;
+    const std::string column = Column(field);
+    statement.append(first ? "" : ",").append(column).append("=CASE");
+    if (single) statement.append(" ").append(key);
+    statement.append(cases).append(" ELSE ").append(column).append(" END");
+    first = false;
+  }
+  statement += " WHERE " + key + " IN (";
+  for (std::size_t i = 0; i < pending.size(); ++i) statement += (i > 0 ? "," : "") + pending[i].key;
+  statement += ")";
+  if (context_.executor.Execute(statement)) return true;
+  if (ServerStopped()) return Failed("the server broke off: " + context_.executor.ErrorText());
+  for (const PendingUpdate& update : pending) {
+    if (!SendUpdate(update.ordinal, update.statement, {})) return false;
+  }
   return true;
 }
 
@@ -672,7 +821,7 @@ bool TableMend::WriteFromFile() {
     sync_.problems.push_back(std::to_string(wanted.size() - next) +
                              " rows of the file could not be read again");
   }
-  return SendInserts();
+  return SendInserts() && SendUpdates();
 }
 
 bool TableMend::Apply() {
@@ -704,8 +853,18 @@ TableSync TableMend::Run() {
     Failed("the table cannot be read from the file (" + error.Description() + ")");
     return sync_;
   }
-  ReadFile(*rows);
+  // The file is read while the server sorts its rows by the key (it answers
+  // only once sorted): the two machines' work overlaps. Nothing else uses
+  // the file or the summary meanwhile.
+  std::future<void> reading = std::async(std::launch::async, [&] { ReadFile(*rows); });
+  const bool started = stream_.Start(Query());
+  reading.get();
   rows.reset();
+  if (!started) {
+    Failed("reading it from MySQL failed: " + stream_.ErrorText());
+    stream_.Finish();
+    return sync_;
+  }
   const bool paired = keyFields_.empty() ? PairUnkeyed() : PairKeyed();
   stream_.Finish();
   if (!paired) return sync_;
@@ -725,6 +884,7 @@ TableSync TableMend::Run() {
   }
   if (dryRun_) return sync_;
   if (!inserts_.empty() || !changes_.empty() || !deletes_.empty() || replace_) Apply();
+  if (sync_.kind != TableSync::Kind::Failed) AddMissingIndexes();
   if (sync_.indexesDisabled && sync_.kind != TableSync::Kind::Failed &&
       !context_.executor.Execute("ALTER TABLE " + quotedTable_ + " ENABLE KEYS")) {
     sync_.problems.push_back("its indexes could not be enabled again: " +
@@ -804,6 +964,12 @@ std::vector<std::string> TableSyncLines(const TableSync& sync, bool dryRun) {
   }
   std::vector<std::string> lines = {line};
   for (const std::string& reason : sync.reasons) lines.push_back("  " + reason);
+  for (const std::string& index : sync.indexesAdded) {
+    lines.push_back("  the index " + index + (dryRun ? " to be added" : " added"));
+  }
+  for (const std::string& change : sync.schema) {
+    lines.push_back(std::string(dryRun ? "  to bring in line: " : "  brought in line: ") + change);
+  }
   for (const std::string& problem : sync.problems) lines.push_back("  " + problem);
   return lines;
 }

@@ -15,8 +15,8 @@
 // key and digest) and the server's rows stream past in key order, as in
 // verify; what is kept beyond that grows with the changes only: the file
 // row's number per insert, a digest per column per changed row, the key's
-// literal per deleted row. The rows to insert and update are read from the
-// file a second time.
+// literal per deleted row. The file is read while the server sorts its rows.
+// The rows to insert and update are read from the file a second time.
 //
 // InnoDB tables take their changes in one transaction: a table that fails
 // part-way is rolled back and stays as it was.
@@ -55,12 +55,18 @@ struct TableSync {
   // Why the table was rebuilt (the columns that differ) or replaced though
   // keyed.
   std::vector<std::string> reasons;
+  // Plain indexes an InnoDB table lacked (a conversion cut short before it
+  // added them after the rows): added again.
+  std::vector<std::string> indexesAdded;
+  // Its defaults, comments and CHECK constraints brought in line.
+  std::vector<std::string> schema;
   // What could not be brought in line, named.
   std::vector<std::string> problems;
 
   bool InLine() const { return kind != Kind::Failed && refused == 0 && problems.empty(); }
   bool Changes() const {
-    return kind != Kind::Kept || added + changed + removed > 0 || indexesDisabled;
+    return kind != Kind::Kept || added + changed + removed > 0 || indexesDisabled ||
+           !indexesAdded.empty() || !schema.empty();
   }
 };
 

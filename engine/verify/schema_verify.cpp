@@ -135,8 +135,9 @@ bool HasRules(const ColumnRules& rules) {
 }
 
 void CompareColumn(const ColumnDefinitionParts& parts, const std::string& name,
-                   const ServerColumn& found, SchemaVerdict& verdict) {
+                   const ServerColumn& found, SchemaVerdict& verdict, SchemaGaps* gaps) {
   std::vector<std::string>& differences = verdict.differences;
+  const std::size_t before = differences.size();
   if (found.nullable != parts.nullable) {
     differences.push_back(Column(name) + (found.nullable
                                               ? " takes NULL in MySQL, the plan has NOT NULL"
@@ -167,6 +168,7 @@ void CompareColumn(const ColumnDefinitionParts& parts, const std::string& name,
   if (found.comment != CommentText(parts.commentClause)) {
     differences.push_back("the comment of " + Column(name) + " differs in MySQL");
   }
+  if (gaps != nullptr && differences.size() > before) gaps->columns.push_back(name);
 }
 
 std::string Counted(long long count, const char* one, const char* many) {
@@ -177,7 +179,7 @@ std::string Counted(long long count, const char* one, const char* many) {
 
 SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& context,
                                 const std::string& table, target::MySqlConnection& connection,
-                                const std::string& database) {
+                                const std::string& database, SchemaGaps* gaps) {
   SchemaVerdict verdict;
   verdict.table = table;
   const std::string& target = context.tablePlan.targetName;
@@ -189,7 +191,7 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
           owner, context, table, field, context.source.Flags(table, field.name));
       const auto server = found.find(Lower(parts.targetName));
       // A column missing in MySQL is named by the rows' verdict.
-      if (server != found.end()) CompareColumn(parts, field.name, server->second, verdict);
+      if (server != found.end()) CompareColumn(parts, field.name, server->second, verdict, gaps);
     }
     const TableRules rules = context.source.Rules(table);
     verdict.hasRules = verdict.hasRules || !rules.validationRule.empty() ||
@@ -204,6 +206,7 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
                     Quoted(database) + " AND TABLE_NAME = " + Quoted(target));
   if (tableComment != CommentText(TableCommentOption(owner, context, table))) {
     verdict.differences.push_back("the table's comment differs in MySQL");
+    if (gaps != nullptr) gaps->tableComment = true;
   }
 
   std::vector<std::string> checks;  // lower-cased
@@ -240,6 +243,11 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
     } else if (!present) {
       verdict.differences.push_back("the CHECK constraint " + check.name + " (" + rule +
                                     ") is missing in MySQL");
+      if (gaps != nullptr) gaps->missingChecks.push_back(check);
+    } else if (present && broken > 0 && gaps != nullptr) {
+      gaps->brokenChecks.emplace_back(check, broken);
+    } else if (present && gaps != nullptr) {
+      gaps->presentChecks.push_back(check);
     }
   }
   // A constraint the plan does not ask for refuses rows the file may hold.
@@ -248,12 +256,14 @@ SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& conte
     verdict.hasRules = true;
     verdict.differences.push_back("the CHECK constraint " + checkNames[i] +
                                   " in MySQL is none the file asks for");
+    if (gaps != nullptr) gaps->extraChecks.push_back(checkNames[i]);
   }
   return verdict;
 }
 
 void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& connection,
-                       const std::string& database, std::vector<SchemaVerdict>& verdicts) {
+                       const std::string& database, std::vector<SchemaVerdict>& verdicts,
+                       ForeignKeyGaps* gaps) {
   std::vector<source::Relationship> relationships;
   try {
     relationships = context.source.Relationships();
@@ -343,6 +353,7 @@ void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& conn
                                   Counted(orphans, "row names", "rows name") + " no parent");
     } else if (!present) {
       verdict->differences.push_back("the foreign key of " + name + " is missing in MySQL");
+      if (gaps != nullptr) gaps->missing.push_back(relationship.name);
     }
   }
   // A foreign key no relationship of the file asks for refuses rows the
@@ -360,6 +371,7 @@ void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& conn
         verdict->hasRules = true;
         verdict->differences.push_back("the foreign key " + row[1] +
                                        " in MySQL is none the file asks for");
+        if (gaps != nullptr) gaps->extra.emplace_back(row[0], row[1]);
       }
     }
   }

@@ -9,10 +9,12 @@
 // report, so it counts the rows itself, and its line says so.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
+#include "engine/schema/check_constraints.h"
 
 namespace bracken::target {
 class MySqlConnection;
@@ -31,17 +33,44 @@ struct SchemaVerdict {
   bool AsPlanned() const { return differences.empty(); }
 };
 
+// What of a table's own parts differs, for sync to mend: the Access names
+// of the columns whose nullability, character set, default or comment
+// differ; whether the table's comment differs; the planned CHECK
+// constraints missing in MySQL (no row breaks them), those present that
+// some rows break (with how many), and the others present under their
+// planned name (whose condition sync holds against the server's); the
+// constraints in MySQL the plan does not ask for.
+struct SchemaGaps {
+  std::vector<std::string> columns;
+  bool tableComment = false;
+  std::vector<PlannedCheck> missingChecks;
+  std::vector<std::pair<PlannedCheck, long long>> brokenChecks;
+  std::vector<PlannedCheck> presentChecks;
+  std::vector<std::string> extraChecks;
+};
+
 // The table's own parts: columns, comments and CHECK constraints. `context`
 // holds the table's plan and key state, as for VerifyTable; what the
-// builders would report goes to `owner`.
+// builders would report goes to `owner`. With `gaps`, what differs is also
+// kept there.
 SchemaVerdict VerifyTableSchema(ConversionOwner& owner, ConversionContext& context,
                                 const std::string& table, target::MySqlConnection& connection,
-                                const std::string& database);
+                                const std::string& database, SchemaGaps* gaps = nullptr);
+
+// The foreign keys that differ: the relationships (their Access names)
+// whose key is missing, and the keys in MySQL no relationship asks for
+// (their MySQL table and constraint name).
+struct ForeignKeyGaps {
+  std::vector<std::string> missing;
+  std::vector<std::pair<std::string, std::string>> extra;
+};
 
 // The foreign keys of the file's relationships between the tables in
-// context.convertedTables, added to their child tables' verdicts.
+// context.convertedTables, added to their child tables' verdicts; with
+// `gaps`, what differs is also kept there.
 void VerifyForeignKeys(ConversionContext& context, target::MySqlConnection& connection,
-                       const std::string& database, std::vector<SchemaVerdict>& verdicts);
+                       const std::string& database, std::vector<SchemaVerdict>& verdicts,
+                       ForeignKeyGaps* gaps = nullptr);
 
 // "Orders: schema as planned", or "Orders: schema differs: <the first
 // difference>" with "(and k more)"; what is expected absent follows after

@@ -132,6 +132,66 @@ FixtureTable Small(const std::string& name, ColumnKind valueKind, int rows) {
   return table;
 }
 
+// Customers and their orders with what convert makes besides the rows: a
+// default, descriptions, a column rule and a table rule, a relationship and
+// a saved query. `later` is the same file after a day's work in Access:
+// each of them changed. With `broken`, a new order breaks the rule on
+// Quantity.
+FixtureDatabase Shop(bool later, bool broken = false) {
+  using V = std::vector<FixtureValue>;
+  FixtureTable customers;
+  customers.name = "Customers";
+  FixtureColumn name = MakeColumn("Name", ColumnKind::Text, 30);
+  name.description = later ? "Who pays" : "Who orders";
+  FixtureColumn city = MakeColumn("City", ColumnKind::Text, 30);
+  city.defaultValue = later ? "\"Basel\"" : "\"Bern\"";
+  customers.columns = {MakeColumn("ID", ColumnKind::Long), name, city};
+  customers.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  customers.description = later ? "Everyone who buys" : "The shop's customers";
+  customers.rows = {V{int64_t{1}, std::string("Ann"), std::string("Bern")},
+                    V{int64_t{2}, std::string("Bob"), std::string("Basel")}};
+  FixtureTable orders;
+  orders.name = "Orders";
+  FixtureColumn quantity = MakeColumn("Quantity", ColumnKind::Long);
+  quantity.defaultValue = "1";
+  quantity.validationRule = later ? ">=1" : ">=0";
+  orders.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Customer", ColumnKind::Long),
+                    quantity, MakeColumn("Note", ColumnKind::Text, 20)};
+  orders.indexes = {{"PrimaryKey", {"ID"}, true, true, false},
+                    {"ByNote", {"Note"}, false, false, false}};
+  if (!later) orders.validationRule = "[Quantity]<1000";
+  orders.rows = {V{int64_t{10}, int64_t{1}, int64_t{3}, std::string("a")},
+                 V{int64_t{11}, int64_t{2}, int64_t{5}, FixtureValue{}}};
+  if (broken) orders.rows.push_back(V{int64_t{12}, int64_t{1}, int64_t{-1}, std::string("b")});
+  FixtureRelationship relationship;
+  relationship.name = "CustomersOrders";
+  relationship.table = "Orders";
+  relationship.columns = {"Customer"};
+  relationship.referencedTable = "Customers";
+  relationship.referencedColumns = {"ID"};
+  relationship.cascadeDeletes = !later;
+  relationship.cascadeUpdates = later;
+  FixtureDatabase file;
+  file.tables = {customers, orders};
+  file.relationships = {relationship};
+  file.queries.push_back(
+      {"Local Customers",
+       {{1, "", "", "", 1},
+        {5, "Customers", "", "", std::nullopt},
+        {6, "", "", "Customers.Name", std::nullopt},
+        {8, "", "", later ? "Customers.City='Basel'" : "Customers.City='Bern'", std::nullopt}},
+       {}});
+  file.queries.push_back(
+      {"Large Orders",
+       {{1, "", "", "", 1},
+        {2, "Least", "", "", 7},
+        {5, "Orders", "", "", std::nullopt},
+        {6, "", "", "Orders.ID", std::nullopt},
+        {8, "", "", later ? "Orders.Quantity>[Least]" : "Orders.Quantity>=[Least]", std::nullopt}},
+       {}});
+  return file;
+}
+
 class SyncCommandTest : public CliServerTest {
  protected:
   SyncCommandTest() : CliServerTest("bracken_sync") {}
@@ -148,6 +208,12 @@ class SyncCommandTest : public CliServerTest {
     if (server_.port != 0) args.insert(args.end(), {"--port", std::to_string(server_.port)});
     args.insert(args.end(), more.begin(), more.end());
     return RunCommand(command, file, args);
+  }
+
+  std::string Write(const std::string& name, const FixtureDatabase& database) {
+    const std::string path = (dir_ / name).string();
+    WriteJet4File(database, path);
+    return path;
   }
 
   std::string Write(const std::string& name, std::vector<FixtureTable> tables) {
@@ -169,7 +235,8 @@ class SyncCommandTest : public CliServerTest {
     for (const Row& row : ServerQuery(server_).Rows(
              "SHOW GLOBAL STATUS WHERE Variable_name IN ('Com_insert','Com_update','Com_delete',"
              "'Com_replace','Com_load','Com_truncate','Com_drop_table','Com_create_table',"
-             "'Com_alter_table','Com_delete_multi','Com_update_multi')")) {
+             "'Com_alter_table','Com_delete_multi','Com_update_multi','Com_create_view',"
+             "'Com_drop_view','Com_create_procedure','Com_drop_procedure')")) {
       counters[row[0].value_or("")] = row[1].value_or("");
     }
     return counters;
@@ -297,21 +364,28 @@ TEST_F(SyncCommandTest, RefusedRowsAreReportedAndTheRestArrive) {
   for (const char* engine : {"MyISAM", "InnoDB"}) {
     SCOPED_TRACE(engine);
     const std::string before = Write("before.mdb", {Small("Keep", ColumnKind::Long, 4)});
-    const std::string after = Write("after.mdb", {Small("Keep", ColumnKind::Long, 9)});
+    // Rows 2 to 4 changed: their UPDATE goes as one, refused for row 3.
+    FixtureTable changed = Small("Keep", ColumnKind::Long, 9);
+    for (int i = 1; i <= 3; ++i) changed.rows[static_cast<std::size_t>(i)][1] = int64_t{i * 10 + 1};
+    const std::string after = Write("after.mdb", {changed});
     ASSERT_EQ(Run("convert", before, {"--yes", "--engine", engine}).status, 0);
-    ServerQuery(server_, "cli_sync")
-        .Execute(
-            "CREATE TRIGGER refuse_seven BEFORE INSERT ON Keep FOR EACH ROW "
-            "IF NEW.ID = 7 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no seven'; END IF");
+    ServerQuery query(server_, "cli_sync");
+    query.Execute(
+        "CREATE TRIGGER refuse_seven BEFORE INSERT ON Keep FOR EACH ROW "
+        "IF NEW.ID = 7 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no seven'; END IF");
+    query.Execute(
+        "CREATE TRIGGER refuse_three BEFORE UPDATE ON Keep FOR EACH ROW "
+        "IF NEW.ID = 3 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'no three'; END IF");
     ShellRun synced = Run("sync", after);
     EXPECT_EQ(synced.status, 1) << synced.output << synced.errors;
     EXPECT_TRUE(Has(synced.errors, "Table [Keep], row 7: refused by the server: no seven"))
         << synced.errors;
-    EXPECT_TRUE(Has(synced.output, "Keep: 4 added, 0 changed, 0 removed, 4 unchanged, 1 refused\n"))
+    EXPECT_TRUE(Has(synced.errors, "Table [Keep], row 3: refused by the server: no three"))
+        << synced.errors;
+    EXPECT_TRUE(Has(synced.output, "Keep: 4 added, 2 changed, 0 removed, 1 unchanged, 2 refused\n"))
         << synced.output;
-    EXPECT_EQ(
-        ServerQuery(server_, "cli_sync").Value("SELECT GROUP_CONCAT(ID ORDER BY ID) FROM Keep"),
-        "1,2,3,4,5,6,8,9");
+    EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(ID, ':', Value ORDER BY ID) FROM Keep"),
+              "1:10,2:11,3:30,4:31,5:50,6:60,8:80,9:90");
   }
 }
 
@@ -445,6 +519,118 @@ TEST_F(SyncCommandTest, ChangedAttachmentsOfACorpusFileAreBroughtBack) {
       Has(synced.output, "Table1_Attachments: replaced, 4 rows (no key; 2 rows differed)\n"))
       << synced.output;
   ExpectVerifiedClean(file.string());
+}
+
+// Defaults, comments, rules, a relationship and a saved query changed in
+// Access are brought in line as convert makes them; verify then finds the
+// copy clean, and a second sync sends nothing.
+TEST_F(SyncCommandTest, RulesRelationshipsAndQueriesAreBroughtInLine) {
+  const std::string before = Write("shop.mdb", Shop(false));
+  const std::string after = Write("shop-later.mdb", Shop(true));
+  ASSERT_EQ(Run("convert", before, {"--yes", "--engine", "InnoDB"}).status, 0);
+
+  ShellRun synced = Run("sync", after);
+  EXPECT_EQ(synced.status, 0) << synced.output << synced.errors;
+  for (const char* line :
+       {"Customers: 0 added, 0 changed, 0 removed, 2 unchanged\n",
+        "  brought in line: column [Name]: its default, comment and NULL as the file has them\n",
+        "  brought in line: column [City]: its default, comment and NULL as the file has them\n",
+        "  brought in line: the table's comment\n",
+        "  brought in line: the CHECK constraint Orders_Quantity made again: its rule is now >=1\n",
+        "  brought in line: the CHECK constraint Orders_rule dropped: the file has no such rule\n",
+        "Brought in line: the foreign key CustomersOrders of [Orders] dropped: no relationship of "
+        "the file asks for it\n",
+        "Brought in line: the foreign key of relationship [CustomersOrders] added\n",
+        "Brought in line: the view [Local Customers] of query [Local Customers] made again\n",
+        "Brought in line: the procedure [Large Orders] of query [Large Orders] made again\n",
+        "cli_sync: 2 tables, 0 in step, 2 brought in line, 0 not in line; rows: 0 added, 0 "
+        "changed, 0 removed, 0 refused; 4 foreign keys and queries brought in line\n"}) {
+    EXPECT_TRUE(Has(synced.output, line)) << line << "\n" << synced.output;
+  }
+  ExpectVerifiedClean(after);
+  ServerQuery query(server_, "cli_sync");
+  EXPECT_EQ(query.Value("SELECT GROUP_CONCAT(Name) FROM `Local Customers`"), "Bob");
+  EXPECT_EQ(query.Value("SELECT CONCAT(INSTR(ROUTINE_DEFINITION, '> p_Least') > 0, "
+                        "INSTR(ROUTINE_DEFINITION, '>= p_Least') > 0) FROM "
+                        "information_schema.ROUTINES WHERE ROUTINE_SCHEMA = 'cli_sync'"),
+            "10");
+  EXPECT_EQ(query.Value("SELECT CONCAT(UPDATE_RULE, '/', DELETE_RULE) FROM "
+                        "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = "
+                        "'cli_sync'"),
+            "CASCADE/RESTRICT");
+  EXPECT_EQ(query.Value("SELECT COLUMN_DEFAULT FROM information_schema.COLUMNS WHERE "
+                        "TABLE_SCHEMA = 'cli_sync' AND COLUMN_NAME = 'City'"),
+            "'Basel'");
+
+  // In step now: nothing is sent, not even a view.
+  std::map<std::string, std::string> counters = WriteCounters();
+  ShellRun again = Run("sync", after);
+  EXPECT_EQ(again.status, 0) << again.output << again.errors;
+  EXPECT_TRUE(Has(again.output, "cli_sync: 2 tables, 2 in step, 0 brought in line"))
+      << again.output;
+  EXPECT_EQ(WriteCounters(), counters);
+
+  // A table sync creates gets its foreign key back, once its rows are in.
+  query.Execute("DROP TABLE Orders");
+  ShellRun created = Run("sync", after);
+  EXPECT_EQ(created.status, 0) << created.output << created.errors;
+  EXPECT_TRUE(Has(created.output, "Orders: created, 2 rows\n")) << created.output;
+  EXPECT_TRUE(Has(created.output,
+                  "Brought in line: the foreign key of relationship [CustomersOrders] added\n"))
+      << created.output;
+  ExpectVerifiedClean(after);
+
+  // Without rules and queries, as convert and verify take them.
+  ShellRun plain = Run("sync", after, {"--no-rules", "--no-queries"});
+  EXPECT_EQ(plain.status, 0) << plain.output << plain.errors;
+  EXPECT_TRUE(Has(plain.output, "  brought in line: the table's comment\n")) << plain.output;
+  EXPECT_FALSE(Has(plain.output, "view")) << plain.output;
+  ShellRun verified = Run("verify", after, {"--no-rules", "--no-queries"});
+  EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
+}
+
+// A conversion cut short before it added an InnoDB table's plain indexes
+// after the rows leaves the table without them; sync adds them.
+TEST_F(SyncCommandTest, PlainIndexesAnInnoDbCopyLacksAreAdded) {
+  const std::string file = Write("shop.mdb", Shop(false));
+  ASSERT_EQ(Run("convert", file, {"--yes", "--engine", "InnoDB"}).status, 0);
+  ServerQuery query(server_, "cli_sync");
+  const Cell name = query.Value(
+      "SELECT INDEX_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = 'cli_sync' AND "
+      "TABLE_NAME = 'Orders' AND COLUMN_NAME = 'Note'");
+  ASSERT_TRUE(name);
+  query.Execute("ALTER TABLE Orders DROP INDEX `" + *name + "`");
+
+  ShellRun dry = Run("sync", file, {"--dry-run"});
+  EXPECT_EQ(dry.status, 1) << dry.output << dry.errors;
+  EXPECT_TRUE(Has(dry.output, "  the index `" + *name + "` to be added\n")) << dry.output;
+  ShellRun synced = Run("sync", file);
+  EXPECT_EQ(synced.status, 0) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output, "  the index `" + *name + "` added\n")) << synced.output;
+  EXPECT_EQ(query.Value("SELECT INDEX_NAME FROM information_schema.STATISTICS WHERE TABLE_SCHEMA "
+                        "= 'cli_sync' AND TABLE_NAME = 'Orders' AND COLUMN_NAME = 'Note'"),
+            name);
+  ShellRun again = Run("sync", file);
+  EXPECT_TRUE(Has(again.output, "cli_sync: 2 tables, 2 in step")) << again.output;
+}
+
+// A row is never refused for a rule, as convert never refuses one: the row
+// arrives, and the rule it breaks is dropped and named.
+TEST_F(SyncCommandTest, ARowBreakingARuleArrivesAndTheRuleIsNamed) {
+  const std::string before = Write("shop.mdb", Shop(false));
+  const std::string after = Write("shop-broken.mdb", Shop(false, true));
+  ASSERT_EQ(Run("convert", before, {"--yes"}).status, 0);
+  ShellRun synced = Run("sync", after);
+  EXPECT_EQ(synced.status, 1) << synced.output << synced.errors;
+  EXPECT_TRUE(Has(synced.output,
+                  "Orders: 1 added, 0 changed, 0 removed, 2 unchanged\n"
+                  "  the CHECK constraint Orders_Quantity (the rule >=0) was dropped: 1 row "
+                  "breaks it\n"))
+      << synced.output;
+  EXPECT_EQ(ServerQuery(server_, "cli_sync").Value("SELECT Quantity FROM Orders WHERE ID = 12"),
+            "-1");
+  ExpectVerifiedClean(after);
+  EXPECT_EQ(Run("sync", after).status, 0);
 }
 
 }  // namespace
