@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace bracken::testing {
 
@@ -20,6 +21,14 @@ std::optional<TestServer> TestServerFromEnvironment();
 inline constexpr const char* kNoServerMessage =
     "no test server: run scripts/test, or set BRACKEN_TEST_MYSQL_HOST, _PORT, _USER and "
     "_PASSWORD";
+
+// The nodes of the private Galera cluster scripts/test-cluster starts, as
+// BRACKEN_TEST_CLUSTER_HOST, _PORTS (one port per node, node 1 first), _USER
+// and _PASSWORD name them; empty when they are not set.
+std::vector<TestServer> TestClusterFromEnvironment();
+
+inline constexpr const char* kNoClusterMessage =
+    "no test cluster: run scripts/test-cluster start DIR and source DIR/env";
 
 }  // namespace bracken::testing
 
