@@ -12,7 +12,7 @@
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
-#include "engine/verify/row_digest.h"
+#include "engine/verify/row_pairing.h"
 #include "engine/verify/verify_cell.h"
 #include "engine/verify/verify_columns.h"
 #include "target/mysql_connection.h"
@@ -22,28 +22,9 @@ namespace bracken::engine {
 
 namespace {
 
-// One file row of a keyed table: where its canonical key stands in the key
-// arena, its number in the file and its digest.
-struct KeyEntry {
-  uint64_t offset;
-  uint32_t length;
-  uint32_t ordinal;
-  Digest digest;
-};
-
-// One row of a table without a key, from either side.
-struct RowEntry {
-  Digest digest;
-  uint32_t ordinal;
-};
-
 // At most this many changed rows to an UPDATE, as the command line's rows
 // to an INSERT.
 constexpr std::size_t kUpdateRows = 1000;
-
-bool DigestBefore(const RowEntry& a, const RowEntry& b) {
-  return a.digest != b.digest ? a.digest < b.digest : a.ordinal < b.ordinal;
-}
 
 // A file row to write on the second reading: inserted, or (with `change`)
 // the changed row whose column digests start at change * fields.
@@ -111,19 +92,11 @@ class TableMend {
            TableGoneError(context_.executor.LastErrorNumber());
   }
 
-  void FileRow(RowSource& rows);
-  void ServerRow();
-  std::string_view CellAt(std::size_t field) const {
-    return std::string_view(row_).substr(starts_[field], starts_[field + 1] - starts_[field]);
-  }
-  void AppendKey(std::string& out) const {
-    for (std::size_t field : keyFields_) out.append(CellAt(field));
-  }
   std::string ServerKeyLiteral() const;
   std::string Literal(std::size_t field) const;
-  std::string Query() const;
+  std::string Query() const { return pairing_.Query(context_, database_); }
   std::string Column(std::size_t field) const {
-    return QuoteIdentifier(context_.tablePlan.TargetName(fields_[field].name));
+    return QuoteIdentifier(context_.tablePlan.TargetName(pairing_.Fields()[field].name));
   }
 
   ConversionOwner& owner_;
@@ -135,21 +108,10 @@ class TableMend {
   bool dryRun_;
   TableSync sync_;
 
-  std::vector<FieldPlan> fields_;
-  std::vector<CellKind> kinds_;
-  ColumnMatch match_;
-  std::vector<std::size_t> keyFields_;
-  std::vector<TargetValue> values_;
-  std::string row_;
-  std::vector<std::size_t> starts_;
-  std::string key_;
-  RowDigester digester_;
   std::string quotedTable_;
 
   // The file's side.
-  std::string arena_;
-  std::vector<KeyEntry> keyed_;
-  std::vector<RowEntry> unkeyed_;
+  RowPairing pairing_;
   uint32_t fileRows_ = 0;
   bool fileShort_ = false;  // rows of the file that could not be read
   long serverRows_ = 0;
@@ -181,48 +143,15 @@ class TableMend {
   std::size_t updateBytes_ = 0;
 };
 
-void TableMend::FileRow(RowSource& rows) {
-  row_.clear();
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
-    ExpectedValue(rows, static_cast<long>(i), fields_[i], values_[i]);
-    if (kinds_[i] == CellKind::FineDateTime && values_[i].kind == CellKind::Text) {
-      values_[i].kind = CellKind::FineDateTime;
-    }
-    starts_[i] = row_.size();
-    AppendCanonical(row_, values_[i]);
-  }
-  starts_[fields_.size()] = row_.size();
-}
-
-void TableMend::ServerRow() {
-  row_.clear();
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
-    starts_[i] = row_.size();
-    const auto column = static_cast<unsigned>(match_.position[i]);
-    AppendCanonical(row_, kinds_[i], stream_.IsNull(column), stream_.Cell(column));
-  }
-  starts_[fields_.size()] = row_.size();
-}
-
-std::string TableMend::Query() const {
-  std::string query =
-      "SELECT " + match_.selectList + " FROM " + QuoteIdentifier(database_) + "." + quotedTable_;
-  for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-    query += k == 0 ? " ORDER BY " : ",";
-    query += OrderExpression(Column(keyFields_[k]), kinds_[keyFields_[k]]);
-  }
-  return query;
-}
-
 // The key of the server's current row as it stands in a statement: "(a,b)"
 // for a key of many columns.
 std::string TableMend::ServerKeyLiteral() const {
   std::string text;
-  for (std::size_t field : keyFields_) {
-    const auto column = static_cast<unsigned>(match_.position[field]);
+  for (std::size_t field : pairing_.KeyFields()) {
+    const auto column = static_cast<unsigned>(pairing_.Match().position[field]);
     const std::string_view cell = stream_.Cell(column);
     if (!text.empty()) text += ",";
-    const CellKind kind = kinds_[field];
+    const CellKind kind = pairing_.Kinds()[field];
     if (stream_.IsNull(column)) {
       text += "NULL";
     } else if (kind == CellKind::Bytes) {
@@ -235,47 +164,32 @@ std::string TableMend::ServerKeyLiteral() const {
       text += "'" + EscapeText(cell) + "'";
     }
   }
-  return keyFields_.size() > 1 ? "(" + text + ")" : text;
+  return pairing_.KeyFields().size() > 1 ? "(" + text + ")" : text;
 }
 
 // The literal of the file's current value of `field`, without its comma.
 std::string TableMend::Literal(std::size_t field) const {
   std::string text;
-  AppendLiteral(text, values_[field]);
+  AppendLiteral(text, pairing_.Values()[field]);
   text.pop_back();
   return text;
 }
 
 bool TableMend::Prepare(RowSource& rows) {
-  fields_ = PlanFields(rows, context_);
-  for (const FieldPlan& field : fields_) kinds_.push_back(KindOf(field));
-  values_.resize(fields_.size());
-  starts_.resize(fields_.size() + 1);
+  pairing_.Plan(rows, context_);
   quotedTable_ = QuoteIdentifier(context_.tablePlan.targetName);
   std::vector<ServerColumn> columns;
   if (!ReadServerColumns(stream_, database_, context_.tablePlan.targetName, columns)) {
     return Failed("its columns cannot be read from MySQL: " + stream_.ErrorText());
   }
-  match_ = MatchColumns(context_.tablePlan, fields_, columns);
-  if (!match_.differences.empty() ||
-      std::find(match_.position.begin(), match_.position.end(), -1) != match_.position.end()) {
+  ColumnMatch match = MatchColumns(context_.tablePlan, pairing_.Fields(), columns);
+  if (!match.differences.empty() ||
+      std::find(match.position.begin(), match.position.end(), -1) != match.position.end()) {
     return Failed("its columns no longer match the file");
   }
-  const long indexes = context_.source.IndexCount(table_);
-  for (long i = 0; i < indexes; ++i) {
-    IndexDescription index = context_.source.Index(table_, i);
-    if (!index.primaryKey) continue;
-    for (const std::string& name : index.columns) {
-      auto found = std::find_if(fields_.begin(), fields_.end(),
-                                [&](const FieldPlan& field) { return field.name == name; });
-      if (found == fields_.end()) {
-        keyFields_.clear();  // a key the server cannot give: the table is replaced whole
-        break;
-      }
-      keyFields_.push_back(static_cast<std::size_t>(found - fields_.begin()));
-    }
-    break;
-  }
+  pairing_.SetMatch(std::move(match));
+  // Every column matched: a key is one the server can give.
+  pairing_.FindKey(context_, table_);
   const auto engine = connection_.QueryRows(
       "SELECT ENGINE FROM information_schema.TABLES WHERE TABLE_SCHEMA='" + EscapeText(database_) +
       "' AND TABLE_NAME='" + EscapeText(context_.tablePlan.targetName) + "'");
@@ -357,87 +271,42 @@ void TableMend::AddMissingIndexes() {
 // The file's rows, each as its key and digest. A row the file cannot give
 // is named; the table then loses no row of MySQL to it.
 void TableMend::ReadFile(RowSource& rows) {
-  uint32_t ordinal = 0;
-  try {
-    for (; !rows.Eof(); rows.MoveNext()) {
-      ++ordinal;
-      try {
-        FileRow(rows);
-      } catch (const source::SourceError& error) {
+  fileRows_ = pairing_.ReadFile(
+      rows, context_, table_,
+      [this](uint32_t ordinal, const source::SourceError& error) {
         fileShort_ = true;
         sync_.problems.push_back("row " + std::to_string(ordinal) +
                                  " of the file cannot be read (" + error.Description() + ")");
-        continue;
-      }
-      const Digest digest = digester_.Of(row_);
-      if (keyFields_.empty()) {
-        unkeyed_.push_back({digest, ordinal});
-        continue;
-      }
-      const uint64_t offset = arena_.size();
-      AppendKey(arena_);
-      keyed_.push_back({offset, static_cast<uint32_t>(arena_.size() - offset), ordinal, digest});
-    }
-  } catch (const source::SourceError& error) {
-    fileShort_ = true;
-    sync_.problems.push_back("reading the file stopped after row " +
-                             std::to_string(ordinal > 0 ? ordinal - 1 : 0) + " (" +
-                             error.Description() + ")");
-  }
-  fileRows_ = ordinal;
-  for (const std::string& note : rows.Damage()) {
-    fileShort_ = true;
-    sync_.problems.push_back(note);
-  }
-  long stored = -1;
-  try {
-    stored = context_.source.StoredRowCount(table_);
-  } catch (const source::SourceError&) {
-    // No count to hold the rows against.
-  }
-  if (static_cast<long>(ordinal) < stored) {
-    fileShort_ = true;
-    sync_.problems.push_back(RowCountNote(ordinal, stored));
-  }
+      },
+      [this](std::string text) {
+        fileShort_ = true;
+        sync_.problems.push_back(std::move(text));
+      });
 }
 
 bool TableMend::PairKeyed() {
-  auto keyOf = [this](const KeyEntry& entry) {
-    return std::string_view(arena_).substr(entry.offset, entry.length);
-  };
-  std::sort(keyed_.begin(), keyed_.end(), [&](const KeyEntry& a, const KeyEntry& b) {
-    const int order = keyOf(a).compare(keyOf(b));
-    return order != 0 ? order < 0 : a.ordinal < b.ordinal;
-  });
-  std::size_t a = 0;
   std::string previous;
   bool repeated = false;
-  while (stream_.Next()) {
-    ++serverRows_;
-    ServerRow();
-    previous.swap(key_);
-    key_.clear();
-    AppendKey(key_);
-    repeated = repeated || (serverRows_ > 1 && key_ == previous);
-    while (a < keyed_.size() && keyOf(keyed_[a]).compare(key_) < 0) {
-      inserts_.push_back(keyed_[a++].ordinal);
-    }
-    if (a < keyed_.size() && keyOf(keyed_[a]) == key_) {
-      if (digester_.Of(row_) == keyed_[a].digest) {
-        ++sync_.unchanged;
-      } else {
-        changes_.push_back(keyed_[a].ordinal);
-        for (std::size_t i = 0; i < fields_.size(); ++i) {
-          serverColumns_.push_back(digester_.Of(CellAt(i)));
+  const bool read = pairing_.PairKeyed(
+      stream_,
+      [&](std::string_view key) {
+        ++serverRows_;
+        repeated = repeated || (serverRows_ > 1 && key == previous);
+        previous.assign(key);
+      },
+      [&](const KeyEntry& entry) { inserts_.push_back(entry.ordinal); },
+      [&](const KeyEntry& entry, bool same) {
+        if (same) {
+          ++sync_.unchanged;
+          return;
         }
-      }
-      ++a;
-    } else {
-      deletes_.push_back(ServerKeyLiteral());
-    }
-  }
-  if (stream_.Failed()) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
-  while (a < keyed_.size()) inserts_.push_back(keyed_[a++].ordinal);
+        changes_.push_back(entry.ordinal);
+        for (std::size_t i = 0; i < pairing_.Fields().size(); ++i) {
+          serverColumns_.push_back(pairing_.DigestOf(pairing_.Cell(i)));
+        }
+      },
+      [&] { deletes_.push_back(ServerKeyLiteral()); });
+  if (!read) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   if (repeated) {
     // The server holds a key twice (the file's key is not the copy's):
     // deleting by key would take the paired row too, so the table is
@@ -447,7 +316,7 @@ bool TableMend::PairKeyed() {
     changes_.clear();
     deletes_.clear();
     serverColumns_.clear();
-    for (const KeyEntry& entry : keyed_) inserts_.push_back(entry.ordinal);
+    for (const KeyEntry& entry : pairing_.KeyedRows()) inserts_.push_back(entry.ordinal);
     replace_ = true;
     sync_.kind = TableSync::Kind::Replaced;
     sync_.changed = 0;
@@ -464,40 +333,21 @@ bool TableMend::PairKeyed() {
 }
 
 bool TableMend::PairUnkeyed() {
-  std::vector<RowEntry> server;
-  uint32_t serverOrdinal = 0;
-  while (stream_.Next()) {
-    ++serverRows_;
-    ServerRow();
-    server.push_back({digester_.Of(row_), ++serverOrdinal});
-  }
-  if (stream_.Failed()) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
-  std::sort(unkeyed_.begin(), unkeyed_.end(), DigestBefore);
-  std::sort(server.begin(), server.end(), DigestBefore);
   long differing = 0;
-  std::size_t a = 0, s = 0;
-  while (a < unkeyed_.size() || s < server.size()) {
-    if (s == server.size() || (a < unkeyed_.size() && unkeyed_[a].digest < server[s].digest)) {
-      ++a;
-      ++differing;
-    } else if (a == unkeyed_.size() || server[s].digest < unkeyed_[a].digest) {
-      ++s;
-      ++differing;
-    } else {
-      ++a;
-      ++s;
-    }
-  }
+  const bool read = pairing_.PairUnkeyed(
+      stream_, [&] { ++serverRows_; }, [&](uint32_t) { ++differing; },
+      [&](uint32_t) { ++differing; });
+  if (!read) return Failed("reading it from MySQL failed: " + stream_.ErrorText());
   if (differing == 0) {
-    sync_.unchanged = static_cast<long>(unkeyed_.size());
+    sync_.unchanged = static_cast<long>(pairing_.UnkeyedRows().size());
     return true;
   }
   replace_ = true;
   sync_.kind = TableSync::Kind::Replaced;
   sync_.changed = differing;
-  sync_.rows = static_cast<long>(unkeyed_.size());
+  sync_.rows = static_cast<long>(pairing_.UnkeyedRows().size());
   sync_.removed = serverRows_;
-  for (const RowEntry& entry : unkeyed_) inserts_.push_back(entry.ordinal);
+  for (const RowEntry& entry : pairing_.UnkeyedRows()) inserts_.push_back(entry.ordinal);
   sync_.added = static_cast<long>(inserts_.size());
   return true;
 }
@@ -516,12 +366,12 @@ bool TableMend::DeleteExtras() {
     return true;
   }
   std::string start = "DELETE FROM " + quotedTable_ + " WHERE ";
-  if (keyFields_.size() == 1) {
-    start += Column(keyFields_.front());
+  if (pairing_.KeyFields().size() == 1) {
+    start += Column(pairing_.KeyFields().front());
   } else {
     start += "(";
-    for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-      start += (k > 0 ? "," : "") + Column(keyFields_[k]);
+    for (std::size_t k = 0; k < pairing_.KeyFields().size(); ++k) {
+      start += (k > 0 ? "," : "") + Column(pairing_.KeyFields()[k]);
     }
     start += ")";
   }
@@ -592,9 +442,9 @@ bool TableMend::SendInserts() {
 bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
   std::string statement = insertStart_ + "(";
   std::vector<std::size_t> starts;
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
+  for (std::size_t i = 0; i < pairing_.Fields().size(); ++i) {
     starts.push_back(statement.size());
-    AppendLiteral(statement, values_[i]);
+    AppendLiteral(statement, pairing_.Values()[i]);
   }
   starts.push_back(statement.size());
   statement.back() = ')';
@@ -613,7 +463,8 @@ bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
   // Too long for one statement: its long values go apart from it.
   if (!SendInserts()) return false;
   ++context_.summary.rowsSent;
-  OversizedRow oversized{owner_, context_, rows, fields_, table_, static_cast<long>(ordinal)};
+  OversizedRow oversized{
+      owner_, context_, rows, pairing_.Fields(), table_, static_cast<long>(ordinal)};
   if (oversized.Send(statement, starts)) {
     if (tableRows_) ++*tableRows_;
     return true;
@@ -637,18 +488,19 @@ bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
 bool TableMend::Update(uint32_t ordinal, int64_t change) {
   std::vector<std::size_t> set;
   std::string canonical;
-  for (std::size_t i = 0; i < fields_.size(); ++i) {
+  for (std::size_t i = 0; i < pairing_.Fields().size(); ++i) {
     canonical.clear();
-    AppendCanonical(canonical, values_[i]);
-    if (digester_.Of(canonical) !=
-        serverColumns_[static_cast<std::size_t>(change) * fields_.size() + i]) {
+    AppendCanonical(canonical, pairing_.Values()[i]);
+    if (pairing_.DigestOf(canonical) !=
+        serverColumns_[static_cast<std::size_t>(change) * pairing_.Fields().size() + i]) {
       set.push_back(i);
     }
   }
   if (set.empty()) return true;
   std::string where;
-  for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-    where += (k == 0 ? " WHERE " : " AND ") + Column(keyFields_[k]) + "=" + Literal(keyFields_[k]);
+  for (std::size_t k = 0; k < pairing_.KeyFields().size(); ++k) {
+    where += (k == 0 ? " WHERE " : " AND ") + Column(pairing_.KeyFields()[k]) + "=" +
+             Literal(pairing_.KeyFields()[k]);
   }
   // Long texts and bytes go apart from the statement when it would be too
   // long for the server otherwise, the longest first, as a row's INSERT does.
@@ -673,7 +525,8 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   for (std::size_t j : order) {
     if (statement.size() <= limit) break;
     // What goes apart is bound as bytes, so a NULL would arrive as empty.
-    if (!fields_[set[j]].longValue || values_[set[j]].form == LiteralForm::Null) continue;
+    if (!pairing_.Fields()[set[j]].longValue || pairing_.Values()[set[j]].form == LiteralForm::Null)
+      continue;
     apart[j] = true;
     statement = statementText();
   }
@@ -681,8 +534,8 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   bool fits = statement.size() <= limit;
   for (std::size_t j = 0; j < set.size(); ++j) {
     if (!apart[j]) continue;
-    fits = fits && values_[set[j]].text.size() <= packet;
-    values.emplace_back(values_[set[j]].text);
+    fits = fits && pairing_.Values()[set[j]].text.size() <= packet;
+    values.emplace_back(pairing_.Values()[set[j]].text);
   }
   if (!fits) {
     ++context_.summary.rowsRefused;
@@ -699,10 +552,10 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
   if (values.empty() && statement.size() <= budget_ / 4) {
     // Many rows to an UPDATE, as many to an INSERT.
     PendingUpdate pending{ordinal, "", {}, statement};
-    for (std::size_t k = 0; k < keyFields_.size(); ++k) {
-      pending.key += (k > 0 ? "," : "") + Literal(keyFields_[k]);
+    for (std::size_t k = 0; k < pairing_.KeyFields().size(); ++k) {
+      pending.key += (k > 0 ? "," : "") + Literal(pairing_.KeyFields()[k]);
     }
-    if (keyFields_.size() > 1) pending.key = "(" + pending.key + ")";
+    if (pairing_.KeyFields().size() > 1) pending.key = "(" + pending.key + ")";
     for (std::size_t j = 0; j < set.size(); ++j) pending.sets.emplace_back(set[j], literals[j]);
     const std::size_t bytes = statement.size() + pending.key.size() * 2;
     if (!updates_.empty() && (updateBytes_ + bytes > budget_ || updates_.size() >= kUpdateRows) &&
@@ -743,14 +596,14 @@ bool TableMend::SendUpdates() {
   updates_.clear();
   updateBytes_ = 0;
   if (pending.size() == 1) return SendUpdate(pending[0].ordinal, pending[0].statement, {});
-  const bool single = keyFields_.size() == 1;
+  const bool single = pairing_.KeyFields().size() == 1;
   std::string key;
-  for (std::size_t k = 0; k < keyFields_.size(); ++k)
-    key += (k > 0 ? "," : "") + Column(keyFields_[k]);
+  for (std::size_t k = 0; k < pairing_.KeyFields().size(); ++k)
+    key += (k > 0 ? "," : "") + Column(pairing_.KeyFields()[k]);
   if (!single) key = "(" + key + ")";
   std::string statement = "UPDATE " + quotedTable_ + " SET ";
   bool first = true;
-  for (std::size_t field = 0; field < fields_.size(); ++field) {
+  for (std::size_t field = 0; field < pairing_.Fields().size(); ++field) {
     std::string cases;
     for (const PendingUpdate& update : pending) {
       for (const auto& [changed, literal] : update.sets) {
@@ -779,7 +632,7 @@ bool TableMend::SendUpdates() {
 
 bool TableMend::WriteRow(RowSource& rows, const Wanted& wanted) {
   try {
-    FileRow(rows);
+    pairing_.FileRow(rows);
   } catch (const source::SourceError& error) {
     sync_.problems.push_back("row " + std::to_string(wanted.ordinal) +
                              " of the file cannot be read (" + error.Description() + ")");
@@ -801,7 +654,8 @@ bool TableMend::WriteFromFile() {
             [](const Wanted& a, const Wanted& b) { return a.ordinal < b.ordinal; });
   if (wanted.empty()) return true;
   insertStart_ = "INSERT INTO " + quotedTable_ + " (";
-  for (std::size_t i = 0; i < fields_.size(); ++i) insertStart_ += (i > 0 ? "," : "") + Column(i);
+  for (std::size_t i = 0; i < pairing_.Fields().size(); ++i)
+    insertStart_ += (i > 0 ? "," : "") + Column(i);
   insertStart_ += ") VALUES";
   if (!transactional_ && !inserts_.empty()) tableRows_ = context_.executor.CountRows(quotedTable_);
   std::size_t next = 0;
@@ -865,7 +719,7 @@ TableSync TableMend::Run() {
     stream_.Finish();
     return sync_;
   }
-  const bool paired = keyFields_.empty() ? PairUnkeyed() : PairKeyed();
+  const bool paired = pairing_.KeyFields().empty() ? PairUnkeyed() : PairKeyed();
   stream_.Finish();
   if (!paired) return sync_;
   if (fileShort_ && (replace_ || !deletes_.empty())) {
