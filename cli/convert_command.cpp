@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "cli/access_password.h"
+#include "cli/cluster_refusal.h"
 #include "cli/command.h"
 #include "cli/command_arguments.h"
 #include "cli/console_owner.h"
@@ -517,6 +518,20 @@ int Convert(const std::vector<std::string>& args) {
                                 true)
               << "\n";
     return kExitFailed;
+  }
+  // MyISAM tables on a cluster node would reach no other node: refused
+  // before anything is sent.
+  if (options.engine == engine::TableEngine::MyISAM) {
+    if (const auto refusal = MyIsamOnClusterRefusal(connection, "Convert")) {
+      target::WipeSecret(password);
+      target::WipeSecret(file.connectionText);
+      std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
+      engine::ConversionSummary summary;
+      summary.tablesChecked = state.tablesChecked;
+      std::cout << SummaryLine(options.database, summary, "MyISAM refused on a cluster node")
+                << std::flush;
+      return kExitFailed;
+    }
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "cli/access_password.h"
+#include "cli/cluster_refusal.h"
 #include "cli/command.h"
 #include "cli/command_arguments.h"
 #include "cli/console_owner.h"
@@ -19,6 +20,7 @@
 #include "engine/catalog_source.h"
 #include "engine/connect_messages.h"
 #include "engine/output/statement_executor.h"
+#include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
@@ -101,6 +103,17 @@ constexpr char kHelp[] =
     "  3  nothing done: the file or the server could not be opened, or the database\n"
     "     was not made from this file\n";
 
+// Whether the database already holds an InnoDB table, so that the tables
+// sync creates take InnoDB whatever --engine says. A question the server
+// does not answer counts as none.
+bool HoldsInnoDbTable(target::MySqlConnection& connection, const std::string& database) {
+  const auto rows = connection.QueryRows(
+      "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_TYPE = 'BASE TABLE' AND "
+      "ENGINE = 'InnoDB' AND TABLE_SCHEMA = '" +
+      engine::EscapeText(database) + "' LIMIT 1");
+  return rows && !rows->empty();
+}
+
 struct Options : CommonArguments {
   engine::SyncChoices choices;
   bool carryRules = true;
@@ -179,6 +192,20 @@ int Sync(const std::vector<std::string>& args) {
                                 true)
               << "\n";
     return kExitFailed;
+  }
+  // Tables sync would create as MyISAM on a cluster node would reach no
+  // other node: refused before anything is sent (a dry run sends nothing).
+  if (options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
+    if (const auto refusal = MyIsamOnClusterRefusal(connection, "Sync");
+        refusal && !HoldsInnoDbTable(connection, options.database)) {
+      target::WipeSecret(file.connectionText);
+      std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
+      engine::SyncSummary summary;
+      summary.cannotStart = "MyISAM refused on a cluster node";
+      std::cout << EscapeControls(engine::SyncSummaryLine(options.database, summary, false))
+                << std::endl;
+      return kExitFailed;
+    }
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);
