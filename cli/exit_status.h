@@ -18,7 +18,8 @@ inline constexpr int kExitIncomplete = 1;
 inline constexpr int kExitUsage = 2;
 // Nothing was done: the server or the Access file could not be opened or
 // read, or the conversion ended before its first table (no tables, a name
-// too long, the overwrite declined, the database refused by the server).
+// too long, the overwrite declined, the database refused by the server), or
+// MyISAM asked for on a cluster node.
 inline constexpr int kExitFailed = 3;
 
 // The lines of the usage text that describe them.
