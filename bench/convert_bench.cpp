@@ -53,6 +53,7 @@
 #include <vector>
 
 #include "bench/bench_table.h"
+#include "bench/server_files.h"
 #include "engine/catalog_source.h"
 #include "engine/conversion_run.h"
 #include "engine/output/statement_executor.h"
@@ -297,36 +298,6 @@ class FileStream : public target::LocalLoadStream {
 
 constexpr int kWays = 7;
 
-// Where the server may write files for LOAD DATA INFILE, tried by writing
-// one; empty (with the reason printed) when it may not.
-std::string OutfileDirectory(target::MySqlConnection& connection) {
-  auto found = connection.QueryRows("SELECT @@secure_file_priv");
-  if (!found || found->empty() || found->front().empty()) {
-    std::printf("server-side LOAD DATA INFILE: secure_file_priv cannot be read (%s)\n",
-                connection.ErrorText().c_str());
-    return "";
-  }
-  std::string directory = found->front().front();
-  if (directory.empty()) {
-    // NULL (no directory allowed) and "" (any) both read as empty here.
-    auto isNull = connection.QueryRows("SELECT @@secure_file_priv IS NULL");
-    if (isNull && !isNull->empty() && isNull->front().front() == "1") {
-      std::printf("server-side LOAD DATA INFILE: secure_file_priv is NULL, no file allowed\n");
-      return "";
-    }
-    directory = fs::temp_directory_path().string();
-  }
-  if (directory.back() != '/') directory += '/';
-  const std::string probe = directory + "bracken_bench_probe_" + std::to_string(::getpid());
-  if (!connection.Execute("SELECT 1 INTO OUTFILE '" + probe + "'")) {
-    std::printf("server-side LOAD DATA INFILE: the server cannot write in %s (%s)\n",
-                directory.c_str(), connection.ErrorText().c_str());
-    return "";
-  }
-  fs::remove(probe);
-  return directory;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -410,7 +381,7 @@ int main(int argc, char** argv) {
   loading.loadData = true;
   // The rows of every table as the server writes them to a file, for the
   // server's own LOAD DATA INFILE.
-  const std::string outfiles = OutfileDirectory(connection);
+  const std::string outfiles = bench::OutfileDirectory(connection);
   auto outfile = [&](int r) {
     return outfiles + "bracken_bench_" + std::to_string(::getpid()) + "_" + std::to_string(r);
   };

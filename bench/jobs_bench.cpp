@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "bench/bench_table.h"
+#include "bench/server_files.h"
 #include "target/mysql_connection.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/test_server.h"
@@ -111,32 +112,6 @@ std::unique_ptr<target::MySqlConnection> Connect(const testing::TestServer& serv
   return connection;
 }
 
-// Where the server may write files for LOAD DATA INFILE, tried by writing
-// one; empty (with the reason printed) when it may not.
-std::string OutfileDirectory(target::MySqlConnection& connection) {
-  auto isNull = connection.QueryRows("SELECT @@secure_file_priv IS NULL, @@secure_file_priv");
-  if (!isNull || isNull->empty()) {
-    std::printf("server-side LOAD DATA INFILE: secure_file_priv cannot be read (%s)\n",
-                connection.ErrorText().c_str());
-    return "";
-  }
-  if (isNull->front()[0] == "1") {
-    std::printf("server-side LOAD DATA INFILE: secure_file_priv is NULL, no file allowed\n");
-    return "";
-  }
-  std::string directory = isNull->front()[1];
-  if (directory.empty()) directory = fs::temp_directory_path().string();
-  if (directory.back() != '/') directory += '/';
-  const std::string probe = directory + "bracken_jobs_probe_" + std::to_string(::getpid());
-  if (!connection.Execute("SELECT 1 INTO OUTFILE '" + probe + "'")) {
-    std::printf("server-side LOAD DATA INFILE: the server cannot write in %s (%s)\n",
-                directory.c_str(), connection.ErrorText().c_str());
-    return "";
-  }
-  fs::remove(probe);
-  return directory;
-}
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
@@ -178,7 +153,7 @@ int main(int argc, char** argv) {
   target::MySqlConnection& main = *connections.front();
   // The tables' own CREATE TABLE statements and, where the server may write
   // files, their rows as the server writes them.
-  const std::string outfiles = OutfileDirectory(main);
+  const std::string outfiles = bench::OutfileDirectory(main);
   auto outfile = [&](int t) {
     return outfiles + "bracken_jobs_" + std::to_string(::getpid()) + "_" + std::to_string(t);
   };
