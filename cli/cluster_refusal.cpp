@@ -1,7 +1,5 @@
 #include "cli/cluster_refusal.h"
 
-#include "target/mysql_connection.h"
-
 namespace bracken::cli {
 
 std::optional<std::string> MyIsamOnClusterRefusal(const target::ClusterTraits& traits,
@@ -18,13 +16,6 @@ std::optional<std::string> MyIsamOnClusterRefusal(const target::ClusterTraits& t
         "server only.";
   }
   return text + " " + std::string(command) + " with --engine InnoDB.";
-}
-
-std::optional<std::string> MyIsamOnClusterRefusal(target::MySqlConnection& connection,
-                                                  std::string_view command) {
-  const auto traits = target::ReadClusterTraits(connection);
-  if (!traits) return std::nullopt;
-  return MyIsamOnClusterRefusal(*traits, command);
 }
 
 }  // namespace bracken::cli

@@ -519,10 +519,12 @@ int Convert(const std::vector<std::string>& args) {
               << "\n";
     return kExitFailed;
   }
-  // MyISAM tables on a cluster node would reach no other node: refused
-  // before anything is sent.
-  if (options.engine == engine::TableEngine::MyISAM) {
-    if (const auto refusal = MyIsamOnClusterRefusal(connection, "Convert")) {
+  // Whether the server is a cluster node, asked once. MyISAM tables there
+  // would reach no other node: refused before anything is sent. A server
+  // that does not answer is taken for a single server.
+  const std::optional<target::ClusterTraits> cluster = target::ReadClusterTraits(connection);
+  if (cluster && options.engine == engine::TableEngine::MyISAM) {
+    if (const auto refusal = MyIsamOnClusterRefusal(*cluster, "Convert")) {
       target::WipeSecret(password);
       target::WipeSecret(file.connectionText);
       std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
@@ -551,6 +553,9 @@ int Convert(const std::vector<std::string>& args) {
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;
+  if (cluster && cluster->IsCluster()) {
+    context.batching.BoundWriteSets(cluster->WriteSetRowLimit(), cluster->WriteSetByteLimit());
+  }
   context.engine = options.engine;
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;

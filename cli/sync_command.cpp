@@ -195,8 +195,9 @@ int Sync(const std::vector<std::string>& args) {
   }
   // Tables sync would create as MyISAM on a cluster node would reach no
   // other node: refused before anything is sent (a dry run sends nothing).
-  if (options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
-    if (const auto refusal = MyIsamOnClusterRefusal(connection, "Sync");
+  const std::optional<target::ClusterTraits> cluster = target::ReadClusterTraits(connection);
+  if (cluster && options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
+    if (const auto refusal = MyIsamOnClusterRefusal(*cluster, "Sync");
         refusal && !HoldsInnoDbTable(connection, options.database)) {
       target::WipeSecret(file.connectionText);
       std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
@@ -213,6 +214,9 @@ int Sync(const std::vector<std::string>& args) {
   engine::MySqlStatementExecutor executor(connection);
   engine::ConversionContext context(executor, source);
   context.batching = engine::RowBatching{kBatchRows, std::size_t{1} << 20, true};
+  if (cluster && cluster->IsCluster()) {
+    context.batching.BoundWriteSets(cluster->WriteSetRowLimit(), cluster->WriteSetByteLimit());
+  }
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,

@@ -4,7 +4,10 @@
 // where rows come from, the stop flag the window sets, the key state of the
 // current table and the tally the run reports at its end.
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -135,12 +138,41 @@ struct ConversionSummary {
 // With `loadData` (the command line's default against a server), a table's
 // rows go in one LOAD DATA LOCAL INFILE first (row_load.h); a server that
 // does not take it gets the INSERTs, and the run clears it.
+//
+// On a cluster node every statement outside a transaction, and every LOAD,
+// is one write set that each node certifies and applies whole: `writeSetRows`
+// and `writeSetBytes` (0: no bound) keep one INSERT, and one LOAD's chunk,
+// within the cluster's limits (see BoundWriteSets).
 struct RowBatching {
   std::size_t rows = 1;
   std::size_t bytes = std::size_t{1} << 20;
   bool loadData = false;
+  std::size_t writeSetRows = 0;
+  std::size_t writeSetBytes = 0;
 
   bool Batched() const { return rows > 1; }
+  // The rows one INSERT may carry, within the write-set bound.
+  std::size_t RowsPerStatement() const {
+    return writeSetRows == 0 ? rows : std::min(rows, writeSetRows);
+  }
+  // The bytes of statement text one INSERT may carry, within the bound.
+  std::size_t BytesPerStatement() const {
+    return writeSetBytes == 0 ? bytes : std::min(bytes, writeSetBytes);
+  }
+  // Bounds the write sets by a cluster's limits on one transaction (Galera's
+  // wsrep_max_ws_rows and wsrep_max_ws_size, Group Replication's
+  // group_replication_transaction_size_limit; 0: none). A row's write set
+  // can be larger than its text (a number written "0" takes eight bytes as
+  // a BIGINT, and each row adds its key and header), so the text may fill a
+  // quarter of the byte limit; and however large the limit, one write set
+  // stays within 64 MiB, as every node holds it whole while it certifies it
+  // and the cluster waits meanwhile.
+  void BoundWriteSets(std::uint64_t maxRows, std::uint64_t maxBytes) {
+    constexpr std::uint64_t kLargest = std::uint64_t{64} << 20;
+    const std::uint64_t bytesBound = maxBytes == 0 ? kLargest : std::min(kLargest, maxBytes / 4);
+    writeSetRows = static_cast<std::size_t>(maxRows);
+    writeSetBytes = static_cast<std::size_t>(std::max<std::uint64_t>(bytesBound, 1));
+  }
 };
 
 // The storage engine of the tables the run creates.

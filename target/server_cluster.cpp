@@ -87,6 +87,7 @@ const std::vector<std::string>& ClusterVariableNames() {
                                                   "wsrep_max_ws_rows",
                                                   "wsrep_max_ws_size",
                                                   "group_replication_group_name",
+                                                  "group_replication_transaction_size_limit",
                                                   "sql_require_primary_key",
                                                   "innodb_force_primary_key"};
   return kNames;
@@ -109,6 +110,9 @@ ClusterTraits ClusterTraitsFrom(const std::vector<NamedValue>& variables,
   traits.galeraNode =
       IsOn(variable("wsrep_on")) && !provider.empty() && !SameName(provider, "none");
   traits.groupReplication = Find(variables, "group_replication_group_name") != nullptr;
+  if (traits.groupReplication) {
+    traits.groupTransactionSizeLimit = Count(variable("group_replication_transaction_size_limit"));
+  }
   traits.sqlRequirePrimaryKey = IsOn(variable("sql_require_primary_key"));
   traits.innodbForcePrimaryKey = IsOn(variable("innodb_force_primary_key"));
   if (!traits.galeraNode) return traits;

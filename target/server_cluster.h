@@ -33,8 +33,11 @@ struct ClusterTraits {
   // (wsrep_max_ws_rows, wsrep_max_ws_size); 0 where there is no bound.
   std::uint64_t wsrepMaxWsRows = 0;
   std::uint64_t wsrepMaxWsSize = 0;
-  // MySQL's group_replication plugin is loaded and active on this server.
+  // MySQL's group_replication plugin is loaded and active on this server,
+  // and the most bytes one transaction may write in its group
+  // (group_replication_transaction_size_limit; 0 where there is no bound).
   bool groupReplication = false;
+  std::uint64_t groupTransactionSizeLimit = 0;
   // The server refuses tables without a primary key: MySQL's
   // sql_require_primary_key (for this session), MariaDB's
   // innodb_force_primary_key.
@@ -47,6 +50,12 @@ struct ClusterTraits {
   // A table without a primary key is refused, or (Group Replication) cannot
   // be written to.
   bool RequiresPrimaryKey() const;
+  // The most rows and bytes one transaction may write on this cluster; 0
+  // where there is no bound (and off a cluster).
+  std::uint64_t WriteSetRowLimit() const { return galeraNode ? wsrepMaxWsRows : 0; }
+  std::uint64_t WriteSetByteLimit() const {
+    return galeraNode ? wsrepMaxWsSize : groupReplication ? groupTransactionSizeLimit : 0;
+  }
   // wsrep_mode lists `flag` (case-insensitive).
   bool HasWsrepMode(std::string_view flag) const;
 };

@@ -14,7 +14,8 @@ RowBatch::RowBatch(ConversionOwner& owner, ConversionContext& context, const std
       table_(table),
       quotedTarget_(std::move(quotedTarget)),
       insertStart_(std::move(insertStart)),
-      budget_(std::min(context.batching.bytes, MaxRowStatementBytes(context.executor))),
+      budget_(std::min(context.batching.BytesPerStatement(),
+                       MaxRowStatementBytes(context.executor))),
       captions_(table) {}
 
 RowBatch::~RowBatch() { Abandon(); }
@@ -44,7 +45,7 @@ bool RowBatch::Add(std::string_view tuple, long number, const std::vector<std::s
   fillRows_.push_back(
       {number, fillStatement_.size(), tuple.size(), firstChange, fillChanges_.size()});
   fillStatement_.append(tuple);
-  return fillRows_.size() < context_.batching.rows || Launch();
+  return fillRows_.size() < context_.batching.RowsPerStatement() || Launch();
 }
 
 bool RowBatch::Flush() { return Launch() && Settle(); }

@@ -37,9 +37,21 @@ class TableStream : public target::LocalLoadStream {
         plan_(PlanFields(rows_, context)),
         captions_(table),
         captionEvery_(static_cast<long>(std::max<std::size_t>(1, context.batching.rows))),
-        rowLimit_(MaxRowStatementBytes(context.executor)) {}
+        rowLimit_(MaxRowStatementBytes(context.executor)),
+        chunkRows_(context.batching.writeSetRows),
+        chunkBytes_(context.batching.writeSetBytes) {}
 
   int Read(char* buffer, unsigned int size) override;
+
+  // The rows of one LOAD end where the next row would take the chunk past
+  // the write-set bound (RowBatching::writeSetRows, writeSetBytes); that row
+  // opens the next chunk, which the next LOAD sends after NextChunk.
+  bool ChunkFull() const { return chunkFull_; }
+  void NextChunk() {
+    chunkFull_ = false;
+    rowsInChunk_ = 0;
+    bytesInChunk_ = 0;
+  }
 
   bool Started() const { return started_; }
   // A row that the batched INSERTs may refuse for its size came: the
@@ -53,6 +65,9 @@ class TableStream : public target::LocalLoadStream {
 
  private:
   bool NextLine();
+  // Counts the row in line_, row `number` of the table, as sent in this
+  // chunk.
+  bool Count(long number);
 
   ConversionOwner& owner_;
   ConversionContext& context_;
@@ -62,6 +77,12 @@ class TableStream : public target::LocalLoadStream {
   ProgressCaptions captions_;
   long captionEvery_;
   std::size_t rowLimit_;
+  std::size_t chunkRows_;   // 0: no bound
+  std::size_t chunkBytes_;  // 0: no bound
+  std::size_t rowsInChunk_ = 0;
+  std::size_t bytesInChunk_ = 0;
+  bool held_ = false;  // line_ holds the row that opens the next chunk
+  bool chunkFull_ = false;
   TargetValue value_;
   std::string line_;       // the row being handed out ...
   std::size_t taken_ = 0;  // ... up to here
@@ -81,7 +102,7 @@ int TableStream::Read(char* buffer, unsigned int size) {
   started_ = true;
   std::size_t filled = 0;
   for (;;) {
-    if (taken_ == line_.size() && !NextLine()) break;
+    if (chunkFull_ || (taken_ == line_.size() && !NextLine())) break;
     const std::size_t rest = line_.size() - taken_;
     if (filled + rest > size) {
       if (filled > 0) break;
@@ -108,8 +129,13 @@ int TableStream::Read(char* buffer, unsigned int size) {
 // rows or when reading broke off. A row with a value that cannot be read is
 // left out, to be told.
 bool TableStream::NextLine() {
-  line_.clear();
+  if (chunkFull_) return false;
   taken_ = 0;
+  if (held_) {
+    held_ = false;
+    return Count(rowsRead_);
+  }
+  line_.clear();
   while (!ended_) {
     try {
       if (rowsRead_ > 0) rows_.MoveNext();
@@ -148,13 +174,26 @@ bool TableStream::NextLine() {
     }
     if (line_.empty()) line_ += '\t';
     line_.back() = '\n';
-    ++rowsSent_;
-    ++context_.summary.rowsSent;
-    if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
-    return true;
+    if (rowsInChunk_ > 0 && ((chunkRows_ != 0 && rowsInChunk_ >= chunkRows_) ||
+                             (chunkBytes_ != 0 && bytesInChunk_ + line_.size() > chunkBytes_))) {
+      held_ = true;
+      chunkFull_ = true;
+      taken_ = line_.size();  // handed out by the next chunk's first NextLine
+      return false;
+    }
+    return Count(number);
   }
   ended_ = true;
   return false;
+}
+
+bool TableStream::Count(long number) {
+  ++rowsInChunk_;
+  bytesInChunk_ += line_.size();
+  ++rowsSent_;
+  ++context_.summary.rowsSent;
+  if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
+  return true;
 }
 
 std::string LoadStatement(const std::string& quotedTable) {
@@ -188,10 +227,12 @@ CopyOutcome Ended(const ConversionContext& context) {
 }
 
 // The LOAD broke off by a stop, a lost connection or the table dropped by
-// another client. An InnoDB table holds none of its rows; a MyISAM table
-// keeps those the server stored before the break.
+// another client. An InnoDB table holds the rows of the chunks committed
+// before it (`committed`, none unless the write sets are bounded); a MyISAM
+// table keeps those the server stored before the break.
 CopyOutcome EndBrokenLoad(ConversionOwner& owner, ConversionContext& context,
-                          const std::string& quotedTarget, const TableStream& stream) {
+                          const std::string& quotedTarget, const TableStream& stream,
+                          long committed) {
   StatementExecutor& server = context.executor;
   ConversionSummary& summary = context.summary;
   const long sent = stream.RowsSent();
@@ -200,12 +241,16 @@ CopyOutcome EndBrokenLoad(ConversionOwner& owner, ConversionContext& context,
   const bool innoDb = context.engine == TableEngine::InnoDB;
   if (!stopped && server.LastErrorWasConnectionLost()) {
     // MyISAM rows may be stored: they stay counted as sent.
-    if (innoDb) summary.rowsSent -= sent;
+    if (innoDb) {
+      summary.rowsSent -= sent - committed;
+      if (committed > 0) Tell(owner, context, stream, committed);
+    }
     return {CopyResult::ConnectionLost, why};
   }
   if (innoDb) {
     server.Execute("ROLLBACK");
-    summary.rowsSent -= sent;
+    summary.rowsSent -= sent - committed;
+    if (committed > 0) Tell(owner, context, stream, committed);
   } else if (stopped) {
     const std::optional<long long> held = server.CountRows(quotedTarget);
     const long kept = held ? static_cast<long>(std::clamp<long long>(*held, 0, sent)) : sent;
@@ -221,11 +266,14 @@ CopyOutcome EndBrokenLoad(ConversionOwner& owner, ConversionContext& context,
 // as before its rows). A rollback keeps InnoDB's AUTO_INCREMENT counter past
 // the rows it took back, so the empty table's counter is set back too: the
 // copy that follows must leave the next AutoNumber a copy by INSERTs leaves.
-// False when the table cannot be emptied.
-bool Undo(ConversionContext& context, const std::string& quotedTarget) {
+// An InnoDB table that holds committed chunks is truncated after the
+// rollback, which sets its counter back as well. False when the table
+// cannot be emptied.
+bool Undo(ConversionContext& context, const std::string& quotedTarget, long committed) {
   StatementExecutor& server = context.executor;
   if (context.engine == TableEngine::InnoDB) {
     if (!server.Execute("ROLLBACK")) return false;
+    if (committed > 0) return server.Execute("TRUNCATE TABLE " + quotedTarget);
     // Refused only with the connection, which the copy then finds lost.
     server.Execute("ALTER TABLE " + quotedTarget + " AUTO_INCREMENT = 1;");
     return true;
@@ -255,21 +303,35 @@ std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionConte
     return EndOfReading(owner, context, tableName, 0, error);
   }
   // An InnoDB table takes the rows in one transaction, which stores them
-  // into the empty table without undoing each row.
-  if (innoDb && !server.Execute("START TRANSACTION")) return Ended(context);
-  target::LocalLoadCounts counts;
-  const target::LocalLoadResult result =
-      server.LoadFromStream(LoadStatement(quotedTarget), *stream, counts);
-  const long sent = stream->RowsSent();
-  bool clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
-               counts.rows == static_cast<unsigned long long>(sent) && !stream->TooLarge();
-  if (clean && innoDb && !server.Execute("COMMIT")) {
-    if (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
-        TableGoneError(server.LastErrorNumber())) {
-      context.summary.rowsSent -= sent;
+  // into the empty table without undoing each row; where the write sets are
+  // bounded, one transaction per chunk.
+  long committed = 0;  // rows of the chunks stored before this one
+  target::LocalLoadResult result = target::LocalLoadResult::Loaded;
+  long sent = 0;
+  bool clean = false;
+  for (;;) {
+    if (innoDb && !server.Execute("START TRANSACTION")) {
+      context.summary.rowsSent -= stream->RowsSent() - committed;
+      if (committed > 0) Tell(owner, context, *stream, committed);
       return Ended(context);
     }
-    clean = false;  // refused at its end: undone below
+    target::LocalLoadCounts counts;
+    result = server.LoadFromStream(LoadStatement(quotedTarget), *stream, counts);
+    sent = stream->RowsSent();
+    clean = result == target::LocalLoadResult::Loaded && counts.warnings == 0 &&
+            counts.rows == static_cast<unsigned long long>(sent - committed) && !stream->TooLarge();
+    if (clean && innoDb && !server.Execute("COMMIT")) {
+      if (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
+          TableGoneError(server.LastErrorNumber())) {
+        context.summary.rowsSent -= sent - committed;
+        if (committed > 0) Tell(owner, context, *stream, committed);
+        return Ended(context);
+      }
+      clean = false;  // refused at its end: undone below
+    }
+    if (!clean || !stream->ChunkFull()) break;
+    committed = sent;
+    stream->NextChunk();
   }
   if (clean) {
     Tell(owner, context, *stream, sent);
@@ -281,7 +343,7 @@ std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionConte
   }
   // The program ends at once: nothing more goes to the server.
   if (stream->BrokenOff()) return CopyOutcome{CopyResult::Stopped, ""};
-  if (result == target::LocalLoadResult::NotTaken) {
+  if (result == target::LocalLoadResult::NotTaken && committed == 0) {
     // Refused before a row was read.
     const std::string why = server.ErrorText();
     if (innoDb && !server.Execute("ROLLBACK")) return Ended(context);
@@ -291,11 +353,11 @@ std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionConte
   if (result == target::LocalLoadResult::Failed &&
       (context.stoppedDuringWait || server.LastErrorWasConnectionLost() ||
        TableGoneError(server.LastErrorNumber()))) {
-    return EndBrokenLoad(owner, context, quotedTarget, *stream);
+    return EndBrokenLoad(owner, context, quotedTarget, *stream, committed);
   }
   // Some row was not stored as sent: the table is emptied and copied again.
-  if (!Undo(context, quotedTarget)) {
-    if (innoDb) context.summary.rowsSent -= sent;
+  if (!Undo(context, quotedTarget, committed)) {
+    if (innoDb) context.summary.rowsSent -= sent - committed;
     return Ended(context);
   }
   context.summary.rowsSent -= sent;

@@ -22,6 +22,12 @@
 // as NULL, ...) and the rows that cannot be read are told only once the
 // LOAD counts, in the order of the rows, so nothing is told twice.
 //
+// Where the run bounds its write sets (a cluster node: RowBatching's
+// writeSetRows and writeSetBytes), the rows go in chunks, one LOAD and (InnoDB)
+// one transaction each, every chunk held to the same test; a chunk not
+// stored as sent empties the whole table (rolled back, then truncated) before
+// the INSERTs copy it again.
+//
 // A server that does not take LOCAL (local_infile=OFF, MySQL 8's default)
 // gets the batched INSERTs from then on: the run's LOAD choice is cleared
 // with one notice line.

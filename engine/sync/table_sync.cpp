@@ -86,6 +86,11 @@ class TableMend {
   bool Insert(RowSource& rows, uint32_t ordinal);
   bool SendInserts();
   bool SendAlone(uint32_t ordinal, const std::string& statement);
+  // Before a statement that writes `rows` rows from `bytes` of text: where
+  // the run bounds its write sets (a cluster node), the table's transaction
+  // is committed and a new one begun when the statement would take it past
+  // the bound. False when that failed.
+  bool Room(std::size_t rows, std::size_t bytes);
   bool Failed(const std::string& what);
   bool ServerStopped() const {
     return context_.stoppedDuringWait || context_.executor.LastErrorWasConnectionLost() ||
@@ -126,6 +131,12 @@ class TableMend {
   // The writing.
   bool transactional_ = false;
   std::size_t budget_ = 0;
+  std::size_t rowsPerStatement_ = 0;
+  // The rows and bytes written in the open transaction, and whether an
+  // earlier part of the table's changes was committed (Room).
+  std::size_t pieceRows_ = 0;
+  std::size_t pieceBytes_ = 0;
+  bool committedPart_ = false;
   std::string insertStart_;
   std::string batch_;
   std::vector<std::pair<uint32_t, std::size_t>> batchRows_;  // number, tuple offset
@@ -358,9 +369,41 @@ bool TableMend::Failed(const std::string& what) {
   return false;
 }
 
+bool TableMend::Room(std::size_t rows, std::size_t bytes) {
+  const RowBatching& bound = context_.batching;
+  if (!transactional_ || bound.writeSetBytes == 0) return true;
+  if (pieceRows_ > 0 && ((bound.writeSetRows != 0 && pieceRows_ + rows > bound.writeSetRows) ||
+                         pieceBytes_ + bytes > bound.writeSetBytes)) {
+    if (!context_.executor.Execute("COMMIT")) {
+      return Failed("its changes could not be committed: " + context_.executor.ErrorText());
+    }
+    committedPart_ = true;
+    pieceRows_ = 0;
+    pieceBytes_ = 0;
+    if (!context_.executor.Execute("START TRANSACTION")) {
+      return Failed("its transaction could not start: " + context_.executor.ErrorText());
+    }
+  }
+  pieceRows_ += rows;
+  pieceBytes_ += bytes;
+  return true;
+}
+
 bool TableMend::DeleteExtras() {
   if (replace_) {
-    if (!context_.executor.Execute("DELETE FROM " + quotedTable_)) {
+    // Within a bounded write set, the rows go a bounded number at a time;
+    // the last DELETE takes what is left.
+    if (transactional_ && context_.batching.writeSetBytes != 0) {
+      const std::size_t step = std::max<std::size_t>(1, rowsPerStatement_);
+      const std::string some = "DELETE FROM " + quotedTable_ + " LIMIT " + std::to_string(step);
+      for (long gone = 0; gone < serverRows_; gone += static_cast<long>(step)) {
+        if (!Room(step, some.size())) return false;
+        if (!context_.executor.Execute(some)) {
+          return Failed("its rows could not be replaced: " + context_.executor.ErrorText());
+        }
+      }
+    }
+    if (!Room(1, 0) || !context_.executor.Execute("DELETE FROM " + quotedTable_)) {
       return Failed("its rows could not be replaced: " + context_.executor.ErrorText());
     }
     return true;
@@ -377,25 +420,33 @@ bool TableMend::DeleteExtras() {
   }
   start += " IN (";
   std::string statement;
+  std::size_t keys = 0;
   auto send = [&] {
     if (statement.empty()) return true;
     statement += ")";
+    if (!Room(keys, statement.size())) return false;
     if (context_.executor.Execute(statement)) {
       statement.clear();
+      keys = 0;
       return true;
     }
     return Failed("rows no longer in the file could not be removed: " +
                   context_.executor.ErrorText());
   };
   for (const std::string& key : deletes_) {
-    if (!statement.empty() && statement.size() + key.size() + 2 > budget_ && !send()) return false;
+    if (!statement.empty() &&
+        (statement.size() + key.size() + 2 > budget_ || keys >= rowsPerStatement_) && !send()) {
+      return false;
+    }
     statement += statement.empty() ? start : ",";
     statement += key;
+    ++keys;
   }
   return send();
 }
 
 bool TableMend::SendAlone(uint32_t ordinal, const std::string& statement) {
+  if (!Room(1, statement.size())) return false;
   if (context_.executor.Execute(statement)) {
     if (tableRows_) ++*tableRows_;
     return true;
@@ -414,6 +465,7 @@ bool TableMend::SendAlone(uint32_t ordinal, const std::string& statement) {
 // the server's text for its own row, as the conversion reports it.
 bool TableMend::SendInserts() {
   if (batchRows_.empty()) return true;
+  if (!Room(batchRows_.size(), batch_.size())) return false;
   context_.summary.rowsSent += static_cast<long>(batchRows_.size());
   const bool sent = context_.executor.Execute(batch_);
   std::size_t arrived = batchRows_.size();
@@ -450,7 +502,11 @@ bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
   statement.back() = ')';
   const std::size_t tuple = statement.size() - insertStart_.size();
   if (insertStart_.size() + tuple <= budget_) {
-    if (!batch_.empty() && batch_.size() + tuple + 1 > budget_ && !SendInserts()) return false;
+    if (!batch_.empty() &&
+        (batch_.size() + tuple + 1 > budget_ || batchRows_.size() >= rowsPerStatement_) &&
+        !SendInserts()) {
+      return false;
+    }
     if (batch_.empty()) {
       batch_ = insertStart_;
     } else {
@@ -461,7 +517,7 @@ bool TableMend::Insert(RowSource& rows, uint32_t ordinal) {
     return true;
   }
   // Too long for one statement: its long values go apart from it.
-  if (!SendInserts()) return false;
+  if (!SendInserts() || !Room(1, statement.size())) return false;
   ++context_.summary.rowsSent;
   OversizedRow oversized{
       owner_, context_, rows, pairing_.Fields(), table_, static_cast<long>(ordinal)};
@@ -558,7 +614,9 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
     if (pairing_.KeyFields().size() > 1) pending.key = "(" + pending.key + ")";
     for (std::size_t j = 0; j < set.size(); ++j) pending.sets.emplace_back(set[j], literals[j]);
     const std::size_t bytes = statement.size() + pending.key.size() * 2;
-    if (!updates_.empty() && (updateBytes_ + bytes > budget_ || updates_.size() >= kUpdateRows) &&
+    if (!updates_.empty() &&
+        (updateBytes_ + bytes > budget_ ||
+         updates_.size() >= std::min(kUpdateRows, rowsPerStatement_)) &&
         !SendUpdates()) {
       return false;
     }
@@ -573,6 +631,9 @@ bool TableMend::Update(uint32_t ordinal, int64_t change) {
 // conversion reports it.
 bool TableMend::SendUpdate(uint32_t ordinal, const std::string& statement,
                            const std::vector<std::string_view>& values) {
+  std::size_t bytes = statement.size();
+  for (const std::string_view value : values) bytes += value.size();
+  if (!Room(1, bytes)) return false;
   const bool sent = values.empty() ? context_.executor.Execute(statement)
                                    : context_.executor.ExecuteWithLongValues(statement, values);
   if (sent) return true;
@@ -622,6 +683,7 @@ bool TableMend::SendUpdates() {
   statement += " WHERE " + key + " IN (";
   for (std::size_t i = 0; i < pending.size(); ++i) statement += (i > 0 ? "," : "") + pending[i].key;
   statement += ")";
+  if (!Room(pending.size(), statement.size())) return false;
   if (context_.executor.Execute(statement)) return true;
   if (ServerStopped()) return Failed("the server broke off: " + context_.executor.ErrorText());
   for (const PendingUpdate& update : pending) {
@@ -679,7 +741,9 @@ bool TableMend::WriteFromFile() {
 }
 
 bool TableMend::Apply() {
-  budget_ = std::min<std::size_t>(context_.batching.bytes, MaxRowStatementBytes(context_.executor));
+  budget_ = std::min<std::size_t>(context_.batching.BytesPerStatement(),
+                                  MaxRowStatementBytes(context_.executor));
+  rowsPerStatement_ = std::max<std::size_t>(1, context_.batching.RowsPerStatement());
   if (transactional_ && !context_.executor.Execute("START TRANSACTION")) {
     return Failed("its transaction could not start: " + context_.executor.ErrorText());
   }
@@ -690,7 +754,9 @@ bool TableMend::Apply() {
     }
     if (!done) {
       context_.executor.Execute("ROLLBACK");
-      sync_.problems.push_back("its changes were rolled back; the table is as it was");
+      sync_.problems.push_back(committedPart_
+                                   ? "the table is partly brought in line"
+                                   : "its changes were rolled back; the table is as it was");
     }
   } else if (!done) {
     sync_.problems.push_back("the table is partly brought in line");

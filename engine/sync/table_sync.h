@@ -19,7 +19,11 @@
 // The rows to insert and update are read from the file a second time.
 //
 // InnoDB tables take their changes in one transaction: a table that fails
-// part-way is rolled back and stays as it was.
+// part-way is rolled back and stays as it was. Where the run bounds its write
+// sets (a cluster node, RowBatching::BoundWriteSets), every statement stays
+// within the bound and the transaction is committed whenever the next
+// statement would take it past: a table that then fails part-way is partly
+// brought in line, says so, and the next sync completes it.
 
 #include <string>
 #include <vector>

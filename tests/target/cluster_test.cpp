@@ -76,9 +76,12 @@ TEST(ClusterTraitsFrom, AGaleraNodeWithItsLimitsAndModes) {
 TEST(ClusterTraitsFrom, AGroupReplicationMember) {
   const ClusterTraits member =
       ClusterTraitsFrom({{"group_replication_group_name", "aaaaaaaa-aaaa-aaaa-aaaa-aaaaaaaaaaaa"},
+                         {"group_replication_transaction_size_limit", "150000000"},
                          {"sql_require_primary_key", "OFF"}},
                         {});
   EXPECT_TRUE(member.groupReplication);
+  EXPECT_EQ(member.WriteSetByteLimit(), 150000000u);
+  EXPECT_EQ(member.WriteSetRowLimit(), 0u);
   EXPECT_FALSE(member.galeraNode);
   EXPECT_TRUE(member.IsCluster());
   EXPECT_TRUE(member.RequiresPrimaryKey());

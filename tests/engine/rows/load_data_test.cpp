@@ -186,7 +186,8 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     EXPECT_EQ(got.nextIds, expected.nextIds) << "the next AutoNumbers differ";
   }
 
-  // The three ways, compared; returns the LOAD outcome.
+  // The three ways, compared, the LOAD also in the small chunks of a
+  // cluster's bounded write sets; returns the (whole) LOAD outcome.
   Outcome ExpectSameThreeWays(const FixtureDatabase& file, const std::string& name,
                               Twist twist = {}) {
     const std::string prefix = name + (GetParam() == TableEngine::InnoDB ? "_i" : "_m");
@@ -194,9 +195,15 @@ class LoadDataTest : public ::testing::TestWithParam<TableEngine> {
     Outcome batched = Convert(file, prefix + "_many", RowBatching{10}, twist);
     Outcome loaded =
         Convert(file, prefix + "_load", RowBatching{2, std::size_t{1} << 20, true}, twist);
+    RowBatching bounded{10, std::size_t{1} << 20, true};
+    bounded.writeSetRows = 7;
+    bounded.writeSetBytes = std::size_t{1} << 16;
+    Outcome chunked = Convert(file, prefix + "_chunks", bounded, twist);
     ExpectSame(batched, single, "batched");
     ExpectSame(loaded, single, "loaded");
+    ExpectSame(chunked, single, "loaded in chunks");
     EXPECT_TRUE(loaded.notices.empty());
+    EXPECT_GT(chunked.loads, loaded.loads) << "the bounded LOAD went in chunks";
     return loaded;
   }
 
