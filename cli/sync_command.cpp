@@ -28,6 +28,7 @@
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
 #include "target/secret_memory.h"
+#include "target/server_cluster.h"
 
 namespace bracken::cli {
 
@@ -196,6 +197,9 @@ int Sync(const std::vector<std::string>& args) {
   // Tables sync would create as MyISAM on a cluster node would reach no
   // other node: refused before anything is sent (a dry run sends nothing).
   const std::optional<target::ClusterTraits> cluster = target::ReadClusterTraits(connection);
+  // Sync compares with what the node holds: on a cluster node its reads wait
+  // for the writes the cluster committed before them.
+  if (cluster) target::ReadCausally(connection, *cluster);
   if (cluster && options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
     if (const auto refusal = MyIsamOnClusterRefusal(*cluster, "Sync");
         refusal && !HoldsInnoDbTable(connection, options.database)) {

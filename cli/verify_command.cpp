@@ -18,6 +18,7 @@
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
 #include "target/secret_memory.h"
+#include "target/server_cluster.h"
 
 namespace bracken::cli {
 
@@ -127,6 +128,12 @@ int Verify(const std::vector<std::string>& args) {
     std::cerr << "bracken-cli verify: cannot connect to MySQL: "
               << EscapeControls(connection.ErrorText()) << "\n";
     return kExitFailed;
+  }
+
+  // A node of a cluster may not yet have applied the last writes made
+  // through another node: its reads wait for them.
+  if (const auto cluster = target::ReadClusterTraits(connection)) {
+    target::ReadCausally(connection, *cluster);
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);

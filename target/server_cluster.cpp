@@ -143,4 +143,9 @@ std::optional<ClusterTraits> ReadClusterTraits(MySqlConnection& connection) {
   return ClusterTraitsFrom(*variables, status);
 }
 
+bool ReadCausally(MySqlConnection& connection, const ClusterTraits& traits) {
+  if (!traits.galeraNode) return true;
+  return connection.Execute("SET SESSION wsrep_sync_wait = 1");
+}
+
 }  // namespace bracken::target

@@ -81,4 +81,10 @@ ClusterTraits ClusterTraitsFrom(const std::vector<NamedValue>& variables,
 // when the server refused either; the connection's ErrorText says why.
 std::optional<ClusterTraits> ReadClusterTraits(MySqlConnection& connection);
 
+// On a Galera node, makes the session's reads wait until the node has
+// applied every write the cluster committed before them (wsrep_sync_wait),
+// so that a copy just made through another node is read whole. True off
+// Galera, and when the server took it.
+bool ReadCausally(MySqlConnection& connection, const ClusterTraits& traits);
+
 }  // namespace bracken::target
