@@ -4,6 +4,7 @@
 // the login, or one accepted it but refused the session Bracken needs (its
 // character set or sql_mode), in which case nothing is written there.
 
+#include <cstdint>
 #include <string>
 
 namespace bracken::engine {
@@ -28,6 +29,20 @@ inline std::string SessionRefusedMessage(const std::string& reason) {
   return "The MySQL server accepted the login but refused the session Bracken needs (utf8mb4 "
          "and a fixed sql_mode), so nothing was written there.\n" +
          reason;
+}
+
+// Why MyISAM tables do not serve on a cluster node: Galera and Group
+// Replication replicate InnoDB tables only. `galeraNodes` is the Galera
+// cluster's size (0 when unknown); not Galera means a Group Replication
+// member.
+inline std::string MyIsamOnClusterText(bool galera, std::uint64_t galeraNodes) {
+  if (!galera) {
+    return "The server is a member of a Group Replication group: MyISAM tables would stay on "
+           "this server only.";
+  }
+  std::string text = "The server is a node of a Galera cluster";
+  if (galeraNodes > 0) text += " of " + std::to_string(galeraNodes);
+  return text + ": MyISAM tables would stay on this node only.";
 }
 
 }  // namespace bracken::engine

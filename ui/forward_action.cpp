@@ -42,6 +42,9 @@ struct CBrackenDlg::ForwardOutcome {
   std::vector<std::string> names;
   QHash<QString, qint64> rows;
   std::vector<std::string> damage;  // what of the catalogue cannot be read
+  // Whether the server is a cluster node (a server that does not tell is
+  // taken for a single one).
+  target::ClusterTraits cluster;
 };
 
 void CBrackenDlg::Inform(const QString& text, MessageIcon icon) {
@@ -136,6 +139,7 @@ CBrackenDlg::ForwardOutcome CBrackenDlg::ReachServerAndFile(const target::Connec
     outcome.refusalCode = session ? 0 : connection_.ConnectRefusalNumber();
     return outcome;
   }
+  outcome.cluster = target::ReadClusterTraits(connection_).value_or(target::ClusterTraits{});
   // The source keeps the one copy of the file's password that reopening its
   // tables needs; the window's own goes once the file is open.
   std::string connectionText = engine::BuildConnectionText(accessPath_, databasePassword_);
@@ -184,6 +188,7 @@ bool CBrackenDlg::ShowForwardOutcome(ForwardOutcome& outcome) {
   }
   source_ = std::move(outcome.source);
   tableRows_ = std::move(outcome.rows);
+  cluster_ = outcome.cluster;
   if (outcome.step != Step::Listed) {
     // Say why and stay on the first page, with nothing listed.
     Inform(QString::fromStdString(outcome.failure), MessageIcon::None);

@@ -26,6 +26,7 @@
 #include "engine/output/statement_executor.h"
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
+#include "target/server_cluster.h"
 #include "ui/conversion_worker.h"
 #include "ui/options_dialog.h"
 #include "ui/report_dialog.h"
@@ -255,6 +256,9 @@ class CBrackenDlg : public QDialog, public engine::ConversionOwner {
   bool leaving_ = false;
   // The Options chosen since the window opened; the next run takes them.
   ConversionChoices choices_;
+  // What the server told of itself when Next reached it: on a cluster node
+  // the run makes InnoDB tables and bounds its write sets.
+  target::ClusterTraits cluster_;
   bool shownOnce_ = false;
   // The folder the file dialog opened last, for the next Browse.
   QString lastBrowseFolder_;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "engine/connect_messages.h"
 #include "engine/conversion_run.h"
 #include "ui/check_list_box.h"
 #include "ui/image_button.h"
@@ -57,6 +58,15 @@ void CBrackenDlg::OnConvert() {
   // Convert is hidden for the whole run; a click that slips in before the
   // run has hidden it starts nothing.
   if (conversionWorker.IsRunning() || !source_) return;
+  // MyISAM tables on a cluster node would reach no other node: the run
+  // makes InnoDB tables, and says so before it starts.
+  if (cluster_.IsCluster() && !choices_.innoDb) {
+    choices_.innoDb = true;
+    Inform(QString::fromStdString(
+               engine::MyIsamOnClusterText(cluster_.galeraNode, cluster_.galeraClusterSize) +
+               " The tables are created as InnoDB."),
+           engine::MessageIcon::Information);
+  }
   // Statements go through a watch that tells of a lock another client
   // holds, and lets STOP break such a wait off; it asks on a session of its
   // own, on the port this one found.
@@ -69,6 +79,9 @@ void CBrackenDlg::OnConvert() {
   run_->engine = choices_.innoDb ? engine::TableEngine::InnoDB : engine::TableEngine::MyISAM;
   run_->carryRules = choices_.rules;
   run_->carryQueries = choices_.queries;
+  if (cluster_.IsCluster()) {
+    run_->batching.BoundWriteSets(cluster_.WriteSetRowLimit(), cluster_.WriteSetByteLimit());
+  }
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {
