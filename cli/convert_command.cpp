@@ -22,6 +22,7 @@
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_watch.h"
+#include "cli/row_keys.h"
 #include "cli/secret_arguments.h"
 #include "cli/server_options.h"
 #include "cli/terminal_prompt.h"
@@ -60,10 +61,12 @@ constexpr char kHelp[] =
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
     "                           [--no-load-data] [--jobs N]\n"
     "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
+    "                           [--add-keys]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
     "[--row-by-row]\n"
-    "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n\n"
+    "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
+    "                           [--add-keys]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -112,6 +115,15 @@ constexpr char kHelp[] =
     "run incomplete (a dump file leaves that check to the loading server); one\n"
     "whose other table is not converted, one Access does not enforce and, with\n"
     "MyISAM, every one are named in the report.\n\n"
+    "--add-keys gives each table without a primary key one more column, an\n"
+    "invisible BIGINT UNSIGNED AUTO_INCREMENT primary key named bracken_row_id\n"
+    "(bracken_row_id_2, ... when the table has a column of that name), which the\n"
+    "server numbers and SELECT * leaves out; the report names each such table,\n"
+    "and verify and sync leave the column out. It needs MariaDB 10.3 or MySQL\n"
+    "8.0.23 or later (for --output, such a --server-version); an older server\n"
+    "refuses the run before anything is sent. On a cluster node (Galera, Group\n"
+    "Replication) or a server that requires primary keys, the keys are added\n"
+    "without --add-keys.\n\n"
     "Default values become DEFAULT clauses, validation rules CHECK constraints\n"
     "(added after the rows, and only when no row breaks them), descriptions\n"
     "COMMENTs, where the server can hold them; the report names each one it\n"
@@ -139,6 +151,7 @@ struct Options : CommonArguments {
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
   engine::TableEngine engine = engine::TableEngine::MyISAM;
+  bool addKeys = false;  // an invisible key column for tables without a primary key
   int jobs = DefaultJobs();
 };
 
@@ -183,6 +196,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.carryRules = false;
     } else if (arg == "--no-queries") {
       options.carryQueries = false;
+    } else if (arg == "--add-keys") {
+      options.addKeys = true;
     } else if (TakeValue(args, i, "--output", value)) {
       options.output = value;
     } else if (TakeValue(args, i, "--server-version", value)) {
@@ -270,6 +285,7 @@ std::string SummaryLine(const std::string& database, const engine::ConversionSum
     out << ", " << summary.tablesIncomplete << " cut short by a read error";
   }
   if (summary.tablesFailed > 0) out << ", " << summary.tablesFailed << " failed";
+  if (summary.rowKeysAdded > 0) out << ", " << summary.rowKeysAdded << " given a key column";
   if (summary.partsUnread > 0) {
     out << ", " << summary.partsUnread << (summary.partsUnread == 1 ? " part" : " parts")
         << " of the file unreadable";
@@ -387,6 +403,17 @@ std::string UtcNow() {
 // standard error when the statements take standard output.
 int ConvertToDump(const Options& options, ChosenTables& access) {
   const bool toStandardOutput = *options.output == "-";
+  const target::ServerTraits traits = *target::AssumedServerTraits(*options.serverVersion);
+  const RowKeysChoice rowKeys = ChooseRowKeys(options.addKeys, target::ClusterTraits{}, traits);
+  if (rowKeys.refusal) {
+    std::cerr << "Message: " << *rowKeys.refusal << " Name a newer server with --server-version.\n";
+    engine::ConversionSummary summary;
+    summary.tablesChecked =
+        static_cast<int>(std::count(access.checked.begin(), access.checked.end(), true));
+    (toStandardOutput ? std::cerr : std::cout)
+        << SummaryLine(options.database, summary, "--add-keys refused by the server") << std::flush;
+    return kExitFailed;
+  }
   std::ofstream file;
   if (!toStandardOutput) {
     file.open(*options.output, std::ios::binary | std::ios::trunc);
@@ -396,7 +423,6 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
     }
   }
   std::ostream& out = toStandardOutput ? std::cout : file;
-  const target::ServerTraits traits = *target::AssumedServerTraits(*options.serverVersion);
   out << engine::DumpHeader(options.file, UtcNow(), traits);
   RunState state;
   state.database = options.database;
@@ -411,6 +437,7 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
   context.engine = options.engine;
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
+  context.addRowKeys = rowKeys.add;
   ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
                      std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
@@ -519,21 +546,31 @@ int Convert(const std::vector<std::string>& args) {
               << "\n";
     return kExitFailed;
   }
-  // Whether the server is a cluster node, asked once. MyISAM tables there
-  // would reach no other node: refused before anything is sent. A server
-  // that does not answer is taken for a single server.
-  const std::optional<target::ClusterTraits> cluster = target::ReadClusterTraits(connection);
-  if (cluster && options.engine == engine::TableEngine::MyISAM) {
-    if (const auto refusal = MyIsamOnClusterRefusal(*cluster, "Convert")) {
-      target::WipeSecret(password);
-      target::WipeSecret(file.connectionText);
-      std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
-      engine::ConversionSummary summary;
-      summary.tablesChecked = state.tablesChecked;
-      std::cout << SummaryLine(options.database, summary, "MyISAM refused on a cluster node")
-                << std::flush;
-      return kExitFailed;
-    }
+  // MyISAM tables on a cluster node would reach no other node, and
+  // --add-keys needs a server that takes invisible columns: refused before
+  // anything is sent. A server that does not say whether it is a cluster
+  // node is taken for a single server.
+  const target::ClusterTraits cluster =
+      target::ReadClusterTraits(connection).value_or(target::ClusterTraits{});
+  const RowKeysChoice rowKeys = ChooseRowKeys(options.addKeys, cluster, connection.Traits());
+  std::optional<std::string> refusal;
+  const char* refusalNote = nullptr;
+  if (options.engine == engine::TableEngine::MyISAM) {
+    refusal = MyIsamOnClusterRefusal(cluster, "Convert");
+    refusalNote = "MyISAM refused on a cluster node";
+  }
+  if (!refusal && rowKeys.refusal) {
+    refusal = rowKeys.refusal;
+    refusalNote = "--add-keys refused by the server";
+  }
+  if (refusal) {
+    target::WipeSecret(password);
+    target::WipeSecret(file.connectionText);
+    std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
+    engine::ConversionSummary summary;
+    summary.tablesChecked = state.tablesChecked;
+    std::cout << SummaryLine(options.database, summary, refusalNote) << std::flush;
+    return kExitFailed;
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);
@@ -553,17 +590,19 @@ int Convert(const std::vector<std::string>& args) {
   engine::LockWaitWatch watch(executor, probe);
   engine::ConversionContext context(watch, source);
   context.batching = options.batching;
-  if (cluster && cluster->IsCluster()) {
-    context.batching.BoundWriteSets(cluster->WriteSetRowLimit(), cluster->WriteSetByteLimit());
+  if (cluster.IsCluster()) {
+    context.batching.BoundWriteSets(cluster.WriteSetRowLimit(), cluster.WriteSetByteLimit());
   }
   context.engine = options.engine;
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
+  context.addRowKeys = rowKeys.add;
   context.jobs = options.jobs;
   if (options.jobs > 1) context.openJob = [&jobLogin] { return ServerJobSession::Open(jobLogin); };
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
                      isatty(STDERR_FILENO) != 0, isatty(STDIN_FILENO) != 0);
   watch.Attach(owner, context);
+  if (rowKeys.notice) owner.Note(*rowKeys.notice);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
   target::WipeSecret(jobLogin.password);
   target::WipeSecret(jobLogin.connectionText);

@@ -14,6 +14,7 @@
 #include "cli/console_owner.h"
 #include "cli/exit_status.h"
 #include "cli/interrupt_watch.h"
+#include "cli/row_keys.h"
 #include "cli/server_options.h"
 #include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
@@ -42,7 +43,8 @@ constexpr char kHelp[] =
     "                       [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
     "                       [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
     "                       [--dry-run] [--delete-tables] [--force]\n"
-    "                       [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n\n"
+    "                       [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
+    "                       [--add-keys]\n\n"
     "Brings the MySQL database D, made from the Access file by convert, in line\n"
     "with the file as it is now, changing only what differs; a copy in step\n"
     "gets no write statement at all. Each Access value is put through the\n"
@@ -69,6 +71,11 @@ constexpr char kHelp[] =
     "New tables take InnoDB when the database has an InnoDB table, else the\n"
     "--engine given (MyISAM by default). --no-rules creates them without\n"
     "defaults, CHECK constraints and comments, as convert --no-rules does.\n\n"
+    "The invisible key column convert --add-keys gives a table without a primary\n"
+    "key (bracken_row_id) is left out of the comparison: the table is still one\n"
+    "without a key, and keeps the column when it is replaced or rebuilt. With\n"
+    "--add-keys, or on a cluster node or a server that requires primary keys, the\n"
+    "tables sync creates or rebuilds get the column as convert gives it.\n\n"
     "What convert makes besides the rows is brought in line too: each column's\n"
     "default and comment, the table's comment and its CHECK constraints (the\n"
     "validation rules), the foreign keys of the relationships (InnoDB), and the\n"
@@ -119,6 +126,7 @@ struct Options : CommonArguments {
   engine::SyncChoices choices;
   bool carryRules = true;
   bool carryQueries = true;
+  bool addKeys = false;
 };
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -136,6 +144,8 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.carryRules = false;
     } else if (args[i] == "--no-queries") {
       options.carryQueries = false;
+    } else if (args[i] == "--add-keys") {
+      options.addKeys = true;
     } else if (TakeValue(args, i, "--engine", value)) {
       const auto chosen = engine::ParseTableEngine(value);
       if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
@@ -195,22 +205,33 @@ int Sync(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   // Tables sync would create as MyISAM on a cluster node would reach no
-  // other node: refused before anything is sent (a dry run sends nothing).
-  const std::optional<target::ClusterTraits> cluster = target::ReadClusterTraits(connection);
+  // other node, and --add-keys needs a server that takes invisible columns:
+  // refused before anything is sent (a dry run sends nothing).
+  const target::ClusterTraits cluster =
+      target::ReadClusterTraits(connection).value_or(target::ClusterTraits{});
   // Sync compares with what the node holds: on a cluster node its reads wait
   // for the writes the cluster committed before them.
-  if (cluster) target::ReadCausally(connection, *cluster);
-  if (cluster && options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
-    if (const auto refusal = MyIsamOnClusterRefusal(*cluster, "Sync");
-        refusal && !HoldsInnoDbTable(connection, options.database)) {
-      target::WipeSecret(file.connectionText);
-      std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
-      engine::SyncSummary summary;
-      summary.cannotStart = "MyISAM refused on a cluster node";
-      std::cout << EscapeControls(engine::SyncSummaryLine(options.database, summary, false))
-                << std::endl;
-      return kExitFailed;
-    }
+  target::ReadCausally(connection, cluster);
+  const RowKeysChoice rowKeys = ChooseRowKeys(options.addKeys, cluster, connection.Traits());
+  std::optional<std::string> refusal;
+  std::string refusalNote;
+  if (options.choices.engine == engine::TableEngine::MyISAM && !options.choices.dryRun) {
+    refusal = MyIsamOnClusterRefusal(cluster, "Sync");
+    if (refusal && HoldsInnoDbTable(connection, options.database)) refusal.reset();
+    refusalNote = "MyISAM refused on a cluster node";
+  }
+  if (!refusal && rowKeys.refusal && !options.choices.dryRun) {
+    refusal = rowKeys.refusal;
+    refusalNote = "--add-keys refused by the server";
+  }
+  if (refusal) {
+    target::WipeSecret(file.connectionText);
+    std::cerr << "Message: " << EscapeControls(*refusal, true) << "\n" << std::flush;
+    engine::SyncSummary summary;
+    summary.cannotStart = refusalNote;
+    std::cout << EscapeControls(engine::SyncSummaryLine(options.database, summary, false))
+              << std::endl;
+    return kExitFailed;
   }
 
   engine::CatalogSource source(file.catalog, file.connectionText);
@@ -218,14 +239,16 @@ int Sync(const std::vector<std::string>& args) {
   engine::MySqlStatementExecutor executor(connection);
   engine::ConversionContext context(executor, source);
   context.batching = engine::RowBatching{kBatchRows, std::size_t{1} << 20, true};
-  if (cluster && cluster->IsCluster()) {
-    context.batching.BoundWriteSets(cluster->WriteSetRowLimit(), cluster->WriteSetByteLimit());
+  if (cluster.IsCluster()) {
+    context.batching.BoundWriteSets(cluster.WriteSetRowLimit(), cluster.WriteSetByteLimit());
   }
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
+  context.addRowKeys = rowKeys.add;
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,
                      isatty(STDERR_FILENO) != 0, false);
   const bool dryRun = options.choices.dryRun;
+  if (rowKeys.notice && !dryRun) owner.Note(*rowKeys.notice);
   // The first Ctrl-C stops after the current table (its changes whole); a
   // second one, or SIGTERM, ends at once: the server undoes an InnoDB
   // table's open transaction, and a later sync completes the rest.

@@ -11,6 +11,7 @@
 #include "engine/schema/foreign_keys.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/key_clauses.h"
+#include "engine/schema/row_key.h"
 #include "engine/schema/rule_clauses.h"
 #include "engine/schema/table_plan.h"
 #include "engine/table_jobs.h"
@@ -291,6 +292,11 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     owner.StartTimer(kActivityTimer, 10);
     return TableStep::Skipped;
   }
+  std::string rowKey;
+  if (context.addRowKeys && !context.keyState.primaryKeyEmitted) {
+    rowKey = RowKeyColumnName(context.tablePlan);
+    definitions += RowKeyDefinition(rowKey);
+  }
   const std::string tableComment = TableCommentOption(owner, context, table);
   const std::string checks = CheckClauses(context, table);
   const bool indexesLater = AddsIndexesAfterRows(context);
@@ -308,6 +314,10 @@ TableStep ConvertTable(ConversionOwner& owner, ConversionContext& context, const
     if (context.stoppedDuringWait) return TableStep::Stopped;
     failure = server.ErrorText();
     return Fail(owner, context, table, failure, TableStep::Failed);
+  }
+  if (!rowKey.empty()) {
+    ++context.summary.rowKeysAdded;
+    Report(owner, context.summary, RowKeyReportLine(table, rowKey));
   }
   const std::string quotedTarget = QuoteIdentifier(target);
   const bool keysDisabled = BuildsKeysAfterRows(context) &&

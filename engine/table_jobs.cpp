@@ -247,6 +247,7 @@ bool TableJobs::Open(Job& job) {
   context->carryQueries = run_.carryQueries;
   context->keysAfterRows = run_.keysAfterRows;
   context->engine = run_.engine;
+  context->addRowKeys = run_.addRowKeys;
   context->extendedRelationshipColumns = run_.extendedRelationshipColumns;
   context->givenTableNames = run_.givenTableNames;
   std::unique_ptr<JobSession> lostSession;

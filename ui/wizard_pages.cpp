@@ -9,6 +9,7 @@
 
 #include "engine/connect_messages.h"
 #include "engine/conversion_run.h"
+#include "engine/schema/row_key.h"
 #include "ui/check_list_box.h"
 #include "ui/image_button.h"
 #include "ui/main_dialog.h"
@@ -82,6 +83,11 @@ void CBrackenDlg::OnConvert() {
   if (cluster_.IsCluster()) {
     run_->batching.BoundWriteSets(cluster_.WriteSetRowLimit(), cluster_.WriteSetByteLimit());
   }
+  // Where every table needs a primary key (a cluster node, or a server that
+  // refuses tables without one), a table without one gets an invisible key
+  // column, named in the report.
+  run_->addRowKeys =
+      engine::ServerNeedsRowKeys(cluster_) && engine::TakesInvisibleColumns(connection_.Traits());
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {

@@ -130,7 +130,11 @@ TableSync Convert(ConversionOwner& owner, ConversionContext& context, const Plan
   const long incompleteBefore = context.summary.tablesIncomplete;
   context.keyState.Clear();
   std::string failure;
+  // A table rebuilt keeps the key column the conversion had given it.
+  const bool addRowKeys = context.addRowKeys;
+  context.addRowKeys = addRowKeys || !planned.shape.rowKey.empty();
   const bool converted = ConvertOneTable(owner, context, planned.table, failure);
+  context.addRowKeys = addRowKeys;
   sync.refused = context.summary.rowsRefused - refusedBefore;
   sync.rows = context.summary.rowsSent - sentBefore - sync.refused;
   if (!converted) {

@@ -830,11 +830,13 @@ bool ReadTableShape(ConversionContext& context, const std::string& table,
   }
   target::RowStream stream(connection);
   std::vector<ServerColumn> columns;
-  if (!ReadServerColumns(stream, database, context.tablePlan.targetName, columns)) {
+  std::string rowKey;
+  if (!ReadServerColumns(stream, database, context.tablePlan.targetName, columns, &rowKey)) {
     problem = "its columns cannot be read from MySQL: " + stream.ErrorText();
     return false;
   }
   shape = TableShape{};
+  shape.rowKey = std::move(rowKey);
   if (columns.empty()) {
     shape.missing = true;
     return true;

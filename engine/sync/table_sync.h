@@ -83,6 +83,9 @@ struct TableShape {
   std::vector<std::string> differences;
   // The columns of both sides: the planned ones and those in MySQL only.
   std::size_t columns = 0;
+  // The key column the conversion added to the table in MySQL
+  // (schema/row_key.h), not counted among its columns; empty when none.
+  std::string rowKey;
 };
 bool ReadTableShape(ConversionContext& context, const std::string& table,
                     target::MySqlConnection& connection, const std::string& database,

@@ -5,21 +5,28 @@
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
+#include "engine/schema/row_key.h"
 #include "engine/verify/verify_cell.h"
 #include "target/row_stream.h"
 
 namespace bracken::engine {
 
 bool ReadServerColumns(target::RowStream& stream, const std::string& database,
-                       const std::string& table, std::vector<ServerColumn>& columns) {
+                       const std::string& table, std::vector<ServerColumn>& columns,
+                       std::string* rowKey) {
   columns.clear();
+  if (rowKey != nullptr) rowKey->clear();
   const std::string query =
-      "SELECT COLUMN_NAME, COLUMN_TYPE, DATA_TYPE FROM information_schema.COLUMNS WHERE "
-      "TABLE_SCHEMA='" +
+      "SELECT COLUMN_NAME, COLUMN_TYPE, DATA_TYPE, EXTRA, COLUMN_KEY FROM "
+      "information_schema.COLUMNS WHERE TABLE_SCHEMA='" +
       EscapeText(database) + "' AND TABLE_NAME='" + EscapeText(table) +
       "' ORDER BY ORDINAL_POSITION";
   if (!stream.Start(query)) return false;
   while (stream.Next()) {
+    if (IsRowKeyColumn(stream.Cell(0), stream.Cell(1), stream.Cell(3), stream.Cell(4))) {
+      if (rowKey != nullptr) *rowKey = std::string(stream.Cell(0));
+      continue;
+    }
     columns.push_back(
         {std::string(stream.Cell(0)), std::string(stream.Cell(1)), std::string(stream.Cell(2))});
   }

@@ -24,8 +24,12 @@ struct ServerColumn {
 
 // The table's columns in MySQL, in their order; empty when the table (or
 // the database) does not exist. False when the server refused the question.
+// A key column the conversion added to a table without a primary key
+// (schema/row_key.h) is left out: from the file's side the table has no key.
+// Its name goes to `rowKey` when given (else it is cleared).
 bool ReadServerColumns(target::RowStream& stream, const std::string& database,
-                       const std::string& table, std::vector<ServerColumn>& columns);
+                       const std::string& table, std::vector<ServerColumn>& columns,
+                       std::string* rowKey = nullptr);
 
 // The value kind of each field, by its planned type.
 CellKind KindOf(const FieldPlan& field);

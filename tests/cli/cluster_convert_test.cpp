@@ -1,6 +1,7 @@
 // bracken-cli convert and sync against a node of the three-node Galera
 // cluster of scripts/test-cluster: MyISAM is refused before anything is
-// sent, and an InnoDB copy made through node 1 verifies on node 2.
+// sent, an InnoDB copy made through node 1 verifies on node 2, and a table
+// without a primary key gets its invisible key column unasked.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -41,6 +42,13 @@ class ClusterConvertTest : public ::testing::Test {
     FixtureDatabase file;
     file.tables = {customers};
     WriteJet4File(file, dir_ / "shop.mdb");
+    FixtureTable notes;
+    notes.name = "Notes";
+    notes.columns = {MakeColumn("Line", ColumnKind::Long),
+                     MakeColumn("Text", ColumnKind::Text, 20)};
+    notes.rows = {V{int64_t{1}, std::string("same")}, V{int64_t{1}, std::string("same")}};
+    file.tables.push_back(notes);
+    WriteJet4File(file, dir_ / "notes.mdb");
   }
   void TearDown() override {
     if (!nodes_.empty()) {
@@ -53,13 +61,13 @@ class ClusterConvertTest : public ::testing::Test {
 
   // bracken-cli COMMAND shop.mdb against node `node` (0 is node 1).
   ShellRun Run(const std::string& command, std::size_t node, const std::string& database,
-               const std::vector<std::string>& more) {
+               const std::vector<std::string>& more, const std::string& file = "shop.mdb") {
     const TestServer& server = nodes_[node];
-    std::string line =
-        "MYSQL_PWD=" + ShellQuoted(server.password) + " " + ShellQuoted(program_.string()) + " " +
-        command + " " + ShellQuoted((dir_ / "shop.mdb").string()) + " --host " +
-        ShellQuoted(server.host) + " --port " + std::to_string(server.port) + " --user " +
-        ShellQuoted(server.user) + " --database " + ShellQuoted(database);
+    std::string line = "MYSQL_PWD=" + ShellQuoted(server.password) + " " +
+                       ShellQuoted(program_.string()) + " " + command + " " +
+                       ShellQuoted((dir_ / file).string()) + " --host " + ShellQuoted(server.host) +
+                       " --port " + std::to_string(server.port) + " --user " +
+                       ShellQuoted(server.user) + " --database " + ShellQuoted(database);
     for (const std::string& arg : more) line += " " + ShellQuoted(arg);
     return RunShell(line, dir_);
   }
@@ -121,6 +129,40 @@ TEST_F(ClusterConvertTest, AnInnoDbCopyThroughNodeOneVerifiesOnNodeTwo) {
   // MyISAM and goes on.
   const ShellRun sync = Run("sync", 0, database, {});
   EXPECT_EQ(sync.status, 0) << sync.output << sync.errors;
+}
+
+// Galera replicates a table's rows by its primary key: a table without one
+// gets the invisible key column without --add-keys, and the copy read on
+// node 2 holds exactly the file's columns and rows.
+TEST_F(ClusterConvertTest, AnUnkeyedTableGetsItsKeyColumnUnasked) {
+  const std::string database = "cl_cli_keys";
+  databases_.push_back(database);
+  const ShellRun convert =
+      Run("convert", 0, database, {"--yes", "--engine", "InnoDB"}, "notes.mdb");
+  ASSERT_EQ(convert.status, 0) << convert.errors;
+  EXPECT_NE(convert.errors.find("Report: Table [Notes] has no primary key: it is created with the "
+                                "invisible key column [bracken_row_id]"),
+            std::string::npos)
+      << convert.errors;
+  EXPECT_EQ(convert.output,
+            database + ": 2 of 2 tables converted, 1 given a key column, 0 of 5 rows refused\n");
+
+  ShellRun verify;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    verify = Run("verify", 1, database, {}, "notes.mdb");
+    if (verify.status == 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  }
+  EXPECT_EQ(verify.status, 0) << verify.output << verify.errors;
+  ServerQuery node2(nodes_[1], database);
+  EXPECT_EQ(node2.Value("SELECT CONCAT(EXTRA, ':', COLUMN_KEY) FROM information_schema.COLUMNS "
+                        "WHERE TABLE_SCHEMA = '" +
+                        database + "' AND COLUMN_NAME = 'bracken_row_id'"),
+            "auto_increment, INVISIBLE:PRI");
+  const std::vector<Row> rows = node2.Rows("SELECT * FROM Notes");
+  ASSERT_EQ(rows.size(), 2U);
+  EXPECT_EQ(rows[0], (Row{"1", "same"}));
+  EXPECT_EQ(rows[1], (Row{"1", "same"}));
 }
 
 }  // namespace

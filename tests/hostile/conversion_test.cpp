@@ -8,6 +8,7 @@
 #include "engine/conversion_run.h"
 #include "engine/output/statement_executor.h"
 #include "engine/run_report.h"
+#include "engine/schema/row_key.h"
 #include "engine/source_connection.h"
 #include "tests/hostile/hostile_server.h"
 #include "tests/support/fixture_writer.h"
@@ -20,14 +21,15 @@ using V = std::vector<FixtureValue>;
 
 class HostileConversion : public HostileServer {
  protected:
-  engine::ConversionSummary Convert(const FixtureDatabase& file,
-                                    engine::RowBatching batching = {}) {
+  engine::ConversionSummary Convert(const FixtureDatabase& file, engine::RowBatching batching = {},
+                                    bool addRowKeys = false) {
     source::Catalog catalog;
     catalog.OpenBuffer(WriteJet4(file));
     engine::CatalogSource source(catalog, "");
     engine::MySqlStatementExecutor executor(connection_);
     engine::ConversionContext context(executor, source);
     context.batching = batching;
+    context.addRowKeys = addRowKeys;
     std::vector<std::string> tables = engine::ListTableNames(catalog);
     owner_.SetTables(tables, std::vector<bool>(tables.size(), true));
     owner_.SetDestinationName(database_->name());
@@ -120,6 +122,38 @@ TEST_F(HostileConversion, BatchesNearThePacketLimitLeaveWhatSingleRowsLeave) {
   EXPECT_EQ(batched.rowsSent, single.rowsSent);
   EXPECT_EQ(batched.rowsRefused, single.rowsRefused);
   EXPECT_EQ(single.rowsRefused, 2) << "the duplicate and the value past the limit";
+}
+
+// A table without a primary key given its invisible key column: a row whose
+// value goes apart from its INSERT, and an AutoNumber 0 that is no key,
+// arrive by every way the rows go, the rows numbered by the server.
+TEST_F(HostileConversion, AnAddedKeyColumnTakesRowsWhoseValuesGoApart) {
+  FixtureTable notes;
+  notes.name = "Notes";
+  notes.columns = {MakeCounter("ID"), MakeColumn("Body", ColumnKind::Memo),
+                   MakeColumn("More", ColumnKind::Memo)};
+  // Row 2 is larger than the packet limit, each of its values is not (a
+  // null text arrives as '', as the conversion writes it).
+  notes.rows = {V{int64_t{0}, std::string("zero"), std::monostate{}},
+                V{int64_t{1}, std::string(3u << 20, 'm'), std::string(3u << 20, 'n')},
+                V{int64_t{2}, std::string("two"), std::string("2")}};
+  FixtureDatabase file;
+  file.tables = {notes};
+  for (const engine::RowBatching& batching :
+       {engine::RowBatching{}, engine::RowBatching{100, 1u << 20, false},
+        engine::RowBatching{100, 1u << 20, true}}) {
+    SCOPED_TRACE(::testing::Message() << batching.rows << " rows, LOAD DATA " << batching.loadData);
+    owner_ = RecordingOwner{};
+    const engine::ConversionSummary summary = Convert(file, batching, true);
+    EXPECT_EQ(summary.ending, engine::RunEnding::Completed);
+    EXPECT_EQ(summary.rowsRefused, 0) << ::testing::PrintToString(owner_.reportLines);
+    EXPECT_EQ(summary.rowKeysAdded, 1);
+    EXPECT_EQ(owner_.reportLines,
+              std::vector<std::string>{engine::RowKeyReportLine("Notes", "bracken_row_id")});
+    EXPECT_EQ(ReadValue("SELECT GROUP_CONCAT(ID, ':', LENGTH(Body), ':', IFNULL(LENGTH(More), "
+                        "'-'), ':', bracken_row_id ORDER BY ID) FROM Notes"),
+              "0:4:0:1,1:3145728:3145728:2,2:3:1:3");
+  }
 }
 
 }  // namespace

@@ -25,7 +25,13 @@ TEST(ClusterWindow, MyIsamBecomesInnoDbAndTheCopyReachesTheOtherNodes) {
   ModalAnswerer answerer;
   DialogUnderTest ui;
   const auto path = folder.Path("source.mdb");
-  WriteJet4File(SmallShop(), path);
+  FixtureDatabase file = SmallShop();
+  FixtureTable log;
+  log.name = "Log";
+  log.columns = {MakeColumn("Line", ColumnKind::Text, 40)};
+  log.rows = {{std::string("one")}, {std::string("two")}};
+  file.tables.push_back(log);
+  WriteJet4File(file, path);
   // The node's own port, given in the server field.
   TestServer node = nodes[0];
   node.host += ":" + std::to_string(node.port);
@@ -49,6 +55,11 @@ TEST(ClusterWindow, MyIsamBecomesInnoDbAndTheCopyReachesTheOtherNodes) {
                         "WHERE " +
                         schema),
             Cell("InnoDB"));
+  // The table without a key got one of its own, invisible to SELECT *.
+  EXPECT_EQ(node1.Value("SELECT CONCAT(COLUMN_NAME, ' ', EXTRA) FROM information_schema.COLUMNS "
+                        "WHERE " +
+                        schema + " AND TABLE_NAME = 'Log' AND COLUMN_KEY = 'PRI'"),
+            Cell("bracken_row_id auto_increment, INVISIBLE"));
   // Node 2 has applied the rows within moments.
   ServerQuery node2(nodes[1]);
   Cell rows;
