@@ -69,6 +69,7 @@ void CBrackenDlg::OnConvert() {
   run_->engine = choices_.innoDb ? engine::TableEngine::InnoDB : engine::TableEngine::MyISAM;
   run_->carryRules = choices_.rules;
   run_->carryQueries = choices_.queries;
+  run_->oleObjects = choices_.oleFiles ? engine::OleObjects::Files : engine::OleObjects::Raw;
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {
