@@ -303,6 +303,8 @@ TypeClass ClassifyType(const std::string& typeName) {
   return IsIntegerType(type) ? TypeClass::QuotedInteger : TypeClass::Other;
 }
 
+namespace {
+
 // The two fields beside an OLE Object column stored as files.
 FieldPlan OleCompanion(const FieldPlan& file, const std::string& name, const char* type,
                        OleRole role) {
@@ -317,6 +319,8 @@ FieldPlan OleCompanion(const FieldPlan& file, const std::string& name, const cha
   p.oleFile = file.oleFile;
   return p;
 }
+
+}  // namespace
 
 std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& context) {
   const long count = rows.FieldCount();

@@ -59,11 +59,12 @@ TEST(OleInspect, SummaryCountsClassesAndJsonNamesEveryValue) {
 
   ShellRun summary = RunShell(ShellQuoted(program) + " inspect " + ShellQuoted(file.string()), dir);
   EXPECT_EQ(summary.status, 0) << summary.errors;
-  EXPECT_NE(summary.output.find("    Picture  type 205  size 0  nullable\n"
-                                "      OLE objects: PBrush 1, Package 1, MSPhotoEd.3 1, "
-                                "AcroExch.Document.7 1, Excel.Sheet.8 1, Contoso.Image 1, "
-                                "SoundRec 1, (damaged) 2, (empty) 1\n"
-                                "    Label  type 202"),
+  EXPECT_NE(summary.output.find(
+                "    Picture  type 205  size 0  nullable\n"
+                "      OLE objects: PBrush 1, Package 1, MSPhotoEd.3 1, "
+                "AcroExch.Document.7 1, Excel.Sheet.8 1, Word.Document.12 1, Contoso.Image 1, "
+                "SoundRec 1, (damaged) 2, (empty) 1\n"
+                "    Label  type 202"),
             std::string::npos)
       << summary.output;
 
@@ -79,13 +80,15 @@ TEST(OleInspect, SummaryCountsClassesAndJsonNamesEveryValue) {
           "{\"row\":3,\"column\":\"Picture\",\"class\":\"AcroExch.Document.7\","
           "\"embeddedType\":\"pdf\"},"
           "{\"row\":4,\"column\":\"Picture\",\"class\":\"Excel.Sheet.8\",\"embeddedType\":\"xls\"},"
-          "{\"row\":5,\"column\":\"Picture\",\"class\":\"Contoso.Image\",\"embeddedType\":\"png\"},"
-          "{\"row\":6,\"column\":\"Picture\",\"class\":\"SoundRec\",\"embeddedType\":\"none\"},"
-          "{\"row\":7,\"column\":\"Picture\",\"class\":\"\",\"embeddedType\":\"none\","
+          "{\"row\":5,\"column\":\"Picture\",\"class\":\"Word.Document.12\",\"embeddedType\":"
+          "\"docx\"},"
+          "{\"row\":6,\"column\":\"Picture\",\"class\":\"Contoso.Image\",\"embeddedType\":\"png\"},"
+          "{\"row\":7,\"column\":\"Picture\",\"class\":\"SoundRec\",\"embeddedType\":\"none\"},"
+          "{\"row\":8,\"column\":\"Picture\",\"class\":\"\",\"embeddedType\":\"none\","
           "\"damaged\":true},"
-          "{\"row\":8,\"column\":\"Picture\",\"class\":\"Package\",\"embeddedType\":\"none\","
+          "{\"row\":9,\"column\":\"Picture\",\"class\":\"Package\",\"embeddedType\":\"none\","
           "\"damaged\":true},"
-          "{\"row\":9,\"column\":\"Picture\",\"class\":\"\",\"embeddedType\":\"none\","
+          "{\"row\":10,\"column\":\"Picture\",\"class\":\"\",\"embeddedType\":\"none\","
           "\"empty\":true}]"),
       std::string::npos)
       << json.output.substr(json.output.find("oleObjects"));
@@ -183,7 +186,7 @@ TEST_F(OleConvertTest, FilesArriveByEveryWayAndVerify) {
     EXPECT_EQ(query.Rows("SELECT ID, Picture, Picture_name_2, Picture_type FROM Objects "
                          "ORDER BY ID"),
               ExpectedFiles());
-    EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Objects WHERE Picture_name = 'x'"), "11");
+    EXPECT_EQ(query.Value("SELECT COUNT(*) FROM Objects WHERE Picture_name = 'x'"), "12");
     ShellRun verified = Verify(database, {"--ole-objects", "files"});
     EXPECT_EQ(verified.status, 0) << verified.output << verified.errors;
   }
@@ -207,14 +210,14 @@ TEST_F(OleConvertTest, SyncKeepsAFilesCopyInStep) {
   args.insert(args.end(), {"--ole-objects", "files"});
   ShellRun same = RunCommand("sync", file_, args);
   EXPECT_EQ(same.status, 0) << same.output << same.errors;
-  EXPECT_NE(same.output.find("Objects: 0 added, 0 changed, 0 removed, 11 unchanged"),
+  EXPECT_NE(same.output.find("Objects: 0 added, 0 changed, 0 removed, 12 unchanged"),
             std::string::npos)
       << same.output;
 
   WriteJet4File(OleDatabase(true), file_);
   ShellRun changed = RunCommand("sync", file_, args);
   EXPECT_EQ(changed.status, 0) << changed.output << changed.errors;
-  EXPECT_NE(changed.output.find("Objects: 0 added, 1 changed, 0 removed, 10 unchanged"),
+  EXPECT_NE(changed.output.find("Objects: 0 added, 1 changed, 0 removed, 11 unchanged"),
             std::string::npos)
       << changed.output;
   const OleSample jpeg = OleSamples()[2];

@@ -14,9 +14,10 @@ namespace bracken::testing {
 
 // Sample files: a 4 x 3 picture as JPEG and PNG, a 4 x 3 24-bit
 // device-independent bitmap without its file header (as Paint keeps it)
-// and the same as a .bmp file, and a one-page PDF.
+// and the same as a .bmp file, a one-page PDF and a (bare) .docx zip.
 std::string SampleJpeg();
 std::string SamplePng();
+std::string SampleDocx();
 std::string SampleDib();
 std::string SampleBmpFile();
 std::string SamplePdf();
@@ -47,7 +48,8 @@ struct OleSample {
 };
 // Paint's bare bitmap (PBrush), a package of "report.txt", a JPEG in Photo
 // Editor's picture container, a PDF in Acrobat's storage, an Excel
-// workbook's storage, a PNG after its own header of an unknown class, an
+// workbook's storage, a .docx in Word's storage, a PNG after its own header
+// of an unknown class, an
 // unknown class holding no file, a damaged header, a truncated package and
 // the empty value.
 std::vector<OleSample> OleSamples();
