@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
@@ -58,8 +59,17 @@ void PlanColumns(ConversionOwner& owner, ConversionContext& context, RowSource& 
   // the file's own columns leave.
   for (ColumnPlan& column : plan.columns) {
     if (!column.OleFiles()) continue;
-    column.fileNameColumn = names.Claim(column.targetName + kOleFileNameSuffix, "");
-    column.fileTypeColumn = names.Claim(column.targetName + kOleFileTypeSuffix, "");
+    for (auto [name, suffix, what] :
+         {std::tuple{&column.fileNameColumn, kOleFileNameSuffix, "names"},
+          std::tuple{&column.fileTypeColumn, kOleFileTypeSuffix, "MIME types"}}) {
+      const std::string wanted = column.targetName + suffix;
+      *name = names.Claim(wanted, "");
+      if (*name == wanted) continue;
+      Report(owner, context.summary,
+             "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column.sourceName) +
+                 ": the " + what + " of its files go to column " + Bracketed(*name) + " (" +
+                 RenameReason(wanted) + ").");
+    }
   }
   for (ColumnPlan& column : plan.columns) {
     ColumnFlags flags = context.source.Flags(plan.sourceName, column.sourceName);

@@ -97,9 +97,17 @@ void FromStorage(OleContent& content, std::string_view data, std::string_view cl
       return SetFile(content, *kind, *package);
     }
   }
-  for (const char* name : {"CONTENTS", "Contents"}) {
-    if (std::optional<std::string> contents = storage->Stream(name)) {
-      return FromPlain(content, *contents, className);
+  if (std::optional<std::string> contents = storage->Stream("CONTENTS")) {
+    return FromPlain(content, *contents, className);
+  }
+  // A server's stream of its own that holds a whole file (the streams whose
+  // names start with a control character are OLE's own).
+  for (const std::string& name : storage->Names()) {
+    if (name.empty() || static_cast<unsigned char>(name[0]) < 0x20) continue;
+    std::optional<std::string> stream = storage->Stream(name);
+    if (!stream) continue;
+    if (std::optional<FileKind> kind = KindBySignature(*stream)) {
+      return SetFile(content, *kind, *stream);
     }
   }
   content.state = OleState::NoFile;

@@ -73,6 +73,46 @@ TEST(OleContent, DamagedEmptyAndForeignValuesAreToldApart) {
   EXPECT_EQ(bare.file, testing::SampleJpeg());
 }
 
+// A static picture (no server, a bitmap alone), a linked file, and a server
+// that keeps its picture in a stream of its own name.
+TEST(OleContent, StaticLinkedAndOwnStreamObjects) {
+  std::string staticPicture;
+  auto put32 = [](std::string& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>(value >> (8 * i));
+  };
+  put32(staticPicture, 0x0501);
+  put32(staticPicture, 5);
+  put32(staticPicture, 4);
+  staticPicture += std::string("DIB") + '\0';
+  put32(staticPicture, 4);
+  put32(staticPicture, 3);
+  put32(staticPicture, static_cast<uint32_t>(testing::SampleDib().size()));
+  staticPicture += testing::SampleDib();
+  OleContent content = ReadOleContent(testing::AccessOleValue("Picture", "", staticPicture));
+  EXPECT_EQ(content.embeddedType, "bmp");
+  EXPECT_EQ(content.file, testing::SampleBmpFile());
+
+  std::string link;
+  put32(link, 0x0501);
+  put32(link, 1);
+  for (const std::string text : {"Word.Document.8", "C:\\Letters\\Ann.doc", ""}) {
+    put32(link, static_cast<uint32_t>(text.size() + 1));
+    link += text + '\0';
+  }
+  content = ReadOleContent(testing::AccessOleValue("Document", "Word.Document.8", link));
+  EXPECT_EQ(content.state, OleState::NoFile);
+  EXPECT_EQ(content.embeddedType, "link");
+
+  const std::string storage = testing::CompoundFile({{"\x01"
+                                                      "CompObj",
+                                                      "x"},
+                                                     {"Image Data", testing::SamplePng()}});
+  content = ReadOleContent(testing::AccessOleValue(
+      "Picture", "Imaging.Picture", testing::Ole1Embedded("Imaging.Picture", storage)));
+  EXPECT_EQ(content.embeddedType, "png");
+  EXPECT_EQ(content.file, testing::SamplePng());
+}
+
 #ifdef BRACKEN_TESTS_HAVE_QT_GUI
 TEST(OleContent, EveryPictureTakenOutDecodes) {
   int pictures = 0;
