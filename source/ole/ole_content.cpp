@@ -133,8 +133,12 @@ OleContent ReadOleContent(std::string_view value) {
   OleContent content;
   if (value.empty()) return content;
   if (!HasAccessHeader(value)) {
-    if (std::optional<FileKind> kind = KindBySignature(value)) {
+    // A file some program stored without a container.
+    const std::optional<FileKind> kind = KindBySignature(value);
+    if (kind && kind->type != "bmp") {
       SetFile(content, *kind, value);
+    } else if (std::optional<std::string> bitmap = kind ? BitmapFile(value) : std::nullopt) {
+      SetFile(content, *kind, *bitmap);
     } else {
       content.state = OleState::NotOle;
     }

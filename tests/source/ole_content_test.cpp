@@ -67,6 +67,7 @@ TEST(OleContent, DamagedEmptyAndForeignValuesAreToldApart) {
   EXPECT_EQ(state("empty"), OleState::Empty);
   EXPECT_EQ(OleClassLabel(ReadOleContent("")), "(empty)");
   EXPECT_EQ(OleClassLabel(ReadOleContent(std::string(40, 'x'))), "(no OLE header)");
+  EXPECT_EQ(ReadOleContent("BM" + std::string(40, 'x')).state, OleState::NotOle);
   // A file stored without Access's header is still known by its signature.
   const OleContent bare = ReadOleContent(testing::SampleJpeg());
   EXPECT_EQ(bare.embeddedType, "jpeg");
