@@ -639,22 +639,34 @@ std::vector<OleClassCounts> CountOleClasses(const source::Catalog& catalog,
   for (long i = 0; i < fields.Count(); ++i) {
     if (IsOleField(fields.Item(i))) oleFields.push_back(i);
   }
+  auto count = [&](long i, const std::string& label) {
+    OleClassCounts& column = counts[static_cast<std::size_t>(i)];
+    auto known = std::find_if(column.begin(), column.end(),
+                              [&](const auto& entry) { return entry.first == label; });
+    if (known == column.end()) {
+      column.emplace_back(label, 1);
+    } else {
+      ++known->second;
+    }
+  };
   if (oleFields.empty()) return counts;
-  for (; !recordset.Eof(); recordset.MoveNext()) {
-    for (long i : oleFields) {
-      const Variant value = fields.Item(i).Value();
-      if (value.IsNull()) continue;
-      const std::string label =
-          source::ole::OleClassLabel(source::ole::ReadOleContent(value.Bytes()));
-      OleClassCounts& column = counts[static_cast<std::size_t>(i)];
-      auto known = std::find_if(column.begin(), column.end(),
-                                [&](const auto& entry) { return entry.first == label; });
-      if (known == column.end()) {
-        column.emplace_back(label, 1);
-      } else {
-        ++known->second;
+  try {
+    for (; !recordset.Eof(); recordset.MoveNext()) {
+      for (long i : oleFields) {
+        // A value the file cannot give is counted as such; the summary goes on.
+        std::string label;
+        try {
+          const Variant value = fields.Item(i).Value();
+          if (value.IsNull()) continue;
+          label = source::ole::OleClassLabel(source::ole::ReadOleContent(value.Bytes()));
+        } catch (const source::SourceError&) {
+          label = "(unreadable)";
+        }
+        count(i, label);
       }
     }
+  } catch (const source::SourceError&) {
+    // Rows past a break are not counted; the table's reading names the break.
   }
   return counts;
 }

@@ -17,6 +17,7 @@
 
 #include "source/ole/ole_content.h"
 #include "tests/cli/cli_server_test.h"
+#include "tests/support/file_damage.h"
 #include "tests/support/fixture_writer.h"
 #include "tests/support/ole_fixtures.h"
 #include "tests/support/server_query.h"
@@ -92,6 +93,34 @@ TEST(OleInspect, SummaryCountsClassesAndJsonNamesEveryValue) {
           "\"empty\":true}]"),
       std::string::npos)
       << json.output.substr(json.output.find("oleObjects"));
+  fs::remove_all(dir);
+}
+
+// A value the file cannot give is counted as unreadable; the summary goes on.
+TEST(OleInspect, AnUnreadableValueIsCountedAndTheSummaryGoesOn) {
+  FixtureTable table;
+  table.name = "Objects";
+  table.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Picture", ColumnKind::Ole)};
+  const std::string lost = std::string(3000, 'Z');
+  table.rows = {V{int64_t{1}, OleSamples()[0].value},
+                V{int64_t{2},
+                  AccessOleValue("Package", "Package",
+                                 Ole1Embedded("Package", PackageNative("z.txt", "z.txt", lost)))}};
+  FixtureDatabase database;
+  database.tables = {table};
+  DamagedFile file(WriteJet4(database));
+  file.LoseRow(file.LongValueRow(lost.substr(0, 100)));
+  const fs::path dir =
+      fs::temp_directory_path() / ("bracken_ole_unreadable_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const fs::path path = dir / "objects.mdb";
+  { std::ofstream(path, std::ios::binary) << file.Bytes(); }
+  ShellRun summary = RunShell(
+      std::string(BRACKEN_BINARY_DIR) + "/cli/bracken-cli inspect " + ShellQuoted(path.string()),
+      dir);
+  EXPECT_NE(summary.output.find("      OLE objects: PBrush 1, (unreadable) 1\n"), std::string::npos)
+      << summary.output << summary.errors;
+  EXPECT_NE(summary.output.find("  Indexes: none"), std::string::npos) << summary.output;
   fs::remove_all(dir);
 }
 
