@@ -251,7 +251,7 @@ std::vector<OleSample> OleSamples() {
                       Ole1Embedded("Package", PackageNative("report.txt",
                                                             "C:\\Users\\Ann\\report.txt", text))),
        "Package", "package", text, "report.txt", "text/plain"});
-  // Photo Editor keeps a header of its own before the picture.
+  // A picture server that keeps a header of its own before the JPEG.
   samples.push_back(
       {"photo editor jpeg",
        AccessOleValue("Picture", "MSPhotoEd.3",
@@ -274,7 +274,9 @@ std::vector<OleSample> OleSamples() {
       {"word package stream",
        AccessOleValue("Microsoft Word Document", "Word.Document.12",
                       Ole1Embedded("Word.Document.12", CompoundFile({{"Package", SampleDocx()},
-                                                                     {"\x01" "CompObj", "Word"}}))),
+                                                                     {"\x01"
+                                                                      "CompObj",
+                                                                      "Word"}}))),
        "Word.Document.12", "docx", SampleDocx(), "",
        "application/vnd.openxmlformats-officedocument.wordprocessingml.document"});
   samples.push_back(

@@ -46,8 +46,8 @@ struct OleSample {
   std::string fileName;  // the package's own; "" when a name is made
   std::string mimeType;
 };
-// Paint's bare bitmap (PBrush), a package of "report.txt", a JPEG in Photo
-// Editor's picture container, a PDF in Acrobat's storage, an Excel
+// Paint's bare bitmap (PBrush), a package of "report.txt", a JPEG behind a
+// picture server's own header (class MSPhotoEd.3), a PDF in Acrobat's storage, an Excel
 // workbook's storage, a .docx in Word's storage, a PNG after its own header
 // of an unknown class, an
 // unknown class holding no file, a damaged header, a truncated package and
