@@ -33,6 +33,7 @@
 #include "engine/output/dump_executor.h"
 #include "engine/output/lock_wait_watch.h"
 #include "engine/output/statement_executor.h"
+#include "engine/rows/ole_files.h"
 #include "engine/schema/foreign_keys.h"
 #include "engine/source_connection.h"
 #include "engine/table_jobs.h"
@@ -61,12 +62,12 @@ constexpr char kHelp[] =
     "                           [--batch-rows N] [--batch-bytes N] [--row-by-row]\n"
     "                           [--no-load-data] [--jobs N]\n"
     "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
-    "                           [--add-keys]\n"
+    "                           [--add-keys] [--ole-objects raw|files]\n"
     "       bracken-cli convert FILE --output PATH.sql|- --database D [--server-version V]\n"
     "                           [--mdb-password P] [--table T]... [--batch-rows N] "
     "[--row-by-row]\n"
     "                           [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
-    "                           [--add-keys]\n\n"
+    "                           [--add-keys] [--ole-objects raw|files]\n\n"
     "Converts the tables of an Access file into the MySQL database D on host H\n"
     "(ports 3306 to 3309 are tried in turn unless a port is given; \"localhost\"\n"
     "means the local socket). Without --table every table is converted.\n\n"
@@ -132,6 +133,21 @@ constexpr char kHelp[] =
     "with parameters, action queries, which run only when called), after all\n"
     "tables, named as tables are; the report names each one that cannot, with its\n"
     "Access SQL. --no-queries leaves them out.\n\n"
+    "--ole-objects files stores each OLE Object value that holds a file (a\n"
+    "picture, a PDF, an Office document, a packaged file) as that file's bytes,\n"
+    "with two columns beside it: C_name, the file's name (the package's own, or\n"
+    "one made from the column's name and the file's digest, with the extension\n"
+    "of its kind) and C_type, its MIME type. Paint's bitmaps become .bmp files.\n"
+    "A value that holds no file that can be taken out keeps its OLE container\n"
+    "with NULL beside it; the report counts those per column. The default,\n"
+    "--ole-objects raw, stores every value as Access holds it. A web page serves\n"
+    "such a column as it is, for example in PHP:\n"
+    "  $r = $db->query('SELECT Photo, Photo_name, Photo_type FROM Employees\n"
+    "                   WHERE EmployeeID = 1')->fetch_row();\n"
+    "  header('Content-Type: ' . $r[2]);\n"
+    "  header('Content-Disposition: inline; filename=\"' . $r[1] . '\"');\n"
+    "  echo $r[0];\n"
+    "verify and sync take the same choice (--ole-objects files) as the conversion.\n\n"
     "--verify compares every chosen table with what arrived, as bracken-cli verify\n"
     "does, prints its verdicts to standard error and fails the run on a difference.\n\n"
     "Messages go to standard error. The last line on standard output sums up the\n"
@@ -147,6 +163,7 @@ struct Options : CommonArguments {
   bool verify = false;
   bool carryRules = true;    // defaults, CHECK constraints and comments
   bool carryQueries = true;  // saved queries as views and procedures
+  engine::OleObjects oleObjects = engine::OleObjects::Raw;
   engine::RowBatching batching{kDefaultBatchRows, std::size_t{1} << 20, true};
   std::optional<std::string> output;  // a dump file instead of a server; "-" standard output
   std::optional<std::string> serverVersion;
@@ -188,6 +205,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
       const auto chosen = engine::ParseTableEngine(value);
       if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
       options.engine = *chosen;
+    } else if (TakeValue(args, i, "--ole-objects", value)) {
+      const auto chosen = engine::ParseOleObjects(value);
+      if (!chosen)
+        throw std::runtime_error("--ole-objects takes raw or files, not '" + value + "'");
+      options.oleObjects = *chosen;
     } else if (arg == "--row-by-row") {
       rowByRow = true;
     } else if (arg == "--no-load-data") {
@@ -438,6 +460,7 @@ int ConvertToDump(const Options& options, ChosenTables& access) {
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
   context.addRowKeys = rowKeys.add;
+  context.oleObjects = options.oleObjects;
   ConsoleOwner owner(access.names, access.checked, options.database, OverwriteAnswer::Yes,
                      std::cerr, isatty(STDERR_FILENO) != 0, false);
   engine::ConversionSummary summary = RunWatched(state, interrupts, owner, context);
@@ -597,6 +620,7 @@ int Convert(const std::vector<std::string>& args) {
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
   context.addRowKeys = rowKeys.add;
+  context.oleObjects = options.oleObjects;
   context.jobs = options.jobs;
   if (options.jobs > 1) context.openJob = [&jobLogin] { return ServerJobSession::Open(jobLogin); };
   ConsoleOwner owner(file.names, file.checked, options.database, options.overwrite, std::cerr,
@@ -611,7 +635,7 @@ int Convert(const std::vector<std::string>& args) {
   if (options.verify && status != kExitFailed && !interrupts.Interrupted()) {
     engine::VerifySummary verified = VerifyAndPrint(
         source, CheckedTables(file.names, file.checked), connection, options.database, std::cerr,
-        engine::VerifyChoices{options.carryRules, options.carryQueries});
+        engine::VerifyChoices{options.carryRules, options.carryQueries, options.oleObjects});
     verifyNote = VerifyNote(verified);
     if (!verified.AllIdentical()) status = kExitIncomplete;
   }

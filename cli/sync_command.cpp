@@ -21,6 +21,7 @@
 #include "engine/catalog_source.h"
 #include "engine/connect_messages.h"
 #include "engine/output/statement_executor.h"
+#include "engine/rows/ole_files.h"
 #include "engine/rows/value_literal.h"
 #include "engine/run_report.h"
 #include "engine/schema/foreign_keys.h"
@@ -44,7 +45,7 @@ constexpr char kHelp[] =
     "                       [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
     "                       [--dry-run] [--delete-tables] [--force]\n"
     "                       [--engine MyISAM|InnoDB] [--no-rules] [--no-queries]\n"
-    "                       [--add-keys]\n\n"
+    "                       [--add-keys] [--ole-objects raw|files]\n\n"
     "Brings the MySQL database D, made from the Access file by convert, in line\n"
     "with the file as it is now, changing only what differs; a copy in step\n"
     "gets no write statement at all. Each Access value is put through the\n"
@@ -82,7 +83,10 @@ constexpr char kHelp[] =
     "views and procedures of the saved queries; a plain index an InnoDB table\n"
     "lacks (a conversion cut short before it added them) is added. With\n"
     "--no-rules the copy keeps no default, rule or comment, with --no-queries\n"
-    "the saved queries are left alone, as for convert and verify.\n\n"
+    "the saved queries are left alone, as for convert and verify. With\n"
+    "--ole-objects files, OLE Object columns hold the files taken out of their\n"
+    "values, with their name and MIME type beside them, as convert --ole-objects\n"
+    "files makes them; a copy made otherwise differs in its columns.\n\n"
     "Before anything changes, every table is held against the server: when most\n"
     "tables are missing, differ in their columns or are in MySQL only, D was not\n"
     "made from this file, and the sync is refused with the differences named;\n"
@@ -127,6 +131,7 @@ struct Options : CommonArguments {
   bool carryRules = true;
   bool carryQueries = true;
   bool addKeys = false;
+  engine::OleObjects oleObjects = engine::OleObjects::Raw;
 };
 
 Options ParseOptions(const std::vector<std::string>& args) {
@@ -146,6 +151,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.carryQueries = false;
     } else if (args[i] == "--add-keys") {
       options.addKeys = true;
+    } else if (std::string value; TakeValue(args, i, "--ole-objects", value)) {
+      const auto chosen = engine::ParseOleObjects(value);
+      if (!chosen)
+        throw std::runtime_error("--ole-objects takes raw or files, not '" + value + "'");
+      options.oleObjects = *chosen;
     } else if (TakeValue(args, i, "--engine", value)) {
       const auto chosen = engine::ParseTableEngine(value);
       if (!chosen) throw std::runtime_error("--engine takes MyISAM or InnoDB, not '" + value + "'");
@@ -245,6 +255,7 @@ int Sync(const std::vector<std::string>& args) {
   context.carryRules = options.carryRules;
   context.carryQueries = options.carryQueries;
   context.addRowKeys = rowKeys.add;
+  context.oleObjects = options.oleObjects;
   ConsoleOwner owner(file.names, file.checked, options.database, OverwriteAnswer::No, std::cerr,
                      isatty(STDERR_FILENO) != 0, false);
   const bool dryRun = options.choices.dryRun;

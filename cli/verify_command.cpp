@@ -14,6 +14,7 @@
 #include "cli/terminal_prompt.h"
 #include "cli/verify_check.h"
 #include "engine/catalog_source.h"
+#include "engine/rows/ole_files.h"
 #include "engine/source_connection.h"
 #include "source/source_access.h"
 #include "target/mysql_connection.h"
@@ -28,7 +29,7 @@ constexpr char kHelp[] =
     "Usage: bracken-cli verify FILE --host H --user U --database D [--password[=P]]\n"
     "                          [--mdb-password P] [--table T]... [--port N] [--socket PATH]\n"
     "                          [--ssl-mode MODE] [--ssl-ca FILE] [--connect-timeout N]\n"
-    "                          [--no-rules] [--no-queries]\n\n"
+    "                          [--no-rules] [--no-queries] [--ole-objects raw|files]\n\n"
     "Compares the tables of an Access file with the MySQL database D that a\n"
     "conversion made of it. Each Access value is put through the conversion's\n"
     "own rules (a null text becomes '', hyperlinks keep their display text,\n"
@@ -58,7 +59,10 @@ constexpr char kHelp[] =
     "When the file has saved queries, a line per query follows: its view runs\n"
     "(SELECT * ... LIMIT 0) or its procedure is there, or it is one the conversion\n"
     "names as not converted, which is no difference. --no-queries leaves them out\n"
-    "(for a copy made with convert --no-queries).\n"
+    "(for a copy made with convert --no-queries). --ole-objects files verifies a\n"
+    "copy made with convert --ole-objects files: each OLE Object column holds the\n"
+    "file taken out of its value (or the container where none can be), and its\n"
+    "C_name and C_type columns the file's name and MIME type.\n"
     "The last line sums up: \"D: n tables verified, k identical, m with differences\",\n"
     "with \"; schema: j of n tables as planned\" after a schema section and\n"
     "\"; queries: q of r as converted\" after the queries.\n\n"
@@ -81,6 +85,11 @@ Options ParseOptions(const std::vector<std::string>& args) {
       options.choices.rules = false;
     } else if (args[i] == "--no-queries") {
       options.choices.queries = false;
+    } else if (std::string value; TakeValue(args, i, "--ole-objects", value)) {
+      const auto chosen = engine::ParseOleObjects(value);
+      if (!chosen)
+        throw std::runtime_error("--ole-objects takes raw or files, not '" + value + "'");
+      options.choices.oleObjects = *chosen;
     } else {
       TakeFile(args, i, options);
     }

@@ -182,6 +182,11 @@ struct RowBatching {
 // The storage engine of the tables the run creates.
 enum class TableEngine { MyISAM, InnoDB };
 
+// What an OLE Object column holds in MySQL: Raw, the container as Access
+// holds it (the default); Files, the file each value holds, with two more
+// columns beside it for the file's name and MIME type (engine/rows/ole_files.h).
+enum class OleObjects : uint8_t { Raw, Files };
+
 struct ConversionContext;
 class ConversionOwner;
 class TableJobs;
@@ -237,6 +242,8 @@ struct ConversionContext {
   // The file's saved queries as views and procedures, after the tables (off
   // with the command line's --no-queries).
   bool carryQueries = true;
+  // What OLE Object columns hold (the command line's --ole-objects).
+  OleObjects oleObjects = OleObjects::Raw;
   // Whether the batched copy builds plain indexes once after a table's rows
   // (MyISAM's DISABLE KEYS, InnoDB's indexes added afterwards); off only to
   // measure the difference.

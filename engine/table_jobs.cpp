@@ -245,6 +245,7 @@ bool TableJobs::Open(Job& job) {
   context->batching = run_.batching;
   context->carryRules = run_.carryRules;
   context->carryQueries = run_.carryQueries;
+  context->oleObjects = run_.oleObjects;
   context->keysAfterRows = run_.keysAfterRows;
   context->engine = run_.engine;
   context->addRowKeys = run_.addRowKeys;

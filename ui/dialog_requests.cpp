@@ -250,10 +250,11 @@ VerifyAction CBrackenDlg::VerifyThisRun() {
   if (!source_) return {};
   target::ConnectOptions options;
   options.port = connection_.ConnectedPort();
+  const engine::VerifyChoices runChoices =
+      run_ ? engine::VerifyChoices{run_->carryRules, run_->carryQueries, run_->oleObjects}
+           : engine::VerifyChoices{};
   return [this, options, tables = runTables_, database = runDatabase_,
-          choices = run_ ? engine::VerifyChoices{run_->carryRules, run_->carryQueries}
-                         : engine::VerifyChoices{}](
-             const std::function<void(const std::string&)>& report) {
+          choices = runChoices](const std::function<void(const std::string&)>& report) {
     target::MySqlConnection connection;
     if (connection.Connect(serverHost_, loginName_, password_, options) !=
         target::MySqlConnection::ConnectResult::Connected) {

@@ -45,6 +45,11 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
   queries_->setObjectName(QStringLiteral("optionsQueries"));
   queries_->setChecked(choices.queries);
 
+  oleFiles_ = new QCheckBox(
+      QStringLiteral("OLE objects as the &files they hold, with name and type columns"), this);
+  oleFiles_->setObjectName(QStringLiteral("optionsOleFiles"));
+  oleFiles_->setChecked(choices.oleFiles);
+
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -56,6 +61,7 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
   layout->addLayout(form);
   layout->addWidget(rules_);
   layout->addWidget(queries_);
+  layout->addWidget(oleFiles_);
   layout->addStretch(1);
   layout->addWidget(buttons);
   setSizeGripEnabled(false);
@@ -64,7 +70,8 @@ COptionsDlg::COptionsDlg(const ConversionChoices& choices, QWidget* parent) : QD
 }
 
 ConversionChoices COptionsDlg::Choices() const {
-  return {engine_->currentIndex() == kInnoDb, rules_->isChecked(), queries_->isChecked()};
+  return {engine_->currentIndex() == kInnoDb, rules_->isChecked(), queries_->isChecked(),
+          oleFiles_->isChecked()};
 }
 
 }  // namespace bracken::ui

@@ -20,6 +20,10 @@ struct ConversionChoices {
   bool rules = true;
   // The file's saved queries as views and procedures.
   bool queries = true;
+  // OLE Object columns as the files their values hold, with each file's
+  // name and MIME type beside it (the command line's --ole-objects files);
+  // off, they hold the containers as Access holds them.
+  bool oleFiles = false;
 };
 
 class COptionsDlg : public QDialog {
@@ -35,6 +39,7 @@ class COptionsDlg : public QDialog {
   QComboBox* engine_;
   QCheckBox* rules_;
   QCheckBox* queries_;
+  QCheckBox* oleFiles_;
 };
 
 }  // namespace bracken::ui

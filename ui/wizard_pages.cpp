@@ -88,6 +88,7 @@ void CBrackenDlg::OnConvert() {
   // column, named in the report.
   run_->addRowKeys =
       engine::ServerNeedsRowKeys(cluster_) && engine::TakesInvisibleColumns(connection_.Traits());
+  run_->oleObjects = choices_.oleFiles ? engine::OleObjects::Files : engine::OleObjects::Raw;
   lockWatch_->Attach(*this, *run_);
   runTables_.clear();
   for (const std::string& name : selectedTableNames) {

@@ -79,7 +79,7 @@ bool OversizedRow::Send(const std::string& statement, const std::vector<std::siz
     }
     // The text or the bytes themselves, not their literal.
     TargetValue expected;
-    ExpectedValue(rows, static_cast<long>(i), plan[i], expected);
+    ExpectedValue(rows, plan[i], expected);
     std::string value = std::move(expected.text);
     if (value.size() > packet) {
       return Refuse("Table " + Bracketed(table) + ", row " + std::to_string(number) + ", column " +

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/rows/ole_files.h"
 #include "engine/rows/oversized_row.h"
 #include "engine/rows/row_batch.h"
 #include "engine/rows/row_load.h"
@@ -32,10 +33,10 @@ std::string Where(const RowPlace& place, const FieldPlan& field) {
 // The literal of one field, appended to the statement. A value Access holds
 // that MySQL cannot store (NaN, an infinity) arrives as NULL; the change is
 // noted for the report, which names it once the row has arrived.
-void AppendField(RowSource& rows, long i, const FieldPlan& field, const RowPlace& place,
+void AppendField(RowSource& rows, const FieldPlan& field, const RowPlace& place,
                  TextEscapes escapes, TargetValue& value, std::string& statement,
                  std::vector<std::string>& changes) {
-  ExpectedValue(rows, i, field, value);
+  ExpectedValue(rows, field, value);
   if (value.nonFinite != nullptr) {
     changes.push_back(NonFiniteChangeText(place.table, place.number, field, value.nonFinite));
   }
@@ -143,9 +144,10 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
   long rowCount = 0;
   try {
     RowSource& rows = *context.recordset;
-    const long fieldCount = rows.FieldCount();
     const std::vector<FieldPlan> plan = PlanFields(rows, context);
-    starts.resize(static_cast<std::size_t>(fieldCount) + 1);
+    const long fieldCount = static_cast<long>(plan.size());
+    KeptContainers kept(plan);
+    starts.resize(plan.size() + 1);
     for (; !rows.Eof(); rows.MoveNext()) {
       RowPlace place{tableName, ++rowCount};
       statement.assign(statementStart);
@@ -154,9 +156,10 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       try {
         for (; i < fieldCount; ++i) {
           starts[static_cast<std::size_t>(i)] = statement.size();
-          AppendField(rows, i, plan[static_cast<std::size_t>(i)], place, escapes, value, statement,
+          AppendField(rows, plan[static_cast<std::size_t>(i)], place, escapes, value, statement,
                       changes);
         }
+        kept.CountRow();
       } catch (const source::SourceError& error) {
         if (batched && !batch.Flush()) return batch.Ending();
         RefuseUnreadable(
@@ -196,6 +199,7 @@ CopyOutcome CopyTableRows(ConversionOwner& owner, ConversionContext& context,
       if (context.stoppedDuringWait) return {CopyResult::Stopped, ""};
     }
     if (batched && !batch.Flush()) return batch.Ending();
+    kept.Report(owner, context, tableName);
   } catch (const source::SourceError& error) {
     // The rows read before the error arrive before it is told.
     if (batched && !batch.Flush()) return batch.Ending();

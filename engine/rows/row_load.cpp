@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/rows/ole_files.h"
 #include "engine/rows/oversized_row.h"
 #include "engine/rows/row_refusal.h"
 #include "engine/rows/target_value.h"
@@ -35,6 +36,7 @@ class TableStream : public target::LocalLoadStream {
         table_(table),
         rows_(*context.recordset),
         plan_(PlanFields(rows_, context)),
+        kept_(plan_),
         captions_(table),
         captionEvery_(static_cast<long>(std::max<std::size_t>(1, context.batching.rows))),
         rowLimit_(MaxRowStatementBytes(context.executor)),
@@ -62,6 +64,7 @@ class TableStream : public target::LocalLoadStream {
   long RowsSent() const { return rowsSent_; }
   const std::optional<source::SourceError>& ReadingError() const { return readingError_; }
   const std::vector<Told>& ToTell() const { return told_; }
+  const KeptContainers& Kept() const { return kept_; }
 
  private:
   bool NextLine();
@@ -74,6 +77,7 @@ class TableStream : public target::LocalLoadStream {
   const std::string& table_;
   RowSource& rows_;
   std::vector<FieldPlan> plan_;
+  KeptContainers kept_;
   ProgressCaptions captions_;
   long captionEvery_;
   std::size_t rowLimit_;
@@ -149,7 +153,7 @@ bool TableStream::NextLine() {
     std::size_t i = 0;
     try {
       for (; i < plan_.size(); ++i) {
-        ExpectedValue(rows_, static_cast<long>(i), plan_[i], value_);
+        ExpectedValue(rows_, plan_[i], value_);
         if (value_.nonFinite != nullptr) {
           told_.push_back(
               {false, rowsSent_, NonFiniteChangeText(table_, number, plan_[i], value_.nonFinite)});
@@ -163,6 +167,7 @@ bool TableStream::NextLine() {
       if (number % captionEvery_ == 0) owner_.SetCaption(captions_.For(number));
       continue;
     }
+    kept_.CountRow();
     if (line_.size() >= rowLimit_) {
       // The INSERTs send a row this large alone, its long values apart, or
       // refuse it when a value exceeds the server's packet limit: only they
@@ -335,6 +340,7 @@ std::optional<CopyOutcome> LoadTableRows(ConversionOwner& owner, ConversionConte
   }
   if (clean) {
     Tell(owner, context, *stream, sent);
+    stream->Kept().Report(owner, context, tableName);
     if (stream->RowsRead() > 0) owner.SetCaption(ProgressCaption(tableName, stream->RowsRead()));
     if (stream->ReadingError()) {
       return EndOfReading(owner, context, tableName, stream->RowsRead(), *stream->ReadingError());

@@ -9,6 +9,7 @@
 
 #include "engine/conversion_context.h"
 #include "engine/rows/date_text.h"
+#include "engine/rows/ole_files.h"
 #include "engine/rows/value_cleanup.h"
 #include "engine/rows/value_text.h"
 #include "engine/schema/type_mapping.h"
@@ -302,12 +303,33 @@ TypeClass ClassifyType(const std::string& typeName) {
   return IsIntegerType(type) ? TypeClass::QuotedInteger : TypeClass::Other;
 }
 
+namespace {
+
+// The two fields beside an OLE Object column stored as files.
+FieldPlan OleCompanion(const FieldPlan& file, const std::string& name, const char* type,
+                       OleRole role) {
+  FieldPlan p;
+  p.name = name;
+  p.typeName = type;
+  p.typeClass = TypeClass::Text;
+  p.nullStaysNull = true;
+  p.longValue = true;
+  p.sourceIndex = file.sourceIndex;
+  p.ole = role;
+  p.oleFile = file.oleFile;
+  return p;
+}
+
+}  // namespace
+
 std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& context) {
   const long count = rows.FieldCount();
-  std::vector<FieldPlan> plan(static_cast<std::size_t>(count));
+  std::vector<FieldPlan> plan;
+  plan.reserve(static_cast<std::size_t>(count));
   for (long i = 0; i < count; ++i) {
     ColumnDescription field = rows.Field(i);
-    FieldPlan& p = plan[static_cast<std::size_t>(i)];
+    FieldPlan& p = plan.emplace_back();
+    p.sourceIndex = i;
     p.name = field.name;
     p.typeName = MapColumnType(field.type, field.definedSize, field.numericScale, field.precision);
     p.typeClass = ClassifyType(p.typeName);
@@ -317,21 +339,38 @@ std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& cont
     p.nullStaysNull =
         IsTextTypeName(p.typeName) && Names(context.keyState.uniqueKeyColumns, field.name);
     p.longValue = p.binary || IsTextTypeName(p.typeName);
-    if (const ColumnPlan* column = context.tablePlan.Find(field.name)) {
+    const ColumnPlan* column = context.tablePlan.Find(field.name);
+    if (column != nullptr) {
       p.hyperlink = column->hyperlink;
       p.richText = column->richText;
+    }
+    if (column != nullptr && column->OleFiles() && field.type == source::adLongVarBinary) {
+      p.ole = OleRole::File;
+      p.oleFile = std::make_shared<OleFileValue>();
+      const FieldPlan file = p;  // `p` moves as the plan grows
+      plan.push_back(
+          OleCompanion(file, column->fileNameColumn, kOleFileNameType, OleRole::FileName));
+      plan.push_back(
+          OleCompanion(file, column->fileTypeColumn, kOleFileTypeType, OleRole::FileType));
     }
   }
   return plan;
 }
 
-void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out) {
+void ExpectedValue(RowSource& rows, const FieldPlan& field, TargetValue& out) {
+  if (field.ole == OleRole::FileName || field.ole == OleRole::FileType) {
+    return ExpectedOleCompanion(*field.oleFile, field.ole == OleRole::FileName, out);
+  }
   out.nonFinite = nullptr;
   out.text.clear();
   // The value is read once: an empty text takes the same way as a null one
   // below (it classifies as a null does); empty bytes stay empty bytes, apart
   // from a null.
-  const source::Variant value = rows.Value(index);
+  const source::Variant value = rows.Value(field.sourceIndex);
+  if (field.ole == OleRole::File) {
+    if (!value.IsNull()) return ExpectedOleFile(value, field.name, out, *field.oleFile);
+    *field.oleFile = OleFileValue{};
+  }
   if (value.IsNull()) {
     // '' in a text column, except in a UNIQUE key, where a null stays NULL
     // so that many such rows fit the key.

@@ -8,6 +8,7 @@
 // compares what the server returns against it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -77,7 +78,15 @@ struct TargetValue {
   }
 };
 
-// What stays the same for every row of a table's field.
+struct OleFileValue;
+
+// The part a field plays for an OLE Object column stored as files
+// (ole_files.h): the file's bytes, or its name or MIME type beside them.
+enum class OleRole : uint8_t { None, File, FileName, FileType };
+
+// What stays the same for every row of a table's field. A field is a column
+// of the table in MySQL: the file's own columns in their order, each OLE
+// Object column stored as files followed by its name and type fields.
 struct FieldPlan {
   std::string name;      // the source column's name
   std::string typeName;  // MapColumnType of the field
@@ -89,16 +98,22 @@ struct FieldPlan {
   bool longValue = false;      // text or bytes, which may be sent apart from the statement
   bool hyperlink = false;
   bool richText = false;
+  long sourceIndex = 0;  // the field of the rows the value is read from
+  OleRole ole = OleRole::None;
+  // File, FileName, FileType: what the current row's OLE value holds, read
+  // by the File field (which comes first) and shared with the two after it.
+  std::shared_ptr<OleFileValue> oleFile;
 };
 
 // The plans of the fields of `rows`, with the table plan and the unique key
 // columns of `context` (PlanTable and BuildKeyClauses must have run).
 std::vector<FieldPlan> PlanFields(RowSource& rows, const ConversionContext& context);
 
-// The value MySQL must hold for field `index` of the current row of
-// `rows`, into `out` (whose text buffer is reused). May raise
-// source::SourceError when the value cannot be read or written as text.
-void ExpectedValue(RowSource& rows, long index, const FieldPlan& field, TargetValue& out);
+// The value MySQL must hold for `field` of the current row of `rows`, into
+// `out` (whose text buffer is reused). The fields of a row are asked in their
+// order. May raise source::SourceError when the value cannot be read or
+// written as text.
+void ExpectedValue(RowSource& rows, const FieldPlan& field, TargetValue& out);
 
 // The value for a value text in a column of the given type, as the row copy
 // makes it from what ExpectedValue reads; `fullDateTime` gives a 12-hour

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/control_ids.h"
+#include "engine/rows/ole_files.h"
 #include "engine/schema/identifier.h"
 #include "engine/schema/rule_clauses.h"
 #include "engine/schema/type_mapping.h"
@@ -90,6 +91,10 @@ std::string BuildColumnDefinitions(ConversionOwner& owner, ConversionContext& co
       // A column is written only once all of it has been read.
       text += ColumnDefinition(owner, context, tableName, field, flags);
       text += ", ";
+      const ColumnPlan* planned = context.tablePlan.Find(field.name);
+      if (planned != nullptr && planned->OleFiles() && field.type == source::adLongVarBinary) {
+        text += OleFileColumnDefinitions(*planned) + ", ";
+      }
     }
   } catch (const source::SourceError& error) {
     std::string message = SourceErrorMessage(error);

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 #include "engine/conversion_context.h"
 #include "engine/conversion_owner.h"
+#include "engine/rows/ole_files.h"
 #include "engine/run_report.h"
 #include "engine/schema/key_clauses.h"
 #include "engine/schema/name_spelling.h"
@@ -48,7 +50,26 @@ void PlanColumns(ConversionOwner& owner, ConversionContext& context, RowSource& 
                  " is created as " + Bracketed(planned.targetName) + " (" +
                  RenameReason(column.name) + ").");
     }
+    if (column.type == source::adLongVarBinary && context.oleObjects == OleObjects::Files) {
+      planned.fileNameColumn = planned.fileTypeColumn = "-";  // named below
+    }
     plan.columns.push_back(std::move(planned));
+  }
+  // The columns beside OLE Object columns stored as files take what names
+  // the file's own columns leave.
+  for (ColumnPlan& column : plan.columns) {
+    if (!column.OleFiles()) continue;
+    for (auto [name, suffix, what] :
+         {std::tuple{&column.fileNameColumn, kOleFileNameSuffix, "names"},
+          std::tuple{&column.fileTypeColumn, kOleFileTypeSuffix, "MIME types"}}) {
+      const std::string wanted = column.targetName + suffix;
+      *name = names.Claim(wanted, "");
+      if (*name == wanted) continue;
+      Report(owner, context.summary,
+             "Table " + Bracketed(plan.sourceName) + ", column " + Bracketed(column.sourceName) +
+                 ": the " + what + " of its files go to column " + Bracketed(*name) + " (" +
+                 RenameReason(wanted) + ").");
+    }
   }
   for (ColumnPlan& column : plan.columns) {
     ColumnFlags flags = context.source.Flags(plan.sourceName, column.sourceName);
@@ -124,6 +145,9 @@ long RowBytes(const TablePlan& plan) {
   long bytes = 1 + (static_cast<long>(plan.columns.size()) + 7) / 8;  // flags and null bits
   for (const ColumnPlan& column : plan.columns) {
     bytes += ColumnRowBytes(column.typeText, column.extendedCharacters);
+    if (column.OleFiles()) {
+      bytes += ColumnRowBytes(kOleFileNameType, false) + ColumnRowBytes(kOleFileTypeType, false);
+    }
   }
   return bytes;
 }
@@ -147,7 +171,10 @@ long InnoDbColumnBytes(const ColumnPlan& column) {
 // roll pointer, row id) besides the columns.
 long InnoDbRowBytes(const TablePlan& plan) {
   long bytes = 5 + (static_cast<long>(plan.columns.size()) + 7) / 8 + 19;
-  for (const ColumnPlan& column : plan.columns) bytes += InnoDbColumnBytes(column);
+  for (const ColumnPlan& column : plan.columns) {
+    bytes += InnoDbColumnBytes(column);
+    if (column.OleFiles()) bytes += 2 * kInnoDbLongColumnBytes;  // two VARCHARs of over 255 bytes
+  }
   return bytes;
 }
 

@@ -23,6 +23,13 @@ struct ColumnPlan {
   bool holdsNonFinite = false;      // a Single or Double holding NaN or an infinity
   bool hyperlink = false;           // display#address#subaddress#tip
   bool richText = false;            // a memo stored as HTML
+  // An OLE Object column stored as the files its values hold: the names of
+  // the two columns beside it, the file's name and its MIME type (legal and
+  // unique in the table, claimed after the file's own columns); empty
+  // otherwise.
+  std::string fileNameColumn;
+  std::string fileTypeColumn;
+  bool OleFiles() const { return !fileNameColumn.empty(); }
 };
 
 struct TablePlan {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/rows/ole_files.h"
 #include "engine/rows/oversized_row.h"
 #include "engine/rows/row_refusal.h"
 #include "engine/rows/target_value.h"
@@ -101,7 +102,7 @@ class TableMend {
   std::string Literal(std::size_t field) const;
   std::string Query() const { return pairing_.Query(context_, database_); }
   std::string Column(std::size_t field) const {
-    return QuoteIdentifier(context_.tablePlan.TargetName(pairing_.Fields()[field].name));
+    return QuoteIdentifier(FieldTargetName(context_.tablePlan, pairing_.Fields()[field]));
   }
 
   ConversionOwner& owner_;

@@ -1,5 +1,6 @@
 #include "engine/verify/row_pairing.h"
 
+#include "engine/rows/ole_files.h"
 #include "engine/run_report.h"
 #include "engine/schema/identifier.h"
 #include "engine/verify/verify_cell.h"
@@ -43,7 +44,7 @@ std::string RowPairing::Query(const ConversionContext& context, const std::strin
   for (std::size_t k = 0; k < keyFields_.size(); ++k) {
     const std::size_t field = keyFields_[k];
     query += k == 0 ? " ORDER BY " : ",";
-    query += OrderExpression(QuoteIdentifier(context.tablePlan.TargetName(fields_[field].name)),
+    query += OrderExpression(QuoteIdentifier(FieldTargetName(context.tablePlan, fields_[field])),
                              kinds_[field]);
   }
   return query;
@@ -52,7 +53,7 @@ std::string RowPairing::Query(const ConversionContext& context, const std::strin
 void RowPairing::FileRow(RowSource& rows) {
   row_.clear();
   for (std::size_t i = 0; i < fields_.size(); ++i) {
-    ExpectedValue(rows, static_cast<long>(i), fields_[i], values_[i]);
+    ExpectedValue(rows, fields_[i], values_[i]);
     // The file's Date/Time Extended text compares as the date it is.
     if (kinds_[i] == CellKind::FineDateTime && values_[i].kind == CellKind::Text) {
       values_[i].kind = CellKind::FineDateTime;

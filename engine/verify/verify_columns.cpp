@@ -87,7 +87,9 @@ ColumnMatch MatchColumns(const TablePlan& plan, const std::vector<FieldPlan>& fi
   std::vector<bool> used(columns.size(), false);
   int selected = 0;
   for (const FieldPlan& field : fields) {
-    const ColumnPlan* planned = plan.Find(field.name);
+    const ColumnPlan* planned = field.ole == OleRole::FileName || field.ole == OleRole::FileType
+                                    ? nullptr
+                                    : plan.Find(field.name);
     const std::string& target = planned != nullptr ? planned->targetName : field.name;
     const std::string& type = planned != nullptr ? planned->typeText : field.typeName;
     const int found = FindColumn(columns, target);

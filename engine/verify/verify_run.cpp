@@ -110,6 +110,7 @@ VerifySummary VerifyTables(ConversionSource& source, const std::vector<std::stri
   MySqlStatementExecutor executor(connection);
   ConversionContext context(executor, source);
   context.carryRules = choices.rules;
+  context.oleObjects = choices.oleObjects;
   SilentOwner owner;
   VerifySummary summary;
   summary.fileDamage = source.FileDamage();

@@ -59,9 +59,12 @@ std::vector<std::string> FileDamageLines(ConversionSource& source);
 // `rules` off (convert --no-rules) the copy has no defaults, CHECK
 // constraints or comments, and verify expects none; with `queries` off
 // (--no-queries) the saved queries are not checked.
+// `oleObjects` Files (convert --ole-objects files): OLE Object columns hold
+// the files taken out of their values, with their name and type beside them.
 struct VerifyChoices {
   bool rules = true;
   bool queries = true;
+  OleObjects oleObjects = OleObjects::Raw;
 };
 
 // `tables` in the order the conversion took them, so that the names given

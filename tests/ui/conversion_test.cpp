@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "tests/support/file_damage.h"
+#include "tests/support/ole_fixtures.h"
 #include "tests/support/server_query.h"
 #include "tests/ui/dialog_harness.h"
 #include "ui/stepped_progress_bar.h"
@@ -367,6 +368,32 @@ TEST_F(Conversion, TheOptionsChooseWhetherSavedQueriesBecomeViews) {
   EXPECT_EQ(query->Value(views), Cell("1"));
   EXPECT_EQ(query->Value("SELECT GROUP_CONCAT(Name) FROM `" + database + "`.`Leeds Customers`"),
             Cell("Bob Grey"));
+}
+
+// OLE objects become the files they hold when the Options say so: Paint's
+// bitmap arrives as a .bmp file with its MIME type beside it.
+TEST_F(Conversion, TheOptionsStoreOleObjectsAsTheFilesTheyHold) {
+  const OleSample paint = OleSamples().front();
+  FixtureTable objects;
+  objects.name = "Objects";
+  objects.columns = {MakeColumn("ID", ColumnKind::Long), MakeColumn("Picture", ColumnKind::Ole)};
+  objects.indexes = {{"PrimaryKey", {"ID"}, true, true, false}};
+  objects.rows = {{int64_t{1}, paint.value}};
+  FixtureDatabase file;
+  file.tables = {objects};
+  const std::string database = Database("ole_files");
+  DialogUnderTest ui;
+  ASSERT_TRUE(Open(ui, file, database));
+  answerer.ChooseOptions({false, true, true, true});
+  QTest::mouseClick(ui.dialog->findChild<QWidget*>("options"), Qt::LeftButton);
+  ASSERT_FALSE(answerer.seen.empty());
+  EXPECT_EQ(answerer.seen.back().text, "MyISAM, rules");
+  ui.Click(1024);
+  ui.Click(1004);
+  ASSERT_TRUE(Finished(ui));
+  EXPECT_EQ(answerer.Texts().back(), kCompleted) << answerer.Texts().join(" | ").toStdString();
+  EXPECT_EQ(query->Rows("SELECT Picture, Picture_type FROM `" + database + "`.Objects"),
+            (std::vector<Row>{{paint.file, "image/bmp"}}));
 }
 
 // A run that lost a value ends with its report, which offers to verify the

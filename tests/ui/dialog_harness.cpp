@@ -149,16 +149,17 @@ void ModalAnswerer::Poll() {
     }
   } else if (auto* options = qobject_cast<ui::COptionsDlg*>(modal)) {
     // What it shows when it opens: "MyISAM" or "InnoDB", then "rules" or "no rules",
-    // and ", no queries" with the saved queries left out.
+    // and ", no queries" with the saved queries left out, ", OLE files" with
+    // OLE objects as files.
     const ui::ConversionChoices shown = options->Choices();
-    SeenBox record{options->windowTitle(),
-                   QString(shown.innoDb ? "InnoDB" : "MyISAM") +
-                       (shown.rules ? ", rules" : ", no rules") +
-                       (shown.queries ? "" : ", no queries"),
-                   "none",
-                   "options",
-                   {},
-                   {}};
+    SeenBox record{
+        options->windowTitle(),
+        QString(shown.innoDb ? "InnoDB" : "MyISAM") + (shown.rules ? ", rules" : ", no rules") +
+            (shown.queries ? "" : ", no queries") + (shown.oleFiles ? ", OLE files" : ""),
+        "none",
+        "options",
+        {},
+        {}};
     seen.push_back(record);
     if (whileShown_) whileShown_(record);
     if (options_.empty()) {
@@ -169,6 +170,7 @@ void ModalAnswerer::Poll() {
       options->findChild<QComboBox*>("optionsEngine")->setCurrentIndex(wanted.innoDb ? 1 : 0);
       options->findChild<QCheckBox*>("optionsRules")->setChecked(wanted.rules);
       options->findChild<QCheckBox*>("optionsQueries")->setChecked(wanted.queries);
+      options->findChild<QCheckBox*>("optionsOleFiles")->setChecked(wanted.oleFiles);
       options->accept();
     }
   } else if (auto* about = qobject_cast<ui::CAboutDlg*>(modal)) {

@@ -32,11 +32,15 @@ TEST(RowKeyTest, InvisibleColumnsNeedMariaDb103OrMySql8023) {
 TEST(RowKeyTest, TheKeyColumnNameNeverMeetsOneOfTheTable) {
   TablePlan plan;
   EXPECT_EQ(RowKeyColumnName(plan), "bracken_row_id");
-  plan.columns.push_back({"A", "BRACKEN_ROW_ID", "INT"});
-  plan.columns.push_back({"B",
-                          "Br\xC3\xA1"
-                          "cken_Row_Id_2",
-                          "INT"});
+  for (const char* name : {"BRACKEN_ROW_ID",
+                           "Br\xC3\xA1"
+                           "cken_Row_Id_2"}) {
+    ColumnPlan column;
+    column.sourceName = "A";
+    column.targetName = name;
+    column.typeText = "INT";
+    plan.columns.push_back(column);
+  }
   EXPECT_EQ(RowKeyColumnName(plan), "bracken_row_id_3");
   EXPECT_EQ(RowKeyDefinition("bracken_row_id_3"),
             ", `bracken_row_id_3` BIGINT UNSIGNED NOT NULL AUTO_INCREMENT INVISIBLE PRIMARY KEY");
