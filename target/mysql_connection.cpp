@@ -28,6 +28,10 @@ constexpr unsigned int kServerLostError = 2013;
 constexpr unsigned int kServerLostExtendedError = 2055;
 constexpr unsigned int kNetReadError = 5013;
 constexpr unsigned int kNetWriteError = 5014;
+// A Galera node that has left its cluster's primary component (or is kept
+// out of use) answers every statement with this, SQLSTATE 08S01, a
+// communication failure: nothing sent to it can arrive until it is back.
+constexpr unsigned int kWsrepNotReady = 1047;
 // The client's number for a TLS failure.
 constexpr unsigned int kTlsError = 2026;
 // The server's number for a packet longer than max_allowed_packet.
@@ -352,7 +356,7 @@ std::optional<std::vector<std::vector<std::string>>> MySqlConnection::QueryRows(
 
 bool MySqlConnection::LastErrorWasConnectionLost() const {
   for (unsigned int lost : {kServerGoneError, kServerLostError, kServerLostExtendedError,
-                            kNetReadError, kNetWriteError}) {
+                            kNetReadError, kNetWriteError, kWsrepNotReady}) {
     if (errorCode_ == lost) return true;
   }
   return false;

@@ -96,7 +96,8 @@ class MySqlConnection {
   // The server's explanation of the last failure.
   std::string ErrorText() const { return errorText_; }
   // True when the last failure was a lost connection: the server went away,
-  // stopped answering within the read or write timeout, or a read or write failed.
+  // stopped answering within the read or write timeout, a read or write failed,
+  // or a Galera node has left its cluster and takes no statement.
   bool LastErrorWasConnectionLost() const;
   // The server's (or the client's) number for the last failure.
   unsigned int LastErrorNumber() const;

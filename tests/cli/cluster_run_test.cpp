@@ -258,5 +258,40 @@ TEST_F(ClusterRunTest, OwnNodeLostMidRunFailsAndSyncThroughAnotherCompletesIt) {
   ExpectVerifiedOn(0, database);
 }
 
+// A node kept out of use (as one that has lost its cluster's majority)
+// answers every statement with 1047: the run ends as with a lost
+// connection, with one message, never a refusal per row.
+TEST_F(ClusterRunTest, ANodeThatTakesNoStatementEndsTheRunOnce) {
+  const std::string database = "cl_run_rejecting";
+  databases_.push_back(database);
+  struct Restore {
+    const TestServer& node;
+    ~Restore() { ServerQuery(node).Execute("SET GLOBAL wsrep_reject_queries = NONE"); }
+  } restore{nodes_[0]};
+  auto convert = std::async(std::launch::async, [&] {
+    return Run("convert", "shop.mdb", 0, database, {"--yes", "--engine", "InnoDB", "--jobs", "1"});
+  });
+  ASSERT_TRUE(Underway(database, "Orders"));
+  ASSERT_EQ(convert.wait_for(0s), std::future_status::timeout) << "the run ended too soon";
+  ServerQuery(nodes_[0]).Execute("SET GLOBAL wsrep_reject_queries = ALL");
+  const ShellRun run = convert.get();
+  ServerQuery(nodes_[0]).Execute("SET GLOBAL wsrep_reject_queries = NONE");
+  EXPECT_EQ(run.status, 1) << run.output << run.errors;
+  std::size_t messages = 0;
+  for (std::size_t at = run.errors.find("Message: "); at != std::string::npos;
+       at = run.errors.find("Message: ", at + 1)) {
+    ++messages;
+  }
+  // The table's failure, then the run's closing message.
+  EXPECT_EQ(messages, 2u) << run.errors;
+  EXPECT_NE(run.errors.find("Message: WSREP has not yet prepared node"), std::string::npos)
+      << run.errors;
+  EXPECT_EQ(run.errors.find("refused"), std::string::npos) << run.errors;
+
+  const ShellRun sync = Run("sync", "shop.mdb", 0, database, {"--engine", "InnoDB"});
+  EXPECT_EQ(sync.status, 0) << sync.output << sync.errors;
+  ExpectVerifiedOn(1, database);
+}
+
 }  // namespace
 }  // namespace bracken::testing
