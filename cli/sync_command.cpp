@@ -3,9 +3,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/access_password.h"
 #include "cli/cluster_refusal.h"
@@ -126,6 +129,35 @@ bool HoldsInnoDbTable(target::MySqlConnection& connection, const std::string& da
   return rows && !rows->empty();
 }
 
+// The database's MyISAM tables, by name.
+std::vector<std::string> MyIsamTables(target::MySqlConnection& connection,
+                                      const std::string& database) {
+  std::vector<std::string> names;
+  const auto rows = connection.QueryRows(
+      "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_TYPE = 'BASE TABLE' AND "
+      "ENGINE = 'MyISAM' AND TABLE_SCHEMA = '" +
+      engine::EscapeText(database) + "' ORDER BY TABLE_NAME");
+  if (!rows) return names;
+  for (const auto& row : *rows) {
+    if (!row.empty()) names.push_back(row.front());
+  }
+  return names;
+}
+
+// MyISAM tables already in the database on a cluster node: their rows
+// reach no other node, so sync would only add to what the other nodes lack.
+std::optional<std::string> MyIsamTablesOnClusterRefusal(const std::vector<std::string>& names,
+                                                        const target::ClusterTraits& cluster) {
+  if (names.empty() || !cluster.IsCluster()) return std::nullopt;
+  std::string list;
+  const std::size_t shown = std::min<std::size_t>(names.size(), 5);
+  for (std::size_t i = 0; i < shown; ++i) list += (i > 0 ? ", " : "") + names[i];
+  if (names.size() > shown) list += " and " + std::to_string(names.size() - shown) + " more";
+  return engine::MyIsamOnClusterText(cluster.galeraNode, cluster.galeraClusterSize) + " " +
+         (names.size() == 1 ? "The table " + list + " is" : "The tables " + list + " are") +
+         " MyISAM: convert the file again with --engine InnoDB.";
+}
+
 struct Options : CommonArguments {
   engine::SyncChoices choices;
   bool carryRules = true;
@@ -229,6 +261,10 @@ int Sync(const std::vector<std::string>& args) {
     refusal = MyIsamOnClusterRefusal(cluster, "Sync");
     if (refusal && HoldsInnoDbTable(connection, options.database)) refusal.reset();
     refusalNote = "MyISAM refused on a cluster node";
+  }
+  if (!refusal && cluster.IsCluster() && !options.choices.dryRun) {
+    refusal = MyIsamTablesOnClusterRefusal(MyIsamTables(connection, options.database), cluster);
+    refusalNote = "MyISAM tables on a cluster node";
   }
   if (!refusal && rowKeys.refusal && !options.choices.dryRun) {
     refusal = rowKeys.refusal;

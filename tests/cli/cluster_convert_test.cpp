@@ -165,5 +165,27 @@ TEST_F(ClusterConvertTest, AnUnkeyedTableGetsItsKeyColumnUnasked) {
   EXPECT_EQ(rows[1], (Row{"1", "same"}));
 }
 
+// A database that already holds MyISAM tables on a node (made before the
+// node joined a cluster, or by another program): sync would write rows that
+// reach no other node, so it names those tables and changes nothing.
+TEST_F(ClusterConvertTest, SyncIntoMyIsamTablesOnANodeIsRefused) {
+  const std::string database = "cl_cli_myisam_tables";
+  databases_.push_back(database);
+  ServerQuery node1(nodes_[0]);
+  node1.Execute("CREATE DATABASE `" + database + "`");
+  node1.Execute("CREATE TABLE `" + database +
+                "`.`Customers` (ID INT PRIMARY KEY, Name VARCHAR(20)) ENGINE=MyISAM");
+  node1.Execute("CREATE TABLE `" + database + "`.`Other` (ID INT PRIMARY KEY) ENGINE=InnoDB");
+  const ShellRun sync = Run("sync", 0, database, {"--engine", "InnoDB"});
+  EXPECT_EQ(sync.status, 3) << sync.output << sync.errors;
+  EXPECT_NE(sync.errors.find("The table Customers is MyISAM: convert the file again with "
+                             "--engine InnoDB."),
+            std::string::npos)
+      << sync.errors;
+  EXPECT_EQ(node1.Value("SELECT COUNT(*) FROM `" + database + "`.`Customers`"), Cell("0"));
+  // A dry run only tells.
+  EXPECT_EQ(Run("sync", 0, database, {"--dry-run"}).status, 1);
+}
+
 }  // namespace
 }  // namespace bracken::testing
