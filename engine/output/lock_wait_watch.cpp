@@ -50,6 +50,11 @@ std::string ServerWaitText(const std::string& state) {
       (lowered.rfind("wsrep", 0) == 0 && Has(lowered, "wait"))) {
     return kClusterWaitText;
   }
+  // Galera certifies every write in moments; one that waits seconds waits
+  // for the cluster to agree on its members.
+  if (Has(lowered, "certification") || Has(lowered, "certifying")) {
+    return kClusterCertificationWaitText;
+  }
   // A commit that takes long is the server's own work, not a wait.
   if (Has(lowered, "handler commit")) return "";
   if (lowered.rfind("waiting for ", 0) == 0 || lowered.rfind("waiting on ", 0) == 0) {

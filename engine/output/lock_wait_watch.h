@@ -51,6 +51,9 @@ inline constexpr const char* kReplicaWaitText =
 inline constexpr const char* kClusterWaitText =
     "Bracken waits: the MySQL server's cluster holds writes back until its other nodes catch up "
     "(flow control)...";
+inline constexpr const char* kClusterCertificationWaitText =
+    "Bracken waits: the MySQL server's cluster has not yet certified the write; a node that "
+    "stopped answering holds it back until the cluster gives that node up...";
 
 // True for a process-list state of a session that waits for a lock:
 // "Waiting for table metadata lock", "Waiting for table level lock", ...

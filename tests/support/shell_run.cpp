@@ -1,7 +1,9 @@
 #include "tests/support/shell_run.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -24,12 +26,20 @@ std::string ShellQuoted(const std::string& text) {
 }
 
 ShellRun RunShell(const std::string& commandLine, const std::filesystem::path& scratch) {
-  const auto out = scratch / "stdout";
-  const auto err = scratch / "stderr";
+  // Files of this run's own: runs at once in one folder (a command and a
+  // script run beside it) must not write into each other's.
+  static std::atomic<unsigned> runs{0};
+  const std::string tag = std::to_string(::getpid()) + "." + std::to_string(++runs);
+  const auto out = scratch / ("stdout." + tag);
+  const auto err = scratch / ("stderr." + tag);
   std::string command = "( " + commandLine + " ) </dev/null >" + ShellQuoted(out.string()) + " 2>" +
                         ShellQuoted(err.string());
   int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(out), Contents(err)};
+  ShellRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Contents(out), Contents(err)};
+  std::error_code ignored;
+  std::filesystem::remove(out, ignored);
+  std::filesystem::remove(err, ignored);
+  return run;
 }
 
 }  // namespace bracken::testing

@@ -185,6 +185,8 @@ TEST(ServerWaitText, EveryWaitIsNamedAndOrdinaryWorkIsNot) {
   EXPECT_EQ(ServerWaitText("Waiting for semi-sync ACK from slave"), kReplicaWaitText);
   EXPECT_EQ(ServerWaitText("wsrep: waiting for flow control"), kClusterWaitText);
   EXPECT_EQ(ServerWaitText("Waiting for Galera flow control"), kClusterWaitText);
+  // A Galera node whose cluster lost a member: writes wait in certification.
+  EXPECT_EQ(ServerWaitText("Waiting for certification"), kClusterCertificationWaitText);
   EXPECT_EQ(ServerWaitText("Waiting on cond"),
             "Bracken waits while the MySQL server reports \"Waiting on cond\"...");
   for (const char* work : {"Sending data", "Update", "update", "closing tables", "System lock",
