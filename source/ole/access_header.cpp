@@ -1,7 +1,7 @@
 #include "source/ole/access_header.h"
 
 #include "source/jet/bytes.h"
-#include "source/jet/text_decoding.h"
+#include "source/ole/ole1_object.h"
 #include "source/source_error.h"
 
 namespace bracken::source::ole {
@@ -15,13 +15,7 @@ constexpr std::size_t kFixedBytes = 20;
 // the header.
 std::string HeaderText(jet::Bytes header, uint16_t offset, uint16_t characters) {
   if (characters == 0) return {};
-  jet::Bytes text = header.Sub(offset, characters);
-  std::string_view view = text.View();
-  const std::size_t end = view.find('\0');
-  std::string out;
-  jet::AppendCodePageText(text.Sub(0, end == std::string_view::npos ? view.size() : end), 1252,
-                          out);
-  return out;
+  return AnsiText(header.Sub(offset, characters));
 }
 
 }  // namespace

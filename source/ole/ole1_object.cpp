@@ -14,15 +14,19 @@ std::string ReadText(jet::Bytes data, std::size_t& at) {
   at += 4;
   jet::Bytes text = data.Sub(at, length);
   at += length;
-  std::string_view view = text.View();
+  return AnsiText(text);
+}
+
+}  // namespace
+
+std::string AnsiText(jet::Bytes text) {
+  const std::string_view view = text.View();
   const std::size_t end = view.find('\0');
   std::string out;
   jet::AppendCodePageText(text.Sub(0, end == std::string_view::npos ? view.size() : end), 1252,
                           out);
   return out;
 }
-
-}  // namespace
 
 Ole1Object ReadOle1Object(std::string_view bytes) {
   jet::Bytes data(bytes, "OLE 1.0 object");

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "source/jet/bytes.h"
+
 namespace bracken::source::ole {
 
 enum class Ole1Format : uint32_t { Linked = 1, Embedded = 2, Static = 5 };
@@ -31,5 +33,10 @@ struct Ole1Object {
 // Reads the object at the start of `bytes`; raises source::SourceError when
 // it is damaged or of another format.
 Ole1Object ReadOle1Object(std::string_view bytes);
+
+// An ANSI text of the OLE layouts (class, topic and item names, the
+// Access header's names): the bytes up to the first NUL, in Windows-1252,
+// as UTF-8.
+std::string AnsiText(jet::Bytes text);
 
 }  // namespace bracken::source::ole

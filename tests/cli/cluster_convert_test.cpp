@@ -62,14 +62,7 @@ class ClusterConvertTest : public ::testing::Test {
   // bracken-cli COMMAND shop.mdb against node `node` (0 is node 1).
   ShellRun Run(const std::string& command, std::size_t node, const std::string& database,
                const std::vector<std::string>& more, const std::string& file = "shop.mdb") {
-    const TestServer& server = nodes_[node];
-    std::string line = "MYSQL_PWD=" + ShellQuoted(server.password) + " " +
-                       ShellQuoted(program_.string()) + " " + command + " " +
-                       ShellQuoted((dir_ / file).string()) + " --host " + ShellQuoted(server.host) +
-                       " --port " + std::to_string(server.port) + " --user " +
-                       ShellQuoted(server.user) + " --database " + ShellQuoted(database);
-    for (const std::string& arg : more) line += " " + ShellQuoted(arg);
-    return RunShell(line, dir_);
+    return RunCliAgainst(program_, command, dir_ / file, nodes_[node], database, more, dir_);
   }
   bool Exists(std::size_t node, const std::string& database) {
     return !ServerQuery(nodes_[node])

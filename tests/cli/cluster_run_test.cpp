@@ -115,14 +115,7 @@ class ClusterRunTest : public ::testing::Test {
   // bracken-cli COMMAND FILE against node `node` (0 is node 1).
   ShellRun Run(const std::string& command, const std::string& file, std::size_t node,
                const std::string& database, const std::vector<std::string>& more = {}) {
-    const TestServer& server = nodes_[node];
-    std::string line = "MYSQL_PWD=" + ShellQuoted(server.password) + " " +
-                       ShellQuoted(program_.string()) + " " + command + " " +
-                       ShellQuoted((dir_ / file).string()) + " --host " + ShellQuoted(server.host) +
-                       " --port " + std::to_string(server.port) + " --user " +
-                       ShellQuoted(server.user) + " --database " + ShellQuoted(database);
-    for (const std::string& arg : more) line += " " + ShellQuoted(arg);
-    return RunShell(line, dir_);
+    return RunCliAgainst(program_, command, dir_ / file, nodes_[node], database, more, dir_);
   }
 
   // The script's kill or rejoin of node `node`; false where it cannot.

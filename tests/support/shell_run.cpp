@@ -42,4 +42,17 @@ ShellRun RunShell(const std::string& commandLine, const std::filesystem::path& s
   return run;
 }
 
+ShellRun RunCliAgainst(const std::filesystem::path& program, const std::string& command,
+                       const std::filesystem::path& file, const TestServer& server,
+                       const std::string& database, const std::vector<std::string>& more,
+                       const std::filesystem::path& scratch) {
+  std::string line = "MYSQL_PWD=" + ShellQuoted(server.password) + " " +
+                     ShellQuoted(program.string()) + " " + command + " " +
+                     ShellQuoted(file.string()) + " --host " + ShellQuoted(server.host) +
+                     " --port " + std::to_string(server.port) + " --user " +
+                     ShellQuoted(server.user) + " --database " + ShellQuoted(database);
+  for (const std::string& arg : more) line += " " + ShellQuoted(arg);
+  return RunShell(line, scratch);
+}
+
 }  // namespace bracken::testing
