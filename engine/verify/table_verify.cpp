@@ -54,6 +54,9 @@ class TableCheck {
 
   std::string Query() const { return pairing_.Query(context_, database_); }
   bool Room() const { return pending_.size() < kShownDifferences; }
+  // The verdict, with the texts of the differences noted so far, also when
+  // the check ends early (the table unreadable in the file or in MySQL).
+  TableVerdict Shown();
   void Note(std::string text);
   void Missing(uint32_t ordinal);
   void Extra(uint64_t ordinal, bool keyed);
@@ -301,10 +304,10 @@ TableVerdict TableCheck::Run() {
     // What of the table's definition cannot be read is not in MySQL either.
     for (const std::string& note : context_.source.TableDamage(table_)) Note(note);
     rows = context_.source.OpenRows(table_);
-    if (!Prepare(*rows)) return verdict_;
+    if (!Prepare(*rows)) return Shown();
   } catch (const source::SourceError& error) {
     Note("the table cannot be read from the file (" + error.Description() + ")");
-    return verdict_;
+    return Shown();
   }
   ReadAccess(*rows);
   rows.reset();
@@ -316,7 +319,12 @@ TableVerdict TableCheck::Run() {
   stream_.Finish();
   DescribeFromAccess();
   DescribeExtrasFromServer();
+  return Shown();
+}
+
+TableVerdict TableCheck::Shown() {
   for (Pending& pending : pending_) verdict_.shown.push_back(std::move(pending.text));
+  pending_.clear();
   return verdict_;
 }
 
